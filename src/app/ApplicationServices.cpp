@@ -1,0 +1,185 @@
+#include "ApplicationServices.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+
+namespace tramelle {
+
+PromptAnswer WidgetPromptService::Message(const QString& title, const QString& text, PromptIcon icon,
+                                          PromptButtons buttons)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(title);
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    box.setText(shown);
+    switch (icon) {
+    case PromptIcon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case PromptIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case PromptIcon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case PromptIcon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case PromptIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    }
+    QMessageBox::StandardButtons set;
+    switch (buttons) {
+    case PromptButtons::Ok:
+        set = QMessageBox::Ok;
+        break;
+    case PromptButtons::OkCancel:
+        set = QMessageBox::Ok | QMessageBox::Cancel;
+        break;
+    case PromptButtons::YesNo:
+        set = QMessageBox::Yes | QMessageBox::No;
+        break;
+    case PromptButtons::YesNoCancel:
+        set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        break;
+    case PromptButtons::RetryCancel:
+        set = QMessageBox::Retry | QMessageBox::Cancel;
+        break;
+    case PromptButtons::AbortRetryIgnore:
+        set = QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
+        break;
+    }
+    box.setStandardButtons(set);
+    switch (box.exec()) {
+    case QMessageBox::Ok:
+        return PromptAnswer::Ok;
+    case QMessageBox::Yes:
+        return PromptAnswer::Yes;
+    case QMessageBox::No:
+        return PromptAnswer::No;
+    case QMessageBox::Retry:
+        return PromptAnswer::Retry;
+    case QMessageBox::Abort:
+        return PromptAnswer::Abort;
+    case QMessageBox::Ignore:
+        return PromptAnswer::Ignore;
+    default:
+        break;
+    }
+    // Closing the box with Escape or its frame counts as its cancel path.
+    switch (buttons) {
+    case PromptButtons::Ok:
+        return PromptAnswer::Ok;
+    case PromptButtons::YesNo:
+        return PromptAnswer::No;
+    case PromptButtons::AbortRetryIgnore:
+        return PromptAnswer::Abort;
+    default:
+        return PromptAnswer::Cancel;
+    }
+}
+
+std::optional<QString> WidgetPromptService::InputBox(const QString& title, const QString& prompt,
+                                                     const QString& defaultText)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(QApplication::activeWindow(), title, prompt,
+                                               QLineEdit::Normal, defaultText, &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
+}
+
+QString WidgetPromptService::OpenFileName(const QString& title, const QString& folder, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, folder, filter);
+}
+
+QString WidgetPromptService::SaveFileName(const QString& title, const QString& folder, const QString& filter)
+{
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, folder, filter);
+}
+
+QString WidgetPromptService::ExistingFolder(const QString& title, const QString& folder)
+{
+    return QFileDialog::getExistingDirectory(QApplication::activeWindow(), title, folder);
+}
+
+bool WidgetPromptService::PrinterDialog(QPrinter* printer)
+{
+    QPrintDialog dialog(printer, QApplication::activeWindow());
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool DesktopLauncherService::OpenDocument(const QString& path, QString* error)
+{
+    const QUrl url = QUrl::fromLocalFile(path);
+    if (!QFileInfo::exists(path)) {
+        if (error)
+            *error = QStringLiteral("The file does not exist.");
+        return false;
+    }
+    if (!QDesktopServices::openUrl(url)) {
+        if (error)
+            *error = QStringLiteral("No program is set up to open this kind of file.");
+        return false;
+    }
+    return true;
+}
+
+bool DesktopLauncherService::RunProgram(const QString& program, const QStringList& arguments, QString* error,
+                                        int timeoutMs)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForStarted(5000)) {
+        if (error)
+            *error = process.errorString();
+        return false;
+    }
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(2000);
+        if (error)
+            *error = QStringLiteral("%1 did not finish in time.").arg(program);
+        return false;
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        if (error) {
+            const QString output = QString::fromLocal8Bit(process.readAll()).trimmed();
+            *error = output.isEmpty() ? QStringLiteral("%1 ended with exit code %2.").arg(program).arg(process.exitCode())
+                                      : output;
+        }
+        return false;
+    }
+    return true;
+}
+
+bool DesktopLauncherService::StartProgram(const QString& program, const QStringList& arguments, QString* error)
+{
+    qint64 pid = 0;
+    if (!QProcess::startDetached(program, arguments, QString(), &pid)) {
+        if (error)
+            *error = QStringLiteral("%1 could not be started.").arg(program);
+        return false;
+    }
+    return true;
+}
+
+QString DesktopLauncherService::FindProgram(const QString& name)
+{
+    return QStandardPaths::findExecutable(name);
+}
+
+} // namespace tramelle

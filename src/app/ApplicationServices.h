@@ -1,0 +1,32 @@
+#pragma once
+
+#include "Services.h"
+
+namespace tramelle {
+
+// Message boxes, input boxes and file and printer dialogs shown with real widgets.
+class WidgetPromptService : public PromptService
+{
+public:
+    PromptAnswer Message(const QString& title, const QString& text, PromptIcon icon,
+                         PromptButtons buttons) override;
+    std::optional<QString> InputBox(const QString& title, const QString& prompt,
+                                    const QString& defaultText) override;
+    QString OpenFileName(const QString& title, const QString& folder, const QString& filter) override;
+    QString SaveFileName(const QString& title, const QString& folder, const QString& filter) override;
+    QString ExistingFolder(const QString& title, const QString& folder) override;
+    bool PrinterDialog(QPrinter* printer) override;
+};
+
+// Opens documents with the desktop's programs and runs other programs.
+class DesktopLauncherService : public LauncherService
+{
+public:
+    bool OpenDocument(const QString& path, QString* error) override;
+    bool RunProgram(const QString& program, const QStringList& arguments, QString* error,
+                    int timeoutMs) override;
+    bool StartProgram(const QString& program, const QStringList& arguments, QString* error) override;
+    QString FindProgram(const QString& name) override;
+};
+
+} // namespace tramelle

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "Database.h"
+#include "ProgramState.h"
+#include "Services.h"
+#include "SettingsValues.h"
+
+#include <QString>
+#include <memory>
+
+namespace tramelle {
+
+// The shared state of one run of the program: the application folder, the settings
+// values, the current program, the open databases and the services that the data
+// routines call. Tests build a fresh one in a temporary folder.
+class AppContext
+{
+public:
+    explicit AppContext(QString appFolder);
+    ~AppContext();
+    AppContext(const AppContext&) = delete;
+    AppContext& operator=(const AppContext&) = delete;
+
+    // The application folder, with "/" separators and no trailing "/".
+    const QString& AppFolder() const { return m_appFolder; }
+    // The application folder, "/" and the name, resolved without regard to letter case.
+    QString AppPathAndFName(const QString& name) const;
+
+    SettingsValues Settings;
+    ProgramState Program;
+    Databases Db;
+
+    // Text of "cover.txt", read at start-up.
+    QString CoverText;
+
+    PromptService& Prompt() const { return *m_prompt; }
+    LauncherService& Launcher() const { return *m_launcher; }
+    MainWindowServices& MainWindow() const { return *m_mainWindow; }
+
+    // The context does not own installed services; passing nullptr restores the null one.
+    void SetPromptService(PromptService* service);
+    void SetLauncherService(LauncherService* service);
+    void SetMainWindowServices(MainWindowServices* service);
+
+private:
+    QString m_appFolder;
+    NullPromptService m_nullPrompt;
+    NullLauncherService m_nullLauncher;
+    NullMainWindowServices m_nullMainWindow;
+    PromptService* m_prompt = &m_nullPrompt;
+    LauncherService* m_launcher = &m_nullLauncher;
+    MainWindowServices* m_mainWindow = &m_nullMainWindow;
+};
+
+} // namespace tramelle

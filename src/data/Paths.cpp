@@ -1,0 +1,126 @@
+#include "Paths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace tramelle {
+
+namespace {
+QString g_shareOverride;
+}
+
+QString NormalizeSlashes(const QString& path)
+{
+    QString p = path;
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return p;
+}
+
+QString JoinPath(const QString& folder, const QString& name)
+{
+    QString f = NormalizeSlashes(folder);
+    QString n = NormalizeSlashes(name);
+    while (n.startsWith(QLatin1Char('/')))
+        n.remove(0, 1);
+    if (f.isEmpty())
+        return n;
+    if (!f.endsWith(QLatin1Char('/')))
+        f += QLatin1Char('/');
+    return f + n;
+}
+
+QString WithTrailingSlash(const QString& folder)
+{
+    QString f = NormalizeSlashes(folder);
+    if (!f.endsWith(QLatin1Char('/')))
+        f += QLatin1Char('/');
+    return f;
+}
+
+QString ResolvePath(const QString& path)
+{
+    const QString normal = NormalizeSlashes(path);
+    if (normal.isEmpty() || QFileInfo::exists(normal))
+        return normal;
+
+    const bool absolute = normal.startsWith(QLatin1Char('/'));
+    const QStringList parts = normal.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString current = absolute ? QStringLiteral("/") : QStringLiteral(".");
+    QString built = absolute ? QStringLiteral("/") : QString();
+    for (int i = 0; i < parts.size(); ++i) {
+        const QString& part = parts.at(i);
+        QString next = current == QLatin1String("/") ? current + part : current + QLatin1Char('/') + part;
+        QString found;
+        if (part == QLatin1String(".") || part == QLatin1String("..") || QFileInfo::exists(next)) {
+            found = part;
+        } else {
+            const QDir dir(current);
+            const QStringList entries =
+                dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+            for (const QString& e : entries) {
+                if (e.compare(part, Qt::CaseInsensitive) == 0) {
+                    found = e;
+                    break;
+                }
+            }
+            if (found.isEmpty())
+                return normal;
+            next = current == QLatin1String("/") ? current + found : current + QLatin1Char('/') + found;
+        }
+        current = next;
+        built = (built.isEmpty() || built.endsWith(QLatin1Char('/'))) ? built + found
+                                                                        : built + QLatin1Char('/') + found;
+    }
+    if (normal.endsWith(QLatin1Char('/')) && !built.endsWith(QLatin1Char('/')))
+        built += QLatin1Char('/');
+    return built;
+}
+
+bool FileExistsAnyCase(const QString& path)
+{
+    const QFileInfo info(ResolvePath(path));
+    return info.exists() && info.isFile();
+}
+
+void SetDeliveredShareFolder(const QString& folder)
+{
+    g_shareOverride = folder;
+}
+
+QString DeliveredShareFolder()
+{
+    if (!g_shareOverride.isEmpty())
+        return g_shareOverride;
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const QString installed = QDir::cleanPath(appDir + QStringLiteral("/../share/vmr-tramelle"));
+    if (QFileInfo(installed).isDir())
+        return installed;
+#ifdef TRAMELLE_BUILD_SHARE_DIR
+    // Test programs run from their own folders of the build tree.
+    if (QFileInfo(QStringLiteral(TRAMELLE_BUILD_SHARE_DIR)).isDir())
+        return QStringLiteral(TRAMELLE_BUILD_SHARE_DIR);
+#endif
+    return appDir;
+}
+
+QString ProductMediaFolder()
+{
+    return WithTrailingSlash(JoinPath(DeliveredShareFolder(), QStringLiteral("media")));
+}
+
+QString DeliveredFilesFolder()
+{
+    return WithTrailingSlash(JoinPath(DeliveredShareFolder(), QStringLiteral("delivered")));
+}
+
+QString DefaultApplicationFolder()
+{
+    const QString exeDir = QCoreApplication::applicationDirPath();
+    if (FileExistsAnyCase(JoinPath(exeDir, QStringLiteral("Velmora.MDB"))))
+        return exeDir;
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+} // namespace tramelle

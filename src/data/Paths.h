@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+namespace tramelle {
+
+// Paths are joined with "/" on every platform; a backslash in a stored path means "/".
+QString NormalizeSlashes(const QString& path);
+
+// Joins a folder and a name with exactly one "/" between them.
+QString JoinPath(const QString& folder, const QString& name);
+
+// A folder path that ends with "/".
+QString WithTrailingSlash(const QString& folder);
+
+// Finds the existing file or folder whatever the letter case of each path element
+// ("PICTURE/385_1.jpg" finds "Picture/385_1.JPG"). Returns the path with the case found
+// on disk, or the normalised input path when nothing matches.
+QString ResolvePath(const QString& path);
+
+// True when ResolvePath finds an existing regular file.
+bool FileExistsAnyCase(const QString& path);
+
+// Where the delivered files live: <prefix>/share/vmr-tramelle when installed, or the
+// matching folder of the build tree. Overridable for tests.
+QString DeliveredShareFolder();
+void SetDeliveredShareFolder(const QString& folder);
+
+// The product media ("CD"): pictures and movies, read-only.
+QString ProductMediaFolder();
+
+// Files installed into the application folder on the first start.
+QString DeliveredFilesFolder();
+
+// The folder the program keeps its data in: the executable's folder when it holds
+// "Velmora.MDB" (a portable installation), otherwise the per-user data folder.
+QString DefaultApplicationFolder();
+
+} // namespace tramelle

@@ -1,0 +1,145 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QPrinter;
+
+namespace tramelle {
+
+enum class PromptIcon { None, Information, Warning, Critical, Question };
+enum class PromptButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore };
+enum class PromptAnswer { Ok, Cancel, Yes, No, Retry, Abort, Ignore };
+
+// Every message box, input box, file dialog and the printer dialog goes through this
+// service. The program installs one that shows real dialogs; tests install a scripted
+// one that records what was asked and answers it.
+class PromptService
+{
+public:
+    virtual ~PromptService() = default;
+
+    virtual PromptAnswer Message(const QString& title, const QString& text, PromptIcon icon,
+                                 PromptButtons buttons = PromptButtons::Ok) = 0;
+    // Returns nothing when the user cancelled.
+    virtual std::optional<QString> InputBox(const QString& title, const QString& prompt,
+                                            const QString& defaultText = QString()) = 0;
+    // Returns an empty path when the user cancelled.
+    virtual QString OpenFileName(const QString& title, const QString& folder,
+                                 const QString& filter) = 0;
+    virtual QString SaveFileName(const QString& title, const QString& folder,
+                                 const QString& filter) = 0;
+    virtual QString ExistingFolder(const QString& title, const QString& folder) = 0;
+    // The system's printer dialog on the given printer; true when the user confirmed.
+    virtual bool PrinterDialog(QPrinter* printer) = 0;
+};
+
+// Starting other programs and opening documents goes through this service.
+class LauncherService
+{
+public:
+    virtual ~LauncherService() = default;
+
+    // Opens a document or folder with the desktop's default program. Does not wait.
+    // On failure returns false and sets error.
+    virtual bool OpenDocument(const QString& path, QString* error) = 0;
+    // Runs a program and waits for it to end; true when it started and exited with 0.
+    virtual bool RunProgram(const QString& program, const QStringList& arguments, QString* error,
+                            int timeoutMs = 60000) = 0;
+    // Starts a program without waiting.
+    virtual bool StartProgram(const QString& program, const QStringList& arguments,
+                              QString* error) = 0;
+    // The full path of a program found on the search path, or empty.
+    virtual QString FindProgram(const QString& name) = 0;
+};
+
+// What the windows may ask of the main window.
+class MainWindowServices
+{
+public:
+    virtual ~MainWindowServices() = default;
+
+    virtual void UpdateCaption() = 0;
+    virtual void SetStatusBar(const QString& text) = 0;
+    virtual void SetStatusBarReady() = 0;
+    virtual void UpdateToolbar(int state) = 0;
+    virtual void UpdateMenu(int state) = 0;
+    // True when printing may go on (see SkipPrintDialog).
+    virtual bool MaybeShowPrintDlg(QPrinter* printer) = 0;
+
+    virtual void InitProgress(qint32 maximum) = 0;
+    virtual void UpdateProgress(qint32 value) = 0;
+    virtual void DestroyProgress() = 0;
+};
+
+// Services that do nothing and answer every prompt with its first button's "no" path:
+// used until the real ones are installed, and by headless tools.
+class NullPromptService : public PromptService
+{
+public:
+    PromptAnswer Message(const QString&, const QString&, PromptIcon, PromptButtons buttons) override
+    {
+        switch (buttons) {
+        case PromptButtons::YesNo:
+        case PromptButtons::YesNoCancel:
+            return PromptAnswer::No;
+        case PromptButtons::OkCancel:
+        case PromptButtons::RetryCancel:
+            return PromptAnswer::Cancel;
+        case PromptButtons::AbortRetryIgnore:
+            return PromptAnswer::Abort;
+        case PromptButtons::Ok:
+            break;
+        }
+        return PromptAnswer::Ok;
+    }
+    std::optional<QString> InputBox(const QString&, const QString&, const QString&) override
+    {
+        return std::nullopt;
+    }
+    QString OpenFileName(const QString&, const QString&, const QString&) override { return {}; }
+    QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
+    QString ExistingFolder(const QString&, const QString&) override { return {}; }
+    bool PrinterDialog(QPrinter*) override { return false; }
+};
+
+class NullLauncherService : public LauncherService
+{
+public:
+    bool OpenDocument(const QString&, QString* error) override
+    {
+        if (error)
+            *error = QStringLiteral("No launcher available");
+        return false;
+    }
+    bool RunProgram(const QString&, const QStringList&, QString* error, int) override
+    {
+        if (error)
+            *error = QStringLiteral("No launcher available");
+        return false;
+    }
+    bool StartProgram(const QString&, const QStringList&, QString* error) override
+    {
+        if (error)
+            *error = QStringLiteral("No launcher available");
+        return false;
+    }
+    QString FindProgram(const QString&) override { return {}; }
+};
+
+class NullMainWindowServices : public MainWindowServices
+{
+public:
+    void UpdateCaption() override {}
+    void SetStatusBar(const QString&) override {}
+    void SetStatusBarReady() override {}
+    void UpdateToolbar(int) override {}
+    void UpdateMenu(int) override {}
+    bool MaybeShowPrintDlg(QPrinter*) override { return true; }
+    void InitProgress(qint32) override {}
+    void UpdateProgress(qint32) override {}
+    void DestroyProgress() override {}
+};
+
+} // namespace tramelle

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace tramelle {
+
+// The per-user options, read once at start-up and written back at shutdown.
+// Folder paths use "/" and end with "/".
+struct SettingsValues
+{
+    QString CDDrive;
+    QString IconFolder;
+    QString MovieFolder;
+    QString PictureFolder;
+    bool PrintPatientCover = true;
+    bool PrintCallVMR = false;
+    bool ShowTips = true;
+    QString DefaultProvider;
+};
+
+} // namespace tramelle

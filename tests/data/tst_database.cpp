@@ -1,0 +1,263 @@
+#include "Database.h"
+#include "DbError.h"
+#include "Paths.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTest>
+
+using namespace tramelle;
+using namespace tramelle::test;
+
+namespace {
+
+QByteArray FileBytes(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+qint64 InsertPatient(const QSqlDatabase& db, const QString& name)
+{
+    QSqlQuery q = Exec(db, QStringLiteral("INSERT INTO Patient (FullName) VALUES (?)"), {name});
+    return q.lastInsertId().toLongLong();
+}
+
+} // namespace
+
+class TestDatabase : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { InitTestEnvironment(); }
+
+    void newFilesHoldEveryTableColumnAndVersion()
+    {
+        TestContext t;
+        const struct
+        {
+            DbFile file;
+            QSqlDatabase db;
+        } files[] = {{DbFile::Main, t->Db.MainDb()},
+                     {DbFile::Library, t->Db.LibraryDb()},
+                     {DbFile::Picklist, t->Db.PicklistDb()}};
+        for (const auto& f : files) {
+            QVERIFY(f.db.isOpen());
+            for (const auto& [table, columns] : RequiredTables(f.file)) {
+                const QSqlRecord record = f.db.record(table);
+                QVERIFY2(!record.isEmpty(), qPrintable(table));
+                for (const QString& c : columns)
+                    QVERIFY2(record.indexOf(c) >= 0, qPrintable(table + QLatin1Char('.') + c));
+            }
+            QSqlQuery v = Exec(f.db, QStringLiteral("SELECT Version FROM Version"));
+            QVERIFY(v.next());
+            QCOMPARE(v.value(0).toString(), QStringLiteral("3.8"));
+            QVERIFY(!v.next());
+            QSqlQuery fk = Exec(f.db, QStringLiteral("PRAGMA foreign_keys"));
+            QVERIFY(fk.next());
+            QCOMPARE(fk.value(0).toInt(), 1);
+            QSqlQuery jm = Exec(f.db, QStringLiteral("PRAGMA journal_mode"));
+            QVERIFY(jm.next());
+            QCOMPARE(jm.value(0).toString(), QStringLiteral("wal"));
+        }
+        // The clinic record exists from the start, empty.
+        QSqlQuery c = Exec(t->Db.MainDb(), QStringLiteral("SELECT COUNT(*) FROM Clinic"));
+        QVERIFY(c.next());
+        QCOMPARE(c.value(0).toInt(), 1);
+    }
+
+    void deletingAParentDeletesItsChildren()
+    {
+        TestContext t;
+        const QSqlDatabase db = t->Db.MainDb();
+        const qint64 patient = InsertPatient(db, QStringLiteral("Doe, Jane"));
+        QSqlQuery inv = Exec(db, QStringLiteral("INSERT INTO Invoice (PatientID, Date) VALUES (?, ?)"),
+                             {patient, QStringLiteral("2026-12-08T00:00:00")});
+        const qint64 invoice = inv.lastInsertId().toLongLong();
+        Exec(db, QStringLiteral("INSERT INTO Exercise (InvoiceID, RankOnTape, ExerciseID) VALUES (?, 0, 5)"), {invoice});
+        Exec(db, QStringLiteral("INSERT INTO Items (InvoiceID, PartNumber, Qty, Price, RankOnOrder) VALUES (?, 'P002', 1, 199500, 0)"),
+             {invoice});
+        QSqlQuery prot = Exec(db, QStringLiteral("INSERT INTO Protocol (Name) VALUES ('Knee')"));
+        const qint64 protocol = prot.lastInsertId().toLongLong();
+        Exec(db, QStringLiteral("INSERT INTO ProtocolExercise (ProtocolID, RankOnTape, ExerciseID) VALUES (?, 0, 5)"),
+             {protocol});
+
+        Exec(db, QStringLiteral("DELETE FROM Patient WHERE PatientID = ?"), {patient});
+        Exec(db, QStringLiteral("DELETE FROM Protocol WHERE ProtocolID = ?"), {protocol});
+        for (const char* table : {"Invoice", "Exercise", "Items", "ProtocolExercise"}) {
+            QSqlQuery n = Exec(db, QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(table)));
+            QVERIFY(n.next());
+            QVERIFY2(n.value(0).toInt() == 0, table);
+        }
+
+        const QSqlDatabase pl = t->Db.PicklistDb();
+        Exec(pl, QStringLiteral("DELETE FROM Label"));
+        Exec(pl, QStringLiteral("INSERT INTO Label (ID, Name) VALUES (1, 'Provider')"));
+        Exec(pl, QStringLiteral("INSERT INTO Level1 (ID, Name, LabelID) VALUES (1, 'Therapist', 1)"));
+        Exec(pl, QStringLiteral("DELETE FROM Label"));
+        QSqlQuery n = Exec(pl, QStringLiteral("SELECT COUNT(*) FROM Level1"));
+        QVERIFY(n.next());
+        QCOMPARE(n.value(0).toInt(), 0);
+
+        // A child without its parent is refused.
+        QVERIFY_THROWS_EXCEPTION(DbError, Exec(db, QStringLiteral("INSERT INTO Exercise (InvoiceID, RankOnTape) VALUES (999, 0)")));
+    }
+
+    void sizedColumnsAndIntegersRefuseWhatDoesNotFit()
+    {
+        TestContext t;
+        const QSqlDatabase db = t->Db.MainDb();
+        const qint64 patient = InsertPatient(db, QStringLiteral("A"));
+        const QString fits40(40, QLatin1Char('p'));
+        Exec(db, QStringLiteral("INSERT INTO Invoice (PatientID, Provider) VALUES (?, ?)"), {patient, fits40});
+        try {
+            Exec(db, QStringLiteral("INSERT INTO Invoice (PatientID, Provider) VALUES (?, ?)"),
+                 {patient, fits40 + QLatin1Char('x')});
+            QFAIL("a 41-character provider was stored");
+        } catch (const DbError& e) {
+            QVERIFY2(e.message().contains(QLatin1String("CHECK constraint failed")), qPrintable(e.message()));
+        }
+        const QString fits75(75, QChar(0x00e9)); // counted in characters, not bytes
+        Exec(t->Db.LibraryDb(), QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID, Instruct0) VALUES (1, ?)"), {fits75});
+        QVERIFY_THROWS_EXCEPTION(DbError, Exec(t->Db.LibraryDb(),
+            QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID, Instruct2) VALUES (2, ?)"), {fits75 + QLatin1Char('x')}));
+        QVERIFY_THROWS_EXCEPTION(DbError, Exec(t->Db.PicklistDb(),
+            QStringLiteral("INSERT INTO Level1 (ID, Name) VALUES (1, ?)"), {fits40 + QLatin1Char('x')}));
+        QVERIFY_THROWS_EXCEPTION(DbError, Exec(db, QStringLiteral("UPDATE Version SET Version = ?"), {QString(21, QLatin1Char('9'))}));
+        QVERIFY_THROWS_EXCEPTION(DbError, Exec(db, QStringLiteral("UPDATE Version SET Version = ''")));
+        // 16-bit columns refuse values beyond their range instead of wrapping them.
+        QVERIFY_THROWS_EXCEPTION(DbError, Exec(t->Db.LibraryDb(),
+            QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID, Reps) VALUES (3, 32768)")));
+        // The library's numbers are unique.
+        QVERIFY_THROWS_EXCEPTION(DbError, Exec(t->Db.LibraryDb(),
+            QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID) VALUES (1)")));
+    }
+
+    void autoNumbersAreNeverReused()
+    {
+        TestContext t;
+        qint64 second = 0;
+        {
+            const QSqlDatabase db = t->Db.MainDb();
+            InsertPatient(db, QStringLiteral("A"));
+            second = InsertPatient(db, QStringLiteral("B"));
+            Exec(db, QStringLiteral("DELETE FROM Patient WHERE PatientID = ?"), {second});
+            QVERIFY(InsertPatient(db, QStringLiteral("C")) > second);
+        }
+        // Also after closing and reopening the file.
+        CloseDatabases(*t);
+        OpenDatabases(*t);
+        QVERIFY(InsertPatient(t->Db.MainDb(), QStringLiteral("D")) > second + 1);
+    }
+
+    void firstStartInstallsOnlyWhenNoFileExists()
+    {
+        QTemporaryDir dir;
+        const QString app = dir.filePath(QStringLiteral("new/app folder"));
+        DataFilesCheck c = PrepareDataFiles(app, QString());
+        QVERIFY2(c.ok, qPrintable(c.message));
+        QVERIFY(c.installed);
+        for (const QString& name : {MainDbFileName, LibraryDbFileName, PicklistDbFileName})
+            QVERIFY(QFileInfo(JoinPath(app, name)).isFile());
+        // No leftovers of the staging folder.
+        QCOMPARE(QDir(app).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot).filter(QStringLiteral(".install")).size(), 0);
+
+        c = PrepareDataFiles(app, QString());
+        QVERIFY(c.ok);
+        QVERIFY(!c.installed);
+
+        // One file missing: the message names it and nothing is created.
+        QVERIFY(QFile::remove(JoinPath(app, PicklistDbFileName)));
+        const QByteArray mainBefore = FileBytes(JoinPath(app, MainDbFileName));
+        c = PrepareDataFiles(app, QString());
+        QVERIFY(!c.ok);
+        QVERIFY(c.message.contains(PicklistDbFileName));
+        QVERIFY(!c.message.contains(MainDbFileName));
+        QVERIFY(!QFileInfo::exists(JoinPath(app, PicklistDbFileName)));
+        QCOMPARE(FileBytes(JoinPath(app, MainDbFileName)), mainBefore);
+    }
+
+    void damagedOrOlderFilesAreRefusedAndLeftUntouched_data()
+    {
+        QTest::addColumn<int>("damage");
+        QTest::newRow("not a database") << 0;
+        QTest::newRow("table missing") << 1;
+        QTest::newRow("older version") << 2;
+        QTest::newRow("empty file") << 3;
+    }
+
+    void damagedOrOlderFilesAreRefusedAndLeftUntouched()
+    {
+        QFETCH(int, damage);
+        QTemporaryDir dir;
+        QVERIFY(PrepareDataFiles(dir.path(), QString()).ok);
+        const QString lib = JoinPath(dir.path(), LibraryDbFileName);
+        if (damage == 0 || damage == 3) {
+            QFile f(lib);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            if (damage == 0)
+                f.write(QByteArray(4096, 'x'));
+        } else {
+            const QString name = QStringLiteral("damage");
+            {
+                QSqlDatabase db = OpenConnection(lib, name);
+                if (damage == 1)
+                    Exec(db, QStringLiteral("DROP TABLE ExerciseLibrary"));
+                else
+                    Exec(db, QStringLiteral("UPDATE Version SET Version = '3.5'"));
+            }
+            CloseConnection(name);
+        }
+        const QByteArray before = FileBytes(lib);
+        const DataFilesCheck c = PrepareDataFiles(dir.path(), QString());
+        QVERIFY(!c.ok);
+        QVERIFY2(c.message.contains(QDir::toNativeSeparators(lib)), qPrintable(c.message));
+        if (damage == 2)
+            QVERIFY(c.message.contains(QLatin1String("must be upgraded")));
+        if (damage == 1)
+            QVERIFY(c.message.contains(QLatin1String("ExerciseLibrary")));
+        QCOMPARE(FileBytes(lib), before);
+        QVERIFY(!QFileInfo::exists(lib + QStringLiteral("-wal")));
+    }
+
+    void lockedFileIsReported()
+    {
+        QTemporaryDir dir;
+        QVERIFY(PrepareDataFiles(dir.path(), QString()).ok);
+        const QString main = JoinPath(dir.path(), MainDbFileName);
+        const QString name = QStringLiteral("locker");
+        {
+            QSqlDatabase db = OpenConnection(main, name);
+            Exec(db, QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"));
+            Exec(db, QStringLiteral("BEGIN EXCLUSIVE"));
+            Exec(db, QStringLiteral("INSERT INTO Patient (FullName) VALUES ('x')"));
+            AppContext ctx(dir.path());
+            QVERIFY_THROWS_EXCEPTION(DbError, OpenDatabases(ctx));
+            Exec(db, QStringLiteral("ROLLBACK"));
+        }
+        CloseConnection(name);
+    }
+
+    void pathsResolveWithoutRegardToCase()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("Picture")));
+        QFile f(dir.filePath(QStringLiteral("Picture/385_1.JPG")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        QVERIFY(FileExistsAnyCase(dir.path() + QStringLiteral("/PICTURE/385_1.jpg")));
+        QVERIFY(FileExistsAnyCase(dir.path() + QStringLiteral("\\picture\\385_1.Jpg")));
+        QCOMPARE(ResolvePath(dir.path() + QStringLiteral("/PICTURE/385_1.jpg")), f.fileName());
+        QVERIFY(!FileExistsAnyCase(dir.path() + QStringLiteral("/PICTURE/386_1.jpg")));
+        QCOMPARE(JoinPath(QStringLiteral("a\\b\\"), QStringLiteral("\\c")), QStringLiteral("a/b/c"));
+    }
+};
+
+QTEST_MAIN(TestDatabase)
+#include "tst_database.moc"

@@ -1,0 +1,145 @@
+#include "TestSupport.h"
+
+#include "Database.h"
+#include "Paths.h"
+
+#include <QLocale>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace tramelle::test {
+
+void InitTestEnvironment()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QStandardPaths::setTestModeEnabled(true);
+    const QByteArray share = qgetenv("TRAMELLE_TEST_SHARE");
+    if (!share.isEmpty())
+        SetDeliveredShareFolder(QString::fromLocal8Bit(share));
+}
+
+PromptAnswer ScriptedPromptService::Message(const QString& title, const QString& text, PromptIcon icon,
+                                            PromptButtons buttons)
+{
+    Records.append({QStringLiteral("message"), title, text, icon, buttons});
+    if (!Answers.empty()) {
+        const PromptAnswer a = Answers.front();
+        Answers.pop_front();
+        return a;
+    }
+    return NullPromptService().Message(title, text, icon, buttons);
+}
+
+std::optional<QString> ScriptedPromptService::InputBox(const QString& title, const QString& prompt,
+                                                       const QString& defaultText)
+{
+    Records.append({QStringLiteral("input"), title, prompt, PromptIcon::None, PromptButtons::OkCancel});
+    Q_UNUSED(defaultText);
+    if (TextAnswers.empty())
+        return std::nullopt;
+    const bool has = TextAnswers.front().has_value();
+    const QString value = has ? *TextAnswers.front() : QString();
+    TextAnswers.pop_front();
+    if (!has)
+        return std::nullopt;
+    return value;
+}
+
+static QString NextText(std::deque<std::optional<QString>>& answers)
+{
+    if (answers.empty())
+        return {};
+    const QString value = answers.front().has_value() ? *answers.front() : QString();
+    answers.pop_front();
+    return value;
+}
+
+QString ScriptedPromptService::OpenFileName(const QString& title, const QString& folder, const QString&)
+{
+    Records.append({QStringLiteral("open"), title, folder, PromptIcon::None, PromptButtons::OkCancel});
+    return NextText(TextAnswers);
+}
+
+QString ScriptedPromptService::SaveFileName(const QString& title, const QString& folder, const QString&)
+{
+    Records.append({QStringLiteral("save"), title, folder, PromptIcon::None, PromptButtons::OkCancel});
+    return NextText(TextAnswers);
+}
+
+QString ScriptedPromptService::ExistingFolder(const QString& title, const QString& folder)
+{
+    Records.append({QStringLiteral("folder"), title, folder, PromptIcon::None, PromptButtons::OkCancel});
+    return NextText(TextAnswers);
+}
+
+bool ScriptedPromptService::PrinterDialog(QPrinter*)
+{
+    Records.append({QStringLiteral("printer"), QString(), QString(), PromptIcon::None, PromptButtons::OkCancel});
+    if (PrinterAnswers.empty())
+        return false;
+    const bool a = PrinterAnswers.front();
+    PrinterAnswers.pop_front();
+    return a;
+}
+
+QStringList ScriptedPromptService::MessageTexts() const
+{
+    QStringList texts;
+    for (const PromptRecord& r : Records) {
+        if (r.kind == QLatin1String("message"))
+            texts << r.text;
+    }
+    return texts;
+}
+
+bool ScriptedLauncherService::OpenDocument(const QString& path, QString* error)
+{
+    Launches.append({QStringLiteral("open"), path, {}});
+    if (Fail && error)
+        *error = FailureText;
+    return !Fail;
+}
+
+bool ScriptedLauncherService::RunProgram(const QString& program, const QStringList& arguments, QString* error,
+                                         int)
+{
+    Launches.append({QStringLiteral("run"), program, arguments});
+    if (Fail && error)
+        *error = FailureText;
+    return !Fail;
+}
+
+bool ScriptedLauncherService::StartProgram(const QString& program, const QStringList& arguments, QString* error)
+{
+    Launches.append({QStringLiteral("start"), program, arguments});
+    if (Fail && error)
+        *error = FailureText;
+    return !Fail;
+}
+
+QString ScriptedLauncherService::FindProgram(const QString& name)
+{
+    return AvailablePrograms.contains(name) ? QStringLiteral("/usr/bin/") + name : QString();
+}
+
+TestContext::TestContext(bool install)
+{
+    if (!Dir.isValid())
+        qFatal("cannot create a temporary folder");
+    Ctx = std::make_unique<AppContext>(Dir.path());
+    Ctx->SetPromptService(&Prompt);
+    Ctx->SetLauncherService(&Launcher);
+    Ctx->SetMainWindowServices(&MainWindow);
+    if (install) {
+        InstallDeliveredFiles(Dir.path(), DeliveredFilesFolder());
+        OpenDatabases(*Ctx);
+    }
+}
+
+TestContext::~TestContext()
+{
+    CloseDatabases(*Ctx);
+    Ctx.reset();
+}
+
+} // namespace tramelle::test

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "AppContext.h"
+#include "Services.h"
+
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <deque>
+#include <memory>
+
+namespace tramelle::test {
+
+// Call first in every test program's initTestCase (or through TRAMELLE_TEST_MAIN):
+// fixed locale, test-mode settings store, the build tree's delivered folder.
+void InitTestEnvironment();
+
+// One message box, input box or dialog as it was asked.
+struct PromptRecord
+{
+    QString kind; // "message", "input", "open", "save", "folder", "printer"
+    QString title;
+    QString text;
+    PromptIcon icon = PromptIcon::None;
+    PromptButtons buttons = PromptButtons::Ok;
+};
+
+// Records every prompt and answers from a queue; with the queue empty a message gets
+// its default (Ok / No / Cancel / Abort) and dialogs are cancelled.
+class ScriptedPromptService : public PromptService
+{
+public:
+    QList<PromptRecord> Records;
+    std::deque<PromptAnswer> Answers;
+    std::deque<std::optional<QString>> TextAnswers; // input boxes and file dialogs
+    std::deque<bool> PrinterAnswers;
+
+    PromptAnswer Message(const QString& title, const QString& text, PromptIcon icon,
+                         PromptButtons buttons) override;
+    std::optional<QString> InputBox(const QString& title, const QString& prompt,
+                                    const QString& defaultText) override;
+    QString OpenFileName(const QString& title, const QString& folder, const QString& filter) override;
+    QString SaveFileName(const QString& title, const QString& folder, const QString& filter) override;
+    QString ExistingFolder(const QString& title, const QString& folder) override;
+    bool PrinterDialog(QPrinter* printer) override;
+
+    // The texts of the message boxes shown, in order.
+    QStringList MessageTexts() const;
+    void Clear() { Records.clear(); }
+};
+
+struct LaunchRecord
+{
+    QString kind; // "open", "run", "start"
+    QString program;
+    QStringList arguments;
+};
+
+// Records every launch; succeeds unless Fail is set.
+class ScriptedLauncherService : public LauncherService
+{
+public:
+    QList<LaunchRecord> Launches;
+    bool Fail = false;
+    QString FailureText = QStringLiteral("scripted failure");
+    QStringList AvailablePrograms; // names FindProgram finds
+
+    bool OpenDocument(const QString& path, QString* error) override;
+    bool RunProgram(const QString& program, const QStringList& arguments, QString* error,
+                    int timeoutMs) override;
+    bool StartProgram(const QString& program, const QStringList& arguments, QString* error) override;
+    QString FindProgram(const QString& name) override;
+};
+
+// Records the main-window calls.
+class RecordingMainWindowServices : public MainWindowServices
+{
+public:
+    int CaptionUpdates = 0;
+    QStringList StatusTexts;
+    QList<int> ToolbarStates;
+    QList<int> MenuStates;
+    bool PrintDialogAnswer = true;
+    QList<qint32> Progress;
+
+    void UpdateCaption() override { ++CaptionUpdates; }
+    void SetStatusBar(const QString& text) override { StatusTexts << text; }
+    void SetStatusBarReady() override { StatusTexts << QStringLiteral("Status: Ready"); }
+    void UpdateToolbar(int state) override { ToolbarStates << state; }
+    void UpdateMenu(int state) override { MenuStates << state; }
+    bool MaybeShowPrintDlg(QPrinter*) override { return PrintDialogAnswer; }
+    void InitProgress(qint32 maximum) override { Progress << -maximum; }
+    void UpdateProgress(qint32 value) override { Progress << value; }
+    void DestroyProgress() override {}
+};
+
+// A temporary application folder with a context whose services are scripted.
+// With install = true the three data files are created (with the delivered sample data
+// of the build tree) and opened.
+class TestContext
+{
+public:
+    explicit TestContext(bool install = true);
+    ~TestContext();
+
+    QTemporaryDir Dir;
+    std::unique_ptr<AppContext> Ctx;
+    ScriptedPromptService Prompt;
+    ScriptedLauncherService Launcher;
+    RecordingMainWindowServices MainWindow;
+
+    QString Folder() const { return Dir.path(); }
+    AppContext& operator*() { return *Ctx; }
+    AppContext* operator->() { return Ctx.get(); }
+};
+
+} // namespace tramelle::test
