@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ClinicInfo.h"
 #include "Database.h"
 #include "ProgramState.h"
 #include "Services.h"
@@ -30,8 +31,12 @@ public:
     ProgramState Program;
     Databases Db;
 
-    // Text of "cover.txt", read at start-up.
+    ClinicInfo Clinic;
+
+    // Text of "cover.txt" and the vendor's numbers, read at start-up.
     QString CoverText;
+    QString VendorFax;
+    QString VendorPhone;
 
     PromptService& Prompt() const { return *m_prompt; }
     LauncherService& Launcher() const { return *m_launcher; }
