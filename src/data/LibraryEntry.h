@@ -28,9 +28,9 @@ struct LibraryEntry
     QString Instruct1;
     QString Instruct2;
     bool HasVideo = false;
-    qint32 VideoReps = 0;
-    qint32 VideoHold = 0;
-    qint32 VideoSets = 0;
+    qint16 VideoReps = 0;
+    qint16 VideoHold = 0;
+    qint16 VideoSets = 0;
 
     bool operator==(const LibraryEntry&) const = default;
 };
