@@ -2,6 +2,8 @@
 
 #include "ClinicInfo.h"
 #include "Database.h"
+#include "PageGeometry.h"
+#include "LibraryCache.h"
 #include "ProgramState.h"
 #include "Services.h"
 #include "SettingsValues.h"
@@ -30,8 +32,11 @@ public:
     SettingsValues Settings;
     ProgramState Program;
     Databases Db;
+    LibraryCache Library;
 
     ClinicInfo Clinic;
+    // Measures of the document being composed (printer or preview).
+    PageGeometry Geometry;
 
     // Text of "cover.txt" and the vendor's numbers, read at start-up.
     QString CoverText;

@@ -1,0 +1,201 @@
+#include "LibraryCache.h"
+
+#include "AppContext.h"
+#include "DbError.h"
+#include "Paths.h"
+#include "TextHelpers.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <limits>
+
+namespace tramelle {
+
+namespace {
+
+// LIKE's wildcards in a joint name are matched as themselves.
+QString LikeContains(const QString& text)
+{
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    escaped.replace(QLatin1Char('%'), QStringLiteral("\\%"));
+    escaped.replace(QLatin1Char('_'), QStringLiteral("\\_"));
+    return QLatin1Char('%') + escaped + QLatin1Char('%');
+}
+
+QString Placeholders(qsizetype count)
+{
+    QStringList marks;
+    for (qsizetype i = 0; i < count; ++i)
+        marks << QStringLiteral("?");
+    return marks.join(QStringLiteral(", "));
+}
+
+[[noreturn]] void ThrowNull(const char* column)
+{
+    throw DbError(QStringLiteral("Invalid use of Null: the column %1 of an exercise is empty")
+                      .arg(QLatin1String(column)));
+}
+
+const QVariant& Required(const QVariant& v, const char* column)
+{
+    if (v.isNull())
+        ThrowNull(column);
+    return v;
+}
+
+qint16 RequiredInt16(const QVariant& v, const char* column)
+{
+    bool ok = false;
+    const qlonglong n = Required(v, column).toLongLong(&ok);
+    if (!ok)
+        return NullToInteger(v);
+    if (n < std::numeric_limits<qint16>::min() || n > std::numeric_limits<qint16>::max())
+        throw DbError(QStringLiteral("Overflow: %1 of %2 does not fit a 16-bit integer").arg(n).arg(QLatin1String(column)));
+    return static_cast<qint16>(n);
+}
+
+QString OptionalText(const QSqlQuery& q, int column)
+{
+    return column < 0 ? QString() : NullToText(q.value(column));
+}
+
+void RunInto(AppContext& ctx, const BoundStatement& statement)
+{
+    if (!ctx.Db.LibraryRecordset.Open)
+        throw DbError(QStringLiteral("The exercise library is not open"));
+    QSqlQuery query = Exec(ctx.Db.LibraryDb(), statement.Sql, statement.Values);
+    FillLibraryFromRecordset(ctx, query);
+}
+
+} // namespace
+
+BoundStatement LibrarySnapshotStatement(const LibraryFilter& filter)
+{
+    BoundStatement s;
+    s.Sql = QStringLiteral(
+        "SELECT ExerciseID, code, Desc, AbbrevDesc, Joint, Motion, Type, Reps, Hold, Sets, Movie, Icon, "
+        "Picture0, Picture1, Picture2, Instruct0, Instruct1, Instruct2, HasVideo, VideoReps, VideoHold, "
+        "VideoSets FROM ExerciseLibrary");
+    QStringList conditions;
+    if (!filter.Joints.isEmpty()) {
+        QStringList any;
+        for (const QString& joint : filter.Joints) {
+            any << QStringLiteral("Joint LIKE ? ESCAPE '\\'");
+            s.Values << LikeContains(joint);
+        }
+        conditions << QLatin1Char('(') + any.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+    }
+    if (!filter.Motions.isEmpty()) {
+        conditions << QStringLiteral("Motion COLLATE NOCASE IN (%1)").arg(Placeholders(filter.Motions.size()));
+        for (const QString& m : filter.Motions)
+            s.Values << m;
+    }
+    if (!filter.Types.isEmpty()) {
+        conditions << QStringLiteral("Type COLLATE NOCASE IN (%1)").arg(Placeholders(filter.Types.size()));
+        for (const QString& t : filter.Types)
+            s.Values << t;
+    }
+    if (!conditions.isEmpty())
+        s.Sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+    // Letter case does not decide the order; equal descriptions keep the order of their ids.
+    s.Sql += QStringLiteral(" ORDER BY AbbrevDesc COLLATE NOCASE ASC, ExerciseID ASC");
+    return s;
+}
+
+void LoadLibraryCache(AppContext& ctx)
+{
+    ctx.Library.Entries.clear();
+    ctx.Library.LibraryCount = 0;
+    ctx.Library.DragMode = 0;
+    RunInto(ctx, LibrarySnapshotStatement(LibraryFilter{}));
+}
+
+void LoadLibraryCacheFiltered(AppContext& ctx)
+{
+    ctx.Library.Entries.clear();
+    ctx.Library.LibraryCount = 0;
+    RunInto(ctx, LibrarySnapshotStatement(ctx.Db.LibraryRecordset.Filter));
+}
+
+void FillLibraryFromRecordset(AppContext& ctx, QSqlQuery& query)
+{
+    QList<LibraryEntry> entries;
+    // A forward-only query has no exact size; a snapshot may.
+    if (query.size() > 0)
+        entries.reserve(query.size());
+    const EntryColumns columns(query.record());
+    while (query.next()) {
+        if (entries.size() >= std::numeric_limits<qint16>::max())
+            throw DbError(QStringLiteral("Overflow: the library offers more than 32767 exercises"));
+        entries.append(ReadEntry(query, columns));
+    }
+    ThrowIfFailed(query.lastError());
+    ctx.Library.LibraryCount = static_cast<qint16>(entries.size());
+    ctx.Library.Entries = std::move(entries);
+}
+
+EntryColumns::EntryColumns(const QSqlRecord& r)
+    : ExerciseID(r.indexOf(QStringLiteral("ExerciseID"))), code(r.indexOf(QStringLiteral("code"))),
+      Desc(r.indexOf(QStringLiteral("Desc"))), AbbrevDesc(r.indexOf(QStringLiteral("AbbrevDesc"))),
+      Joint(r.indexOf(QStringLiteral("Joint"))), Motion(r.indexOf(QStringLiteral("Motion"))),
+      Type(r.indexOf(QStringLiteral("Type"))), Reps(r.indexOf(QStringLiteral("Reps"))),
+      Hold(r.indexOf(QStringLiteral("Hold"))), Sets(r.indexOf(QStringLiteral("Sets"))),
+      Movie(r.indexOf(QStringLiteral("Movie"))), Icon(r.indexOf(QStringLiteral("Icon"))),
+      Picture0(r.indexOf(QStringLiteral("Picture0"))), Picture1(r.indexOf(QStringLiteral("Picture1"))),
+      Picture2(r.indexOf(QStringLiteral("Picture2"))), Instruct0(r.indexOf(QStringLiteral("Instruct0"))),
+      Instruct1(r.indexOf(QStringLiteral("Instruct1"))), Instruct2(r.indexOf(QStringLiteral("Instruct2"))),
+      HasVideo(r.indexOf(QStringLiteral("HasVideo"))), VideoReps(r.indexOf(QStringLiteral("VideoReps"))),
+      VideoHold(r.indexOf(QStringLiteral("VideoHold"))), VideoSets(r.indexOf(QStringLiteral("VideoSets")))
+{
+    const int required[] = {ExerciseID, code, Reps, Hold, Sets, HasVideo};
+    for (int index : required) {
+        if (index < 0)
+            throw DbError(QStringLiteral("An exercise column is missing from the query"));
+    }
+}
+
+LibraryEntry ReadEntry(const QSqlQuery& q, const EntryColumns& c)
+{
+    LibraryEntry e;
+    e.ExerciseID = static_cast<qint32>(Required(q.value(c.ExerciseID), "ExerciseID").toLongLong());
+    e.code = Required(q.value(c.code), "code").toString();
+    e.Desc = OptionalText(q, c.Desc);
+    e.AbbrevDesc = OptionalText(q, c.AbbrevDesc);
+    e.Joint = OptionalText(q, c.Joint);
+    e.Motion = OptionalText(q, c.Motion);
+    e.Type = OptionalText(q, c.Type);
+    e.Reps = RequiredInt16(q.value(c.Reps), "Reps");
+    e.Hold = RequiredInt16(q.value(c.Hold), "Hold");
+    e.Sets = RequiredInt16(q.value(c.Sets), "Sets");
+    e.Movie = OptionalText(q, c.Movie);
+    e.Icon = OptionalText(q, c.Icon);
+    e.Picture0 = OptionalText(q, c.Picture0);
+    e.Picture1 = OptionalText(q, c.Picture1);
+    e.Picture2 = OptionalText(q, c.Picture2);
+    e.Instruct0 = OptionalText(q, c.Instruct0);
+    e.Instruct1 = OptionalText(q, c.Instruct1);
+    e.Instruct2 = OptionalText(q, c.Instruct2);
+    e.HasVideo = Required(q.value(c.HasVideo), "HasVideo").toLongLong() != 0;
+    e.VideoReps = c.VideoReps < 0 ? 0 : NullToInteger(q.value(c.VideoReps));
+    e.VideoHold = c.VideoHold < 0 ? 0 : NullToInteger(q.value(c.VideoHold));
+    e.VideoSets = c.VideoSets < 0 ? 0 : NullToInteger(q.value(c.VideoSets));
+    return e;
+}
+
+QString PicturePath(const AppContext& ctx, qint32 exerciseId, qint16 number)
+{
+    const QString name = QString::number(exerciseId) + QLatin1Char('_') + QString::number(number) +
+                         QStringLiteral(".JPG");
+    const QString& folder = ctx.Settings.PictureFolder;
+    return folder.isEmpty() ? name : WithTrailingSlash(folder) + name;
+}
+
+QString IconPath(const AppContext& ctx, qint32 exerciseId)
+{
+    const QString name = QString::number(exerciseId) + QStringLiteral(".JPG");
+    const QString& folder = ctx.Settings.IconFolder;
+    return folder.isEmpty() ? name : WithTrailingSlash(folder) + name;
+}
+
+} // namespace tramelle

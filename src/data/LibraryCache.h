@@ -1,0 +1,67 @@
+#pragma once
+
+#include "LibraryEntry.h"
+
+#include <QList>
+#include <QSqlRecord>
+#include <QString>
+#include <QVariantList>
+
+class QSqlQuery;
+
+namespace tramelle {
+
+class AppContext;
+struct LibraryFilter;
+
+// The library rows currently offered, in AbbrevDesc order: the whole library after
+// start-up, or the rows passing the selection window's filter.
+struct LibraryCache
+{
+    QList<LibraryEntry> Entries; // the "Library" array; entries 0 to LibraryCount - 1
+    qint16 LibraryCount = 0;
+    qint32 DragMode = 0; // drop mode of the selection window: 0 Insert, 1 Replace
+};
+
+// A statement with its bound values.
+struct BoundStatement
+{
+    QString Sql;
+    QVariantList Values;
+};
+
+// The library snapshot's statement: every cached column of ExerciseLibrary, the rows
+// passing the filter (joints contained, motions and types equal, letter case ignored),
+// in AbbrevDesc order.
+BoundStatement LibrarySnapshotStatement(const LibraryFilter& filter);
+
+// Rebuilds the cache from the whole library; resets DragMode. Throws DbError.
+void LoadLibraryCache(AppContext& ctx);
+// Rebuilds the cache from the rows that pass ctx.Db.LibraryRecordset.Filter; an empty
+// result leaves the cache empty. Throws DbError.
+void LoadLibraryCacheFiltered(AppContext& ctx);
+// Replaces the cache by every row of an executed query, from its first row on. Throws
+// DbError on a row with a null required column or beyond 32767 rows.
+void FillLibraryFromRecordset(AppContext& ctx, QSqlQuery& query);
+
+// Column positions of an exercise row, found once per query by name; -1 when absent
+// (Joint, Motion and Type are not stored with programs and protocols).
+struct EntryColumns
+{
+    explicit EntryColumns(const QSqlRecord& record);
+    int ExerciseID, code, Desc, AbbrevDesc, Joint, Motion, Type, Reps, Hold, Sets, Movie, Icon,
+        Picture0, Picture1, Picture2, Instruct0, Instruct1, Instruct2, HasVideo, VideoReps, VideoHold,
+        VideoSets;
+};
+
+// One exercise row (library, program or protocol) with the conversions of the cache:
+// null texts read as "", null video values as 0; a null code, Reps, Hold, Sets or
+// HasVideo throws DbError.
+LibraryEntry ReadEntry(const QSqlQuery& query, const EntryColumns& columns);
+
+// PictureFolder + id + "_" + number + ".JPG" ("385_1.JPG").
+QString PicturePath(const AppContext& ctx, qint32 exerciseId, qint16 number);
+// IconFolder + id + ".JPG".
+QString IconPath(const AppContext& ctx, qint32 exerciseId);
+
+} // namespace tramelle

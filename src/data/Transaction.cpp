@@ -1,0 +1,36 @@
+#include "Transaction.h"
+
+#include "DbError.h"
+
+#include <QSqlError>
+
+namespace tramelle {
+
+Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db))
+{
+    if (!m_db.transaction())
+        ThrowIfFailed(m_db.lastError().isValid() ? m_db.lastError()
+                                                  : QSqlError(QString(), QStringLiteral("Cannot begin a transaction"),
+                                                              QSqlError::TransactionError));
+    m_open = true;
+}
+
+Transaction::~Transaction()
+{
+    if (m_open)
+        m_db.rollback();
+}
+
+void Transaction::Commit()
+{
+    if (!m_db.commit()) {
+        const QSqlError error = m_db.lastError();
+        m_db.rollback();
+        m_open = false;
+        ThrowIfFailed(error.isValid() ? error
+                                      : QSqlError(QString(), QStringLiteral("Cannot commit"), QSqlError::TransactionError));
+    }
+    m_open = false;
+}
+
+} // namespace tramelle
