@@ -75,6 +75,8 @@ double NumericPrefix(const QString& text)
     return std::strtod(number.constData(), nullptr);
 }
 
+} // namespace
+
 QDateTime ParseDateText(const QString& raw)
 {
     const QString text = raw.trimmed();
@@ -108,8 +110,6 @@ QDateTime ParseDateText(const QString& raw)
         return full.startOfDay();
     return {};
 }
-
-} // namespace
 
 QString NullToText(const QVariant& value)
 {
@@ -268,7 +268,7 @@ QString ReadCoverText(const AppContext& ctx)
     if (file.error() != QFileDevice::NoError)
         throw DbError(QStringLiteral("Cannot read \"%1\": %2").arg(QDir::toNativeSeparators(path), file.errorString()));
     // Older cover files were written in a single-byte code page; read those as Latin-1.
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString content = utf8(bytes);
     if (utf8.hasError())
         content = QString::fromLatin1(bytes);

@@ -1,0 +1,158 @@
+#include "AppContext.h"
+#include "DbError.h"
+#include "LibraryCache.h"
+#include "TestSupport.h"
+
+#include <QSqlQuery>
+#include <QTest>
+
+using namespace tramelle;
+using namespace tramelle::test;
+
+namespace {
+
+struct Row
+{
+    qint32 id;
+    QString abbrev;
+    QVariant joint;
+    QString motion;
+    QString type;
+};
+
+// Replaces the library of the test's files by the given rows.
+void FillLibrary(AppContext& ctx, const QList<Row>& rows)
+{
+    const QSqlDatabase db = ctx.Db.LibraryDb();
+    Exec(db, QStringLiteral("DELETE FROM ExerciseLibrary"));
+    for (const Row& r : rows) {
+        Exec(db,
+             QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID, code, Desc, AbbrevDesc, Joint, Motion, Type, "
+                            "Reps, Hold, Sets, Instruct0, HasVideo, VideoReps, VideoSets) "
+                            "VALUES (?, ?, ?, ?, ?, ?, ?, 10, 5, 2, ?, 1, 12, 3)"),
+             {r.id, QStringLiteral("C%1").arg(r.id), QStringLiteral("Description of %1").arg(r.abbrev), r.abbrev,
+              r.joint, r.motion, r.type, QStringLiteral("Keep your back straight")});
+    }
+}
+
+QStringList Abbrevs(const AppContext& ctx)
+{
+    QStringList list;
+    for (const LibraryEntry& e : ctx.Library.Entries)
+        list << e.AbbrevDesc;
+    return list;
+}
+
+const QList<Row> SampleRows = {
+    {385, QStringLiteral("knee bend"), QStringLiteral("Knee"), QStringLiteral("Flexion"), QStringLiteral("Strength")},
+    {12, QStringLiteral("Ankle pump"), QStringLiteral("Ankle"), QStringLiteral("Flexion"), QStringLiteral("ROM")},
+    {40, QStringLiteral("Hip hike"), QStringLiteral("Hip, Knee"), QStringLiteral("Abduction"), QStringLiteral("Strength")},
+    {41, QStringLiteral("Neck tilt"), QVariant(), QStringLiteral("Flexion"), QStringLiteral("Stretch")},
+    {42, QStringLiteral("O'Brien's press"), QStringLiteral("Shoulder 100%"), QStringLiteral("Press'up"), QStringLiteral("Strength")},
+};
+
+} // namespace
+
+class TestLibraryCache : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { InitTestEnvironment(); }
+
+    void wholeLibraryInDescriptionOrder()
+    {
+        TestContext t;
+        FillLibrary(*t, SampleRows);
+        t->Library.DragMode = 1;
+        LoadLibraryCache(*t);
+        QCOMPARE(t->Library.LibraryCount, qint16(5));
+        QCOMPARE(t->Library.Entries.size(), 5);
+        QCOMPARE(t->Library.DragMode, 0);
+        // Letter case does not decide the order.
+        QCOMPARE(Abbrevs(*t), (QStringList{"Ankle pump", "Hip hike", "knee bend", "Neck tilt", "O'Brien's press"}));
+
+        const LibraryEntry& knee = t->Library.Entries[2];
+        QCOMPARE(knee.ExerciseID, 385);
+        QCOMPARE(knee.code, QStringLiteral("C385"));
+        QCOMPARE(knee.Desc, QStringLiteral("Description of knee bend"));
+        QCOMPARE(knee.Reps, qint16(10));
+        QCOMPARE(knee.Hold, qint16(5));
+        QCOMPARE(knee.Sets, qint16(2));
+        QCOMPARE(knee.Instruct0, QStringLiteral("Keep your back straight"));
+        QVERIFY(knee.HasVideo);
+        QCOMPARE(knee.VideoReps, qint16(12));
+        QCOMPARE(knee.VideoSets, qint16(3));
+        // Nulls read as empty texts and 0.
+        QCOMPARE(knee.Instruct1, QString());
+        QCOMPARE(knee.VideoHold, qint16(0));
+        QCOMPARE(t->Library.Entries[3].Joint, QString());
+    }
+
+    void filterSelectsJointsMotionsAndTypes()
+    {
+        TestContext t;
+        FillLibrary(*t, SampleRows);
+        auto filtered = [&](const LibraryFilter& f) {
+            t->Db.LibraryRecordset.Filter = f;
+            t->Library.DragMode = 1;
+            LoadLibraryCacheFiltered(*t);
+            // The filter leaves the drop mode alone.
+            if (t->Library.DragMode != 1)
+                return QStringList{QStringLiteral("DragMode reset")};
+            if (t->Library.LibraryCount != t->Library.Entries.size())
+                return QStringList{QStringLiteral("count differs")};
+            return Abbrevs(*t);
+        };
+        // A joint is contained anywhere in the Joint text, letter case ignored; a null joint fails.
+        QCOMPARE(filtered({{"knee"}, {}, {}}), (QStringList{"Hip hike", "knee bend"}));
+        QCOMPARE(filtered({{"ANKLE", "hip"}, {}, {}}), (QStringList{"Ankle pump", "Hip hike"}));
+        // Motions and types are equal, not contained.
+        QCOMPARE(filtered({{}, {"flexion"}, {}}), (QStringList{"Ankle pump", "knee bend", "Neck tilt"}));
+        QCOMPARE(filtered({{}, {"Flex"}, {}}), QStringList());
+        QCOMPARE(filtered({{"Knee"}, {"Flexion"}, {"Strength", "ROM"}}), QStringList{"knee bend"});
+        // Apostrophes and LIKE's wildcards are plain characters.
+        QCOMPARE(filtered({{"100%"}, {"Press'up"}, {}}), QStringList{"O'Brien's press"});
+        QCOMPARE(filtered({{"_"}, {}, {}}), QStringList());
+        QCOMPARE(filtered({{"%"}, {}, {}}), QStringList{"O'Brien's press"});
+        // No match: an empty cache. No condition: the whole library.
+        QCOMPARE(filtered({{"Elbow"}, {}, {}}), QStringList());
+        QCOMPARE(t->Library.LibraryCount, qint16(0));
+        QCOMPARE(filtered({}).size(), 5);
+    }
+
+    void filterValuesCompareAsValues()
+    {
+        const LibraryFilter a{{"Knee"}, {}, {"ROM"}};
+        LibraryFilter b = a;
+        QVERIFY(a == b);
+        b.Types << QStringLiteral("Strength");
+        QVERIFY(!(a == b));
+        const BoundStatement s = LibrarySnapshotStatement(b);
+        QCOMPARE(s.Values.size(), 3);
+        QVERIFY(!s.Sql.contains(QStringLiteral("Knee")));
+    }
+
+    void nullRequiredColumnStopsTheLoad()
+    {
+        TestContext t;
+        FillLibrary(*t, SampleRows);
+        Exec(t->Db.LibraryDb(), QStringLiteral("UPDATE ExerciseLibrary SET Reps = NULL WHERE ExerciseID = 40"));
+        QVERIFY_THROWS_EXCEPTION(DbError, LoadLibraryCache(*t));
+        QCOMPARE(t->Library.LibraryCount, qint16(0));
+        QVERIFY(t->Library.Entries.isEmpty());
+    }
+
+    void pictureAndIconPaths()
+    {
+        TestContext t(false);
+        t->Settings.PictureFolder = QStringLiteral("/media/cd/PICTURE/");
+        t->Settings.IconFolder = QStringLiteral("C:\\VMR\\Icon");
+        QCOMPARE(PicturePath(*t, 385, 1), QStringLiteral("/media/cd/PICTURE/385_1.JPG"));
+        QCOMPARE(PicturePath(*t, 7, 3), QStringLiteral("/media/cd/PICTURE/7_3.JPG"));
+        QCOMPARE(IconPath(*t, 385), QStringLiteral("C:/VMR/Icon/385.JPG"));
+    }
+};
+
+QTEST_MAIN(TestLibraryCache)
+#include "tst_librarycache.moc"

@@ -1,0 +1,166 @@
+#include "DbError.h"
+#include "ProgramState.h"
+#include "TestSupport.h"
+#include "TextHelpers.h"
+
+#include <QFile>
+#include <QTest>
+#include <stdexcept>
+
+using namespace tramelle;
+using namespace tramelle::test;
+
+class TestTextHelpers : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { InitTestEnvironment(); }
+
+    void nullConversions()
+    {
+        QCOMPARE(NullToText(QVariant()), QString());
+        QCOMPARE(NullToText(QVariant(QMetaType::fromType<QString>())), QString());
+        QCOMPARE(NullToText(0), QStringLiteral("0"));
+        QCOMPARE(NullToText(QStringLiteral("O'Brien")), QStringLiteral("O'Brien"));
+        QCOMPARE(NullToInteger(QVariant()), qint16(0));
+        QCOMPARE(NullToInteger(QVariant(QMetaType::fromType<qlonglong>())), qint16(0));
+    }
+
+    void nullToIntegerReadsTheLeadingNumberHalvesToEven_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("7.5") << QVariant(QStringLiteral("7.5")) << 8;
+        QTest::newRow("8.5") << QVariant(QStringLiteral("8.5")) << 8;
+        QTest::newRow("-2.5") << QVariant(QStringLiteral("-2.5")) << -2;
+        QTest::newRow("12abc") << QVariant(QStringLiteral("12abc")) << 12;
+        QTest::newRow("abc") << QVariant(QStringLiteral("abc")) << 0;
+        QTest::newRow("blanks") << QVariant(QStringLiteral("  42 reps")) << 42;
+        QTest::newRow("exponent") << QVariant(QStringLiteral("1e3x")) << 1000;
+        QTest::newRow("bare e") << QVariant(QStringLiteral("5e")) << 5;
+        QTest::newRow("integer") << QVariant(qlonglong(-32768)) << -32768;
+        QTest::newRow("double") << QVariant(6.5) << 6;
+        QTest::newRow("max") << QVariant(QStringLiteral("32767.4")) << 32767;
+    }
+    void nullToIntegerReadsTheLeadingNumberHalvesToEven()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(int, expected);
+        QCOMPARE(int(NullToInteger(value)), expected);
+    }
+
+    void nullToIntegerReportsOverflow()
+    {
+        const QVariant tooBig[] = {QVariant(40000), QVariant(QStringLiteral("32767.5")), QVariant(QStringLiteral("-32769")),
+                                   QVariant(qlonglong(1) << 40), QVariant(QStringLiteral("1e400"))};
+        for (const QVariant& v : tooBig) {
+            bool thrown = false;
+            try {
+                NullToInteger(v);
+            } catch (const DbError& e) {
+                thrown = e.message().startsWith(QStringLiteral("Overflow"));
+            }
+            QVERIFY2(thrown, qPrintable(v.toString()));
+        }
+    }
+
+    void datesReadWithTheirDefault()
+    {
+        const QDateTime def(QDate(1990, 1, 1), QTime(0, 0));
+        QCOMPARE(ToDateOrDefault(QVariant()), def);
+        QCOMPARE(ToDateOrDefault(QStringLiteral("no date")), def);
+        QCOMPARE(ToDateOrDefault(QStringLiteral("")), def);
+        QCOMPARE(ToDateOrDefault(QStringLiteral("2026-12-08T10:30:15")), QDateTime(QDate(2026, 12, 8), QTime(10, 30, 15)));
+        QCOMPARE(ToDateOrDefault(QStringLiteral("2026-12-08")), QDateTime(QDate(2026, 12, 8), QTime(0, 0)));
+        // The short form of the locale, two-digit years in 1930 to 2029.
+        QCOMPARE(ToDateOrDefault(QStringLiteral("12/8/26")), QDateTime(QDate(2026, 12, 8), QTime(0, 0)));
+        QCOMPARE(ToDateOrDefault(QStringLiteral("12/8/45")), QDateTime(QDate(1945, 12, 8), QTime(0, 0)));
+        QCOMPARE(ToDateOrDefault(QDate(2001, 2, 3)), QDateTime(QDate(2001, 2, 3), QTime(0, 0)));
+
+        // A card date may be empty: it stays empty instead of becoming 1990.
+        QVERIFY(!ToNullableDate(QVariant()).isValid());
+        QVERIFY(!ToNullableDate(QStringLiteral(" ")).isValid());
+        QCOMPARE(ToNullableDate(QStringLiteral("junk")), def);
+        QVERIFY(DateToDb(QDateTime()).isNull());
+        QCOMPARE(DateToDb(QDate(2026, 3, 4).startOfDay()).toString(), QStringLiteral("2026-03-04T00:00:00"));
+    }
+
+    void minAndMax()
+    {
+        QCOMPARE(MinInteger(-3, 2), qint16(-3));
+        QCOMPARE(MaxInteger(-3, 2), qint16(2));
+    }
+
+    void entryTexts()
+    {
+        ProgramState p;
+        ProgramEntry& e = p.Entries[3];
+        e.AbbrevDesc = QStringLiteral("Heel raise");
+        e.Desc = QStringLiteral("Heel raise standing");
+        e.Reps = 10;
+        e.Hold = 30;
+        e.Sets = 2;
+        QCOMPARE(EntryCaption(p, 3), QStringLiteral("Heel raise\n10r/30s/2x"));
+        QCOMPARE(EntryDescription(p, 3), QStringLiteral("Heel raise standing, 10 reps, 30 sec hold, 2 set"));
+        e.Hold = 0;
+        QCOMPARE(EntryCaption(p, 3), QStringLiteral("Heel raise\n10r/2x"));
+        QCOMPARE(EntryDescription(p, 3), QStringLiteral("Heel raise standing, 10 reps, 2 set"));
+        e.Hold = -5;
+        QCOMPARE(EntryCaption(p, 3), QStringLiteral("Heel raise\n10r/-5s/2x"));
+        QVERIFY_THROWS_EXCEPTION(std::out_of_range, EntryCaption(p, 20));
+        QVERIFY_THROWS_EXCEPTION(std::out_of_range, EntryDescription(p, -1));
+    }
+
+    void splitCommaList()
+    {
+        QCOMPARE(SplitCommaList(QStringLiteral("a, b,,c ,")), (QStringList{"a", "b", "c"}));
+        QCOMPARE(SplitCommaList(QString()), QStringList());
+        QCOMPARE(SplitCommaList(QStringLiteral(" , ,, ")), QStringList());
+        QCOMPARE(SplitCommaList(QStringLiteral("  Knee  ")), QStringList{"Knee"});
+        QCOMPARE(SplitCommaList(QStringLiteral(",Hip , Knee")), (QStringList{"Hip", "Knee"}));
+    }
+
+    void limitTextLines()
+    {
+        const QString six = QStringLiteral("1\n2\n3\n4\n5\n6");
+        const LimitedText cut = LimitTextLines(six, 11);
+        QVERIFY(cut.Changed);
+        QCOMPARE(cut.Text, QStringLiteral("1\n2\n3\n4\n5"));
+        QCOMPARE(cut.Caret, 9);
+        // A text box may hand CR LF: each pair is one break.
+        const LimitedText crlf = LimitTextLines(QStringLiteral("a\r\nb\r\nc\r\nd\r\ne\r\nf"), 0);
+        QCOMPARE(crlf.Text, QStringLiteral("a\r\nb\r\nc\r\nd\r\ne"));
+        QCOMPARE(crlf.Caret, crlf.Text.size());
+        // Five lines (four breaks) stay as they are, caret included; so does an empty fifth line.
+        const LimitedText five = LimitTextLines(QStringLiteral("1\n2\n3\n4\n5"), 2);
+        QVERIFY(!five.Changed);
+        QCOMPARE(five.Text, QStringLiteral("1\n2\n3\n4\n5"));
+        QCOMPARE(five.Caret, 2);
+        QCOMPARE(LimitTextLines(QStringLiteral("1\n2\n3\n4\n"), 0).Text, QStringLiteral("1\n2\n3\n4\n"));
+        QCOMPARE(LimitTextLines(QStringLiteral("1\n2\n3\n4\n5\n"), 0).Text, QStringLiteral("1\n2\n3\n4\n5"));
+    }
+
+    void coverText()
+    {
+        TestContext t(false);
+        const QString path = t.Folder() + QStringLiteral("/cover.txt");
+        QCOMPARE(ReadCoverText(*t), QString());
+        auto write = [&](const QByteArray& bytes) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(bytes);
+        };
+        write("");
+        QCOMPARE(ReadCoverText(*t), QString());
+        write("Dear patient,\nyour program\n");
+        QCOMPARE(ReadCoverText(*t), QStringLiteral("Dear patient,\r\nyour program\r\n"));
+        write("One\r\n\r\nThree");
+        QCOMPARE(ReadCoverText(*t), QStringLiteral("One\r\n\r\nThree\r\n"));
+        write("Caf\xe9");
+        QCOMPARE(ReadCoverText(*t), QStringLiteral("Caf\u00e9\r\n"));
+    }
+};
+
+QTEST_MAIN(TestTextHelpers)
+#include "tst_texthelpers.moc"
