@@ -5,44 +5,157 @@
 #include "Database.h"
 #include "DbError.h"
 #include "Paths.h"
+#include "Settings.h"
+#include "frmSplash.h"
+#include "mdiVMR.h"
 
 #include <QApplication>
-#include <QMainWindow>
+#include <QDir>
+#include <QLockFile>
+#include <QTimer>
 
 namespace tramelle {
 
-int RunApplication(int argc, char** argv)
+namespace {
+
+// Step 11: the probe picture marks a present picture folder.
+bool PicturesPresent(const AppContext& ctx)
 {
-    QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Velmora"));
-    QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
-    QApplication::setApplicationDisplayName(QStringLiteral("VMR Tramelle"));
+    return FileExistsAnyCase(ctx.Settings.PictureFolder + QStringLiteral("385_1.JPG"));
+}
 
-    WidgetPromptService prompt;
-    DesktopLauncherService launcher;
-    AppContext ctx(DefaultApplicationFolder());
-    ctx.SetPromptService(&prompt);
-    ctx.SetLauncherService(&launcher);
+// Step 12: a file of the earlier version only triggers a notice; it is left alone.
+void CheckPreviousDatabase(AppContext& ctx)
+{
+    if (!FileExistsAnyCase(JoinPath(ctx.AppFolder(), QStringLiteral("VMR.MDB"))))
+        return;
+    ctx.Prompt().Message(QStringLiteral("Previous Database Detected"),
+                         QStringLiteral("You have a previous version of the VMR Database.") +
+                             QStringLiteral("\r\n") +
+                             QStringLiteral("Run the Velmora Database Ugrade program to import your data."),
+                         PromptIcon::Information);
+}
 
+// Opens the data files after checking them; false (the user told why) when they
+// cannot be used. Nothing is modified on that path.
+bool InitializeData(AppContext& ctx)
+{
     const DataFilesCheck check = PrepareDataFiles(ctx.AppFolder(), DeliveredFilesFolder());
     if (!check.ok) {
         ctx.Prompt().Message(check.title, check.message, PromptIcon::Critical);
-        return 1;
+        return false;
     }
     try {
         OpenDatabases(ctx);
     } catch (const DbError& e) {
         ctx.Prompt().Message(QStringLiteral("Database Error"), e.message(), PromptIcon::Critical);
+        return false;
+    }
+    // The vendor's numbers, the cover text and the clinic record are loaded here.
+    return true;
+}
+
+void ReportFolderNotWritable(AppContext& ctx, const QString& detail)
+{
+    ctx.Prompt().Message(QStringLiteral("VMR Tramelle"),
+                         QStringLiteral("The program cannot write to its data folder\r\n%1\r\n\r\n%2\r\n\r\n"
+                                        "Ask your administrator to give you write access to it. "
+                                        "The program will now end.")
+                             .arg(QDir::toNativeSeparators(ctx.AppFolder()), detail),
+                         PromptIcon::Critical);
+}
+
+} // namespace
+
+QString InstanceLockPath(const QString& appFolder)
+{
+    return JoinPath(appFolder, QStringLiteral(".vmr-tramelle.lock"));
+}
+
+int RunApplication(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(SettingsOrganization);
+    QCoreApplication::setApplicationName(SettingsApplication);
+    QCoreApplication::setApplicationVersion(QStringLiteral(TRAMELLE_VERSION));
+    QApplication::setApplicationDisplayName(QStringLiteral("VMR Tramelle"));
+    return StartApplication(StartupOptions{});
+}
+
+int StartApplication(const StartupOptions& options)
+{
+    WidgetPromptService widgetPrompt;
+    DesktopLauncherService desktopLauncher;
+    AppContext ctx(options.AppFolder.isEmpty() ? DefaultApplicationFolder() : options.AppFolder);
+    ctx.SetPromptService(options.Prompt ? options.Prompt : &widgetPrompt);
+    ctx.SetLauncherService(options.Launcher ? options.Launcher : &desktopLauncher);
+
+    mdiVMR window(ctx);
+    window.SetSettingsFile(options.SettingsFile);
+    // 1. Only "Help" until the data is loaded.
+    window.UpdateToolbar(0);
+    window.UpdateMenu(0);
+
+    // 2. One instance per application folder; a second one ends silently. The lock
+    // file also proves that the folder can be written before anything is created in it.
+    if (!QDir().mkpath(ctx.AppFolder())) {
+        ReportFolderNotWritable(ctx, QStringLiteral("The folder could not be created."));
+        return 1;
+    }
+    QLockFile lock(InstanceLockPath(ctx.AppFolder()));
+    // Held for the whole run; a lock left by a crashed run is taken over (process check).
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(0)) {
+        if (lock.error() == QLockFile::LockFailedError)
+            return 0;
+        ReportFolderNotWritable(ctx, QStringLiteral("No file can be created in it."));
         return 1;
     }
 
-    QMainWindow window;
-    window.setObjectName(QStringLiteral("mdiVMR"));
-    window.setWindowTitle(QStringLiteral("VMR Tramelle - No Patient Selected"));
-    window.resize(800, 600);
+    // 3. The splash, modal, for three seconds or until dismissed.
+    if (options.ShowSplash) {
+        frmSplash splash;
+        window.CenterForm(&splash);
+        splash.exec();
+    }
+
+    // 4. and 5.
+    LoadSettings(ctx, *OpenSettingsStore(options.SettingsFile));
+    if (!InitializeData(ctx))
+        return 1;
+
+    // 6.
     window.show();
-    const int status = app.exec();
-    CloseDatabases(ctx);
+    window.CenterForm(&window);
+
+    // 7. The exercise selection window is created and hidden here, which loads the
+    // library and builds its picture grid.
+
+    // 8. The tip of the day is shown here (modal) when ctx.Settings.ShowTips is set.
+
+    // 9. and 10.
+    window.UpdateToolbar(1);
+    ctx.Program.PatientID.reset();
+    ctx.Program.InvoiceID.reset();
+    window.UpdateCaption();
+    window.SetStatusBarReady();
+
+    // 11.
+    if (!PicturesPresent(ctx)) {
+        // The media check window opens here, not modal.
+    }
+
+    // 12. and 13.
+    CheckPreviousDatabase(ctx);
+    window.UpdateMenu(2);
+
+    if (options.OnReady)
+        options.OnReady(window, ctx);
+    if (options.QuitWhenReady)
+        QTimer::singleShot(0, &window, &QWidget::close);
+    const int status = QApplication::exec();
+    // The window normally shut down when it closed; this covers a quit from elsewhere.
+    window.Shutdown();
     return status;
 }
 

@@ -1,9 +1,41 @@
 #pragma once
 
+#include <QString>
+#include <functional>
+
 namespace tramelle {
+
+class AppContext;
+class LauncherService;
+class PromptService;
+class mdiVMR;
+
+// How a caller in code (tests, benchmarks) runs the start-up. The program itself
+// always runs with the defaults.
+struct StartupOptions
+{
+    bool ShowSplash = true;
+    // Closes the main window (a normal shutdown) as soon as start-up is done.
+    bool QuitWhenReady = false;
+    // Empty: the default application folder.
+    QString AppFolder;
+    // Empty: the per-user settings store.
+    QString SettingsFile;
+    // Services to use instead of the widget and desktop ones.
+    PromptService* Prompt = nullptr;
+    LauncherService* Launcher = nullptr;
+    // Called when the main window is ready, before the event loop runs.
+    std::function<void(mdiVMR&, AppContext&)> OnReady;
+};
 
 // Runs the program: start-up, the main window's event loop, shutdown. Returns the
 // process exit status.
 int RunApplication(int argc, char** argv);
+
+// The same with a QApplication that already exists.
+int StartApplication(const StartupOptions& options);
+
+// The name of the lock file that keeps one instance per application folder.
+QString InstanceLockPath(const QString& appFolder);
 
 } // namespace tramelle

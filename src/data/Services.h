@@ -5,6 +5,7 @@
 #include <optional>
 
 class QPrinter;
+class QWidget;
 
 namespace tramelle {
 
@@ -71,6 +72,10 @@ public:
     virtual void InitProgress(qint32 maximum) = 0;
     virtual void UpdateProgress(qint32 value) = 0;
     virtual void DestroyProgress() = 0;
+
+    // Centres a window on the screen, or a child window across the top of the main
+    // window's work area. Placement only: services without windows do nothing.
+    virtual void CenterForm(QWidget* form) { Q_UNUSED(form); }
 };
 
 // Services that do nothing and answer every prompt with its first button's "no" path:

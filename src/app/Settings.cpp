@@ -1,0 +1,164 @@
+#include "Settings.h"
+
+#include "AppContext.h"
+#include "Paths.h"
+
+#include <QRegularExpression>
+#include <QSettings>
+
+namespace tramelle {
+
+namespace {
+
+const QString KeyCDDrive = QStringLiteral("CDRom Drive");
+const QString KeyIcon = QStringLiteral("Icon");
+const QString KeyMovie = QStringLiteral("Movie");
+const QString KeyPicture = QStringLiteral("Picture");
+const QString KeyPrintPatientCover = QStringLiteral("PrintPatientCover");
+const QString KeyPrintCallVMR = QStringLiteral("PrintCallVMR");
+const QString KeyShowTips = QStringLiteral("ShowTips");
+const QString KeyProvider = QStringLiteral("Provider");
+
+QString BoolText(bool value)
+{
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+// A stored drive letter keeps only its letter and colon; anything else is a folder path.
+QString ReadCDDrive(const QString& stored)
+{
+    static const QRegularExpression driveLetter(QStringLiteral("^[A-Za-z]:[\\\\/]?$"));
+    const QString value = stored.trimmed();
+    if (value.isEmpty())
+        return DefaultCDDrive();
+    if (driveLetter.match(value).hasMatch())
+        return value.left(2);
+    return WithTrailingSlash(NormalizeSlashes(value));
+}
+
+QString ReadFolder(const QSettings& store, const QString& key, const QString& fallback)
+{
+    const QString value = store.value(key).toString().trimmed();
+    if (value.isEmpty())
+        return fallback;
+    return WithTrailingSlash(NormalizeSlashes(value));
+}
+
+bool ReadBool(AppContext& ctx, const QSettings& store, const QString& key, bool fallback)
+{
+    if (!store.contains(key))
+        return fallback;
+    const QString stored = store.value(key).toString();
+    if (const std::optional<bool> value = ParseSettingsBool(stored))
+        return *value;
+    ctx.Prompt().Message(QStringLiteral("Settings"),
+                         QStringLiteral("The setting \"%1\" holds \"%2\", which is neither True nor False.\r\n"
+                                        "The default (%3) is used instead.")
+                             .arg(key, stored, BoolText(fallback)),
+                         PromptIcon::Warning);
+    return fallback;
+}
+
+// Folders equal to their default are left out of the store, so the default follows
+// the program when it moves.
+void WriteFolder(QSettings& store, const QString& key, const QString& value, const QString& fallback)
+{
+    if (WithTrailingSlash(NormalizeSlashes(value)) == fallback || value.isEmpty())
+        store.remove(key);
+    else
+        store.setValue(key, value);
+}
+
+} // namespace
+
+std::optional<bool> ParseSettingsBool(const QString& text)
+{
+    const QString value = text.trimmed();
+    if (value.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (value.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
+        return false;
+    bool ok = false;
+    const double number = value.toDouble(&ok);
+    if (ok)
+        return number != 0.0;
+    return std::nullopt;
+}
+
+QString DefaultCDDrive()
+{
+    return ProductMediaFolder();
+}
+
+QString DefaultIconFolder(const AppContext& ctx)
+{
+    return WithTrailingSlash(JoinPath(ctx.AppFolder(), QStringLiteral("ICON")));
+}
+
+QString DefaultPictureFolder(const QString& cdDrive)
+{
+    return WithTrailingSlash(JoinPath(cdDrive, QStringLiteral("PICTURE")));
+}
+
+QString DefaultMovieFolder(const QString& cdDrive)
+{
+    return WithTrailingSlash(JoinPath(cdDrive, QStringLiteral("MOVIE")));
+}
+
+std::unique_ptr<QSettings> OpenSettingsStore(const QString& file)
+{
+    if (file.isEmpty())
+        return std::make_unique<QSettings>(SettingsOrganization, SettingsApplication);
+    return std::make_unique<QSettings>(file, QSettings::IniFormat);
+}
+
+void LoadSettings(AppContext& ctx)
+{
+    LoadSettings(ctx, *OpenSettingsStore());
+}
+
+void LoadSettings(AppContext& ctx, QSettings& store)
+{
+    SettingsValues& s = ctx.Settings;
+    store.beginGroup(SettingsGroup);
+    s.CDDrive = ReadCDDrive(store.value(KeyCDDrive).toString());
+    s.IconFolder = ReadFolder(store, KeyIcon, DefaultIconFolder(ctx));
+    s.MovieFolder = ReadFolder(store, KeyMovie, DefaultMovieFolder(s.CDDrive));
+    s.PictureFolder = ReadFolder(store, KeyPicture, DefaultPictureFolder(s.CDDrive));
+    s.PrintPatientCover = ReadBool(ctx, store, KeyPrintPatientCover, true);
+    s.PrintCallVMR = ReadBool(ctx, store, KeyPrintCallVMR, false);
+    s.ShowTips = ReadBool(ctx, store, KeyShowTips, true);
+    s.DefaultProvider = store.value(KeyProvider).toString();
+    store.endGroup();
+}
+
+bool SaveSettings(AppContext& ctx)
+{
+    return SaveSettings(ctx, *OpenSettingsStore());
+}
+
+bool SaveSettings(AppContext& ctx, QSettings& store)
+{
+    const SettingsValues& s = ctx.Settings;
+    store.beginGroup(SettingsGroup);
+    WriteFolder(store, KeyMovie, s.MovieFolder, DefaultMovieFolder(s.CDDrive));
+    WriteFolder(store, KeyIcon, s.IconFolder, DefaultIconFolder(ctx));
+    WriteFolder(store, KeyPicture, s.PictureFolder, DefaultPictureFolder(s.CDDrive));
+    store.setValue(KeyPrintPatientCover, BoolText(s.PrintPatientCover));
+    store.setValue(KeyPrintCallVMR, BoolText(s.PrintCallVMR));
+    store.setValue(KeyShowTips, BoolText(s.ShowTips));
+    store.setValue(KeyProvider, s.DefaultProvider);
+    store.endGroup();
+    // QSettings replaces its file through a temporary file, so a failure leaves the old one.
+    store.sync();
+    if (store.status() != QSettings::NoError) {
+        ctx.Prompt().Message(QStringLiteral("Settings"),
+                             QStringLiteral("Your settings could not be saved to %1.")
+                                 .arg(store.fileName()),
+                             PromptIcon::Warning);
+        return false;
+    }
+    return true;
+}
+
+} // namespace tramelle

@@ -1,0 +1,112 @@
+#include "frmPreferences.h"
+
+#include "AppContext.h"
+#include "Paths.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tramelle {
+
+namespace {
+
+QCheckBox* MakeCheck(QWidget* parent, const char* name, const QString& caption)
+{
+    auto* box = new QCheckBox(caption, parent);
+    box->setObjectName(QLatin1String(name));
+    return box;
+}
+
+} // namespace
+
+frmPreferences::frmPreferences(AppContext& ctx, QWidget* parent)
+    : QDialog(parent),
+      m_ctx(ctx),
+      m_chkShowTips(MakeCheck(this, "chkShowTips", QStringLiteral("Show Tips at Startup"))),
+      m_chkPrintCover(MakeCheck(this, "chkPrintCover", QStringLiteral("Print Patient's Cover Sheet"))),
+      m_chkCallVMR(MakeCheck(this, "chkCallVMR", QStringLiteral("Print \"Call VMR\" prompt")))
+{
+    setObjectName(QStringLiteral("frmPreferences"));
+    setWindowTitle(QStringLiteral("Preferences"));
+
+    auto* edit = new QPushButton(QIcon(QStringLiteral(":/icons/edit.svg")), QStringLiteral("Edit"), this);
+    edit->setObjectName(QStringLiteral("cmdEditCoverSheet"));
+    edit->setToolTip(QStringLiteral("Edit the cover sheet text"));
+    connect(edit, &QPushButton::clicked, this, &frmPreferences::cmdEditCoverSheet_Click);
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("cmdOKCancel_0"));
+    ok->setProperty("tag", QStringLiteral("OK"));
+    ok->setToolTip(QStringLiteral("Save changes and exit"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cmdOKCancel_1"));
+    cancel->setProperty("tag", QStringLiteral("Cancel"));
+    for (QPushButton* b : {ok, cancel})
+        connect(b, &QPushButton::clicked, this, &frmPreferences::cmdOKCancel_Click);
+
+    auto* coverRow = new QHBoxLayout;
+    coverRow->addWidget(m_chkPrintCover, 1);
+    coverRow->addWidget(edit);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_chkShowTips);
+    layout->addLayout(coverRow);
+    layout->addWidget(m_chkCallVMR);
+    layout->addSpacing(8);
+    layout->addLayout(buttons);
+
+    adjustSize();
+    m_ctx.MainWindow().CenterForm(this);
+    InitPreferences();
+}
+
+void frmPreferences::InitPreferences()
+{
+    m_chkShowTips->setChecked(m_ctx.Settings.ShowTips);
+    m_chkPrintCover->setChecked(m_ctx.Settings.PrintPatientCover);
+    m_chkCallVMR->setChecked(m_ctx.Settings.PrintCallVMR);
+}
+
+void frmPreferences::SavePreferences()
+{
+    m_ctx.Settings.ShowTips = m_chkShowTips->checkState() != Qt::Unchecked;
+    m_ctx.Settings.PrintPatientCover = m_chkPrintCover->checkState() != Qt::Unchecked;
+    m_ctx.Settings.PrintCallVMR = m_chkCallVMR->checkState() != Qt::Unchecked;
+}
+
+void frmPreferences::cmdOKCancel_Click()
+{
+    const QString tag = sender() ? sender()->property("tag").toString() : QString();
+    if (tag == QLatin1String("OK")) {
+        SavePreferences();
+        accept();
+    } else {
+        reject();
+    }
+}
+
+void frmPreferences::cmdEditCoverSheet_Click()
+{
+    const QString path = m_ctx.AppPathAndFName(QStringLiteral("Cover.Txt"));
+    QString error;
+    if (!m_ctx.Launcher().OpenDocument(path, &error)) {
+        m_ctx.Prompt().Message(QStringLiteral("Preferences"),
+                               QStringLiteral("The cover sheet text %1 could not be opened.\r\n\r\n%2")
+                                   .arg(QDir::toNativeSeparators(path), error),
+                               PromptIcon::Warning);
+    }
+}
+
+} // namespace tramelle

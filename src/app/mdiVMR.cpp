@@ -1,0 +1,455 @@
+#include "mdiVMR.h"
+
+#include "AppContext.h"
+#include "Database.h"
+#include "HelpCommands.h"
+#include "Settings.h"
+#include "frmPreferences.h"
+#include "frmProgress.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QIcon>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
+#include <QStatusBar>
+#include <QToolBar>
+
+// Resources of a static library are registered by name, outside any namespace.
+static void InitAppResources()
+{
+    Q_INIT_RESOURCE(app);
+}
+
+namespace tramelle {
+
+namespace {
+
+const QString StatusReady = QStringLiteral("Status: Ready");
+
+// The toolbar's buttons in order; an empty key is a separator.
+struct ToolbarButtonDef
+{
+    const char* key;
+    const char* tip;
+    const char* icon;
+    void (mdiVMR::*slot)();
+};
+
+const ToolbarButtonDef ToolbarButtons[] = {
+    {"Patient", "Select patient", "patient", &mdiVMR::Toolbar1_Patient},
+    {"Exercises", "Select exercises", "exercises", &mdiVMR::Toolbar1_Exercises},
+    {"Video", "Order video tape", "video", &mdiVMR::Toolbar1_Video},
+    {"", "", "", nullptr},
+    {"Preview", "Preview exercise sheets", "preview", &mdiVMR::Toolbar1_Preview},
+    {"Print", "Print exercise eheets", "print", &mdiVMR::Toolbar1_Print},
+    {"", "", "", nullptr},
+    {"Programs", "Recall stored programs", "programs", &mdiVMR::Toolbar1_Programs},
+    {"", "", "", nullptr},
+    {"Help", "Help", "help", &mdiVMR::Toolbar1_Help},
+};
+
+} // namespace
+
+mdiVMR::mdiVMR(AppContext& ctx, QWidget* parent)
+    : QMainWindow(parent),
+      m_ctx(ctx),
+      m_mdiArea(new QMdiArea(this))
+{
+    InitAppResources();
+    setObjectName(QStringLiteral("mdiVMR"));
+    setWindowTitle(QStringLiteral("VMR Tramelle"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/logo.svg")));
+    m_mdiArea->setObjectName(QStringLiteral("MDIClient"));
+    m_mdiArea->setBackground(palette().brush(QPalette::Dark));
+    setCentralWidget(m_mdiArea);
+    BuildMenus();
+    BuildToolbar();
+    BuildStatusBar();
+    resize(1000, 700);
+    m_ctx.SetMainWindowServices(this);
+}
+
+mdiVMR::~mdiVMR()
+{
+    if (&m_ctx.MainWindow() == this)
+        m_ctx.SetMainWindowServices(nullptr);
+}
+
+QAction* mdiVMR::MenuItem(QMenu* menu, const char* name, const QString& caption, void (mdiVMR::*slot)())
+{
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    connect(action, &QAction::triggered, this, slot);
+    return action;
+}
+
+QMenu* mdiVMR::SubMenu(QMenu* parent, const char* name, const QString& caption)
+{
+    QMenu* menu = parent ? parent->addMenu(caption) : menuBar()->addMenu(caption);
+    menu->setObjectName(QLatin1String(name));
+    menu->menuAction()->setObjectName(QLatin1String(name) + QStringLiteral("Action"));
+    return menu;
+}
+
+void mdiVMR::BuildMenus()
+{
+    QMenu* file = SubMenu(nullptr, "mnuFile", QStringLiteral("&File"));
+    QMenu* print = SubMenu(file, "mnuPrint", QStringLiteral("Print"));
+    MenuItem(print, "mnuPrintEx4", QStringLiteral("Exercises &4/page"), &mdiVMR::mnuPrintEx4_Click);
+    MenuItem(print, "mnuPrintEx2", QStringLiteral("Exercises &2/page"), &mdiVMR::mnuPrintEx2_Click);
+    MenuItem(print, "mnuPrintPatientRecord", QStringLiteral("Patient &Record"), &mdiVMR::mnuPrintPatientRecord_Click);
+    MenuItem(print, "mnuPrintVideo", QStringLiteral("&Video Order"), &mdiVMR::mnuPrintVideo_Click);
+    MenuItem(print, "mnuPrintCover", QStringLiteral("&Cover Page"), &mdiVMR::mnuPrintCover_Click);
+    QMenu* preview = SubMenu(file, "mnuPreview", QStringLiteral("Preview"));
+    MenuItem(preview, "mnuPreviewEx4", QStringLiteral("Exercises &4/page"), &mdiVMR::mnuPreviewEx4_Click);
+    MenuItem(preview, "mnuPreviewEx2", QStringLiteral("Exercises &2/page"), &mdiVMR::mnuPreviewEx2_Click);
+    MenuItem(preview, "mnuPreviewPatientRecord", QStringLiteral("Patient &Record"),
+             &mdiVMR::mnuPreviewPatientRecord_Click);
+    MenuItem(preview, "mnuPreviewVideo", QStringLiteral("&Video Order"), &mdiVMR::mnuPreviewVideo_Click);
+    MenuItem(preview, "mnuPreviewCover", QStringLiteral("&Cover Page"), &mdiVMR::mnuPreviewCover_Click);
+    file->addSeparator()->setObjectName(QStringLiteral("mnuSep0"));
+    MenuItem(file, "mnuClinic", QStringLiteral("&Clinic Info"), &mdiVMR::mnuClinic_Click);
+    MenuItem(file, "mnuSetMedia", QStringLiteral("&Media Location"), &mdiVMR::mnuSetMedia_Click);
+    MenuItem(file, "mnuCopyPictures", QStringLiteral("&Copy Pictures"), &mdiVMR::mnuCopyPictures_Click);
+    MenuItem(file, "mnuPreferences", QStringLiteral("&Preferences"), &mdiVMR::mnuPreferences_Click);
+    file->addSeparator()->setObjectName(QStringLiteral("mnuSep1"));
+    MenuItem(file, "mnuExit", QStringLiteral("E&xit"), &mdiVMR::mnuExit_Click);
+
+    QMenu* database = SubMenu(nullptr, "mnuDatabase", QStringLiteral("Database"));
+    MenuItem(database, "mnuBackup", QStringLiteral("&Backup"), &mdiVMR::mnuBackup_Click);
+    MenuItem(database, "mnuCompress", QStringLiteral("&Compress"), &mdiVMR::mnuCompress_Click);
+    MenuItem(database, "mnuRebuild", QStringLiteral("&Rebuild"), &mdiVMR::mnuRebuild_Click);
+
+    QMenu* tools = SubMenu(nullptr, "mnuTools", QStringLiteral("&Tools"));
+    MenuItem(tools, "mnuEditPicklist", QStringLiteral("Pick&list Editor"), &mdiVMR::mnuEditPicklist_Click);
+    MenuItem(tools, "mnuProtocolEditor", QStringLiteral("&Protocol Editor"), &mdiVMR::mnuProtocolEditor_Click);
+    MenuItem(tools, "mnuLibrary", QStringLiteral("&Exercise Library"), &mdiVMR::mnuLibrary_Click);
+
+    QMenu* help = SubMenu(nullptr, "mnuHelp", QStringLiteral("&Help"));
+    MenuItem(help, "mnuContents", QStringLiteral("&Contents"), &mdiVMR::mnuContents_Click);
+    MenuItem(help, "mnuPrintManual", QStringLiteral("&User Manual"), &mdiVMR::mnuPrintManual_Click);
+    MenuItem(help, "mnuAbout", QStringLiteral("&About"), &mdiVMR::mnuAbout_Click);
+}
+
+void mdiVMR::BuildToolbar()
+{
+    m_toolbar = addToolBar(QStringLiteral("Toolbar"));
+    m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    m_toolbar->setMovable(false);
+    m_toolbar->setFloatable(false);
+    m_toolbar->setIconSize(QSize(32, 32));
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_toolbar->toggleViewAction()->setVisible(false);
+    for (const ToolbarButtonDef& def : ToolbarButtons) {
+        if (!def.slot) {
+            m_toolbar->addSeparator();
+            continue;
+        }
+        const QString key = QLatin1String(def.key);
+        QAction* action = m_toolbar->addAction(
+            QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(def.icon))), key);
+        action->setObjectName(QStringLiteral("Toolbar1_") + key);
+        action->setData(key);
+        action->setToolTip(QLatin1String(def.tip));
+        connect(action, &QAction::triggered, this, def.slot);
+        m_buttons.insert(key, action);
+    }
+}
+
+void mdiVMR::BuildStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setSizeGripEnabled(true);
+    m_statusPanel = new QLabel(this);
+    m_statusPanel->setObjectName(QStringLiteral("StatusBar1_status"));
+    m_dirtyPanel = new QLabel(this);
+    m_dirtyPanel->setObjectName(QStringLiteral("StatusBar1_dirty"));
+    m_dirtyPanel->setMinimumWidth(120);
+    m_dirtyPanel->setFrameShape(QFrame::StyledPanel);
+    m_dirtyPanel->setFrameShadow(QFrame::Sunken);
+    bar->addWidget(m_statusPanel, 1);
+    bar->addPermanentWidget(m_dirtyPanel);
+}
+
+QString mdiVMR::AppPathAndFName(const QString& name) const
+{
+    return m_ctx.AppPathAndFName(name);
+}
+
+void mdiVMR::UpdateCaption()
+{
+    const ProgramState& p = m_ctx.Program;
+    if (!p.PatientID)
+        setWindowTitle(QStringLiteral("VMR Tramelle - No Patient Selected"));
+    else
+        setWindowTitle(QStringLiteral("VMR Tramelle") + QStringLiteral(" Patient: ") + p.PatientName);
+}
+
+void mdiVMR::SetStatusBar(const QString& text)
+{
+    // "Status: Ready" always repaints, so the save state shows after every save.
+    if (text == m_lastStatus && text != StatusReady)
+        return;
+    m_lastStatus = text;
+    m_statusPanel->setText(text);
+    const ProgramState& p = m_ctx.Program;
+    QString dirty;
+    if (p.Modified)
+        dirty = p.SaveAsNew ? QStringLiteral("Add") : QStringLiteral("Update");
+    dirty += QLatin1Char(' ');
+    if (p.InvoiceID)
+        dirty += QString::number(*p.InvoiceID);
+    m_dirtyPanel->setText(dirty);
+    // Long operations report here; let the new text paint.
+    QCoreApplication::processEvents();
+}
+
+void mdiVMR::SetStatusBarReady()
+{
+    SetStatusBar(StatusReady);
+}
+
+void mdiVMR::UpdateToolbar(int state)
+{
+    ToolbarState = state;
+    for (QAction* a : std::as_const(m_buttons))
+        a->setEnabled(false);
+    QStringList enabled;
+    switch (state) {
+    case 0:
+        enabled = {QStringLiteral("Help")};
+        break;
+    case 1:
+        enabled = {QStringLiteral("Patient"), QStringLiteral("Programs"), QStringLiteral("Help")};
+        break;
+    case 2:
+        enabled = m_buttons.keys();
+        break;
+    case 3:
+        enabled = {QStringLiteral("Preview"), QStringLiteral("Print"), QStringLiteral("Help")};
+        break;
+    default:
+        break;
+    }
+    for (const QString& key : enabled)
+        m_buttons.value(key)->setEnabled(true);
+}
+
+void mdiVMR::UpdateMenu(int state)
+{
+    MenuState = state;
+    const bool print = state == 1 || state == 2;
+    const bool rest = state == 2;
+    for (const char* name : {"mnuPrint", "mnuPreview"})
+        findChild<QMenu*>(QLatin1String(name))->menuAction()->setEnabled(print);
+    for (const char* name : {"mnuClinic", "mnuSetMedia", "mnuCopyPictures", "mnuPreferences"})
+        findChild<QAction*>(QLatin1String(name))->setEnabled(rest);
+    for (const char* name : {"mnuDatabase", "mnuTools"})
+        findChild<QMenu*>(QLatin1String(name))->menuAction()->setEnabled(rest);
+}
+
+bool mdiVMR::MaybeShowPrintDlg(QPrinter* printer)
+{
+    if (SkipPrintDialog) {
+        SkipPrintDialog = false;
+        return true;
+    }
+    if (!printer)
+        return false;
+    return m_ctx.Prompt().PrinterDialog(printer);
+}
+
+void mdiVMR::InitProgress(qint32 maximum)
+{
+    if (!m_progress)
+        m_progress = new frmProgress(this);
+    m_progress->InitProgress(maximum);
+    m_progress->adjustSize();
+    CenterForm(m_progress);
+    m_progress->show();
+}
+
+void mdiVMR::UpdateProgress(qint32 value)
+{
+    if (m_progress)
+        m_progress->UpdateProgress(value);
+}
+
+void mdiVMR::DestroyProgress()
+{
+    if (!m_progress)
+        return;
+    m_progress->close();
+    m_progress->deleteLater();
+    m_progress = nullptr;
+}
+
+void mdiVMR::CenterForm(QWidget* form)
+{
+    if (!form)
+        return;
+    QMdiSubWindow* child = nullptr;
+    if (form != this) {
+        for (QMdiSubWindow* sub : m_mdiArea->subWindowList()) {
+            if (sub == form || sub->widget() == form)
+                child = sub;
+        }
+    }
+    if (child) {
+        const int left = (m_mdiArea->viewport()->width() - child->width()) / 2;
+        child->move(left, 0);
+        return;
+    }
+    const QScreen* screen = form->screen() ? form->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->geometry();
+    const QSize size = form->isVisible() ? form->frameGeometry().size() : form->size();
+    form->move(area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2);
+}
+
+void mdiVMR::Shutdown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    DestroyProgress();
+    m_mdiArea->closeAllSubWindows();
+    // Offer to save a modified program here (SaveProgram with asking); the answer
+    // cannot cancel the shutdown.
+    CloseDatabases(m_ctx);
+    SaveSettings(m_ctx, *OpenSettingsStore(m_settingsFile));
+}
+
+void mdiVMR::closeEvent(QCloseEvent* event)
+{
+    Shutdown();
+    event->accept();
+}
+
+// Printing and previews: the print job and the preview window are hooked in here.
+void mdiVMR::mnuPrintEx4_Click()
+{
+    PrintJobKind = 2;
+}
+
+void mdiVMR::mnuPrintEx2_Click()
+{
+    PrintJobKind = 1;
+}
+
+void mdiVMR::mnuPrintPatientRecord_Click()
+{
+    PrintJobKind = 4;
+}
+
+void mdiVMR::mnuPrintVideo_Click()
+{
+    PrintJobKind = 0;
+}
+
+void mdiVMR::mnuPrintCover_Click()
+{
+    PrintCoverDocument(m_ctx);
+}
+
+void mdiVMR::mnuPreviewEx4_Click()
+{
+    PrintJobKind = 2;
+}
+
+void mdiVMR::mnuPreviewEx2_Click()
+{
+    PrintJobKind = 1;
+}
+
+void mdiVMR::mnuPreviewPatientRecord_Click()
+{
+    PrintJobKind = 4;
+}
+
+void mdiVMR::mnuPreviewVideo_Click()
+{
+    PrintJobKind = 0;
+}
+
+void mdiVMR::mnuPreviewCover_Click()
+{
+    PrintJobKind = 3;
+}
+
+// Windows built elsewhere open from these commands.
+void mdiVMR::mnuClinic_Click() {}
+void mdiVMR::mnuSetMedia_Click() {}
+void mdiVMR::mnuCopyPictures_Click() {}
+
+void mdiVMR::mnuPreferences_Click()
+{
+    if (m_preferences) {
+        m_preferences->raise();
+        m_preferences->activateWindow();
+        return;
+    }
+    m_preferences = new frmPreferences(m_ctx, this);
+    m_preferences->setAttribute(Qt::WA_DeleteOnClose);
+    m_preferences->show();
+}
+
+void mdiVMR::mnuExit_Click()
+{
+    close();
+}
+
+void mdiVMR::mnuBackup_Click() {}
+void mdiVMR::mnuCompress_Click() {}
+void mdiVMR::mnuRebuild_Click() {}
+void mdiVMR::mnuEditPicklist_Click() {}
+void mdiVMR::mnuProtocolEditor_Click() {}
+void mdiVMR::mnuLibrary_Click() {}
+
+void mdiVMR::mnuContents_Click()
+{
+    OpenHelpContents(m_ctx);
+}
+
+void mdiVMR::mnuPrintManual_Click()
+{
+    OpenUserManual(m_ctx);
+}
+
+void mdiVMR::mnuAbout_Click() {}
+
+void mdiVMR::Toolbar1_Patient() {}
+
+// Opens the selection window on the current patient's program (menu state 1, toolbar
+// state 3) once that window exists.
+void mdiVMR::Toolbar1_Exercises() {}
+
+void mdiVMR::Toolbar1_Video() {}
+
+void mdiVMR::Toolbar1_Preview()
+{
+    mnuPreviewEx4_Click();
+}
+
+void mdiVMR::Toolbar1_Print()
+{
+    SkipPrintDialog = true;
+    mnuPrintEx4_Click();
+}
+
+void mdiVMR::Toolbar1_Programs() {}
+
+void mdiVMR::Toolbar1_Help()
+{
+    mnuContents_Click();
+}
+
+} // namespace tramelle

@@ -1,0 +1,120 @@
+#pragma once
+
+#include "Services.h"
+#include "frmPreferences.h"
+#include "frmProgress.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+
+class QLabel;
+class QMdiArea;
+class QMenu;
+class QToolBar;
+
+namespace tramelle {
+
+class AppContext;
+
+// The main window: menus, toolbar, status bar and caption, from which every command
+// starts. Other windows reach it only through MainWindowServices.
+class mdiVMR : public QMainWindow, public MainWindowServices
+{
+    Q_OBJECT
+
+public:
+    explicit mdiVMR(AppContext& ctx, QWidget* parent = nullptr);
+    ~mdiVMR() override;
+
+    // Last states passed to UpdateToolbar and UpdateMenu.
+    int ToolbarState = 0;
+    int MenuState = 0;
+    // One-shot: the next MaybeShowPrintDlg goes on without the printer dialog.
+    bool SkipPrintDialog = false;
+    // The document the next print or preview produces: 0 video order form, 1 exercises
+    // two per page, 2 exercises four per page, 3 cover page, 4 patient record.
+    int PrintJobKind = 2;
+
+    void UpdateCaption() override;
+    void SetStatusBar(const QString& text) override;
+    void SetStatusBarReady() override;
+    void UpdateToolbar(int state) override;
+    void UpdateMenu(int state) override;
+    bool MaybeShowPrintDlg(QPrinter* printer) override;
+    void InitProgress(qint32 maximum) override;
+    void UpdateProgress(qint32 value) override;
+    void DestroyProgress() override;
+    void CenterForm(QWidget* form) override;
+
+    QString AppPathAndFName(const QString& name) const;
+
+    QMdiArea* MdiArea() const { return m_mdiArea; }
+    frmProgress* ProgressForm() const { return m_progress; }
+    // The toolbar button with this key ("Patient", "Exercises", ...).
+    QAction* ToolbarButton(const QString& key) const { return m_buttons.value(key); }
+
+    // Where the options are written at shutdown; empty means the per-user store.
+    void SetSettingsFile(const QString& file) { m_settingsFile = file; }
+
+    // Closes the databases and writes the settings; runs once, when the window closes.
+    void Shutdown();
+
+public slots:
+    void mnuPrintEx4_Click();
+    void mnuPrintEx2_Click();
+    void mnuPrintPatientRecord_Click();
+    void mnuPrintVideo_Click();
+    void mnuPrintCover_Click();
+    void mnuPreviewEx4_Click();
+    void mnuPreviewEx2_Click();
+    void mnuPreviewPatientRecord_Click();
+    void mnuPreviewVideo_Click();
+    void mnuPreviewCover_Click();
+    void mnuClinic_Click();
+    void mnuSetMedia_Click();
+    void mnuCopyPictures_Click();
+    void mnuPreferences_Click();
+    void mnuExit_Click();
+    void mnuBackup_Click();
+    void mnuCompress_Click();
+    void mnuRebuild_Click();
+    void mnuEditPicklist_Click();
+    void mnuProtocolEditor_Click();
+    void mnuLibrary_Click();
+    void mnuContents_Click();
+    void mnuPrintManual_Click();
+    void mnuAbout_Click();
+
+    void Toolbar1_Patient();
+    void Toolbar1_Exercises();
+    void Toolbar1_Video();
+    void Toolbar1_Preview();
+    void Toolbar1_Print();
+    void Toolbar1_Programs();
+    void Toolbar1_Help();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMenus();
+    void BuildToolbar();
+    void BuildStatusBar();
+    QAction* MenuItem(QMenu* menu, const char* name, const QString& caption, void (mdiVMR::*slot)());
+    QMenu* SubMenu(QMenu* parent, const char* name, const QString& caption);
+
+    AppContext& m_ctx;
+    QMdiArea* m_mdiArea;
+    QToolBar* m_toolbar = nullptr;
+    QHash<QString, QAction*> m_buttons;
+    QLabel* m_statusPanel = nullptr;
+    QLabel* m_dirtyPanel = nullptr;
+    QString m_lastStatus;
+    QPointer<frmProgress> m_progress;
+    QPointer<frmPreferences> m_preferences;
+    QString m_settingsFile;
+    bool m_shutDown = false;
+};
+
+} // namespace tramelle

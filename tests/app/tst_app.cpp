@@ -1,0 +1,674 @@
+#include "AppContext.h"
+#include "Database.h"
+#include "HelpCommands.h"
+#include "Paths.h"
+#include "Settings.h"
+#include "Startup.h"
+#include "TestSupport.h"
+#include "frmPreferences.h"
+#include "frmProgress.h"
+#include "frmSplash.h"
+#include "mdiVMR.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLockFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+using namespace tramelle;
+using namespace tramelle::test;
+
+namespace {
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray FileBytes(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+QStringList EnabledButtons(const mdiVMR& w)
+{
+    QStringList keys;
+    for (QAction* a : w.findChild<QToolBar*>(QStringLiteral("Toolbar1"))->actions()) {
+        if (!a->isSeparator() && a->isEnabled())
+            keys << a->text();
+    }
+    return keys;
+}
+
+bool MenuEnabled(const mdiVMR& w, const char* name)
+{
+    if (auto* menu = w.findChild<QMenu*>(QLatin1String(name)))
+        return menu->menuAction()->isEnabled();
+    return w.findChild<QAction*>(QLatin1String(name))->isEnabled();
+}
+
+QString Panel(const mdiVMR& w, const char* key)
+{
+    return w.findChild<QLabel*>(QStringLiteral("StatusBar1_") + QLatin1String(key))->text();
+}
+
+// Runs the whole start-up in a folder without the splash and with scripted prompts;
+// `ready` runs when the main window is ready, then the window closes normally.
+struct StartupRun
+{
+    QTemporaryDir Home;
+    QString AppFolder = Home.filePath(QStringLiteral("app"));
+    QString SettingsFile = Home.filePath(QStringLiteral("settings.ini"));
+    ScriptedPromptService Prompt;
+    ScriptedLauncherService Launcher;
+    bool Ready = false;
+
+    int Run(std::function<void(mdiVMR&, AppContext&)> ready = {}, bool quit = true)
+    {
+        StartupOptions options;
+        options.ShowSplash = false;
+        options.QuitWhenReady = quit;
+        options.AppFolder = AppFolder;
+        options.SettingsFile = SettingsFile;
+        options.Prompt = &Prompt;
+        options.Launcher = &Launcher;
+        options.OnReady = [this, ready](mdiVMR& w, AppContext& ctx) {
+            Ready = true;
+            if (ready)
+                ready(w, ctx);
+        };
+        return StartApplication(options);
+    }
+};
+
+} // namespace
+
+class TestApp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { InitTestEnvironment(); }
+
+    // --- Settings ---------------------------------------------------------------
+
+    void settingsDefaultsOnAnEmptyStore()
+    {
+        TestContext t(false);
+        QSettings store(t.Dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
+        LoadSettings(*t, store);
+        const SettingsValues& s = t->Settings;
+        QCOMPARE(s.CDDrive, ProductMediaFolder());
+        QVERIFY(s.CDDrive.endsWith(QLatin1Char('/')));
+        QCOMPARE(s.PictureFolder, s.CDDrive + QStringLiteral("PICTURE/"));
+        QCOMPARE(s.MovieFolder, s.CDDrive + QStringLiteral("MOVIE/"));
+        QCOMPARE(s.IconFolder, t.Folder() + QStringLiteral("/ICON/"));
+        QCOMPARE(s.PrintPatientCover, true);
+        QCOMPARE(s.PrintCallVMR, false);
+        QCOMPARE(s.ShowTips, true);
+        QCOMPARE(s.DefaultProvider, QString());
+        QVERIFY(t.Prompt.Records.isEmpty());
+    }
+
+    void storedDriveValue_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("drive");
+        QTest::addColumn<QString>("pictures");
+        QTest::newRow("letter, colon, backslash") << "E:\\" << "E:" << "E:/PICTURE/";
+        QTest::newRow("letter and colon") << "e:" << "e:" << "e:/PICTURE/";
+        QTest::newRow("folder path") << "/media/cdrom" << "/media/cdrom/" << "/media/cdrom/PICTURE/";
+        QTest::newRow("backslash folder") << "\\mnt\\vmr\\" << "/mnt/vmr/" << "/mnt/vmr/PICTURE/";
+    }
+
+    void storedDriveValue()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, drive);
+        QFETCH(QString, pictures);
+        TestContext t(false);
+        QSettings store(t.Dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
+        store.setValue(QStringLiteral("Options/CDRom Drive"), stored);
+        LoadSettings(*t, store);
+        QCOMPARE(t->Settings.CDDrive, drive);
+        QCOMPARE(t->Settings.PictureFolder, pictures);
+        QCOMPARE(t->Settings.MovieFolder, drive.endsWith(QLatin1Char('/')) ? drive + QStringLiteral("MOVIE/")
+                                                                           : drive + QStringLiteral("/MOVIE/"));
+    }
+
+    void booleanRule_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("value");
+        QTest::addColumn<bool>("reported");
+        // ShowTips defaults to true: a bad value falls back to it.
+        QTest::newRow("False") << "False" << false << false;
+        QTest::newRow("any case") << "tRUE" << true << false;
+        QTest::newRow("FALSE") << "FALSE" << false << false;
+        QTest::newRow("zero") << "0" << false << false;
+        QTest::newRow("minus one") << "-1" << true << false;
+        QTest::newRow("fraction") << "0.5" << true << false;
+        QTest::newRow("blanks around") << " 0 " << false << false;
+        QTest::newRow("word") << "Yes" << true << true;
+        QTest::newRow("empty") << "" << true << true;
+    }
+
+    void booleanRule()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, value);
+        QFETCH(bool, reported);
+        TestContext t(false);
+        QSettings store(t.Dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
+        store.setValue(QStringLiteral("Options/ShowTips"), stored);
+        store.setValue(QStringLiteral("Options/PrintCallVMR"), QStringLiteral("1"));
+        LoadSettings(*t, store);
+        QCOMPARE(t->Settings.ShowTips, value);
+        QCOMPARE(t->Settings.PrintCallVMR, true);
+        QCOMPARE(t.Prompt.Records.size(), reported ? 1 : 0);
+        if (reported) {
+            const PromptRecord& r = t.Prompt.Records.first();
+            QVERIFY2(r.text.contains(QStringLiteral("\"ShowTips\"")), qPrintable(r.text));
+            QCOMPARE(r.icon, PromptIcon::Warning);
+        }
+    }
+
+    void savingWritesChangesAndLeavesDefaultFoldersOut()
+    {
+        TestContext t(false);
+        const QString file = t.Dir.filePath(QStringLiteral("s.ini"));
+        {
+            QSettings store(file, QSettings::IniFormat);
+            // A folder stored equal to its default is dropped on the next save.
+            store.setValue(QStringLiteral("Options/Icon"), t.Folder() + QStringLiteral("\\ICON\\"));
+            store.setValue(QStringLiteral("Options/CDRom Drive"), QStringLiteral("F:\\"));
+            LoadSettings(*t, store);
+            t->Settings.PictureFolder = QStringLiteral("/srv/vmr/pictures/");
+            t->Settings.ShowTips = false;
+            t->Settings.DefaultProvider = QStringLiteral("Dr. O'Neil");
+            QVERIFY(SaveSettings(*t, store));
+        }
+        QSettings raw(file, QSettings::IniFormat);
+        raw.beginGroup(QStringLiteral("Options"));
+        QVERIFY(!raw.contains(QStringLiteral("Icon")));
+        QVERIFY(!raw.contains(QStringLiteral("Movie")));
+        QCOMPARE(raw.value(QStringLiteral("Picture")).toString(), QStringLiteral("/srv/vmr/pictures/"));
+        QCOMPARE(raw.value(QStringLiteral("CDRom Drive")).toString(), QStringLiteral("F:\\"));
+        QCOMPARE(raw.value(QStringLiteral("ShowTips")).toString(), QStringLiteral("False"));
+        QCOMPARE(raw.value(QStringLiteral("PrintPatientCover")).toString(), QStringLiteral("True"));
+        QCOMPARE(raw.value(QStringLiteral("PrintCallVMR")).toString(), QStringLiteral("False"));
+        QCOMPARE(raw.value(QStringLiteral("Provider")).toString(), QStringLiteral("Dr. O'Neil"));
+        raw.endGroup();
+
+        // What was saved reads back the same.
+        TestContext again(false);
+        QSettings store(file, QSettings::IniFormat);
+        LoadSettings(*again, store);
+        QCOMPARE(again->Settings.PictureFolder, QStringLiteral("/srv/vmr/pictures/"));
+        QCOMPARE(again->Settings.MovieFolder, QStringLiteral("F:/MOVIE/"));
+        QCOMPARE(again->Settings.ShowTips, false);
+        QCOMPARE(again->Settings.DefaultProvider, QStringLiteral("Dr. O'Neil"));
+    }
+
+    void aSettingsStoreThatCannotBeWrittenIsReported()
+    {
+        TestContext t(false);
+        // A folder where the file should be: the store cannot be replaced.
+        const QString file = t.Dir.filePath(QStringLiteral("s.ini"));
+        QVERIFY(QDir().mkpath(file));
+        QSettings store(file, QSettings::IniFormat);
+        QVERIFY(!SaveSettings(*t, store));
+        QCOMPARE(t.Prompt.Records.size(), 1);
+        QVERIFY(t.Prompt.Records.first().text.contains(QStringLiteral("could not be saved")));
+    }
+
+    // --- Main window ------------------------------------------------------------
+
+    void toolbarHoldsTenItemsWithTheirTips()
+    {
+        TestContext t;
+        mdiVMR w(*t);
+        const QList<QAction*> items = w.findChild<QToolBar*>(QStringLiteral("Toolbar1"))->actions();
+        QStringList seen;
+        for (QAction* a : items)
+            seen << (a->isSeparator() ? QStringLiteral("|") : a->text() + QLatin1Char('=') + a->toolTip());
+        QCOMPARE(seen, (QStringList{"Patient=Select patient", "Exercises=Select exercises", "Video=Order video tape",
+                                    "|", "Preview=Preview exercise sheets", "Print=Print exercise eheets", "|",
+                                    "Programs=Recall stored programs", "|", "Help=Help"}));
+        for (QAction* a : items)
+            QVERIFY(a->isSeparator() || !a->icon().isNull());
+    }
+
+    void toolbarStates_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QStringList>("enabled");
+        QTest::newRow("0") << 0 << QStringList{"Help"};
+        QTest::newRow("1") << 1 << QStringList{"Patient", "Programs", "Help"};
+        QTest::newRow("2") << 2
+                           << QStringList{"Patient", "Exercises", "Video", "Preview", "Print", "Programs", "Help"};
+        QTest::newRow("3") << 3 << QStringList{"Preview", "Print", "Help"};
+        QTest::newRow("4 (order items)") << 4 << QStringList{};
+        QTest::newRow("-1") << -1 << QStringList{};
+    }
+
+    void toolbarStates()
+    {
+        QFETCH(int, state);
+        QFETCH(QStringList, enabled);
+        TestContext t;
+        mdiVMR w(*t);
+        w.UpdateToolbar(2); // every button on first, so each state must turn some off
+        w.UpdateToolbar(state);
+        QCOMPARE(EnabledButtons(w), enabled);
+        QCOMPARE(w.ToolbarState, state);
+    }
+
+    void menuStates_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<bool>("print");
+        QTest::addColumn<bool>("rest");
+        QTest::newRow("0") << 0 << false << false;
+        QTest::newRow("1") << 1 << true << false;
+        QTest::newRow("2") << 2 << true << true;
+    }
+
+    void menuStates()
+    {
+        QFETCH(int, state);
+        QFETCH(bool, print);
+        QFETCH(bool, rest);
+        TestContext t;
+        mdiVMR w(*t);
+        w.UpdateMenu(state == 2 ? 0 : 2);
+        w.UpdateMenu(state);
+        QCOMPARE(w.MenuState, state);
+        for (const char* name : {"mnuPrint", "mnuPreview"})
+            QCOMPARE(MenuEnabled(w, name), print);
+        for (const char* name :
+             {"mnuClinic", "mnuSetMedia", "mnuCopyPictures", "mnuPreferences", "mnuDatabase", "mnuTools"})
+            QVERIFY2(MenuEnabled(w, name) == rest, name);
+        for (const char* name : {"mnuFile", "mnuExit", "mnuHelp", "mnuContents", "mnuPrintManual", "mnuAbout"})
+            QVERIFY2(MenuEnabled(w, name), name);
+    }
+
+    void captionFollowsTheCurrentPatient()
+    {
+        TestContext t;
+        mdiVMR w(*t);
+        w.UpdateCaption();
+        QCOMPARE(w.windowTitle(), QStringLiteral("VMR Tramelle - No Patient Selected"));
+        t->Program.PatientID = 7;
+        t->Program.PatientName = QString();
+        w.UpdateCaption();
+        QCOMPARE(w.windowTitle(), QStringLiteral("VMR Tramelle Patient: "));
+        t->Program.PatientName = QStringLiteral("Doe, Jane");
+        w.UpdateCaption();
+        QCOMPARE(w.windowTitle(), QStringLiteral("VMR Tramelle Patient: Doe, Jane"));
+    }
+
+    void statusBarRepaintsOnChangeAndAlwaysOnReady()
+    {
+        TestContext t;
+        mdiVMR w(*t);
+        ProgramState& p = t->Program;
+        w.SetStatusBar(QStringLiteral("Loading"));
+        QCOMPARE(Panel(w, "status"), QStringLiteral("Loading"));
+        QCOMPARE(Panel(w, "dirty"), QStringLiteral(" "));
+
+        // The same text again is not repainted: panel 2 keeps its old state.
+        p.Modified = true;
+        p.SaveAsNew = true;
+        w.SetStatusBar(QStringLiteral("Loading"));
+        QCOMPARE(Panel(w, "dirty"), QStringLiteral(" "));
+
+        // "Status: Ready" repaints every time.
+        w.SetStatusBarReady();
+        QCOMPARE(Panel(w, "status"), QStringLiteral("Status: Ready"));
+        QCOMPARE(Panel(w, "dirty"), QStringLiteral("Add "));
+        p.SaveAsNew = false;
+        p.InvoiceID = 1234;
+        w.SetStatusBarReady();
+        QCOMPARE(Panel(w, "dirty"), QStringLiteral("Update 1234"));
+        p.Modified = false;
+        w.SetStatusBar(QStringLiteral("Saving"));
+        QCOMPARE(Panel(w, "dirty"), QStringLiteral(" 1234"));
+    }
+
+    void printDialogIsSkippedOnce()
+    {
+        TestContext t;
+        mdiVMR w(*t);
+        w.findChild<QAction*>(QStringLiteral("Toolbar1_Print"))->setEnabled(true);
+        w.findChild<QAction*>(QStringLiteral("Toolbar1_Print"))->trigger();
+        QVERIFY(w.SkipPrintDialog);
+        QCOMPARE(w.PrintJobKind, 2);
+        QVERIFY(w.MaybeShowPrintDlg(nullptr));
+        QVERIFY(!w.SkipPrintDialog);
+        QVERIFY(t.Prompt.Records.isEmpty());
+
+        QPrinter* noPrinter = nullptr;
+        QVERIFY(!w.MaybeShowPrintDlg(noPrinter));
+    }
+
+    void progressScale_data()
+    {
+        QTest::addColumn<qint32>("maximum");
+        QTest::addColumn<qint32>("scale");
+        QTest::addColumn<int>("barMaximum");
+        QTest::newRow("0") << 0 << 1 << 1;
+        QTest::newRow("31999") << 31999 << 1 << 31999;
+        QTest::newRow("32000") << 32000 << 2 << 16000;
+        QTest::newRow("64000") << 64000 << 3 << 21333;
+        QTest::newRow("largest") << std::numeric_limits<qint32>::max() << 67109 << 31999;
+    }
+
+    void progressScale()
+    {
+        QFETCH(qint32, maximum);
+        QFETCH(qint32, scale);
+        QFETCH(int, barMaximum);
+        TestContext t;
+        mdiVMR w(*t);
+        w.InitProgress(maximum);
+        frmProgress* form = w.findChild<frmProgress*>(QStringLiteral("frmProgress"));
+        QVERIFY(form && form->isVisible());
+        QCOMPARE(form->windowTitle(), QStringLiteral("Building Report"));
+        QCOMPARE(form->Scale(), scale);
+        QProgressBar* bar = form->findChild<QProgressBar*>(QStringLiteral("ProgressBar1"));
+        QCOMPARE(bar->maximum(), barMaximum);
+        w.UpdateProgress(maximum);
+        QCOMPARE(bar->value(), maximum / scale);
+        w.DestroyProgress();
+        QVERIFY(!w.ProgressForm());
+        w.UpdateProgress(5); // after the form is gone: nothing happens
+    }
+
+    void centerFormPlacesWindows()
+    {
+        TestContext t;
+        mdiVMR w(*t);
+        w.resize(900, 600);
+        w.show();
+        QWidget child;
+        child.resize(300, 200);
+        auto* sub = w.MdiArea()->addSubWindow(&child);
+        sub->resize(301, 200);
+        sub->show();
+        w.CenterForm(&child);
+        QCOMPARE(sub->pos(), QPoint((w.MdiArea()->viewport()->width() - 301) / 2, 0));
+        w.MdiArea()->removeSubWindow(&child);
+
+        QWidget top;
+        top.resize(201, 101);
+        w.CenterForm(&top);
+        const QRect screen = top.screen()->geometry();
+        QCOMPARE(top.pos(), QPoint(screen.x() + (screen.width() - 201) / 2, screen.y() + (screen.height() - 101) / 2));
+    }
+
+    // --- Help and documents -----------------------------------------------------
+
+    void helpOpensTheDeliveredDocuments()
+    {
+        TestContext t(false);
+        // Nothing delivered: the user is told what could not be opened.
+        OpenHelpContents(*t);
+        QCOMPARE(t.Prompt.Records.size(), 1);
+        QVERIFY(t.Prompt.Records.first().text.contains(QStringLiteral("index.html")));
+        QVERIFY(t.Launcher.Launches.isEmpty());
+
+        WriteFile(t.Dir.filePath(QStringLiteral("Help/index.html")), "<html></html>");
+        t.Prompt.Clear();
+        OpenHelpContents(*t);
+        OpenUserManual(*t);
+        QCOMPARE(t.Launcher.Launches.size(), 2);
+        QCOMPARE(t.Launcher.Launches.at(0).program, t.Folder() + QStringLiteral("/Help/index.html"));
+        QCOMPARE(t.Launcher.Launches.at(1).program, t.Folder() + QStringLiteral("/Help/index.html"));
+
+        // Help files of an earlier delivery take precedence, whatever their letter case.
+        WriteFile(t.Dir.filePath(QStringLiteral("Help/velmora.hlp")), "x");
+        WriteFile(t.Dir.filePath(QStringLiteral("Help/VMR Users Manual.DOC")), "x");
+        t.Launcher.Launches.clear();
+        OpenHelpContents(*t);
+        OpenUserManual(*t);
+        QCOMPARE(t.Launcher.Launches.at(0).program, t.Folder() + QStringLiteral("/Help/velmora.hlp"));
+        QCOMPARE(t.Launcher.Launches.at(1).program, t.Folder() + QStringLiteral("/Help/VMR Users Manual.DOC"));
+        QVERIFY(t.Prompt.Records.isEmpty());
+
+        t.Launcher.Fail = true;
+        OpenUserManual(*t);
+        QCOMPARE(t.Prompt.Records.size(), 1);
+        QVERIFY(t.Prompt.Records.first().text.contains(QStringLiteral("scripted failure")));
+    }
+
+    void coverPageDocumentIsPrinted()
+    {
+        TestContext t(false);
+        PrintCoverDocument(*t);
+        QCOMPARE(t.Prompt.Records.size(), 1);
+        QVERIFY(t.Launcher.Launches.isEmpty());
+
+        // A word-processor document needs LibreOffice.
+        const QString doc = t.Dir.filePath(QStringLiteral("Patient Instructions.Doc"));
+        WriteFile(doc, "x");
+        t.Prompt.Clear();
+        PrintCoverDocument(*t);
+        QCOMPARE(t.Prompt.Records.size(), 1);
+        QVERIFY(t.Prompt.Records.first().text.contains(QStringLiteral("LibreOffice")));
+        t.Launcher.AvailablePrograms = {QStringLiteral("soffice")};
+        t.Prompt.Clear();
+        PrintCoverDocument(*t);
+        QVERIFY(t.Prompt.Records.isEmpty());
+        QCOMPARE(t.Launcher.Launches.size(), 1);
+        QCOMPARE(t.Launcher.Launches.first().program, QStringLiteral("/usr/bin/soffice"));
+        QCOMPARE(t.Launcher.Launches.first().arguments, (QStringList{"--headless", "-p", doc}));
+
+        // A PDF goes straight to the print queue.
+        const QString pdf = t.Dir.filePath(QStringLiteral("Patient Instructions.pdf"));
+        WriteFile(pdf, "%PDF-1.4");
+        t.Launcher.Launches.clear();
+        PrintCoverDocument(*t);
+        QCOMPARE(t.Launcher.Launches.first().program, QStringLiteral("lp"));
+        QCOMPARE(t.Launcher.Launches.first().arguments, QStringList{pdf});
+
+        t.Launcher.Fail = true;
+        PrintCoverDocument(*t);
+        QCOMPARE(t.Prompt.Records.size(), 1);
+        QVERIFY(t.Prompt.Records.first().text.contains(QStringLiteral("could not be printed")));
+    }
+
+    // --- Preferences ------------------------------------------------------------
+
+    void preferencesOkKeepsAndCancelDiscards()
+    {
+        TestContext t(false);
+        t->Settings.ShowTips = true;
+        t->Settings.PrintPatientCover = false;
+        t->Settings.PrintCallVMR = false;
+        {
+            frmPreferences dlg(*t);
+            QCOMPARE(dlg.windowTitle(), QStringLiteral("Preferences"));
+            auto* tips = dlg.findChild<QCheckBox*>(QStringLiteral("chkShowTips"));
+            auto* cover = dlg.findChild<QCheckBox*>(QStringLiteral("chkPrintCover"));
+            auto* call = dlg.findChild<QCheckBox*>(QStringLiteral("chkCallVMR"));
+            QVERIFY(tips->isChecked() && !cover->isChecked() && !call->isChecked());
+            QCOMPARE(call->text(), QStringLiteral("Print \"Call VMR\" prompt"));
+            tips->setChecked(false);
+            cover->setChecked(true);
+            call->setChecked(true);
+            dlg.findChild<QPushButton*>(QStringLiteral("cmdOKCancel_1"))->click();
+        }
+        QCOMPARE(t->Settings.ShowTips, true);
+        QCOMPARE(t->Settings.PrintPatientCover, false);
+        QCOMPARE(t->Settings.PrintCallVMR, false);
+        {
+            frmPreferences dlg(*t);
+            dlg.findChild<QCheckBox*>(QStringLiteral("chkShowTips"))->setChecked(false);
+            dlg.findChild<QCheckBox*>(QStringLiteral("chkCallVMR"))->setChecked(true);
+            auto* ok = dlg.findChild<QPushButton*>(QStringLiteral("cmdOKCancel_0"));
+            QCOMPARE(ok->toolTip(), QStringLiteral("Save changes and exit"));
+            ok->click();
+            QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        }
+        QCOMPARE(t->Settings.ShowTips, false);
+        QCOMPARE(t->Settings.PrintPatientCover, false);
+        QCOMPARE(t->Settings.PrintCallVMR, true);
+    }
+
+    void preferencesEditOpensTheCoverText()
+    {
+        TestContext t(false);
+        WriteFile(t.Dir.filePath(QStringLiteral("cover.txt")), "Welcome");
+        frmPreferences dlg(*t);
+        dlg.findChild<QPushButton*>(QStringLiteral("cmdEditCoverSheet"))->click();
+        QCOMPARE(t.Launcher.Launches.size(), 1);
+        QCOMPARE(t.Launcher.Launches.first().program, t.Folder() + QStringLiteral("/cover.txt"));
+        t.Launcher.Fail = true;
+        dlg.findChild<QPushButton*>(QStringLiteral("cmdEditCoverSheet"))->click();
+        QCOMPARE(t.Prompt.Records.size(), 1);
+    }
+
+    // --- Splash -----------------------------------------------------------------
+
+    void splashClosesAfterThreeTicksOrWhenDismissed()
+    {
+        {
+            frmSplash splash;
+            splash.show();
+            QVERIFY(splash.Timer1()->isActive());
+            QCOMPARE(splash.Timer1()->interval(), 1000);
+            QVERIFY(splash.findChild<QLabel*>(QStringLiteral("lblVersion"))->text().startsWith(
+                QStringLiteral("Version 3.8.")));
+            splash.Timer1_Timer();
+            splash.Timer1_Timer();
+            QVERIFY(splash.isVisible());
+            splash.Timer1_Timer();
+            QVERIFY(!splash.isVisible());
+            QVERIFY(!splash.Timer1()->isActive());
+        }
+        {
+            frmSplash splash;
+            splash.show();
+            QTest::keyClick(&splash, Qt::Key_Space);
+            QVERIFY(!splash.isVisible());
+        }
+        {
+            frmSplash splash;
+            splash.show();
+            QTest::mouseClick(splash.Frame1(), Qt::LeftButton);
+            QVERIFY(!splash.isVisible());
+        }
+    }
+
+    // --- Start-up and shutdown --------------------------------------------------
+
+    void firstStartInstallsShowsTheMainWindowAndExitSavesSettings()
+    {
+        StartupRun run;
+        QString caption;
+        QStringList enabled;
+        bool menusOn = false;
+        const int status = run.Run(
+            [&](mdiVMR& w, AppContext& ctx) {
+                caption = w.windowTitle();
+                enabled = EnabledButtons(w);
+                menusOn = w.MenuState == 2 && MenuEnabled(w, "mnuTools");
+                QVERIFY(ctx.Db.IsOpen());
+                ctx.Settings.ShowTips = false;
+                // File > Exit ends the run.
+                QTimer::singleShot(0, w.findChild<QAction*>(QStringLiteral("mnuExit")), &QAction::trigger);
+            },
+            false);
+        QCOMPARE(status, 0);
+        QVERIFY(run.Ready);
+        QCOMPARE(caption, QStringLiteral("VMR Tramelle - No Patient Selected"));
+        QCOMPARE(enabled, (QStringList{"Patient", "Programs", "Help"}));
+        QVERIFY(menusOn);
+        for (const QString& name : {MainDbFileName, LibraryDbFileName, PicklistDbFileName})
+            QVERIFY2(QFileInfo::exists(JoinPath(run.AppFolder, name)), qPrintable(name));
+        QVERIFY(run.Prompt.Records.isEmpty());
+        QSettings saved(run.SettingsFile, QSettings::IniFormat);
+        QCOMPARE(saved.value(QStringLiteral("Options/ShowTips")).toString(), QStringLiteral("False"));
+        // The instance lock is gone after a normal end.
+        QVERIFY(!QFileInfo::exists(InstanceLockPath(run.AppFolder)));
+    }
+
+    void previousDatabaseGivesANotice()
+    {
+        StartupRun run;
+        WriteFile(JoinPath(run.AppFolder, QStringLiteral("VMR.MDB")), "old");
+        QCOMPARE(run.Run(), 0);
+        QCOMPARE(run.Prompt.Records.size(), 1);
+        const PromptRecord& r = run.Prompt.Records.first();
+        QCOMPARE(r.title, QStringLiteral("Previous Database Detected"));
+        QCOMPARE(r.text, QStringLiteral("You have a previous version of the VMR Database.\r\n"
+                                        "Run the Velmora Database Ugrade program to import your data."));
+        QCOMPARE(r.icon, PromptIcon::Information);
+        QCOMPARE(FileBytes(JoinPath(run.AppFolder, QStringLiteral("VMR.MDB"))), QByteArray("old"));
+    }
+
+    void aDamagedFileEndsStartUpAndChangesNothing()
+    {
+        StartupRun run;
+        InstallDeliveredFiles(run.AppFolder, DeliveredFilesFolder());
+        const QString main = JoinPath(run.AppFolder, MainDbFileName);
+        WriteFile(main, QByteArray("this is not a database").repeated(100));
+        const QByteArray before = FileBytes(main);
+        const QByteArray library = FileBytes(JoinPath(run.AppFolder, LibraryDbFileName));
+
+        QVERIFY(run.Run() != 0);
+        QVERIFY(!run.Ready);
+        QCOMPARE(run.Prompt.Records.size(), 1);
+        const PromptRecord& r = run.Prompt.Records.first();
+        QVERIFY2(r.text.contains(MainDbFileName), qPrintable(r.text));
+        QCOMPARE(r.icon, PromptIcon::Critical);
+        QCOMPARE(FileBytes(main), before);
+        QCOMPARE(FileBytes(JoinPath(run.AppFolder, LibraryDbFileName)), library);
+        QVERIFY(!QFileInfo::exists(run.SettingsFile));
+    }
+
+    void aSecondInstanceEndsSilently()
+    {
+        StartupRun run;
+        QVERIFY(QDir().mkpath(run.AppFolder));
+        QLockFile first(InstanceLockPath(run.AppFolder));
+        QVERIFY(first.tryLock(0));
+        QCOMPARE(run.Run(), 0);
+        QVERIFY(!run.Ready);
+        QVERIFY(run.Prompt.Records.isEmpty());
+        QVERIFY(!QFileInfo::exists(JoinPath(run.AppFolder, MainDbFileName)));
+        QVERIFY(!QFileInfo::exists(run.SettingsFile));
+    }
+
+    void aFolderThatCannotBeCreatedIsReported()
+    {
+        StartupRun run;
+        // A file stands where a parent folder would have to be.
+        WriteFile(run.Home.filePath(QStringLiteral("blocked")), "x");
+        run.AppFolder = run.Home.filePath(QStringLiteral("blocked/app"));
+        QVERIFY(run.Run() != 0);
+        QCOMPARE(run.Prompt.Records.size(), 1);
+        QVERIFY(run.Prompt.Records.first().text.contains(QStringLiteral("cannot write to its data folder")));
+    }
+};
+
+QTEST_MAIN(TestApp)
+#include "tst_app.moc"
