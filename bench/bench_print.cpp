@@ -1,0 +1,299 @@
+// Times the print preview of a 20-exercise program (5 pages, 60 pictures, zoom 0.75)
+// against decoding those pictures alone, and writing the same sheets as a PDF; then
+// leaves every printable document of a sample program as a PDF in the output folder.
+//
+//   bench_print [output-folder]
+//
+// Uses the delivered sample library and its pictures when the build has them, and
+// draws placeholder pictures otherwise.
+#include "AppContext.h"
+#include "Clinic.h"
+#include "Database.h"
+#include "Documents.h"
+#include "LibraryCache.h"
+#include "PainterSurfaces.h"
+#include "Paths.h"
+#include "PrintJobs.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace tramelle;
+
+namespace {
+
+constexpr int Runs = 7;
+
+double MedianMs(const std::function<void()>& work)
+{
+    work(); // warm the file cache and the fonts once
+    std::vector<double> times;
+    for (int i = 0; i < Runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+// Messages of the print runner go to the terminal.
+class StderrPrompt : public NullPromptService
+{
+public:
+    PromptAnswer Message(const QString& title, const QString& text, PromptIcon icon,
+                         PromptButtons buttons) override
+    {
+        std::fprintf(stderr, "[%s] %s\n", qPrintable(title), qPrintable(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" "))));
+        return NullPromptService::Message(title, text, icon, buttons);
+    }
+};
+
+// A placeholder exercise picture: a figure in one of three poses on a soft background.
+void DrawPlaceholder(const QString& path, int exercise, int pose)
+{
+    QImage image(640, 480, QImage::Format_RGB32);
+    image.fill(QColor(246, 248, 250));
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.fillRect(0, 400, 640, 80, QColor(222, 228, 234));
+    const double lean = (pose - 1) * 0.35 + (exercise % 5) * 0.08;
+    const QPointF hip(320, 300);
+    const QPointF neck(hip.x() + 130 * std::sin(lean), hip.y() - 130 * std::cos(lean));
+    QPen body(QColor(40, 70, 110), 22, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    p.setPen(body);
+    p.drawLine(hip, neck);
+    p.drawLine(hip, QPointF(270, 400));
+    p.drawLine(hip, QPointF(370 + 30 * pose, 400 - 40 * (pose == 2)));
+    p.drawLine(neck, neck + QPointF(-90, 30 + 40 * pose));
+    p.drawLine(neck, neck + QPointF(90, -60 + 50 * pose));
+    p.setBrush(QColor(40, 70, 110));
+    p.drawEllipse(neck + QPointF(18 * std::sin(lean), -45 * std::cos(lean)), 30, 30);
+    p.setPen(QPen(QColor(200, 80, 60), 6, Qt::DashLine));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(hip.x() - 170, hip.y() - 230, 340, 340), 40 * 16, 100 * 16);
+    p.end();
+    image.save(path, "JPG", 90);
+}
+
+struct Sample
+{
+    QList<LibraryEntry> library;
+    bool deliveredPictures = false;
+};
+
+// The delivered library when installed files and pictures exist, otherwise made-up
+// exercises with drawn pictures in pictureFolder.
+Sample LoadSample(AppContext& ctx, const QString& pictureFolder)
+{
+    Sample sample;
+    try {
+        InstallDeliveredFiles(ctx.AppFolder(), DeliveredFilesFolder());
+        OpenDatabases(ctx);
+        LoadVendorContacts(ctx);
+        LoadLibraryCache(ctx);
+        sample.library = ctx.Library.Entries.mid(0, ctx.Library.LibraryCount);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "delivered library not available: %s\n", e.what());
+    }
+    const QString media = JoinPath(ProductMediaFolder(), QStringLiteral("Picture"));
+    int withPictures = 0;
+    for (const LibraryEntry& e : sample.library)
+        if (FileExistsAnyCase(JoinPath(media, e.Picture0)))
+            ++withPictures;
+    if (sample.library.size() >= 20 && withPictures >= 20) {
+        ctx.Settings.PictureFolder = WithTrailingSlash(ResolvePath(media));
+        sample.deliveredPictures = true;
+        return sample;
+    }
+
+    static const char* const names[] = {
+        "Ankle pumps", "Heel slides", "Quad sets", "Straight leg raise", "Bridging",
+        "Clamshells", "Hamstring stretch", "Calf stretch", "Wall push-ups", "Shoulder rolls",
+        "Chin tucks", "Pendulum swings", "Wrist curls", "Side-lying hip abduction", "Mini squats",
+        "Step-ups", "Seated knee extension", "Prone press-ups", "Bird dog", "Cat and camel"};
+    static const char* const steps[3][3] = {
+        {"Lie on your back with the legs straight.", "Start seated, back straight, feet flat.",
+         "Stand tall, holding a steady support."},
+        {"Tighten the muscle slowly and hold the position.", "Move through the range without pain.",
+         "Keep the trunk still while the limb moves."},
+        {"Relax and return to the start.", "Breathe out as you return.", "Rest between sets."}};
+    sample.library.clear();
+    for (int i = 0; i < 20; ++i) {
+        LibraryEntry e;
+        e.ExerciseID = 900 + i;
+        e.code = QStringLiteral("%1").arg(900 + i);
+        e.Desc = QString::fromLatin1(names[i]);
+        e.Reps = 10;
+        e.Hold = 5;
+        e.Sets = 2;
+        QString* pictures[] = {&e.Picture0, &e.Picture1, &e.Picture2};
+        QString* instructions[] = {&e.Instruct0, &e.Instruct1, &e.Instruct2};
+        for (int k = 0; k < 3; ++k) {
+            *pictures[k] = QStringLiteral("%1_%2.JPG").arg(e.ExerciseID).arg(k + 1);
+            DrawPlaceholder(JoinPath(pictureFolder, *pictures[k]), i, k);
+            *instructions[k] = QString::fromLatin1(steps[k][(i + k) % 3]);
+        }
+        sample.library << e;
+    }
+    ctx.Settings.PictureFolder = WithTrailingSlash(pictureFolder);
+    return sample;
+}
+
+void SetProgram(AppContext& ctx, const QList<LibraryEntry>& exercises)
+{
+    ProgramState& p = ctx.Program;
+    p = ProgramState();
+    p.PatientID = 1;
+    p.PatientName = QStringLiteral("Jane Doe");
+    p.Usage = QStringLiteral("Home program");
+    p.Provider = QStringLiteral("Dr. A. Kim, PT");
+    p.Date = QDateTime(QDate(2026, 12, 8), QTime(0, 0));
+    p.EntryCount = static_cast<qint16>(std::min<qsizetype>(exercises.size(), MaxProgramEntries));
+    for (int i = 0; i < p.EntryCount; ++i)
+        p.Entries[i] = exercises.at(i);
+}
+
+// The documents' sample: 12 exercises, some in the singular with no hold, one with
+// only its first picture, two-digit numbers from the tenth on.
+QList<LibraryEntry> DocumentProgram(const QList<LibraryEntry>& library)
+{
+    QList<LibraryEntry> program = library.mid(0, 12);
+    for (int i = 0; i < program.size(); ++i) {
+        LibraryEntry& e = program[i];
+        if (i % 4 == 1) {
+            e.Reps = 1;
+            e.Hold = 0;
+            e.Sets = 1;
+        }
+        if (i == 2) {
+            e.Picture1.clear();
+            e.Picture2.clear();
+            e.Instruct1.clear();
+            e.Instruct2.clear();
+        }
+    }
+    if (program.size() > 5)
+        program[5].Instruct1 += QStringLiteral(" Keep the knee in line with the second toe, "
+                                               "and stop if the movement causes sharp pain.");
+    return program;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+
+    QString outFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (outFolder.isEmpty()) {
+        QTemporaryDir keep(QDir::temp().filePath(QStringLiteral("tramelle-print-XXXXXX")));
+        keep.setAutoRemove(false);
+        outFolder = keep.path();
+    }
+    if (!QDir().mkpath(outFolder)) {
+        std::fprintf(stderr, "cannot create %s\n", qPrintable(outFolder));
+        return 1;
+    }
+
+    QTemporaryDir appFolder;
+    QTemporaryDir pictureFolder;
+    StderrPrompt prompt;
+    AppContext ctx(appFolder.path());
+    ctx.SetPromptService(&prompt);
+    const Sample sample = LoadSample(ctx, pictureFolder.path());
+    ctx.Clinic.Name = QStringLiteral("Riverside Physical Therapy");
+    ctx.Clinic.Phone = QStringLiteral("(555) 010-4477");
+    if (ctx.CoverText.isEmpty())
+        ctx.CoverText = QStringLiteral(
+            "Welcome to your home exercise program.\r\n\r\n"
+            "Do each exercise as shown, at the repetitions, hold and sets written beside it.\r\n"
+            "Move slowly and breathe normally; stop any exercise that causes sharp pain.\r\n\r\n"
+            "Bring these sheets to your next visit.\r\n");
+    ctx.Settings.PrintPatientCover = false;
+    ctx.Settings.PrintCallVMR = true;
+    std::printf("pictures: %s (%s)\n", sample.deliveredPictures ? "delivered sample library" : "drawn placeholders",
+                qPrintable(ctx.Settings.PictureFolder));
+
+    // --- the benchmark: 20 exercises, 4 per page, preview at 0.75 ---
+    SetProgram(ctx, sample.library.mid(0, 20));
+    QStringList files;
+    for (int i = 0; i < ctx.Program.EntryCount; ++i) {
+        const ProgramEntry& e = ctx.Program.Entries[i];
+        for (const QString& name : {e.Picture0, e.Picture1, e.Picture2})
+            if (!name.isEmpty())
+                files << ResolvePath(JoinPath(ctx.Settings.PictureFolder, name));
+    }
+    const double decodeMs = MedianMs([&] {
+        for (const QString& f : files) {
+            QImageReader reader(f);
+            if (reader.read().isNull())
+                std::fprintf(stderr, "cannot read %s\n", qPrintable(f));
+        }
+    });
+    int pages = 0;
+    const double composeMs = MedianMs([&] {
+        ctx.Geometry.PageScale = 0.75;
+        ctx.Geometry.PreviewMode = true;
+        PreviewSurface surface(ctx.Geometry.PageScale);
+        ComposeDocument(ctx, PrintKindExercises4, surface);
+        surface.EndDoc();
+        pages = static_cast<int>(surface.Pages().size());
+        ctx.Geometry.PreviewMode = false;
+    });
+    const QString benchPdf = QDir(outFolder).filePath(QStringLiteral("bench 20 exercises.pdf"));
+    const double pdfMs = MedianMs([&] { PrintDocument(ctx, PrintKindExercises4, true, benchPdf); });
+
+    std::printf("preview of %d exercises (%d pages, %lld pictures) at zoom 0.75: %8.1f ms\n",
+                int(ctx.Program.EntryCount), pages, static_cast<long long>(files.size()), composeMs);
+    std::printf("decoding those %lld pictures alone (the floor):          %8.1f ms\n",
+                static_cast<long long>(files.size()), decodeMs);
+    std::printf("preview / floor: %.2f (target at most 1.5)\n", composeMs / decodeMs);
+    std::printf("the same sheets as a PDF:                               %8.1f ms (%lld KB)\n", pdfMs,
+                static_cast<long long>(QFileInfo(benchPdf).size() / 1024));
+
+    // --- the documents of a sample program ---
+    SetProgram(ctx, DocumentProgram(sample.library));
+    const struct
+    {
+        PrintJobKind kind;
+        const char* file;
+    } documents[] = {{PrintKindExercises4, "exercises 4 per page.pdf"},
+                     {PrintKindExercises2, "exercises 2 per page.pdf"},
+                     {PrintKindCoverPage, "cover page.pdf"},
+                     {PrintKindPatientRecord, "patient record.pdf"},
+                     {PrintKindVideoOrder, "video order.pdf"}};
+    int failures = 0;
+    for (const auto& d : documents) {
+        const QString path = QDir(outFolder).filePath(QString::fromLatin1(d.file));
+        QFile::remove(path);
+        if (PrintDocument(ctx, d.kind, true, path))
+            std::printf("wrote %s\n", qPrintable(path));
+        else if (d.kind == PrintKindPatientRecord || d.kind == PrintKindVideoOrder)
+            std::printf("not yet composed: %s\n", d.file);
+        else
+            ++failures;
+    }
+    ctx.Settings.PrintPatientCover = true;
+    const QString combined = QDir(outFolder).filePath(QStringLiteral("cover and exercises 2 per page.pdf"));
+    if (PrintDocument(ctx, PrintKindExercises2, true, combined))
+        std::printf("wrote %s\n", qPrintable(combined));
+    else
+        ++failures;
+    return failures == 0 ? 0 : 1;
+}

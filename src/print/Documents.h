@@ -1,0 +1,27 @@
+#pragma once
+
+#include "LibraryEntry.h"
+#include "PrintTypes.h"
+
+#include <QString>
+
+namespace tramelle {
+
+class AppContext;
+class OutputSurface;
+
+// The parameters of an exercise as printed: "10 reps, 5 sec hold, 3 sets".
+QString RepsHoldSetsText(const ProgramEntry& entry);
+
+// The exercise sheets of the current program, 4 per page (portrait) or 2 per page
+// (landscape), every page with the clinic's title, the header block and the footer.
+void PrintExerciseSheets(AppContext& ctx, OutputSurface& surface, int perPage);
+
+// The cover page: title, header block, the clinic's cover text, footer. One page.
+void PrintCoverPage(AppContext& ctx, OutputSurface& surface);
+
+// Sets the orientation the document prints in and composes it onto the surface.
+// Throws PrintError for a document this build cannot compose.
+void ComposeDocument(AppContext& ctx, PrintJobKind kind, OutputSurface& surface);
+
+} // namespace tramelle

@@ -1,0 +1,308 @@
+#include "PageComposer.h"
+
+#include "AppContext.h"
+#include "Paths.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+namespace tramelle {
+
+namespace {
+
+const QString Arial = QStringLiteral("Arial");
+// Check boxes and the marker come from a font that has those glyphs on every install.
+const QString SymbolFont = QStringLiteral("DejaVu Sans");
+const QChar TickedBox(0x2611);
+const QChar EmptyBox(0x2610);
+const QChar Marker(0x2794);
+
+} // namespace
+
+QStringList SplitLines(const QString& text)
+{
+    QStringList lines;
+    const QString crlf = QStringLiteral("\r\n");
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype p = text.indexOf(crlf, start);
+        if (p < 0) {
+            if (start < text.size())
+                lines << text.mid(start);
+            return lines;
+        }
+        lines << text.mid(start, p - start);
+        start = p + 2;
+    }
+}
+
+qint32 FindFirstOf(qint32 start, const QString& text, const QString& characters)
+{
+    for (qsizetype i = std::max<qint32>(start, 1) - 1; i < text.size(); ++i) {
+        if (characters.contains(text.at(i)))
+            return static_cast<qint32>(i + 1);
+    }
+    return 0;
+}
+
+QString PublisherNotice()
+{
+    return QStringLiteral("Prepared with VMR Tramelle, Velmora, Inc.");
+}
+
+void StartDocumentGeometry(PageGeometry& g, double baseFontSize)
+{
+    g.BaseFontSize = baseFontSize;
+    g.UnitsPerInch = IntFloor16(g.PageScale * 1440.0);
+}
+
+PageComposer::PageComposer(AppContext& ctx, OutputSurface& surface)
+    : Ctx(ctx), S(surface), G(ctx.Geometry)
+{
+}
+
+double PageComposer::PageWidthUnits() const
+{
+    return G.UnitsPerInch * G.PageWidthInches;
+}
+
+QString PageComposer::PageTitle() const
+{
+    return Ctx.Clinic.Name + QStringLiteral(", ") + Ctx.Clinic.Phone;
+}
+
+void PageComposer::SetOrientation(qint16 orientation)
+{
+    // A printer that refuses the orientation still gets the page drawn.
+    if (orientation == 1) {
+        S.SetOrientation(1);
+        G.PageWidthInches = 8.5;
+        G.PageHeightInches = 11;
+    } else {
+        S.SetOrientation(2);
+        G.PageWidthInches = 11;
+        G.PageHeightInches = 8.5;
+    }
+}
+
+void PageComposer::SetCenteredX(const QString& text)
+{
+    S.CurrentX = (PageWidthUnits() - S.TextWidth(text)) / 2.0;
+}
+
+void PageComposer::SetRightAlignedX(const QString& text)
+{
+    S.CurrentX = PageWidthUnits() - S.TextWidth(text) - G.PageMargin;
+}
+
+void PageComposer::PrintCentered(const QString& text)
+{
+    SetCenteredX(text);
+    S.PrintStay(text);
+}
+
+void PageComposer::PrintCenteredLine(const QString& text)
+{
+    SetCenteredX(text);
+    S.PrintLine(text);
+}
+
+void PageComposer::PrintRight(const QString& text)
+{
+    SetRightAlignedX(text);
+    S.PrintStay(text);
+}
+
+void PageComposer::PrintSymbol(QChar symbol)
+{
+    const QString remembered = S.FontName();
+    S.SetFontName(SymbolFont);
+    S.PrintStay(QString(symbol));
+    S.SetFontName(remembered);
+}
+
+void PageComposer::PrintCheckBox(bool ticked)
+{
+    PrintSymbol(ticked ? TickedBox : EmptyBox);
+}
+
+void PageComposer::PrintMarker()
+{
+    PrintSymbol(Marker);
+}
+
+void PageComposer::PrintTitle(const QString& text)
+{
+    S.SetFontName(Arial);
+    S.SetFontSize(12 * G.PageScale);
+    S.CurrentY = G.UnitsPerInch * 0.5;
+    PrintCentered(text);
+}
+
+void PageComposer::PrintHeaderBlock()
+{
+    S.SetFontSize(10 * G.PageScale);
+    S.PrintLine();
+    S.SetFontSize(G.BaseFontSize * G.PageScale);
+
+    const double label1 = G.PageMargin;
+    const double value1 = G.PageMargin + G.UnitsPerInch;
+    const double label2 = Inches(4.25);
+    const double value2 = label2 + G.UnitsPerInch;
+    const ProgramState& program = Ctx.Program;
+
+    S.CurrentY = G.UnitsPerInch * 0.875;
+    S.CurrentX = label1;
+    S.PrintStay(QStringLiteral("Patient:"));
+    S.CurrentX = value1;
+    S.PrintLine(program.PatientName);
+    S.CurrentX = label1;
+    S.PrintStay(QStringLiteral("Usage:"));
+    S.CurrentX = value1;
+    S.PrintLine(program.Usage);
+
+    S.CurrentY = G.UnitsPerInch * 0.875;
+    S.CurrentX = label2;
+    S.PrintStay(QStringLiteral("Provider:"));
+    S.CurrentX = value2;
+    S.PrintLine(program.Provider);
+    S.CurrentX = label2;
+    S.PrintStay(QStringLiteral("Date:"));
+    S.CurrentX = value2;
+    const QString date =
+        program.Date.isValid() ? QLocale().toString(program.Date.date(), QLocale::ShortFormat) : QString();
+    S.PrintLine(date);
+}
+
+double PageComposer::FooterTop() const
+{
+    return G.UnitsPerInch * G.PageHeightInches - 3 * S.TextHeight(QStringLiteral("X"))
+           - 0.5 * G.UnitsPerInch;
+}
+
+void PageComposer::PrintPlainFooter()
+{
+    S.CurrentY = FooterTop();
+    S.SetFontName(Arial);
+    S.SetFontSize(10 * G.PageScale);
+    PrintRight(PublisherNotice());
+}
+
+void PageComposer::PrintCallFooter()
+{
+    S.CurrentY = FooterTop();
+    if (Ctx.Settings.PrintCallVMR) {
+        S.SetFontBold(true);
+        PrintCenteredLine(QStringLiteral("Call Velmora, Inc. toll free at ") + Ctx.VendorPhone);
+        PrintCenteredLine(QStringLiteral("to order your video tape of this exercise program."));
+        S.SetFontBold(false);
+    }
+    PrintRight(PublisherNotice());
+}
+
+void PageComposer::PrintTextLines(qint16 leftX, const QString& text)
+{
+    for (const QString& line : SplitLines(text)) {
+        S.CurrentX = leftX;
+        S.PrintLine(line);
+    }
+}
+
+void PageComposer::PrintTextRows(qint16 leftX, const QString& text)
+{
+    for (const QString& line : SplitLines(text)) {
+        S.CurrentX = leftX;
+        S.PrintStay(line);
+        AdvanceRow();
+    }
+}
+
+void PageComposer::PrintWord(const QString& word, qint16 leftX, qint16 width)
+{
+    if (S.CurrentX + S.TextWidth(word) > leftX + width) {
+        S.PrintLine();
+        S.CurrentX = leftX;
+    }
+    S.PrintStay(word);
+}
+
+void PageComposer::PrintWrapped(const QString& text, qint16 leftX, qint16 width)
+{
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    const QString breakChars = QStringLiteral(" -");
+    S.CurrentX = leftX;
+    // A stored line break is honoured: printed as a character it would glue two lines
+    // into one word.
+    const QStringList paragraphs = text.split(lineBreak);
+    for (qsizetype n = 0; n < paragraphs.size(); ++n) {
+        if (n > 0) {
+            S.PrintLine();
+            S.CurrentX = leftX;
+        }
+        const QString& t = paragraphs.at(n);
+        qint32 start = 1;
+        for (;;) {
+            const qint32 p = FindFirstOf(start, t, breakChars);
+            if (p == 0) {
+                PrintWord(t.mid(start - 1), leftX, width);
+                break;
+            }
+            PrintWord(t.mid(start - 1, p - start + 1), leftX, width);
+            start = p + 1;
+        }
+    }
+}
+
+int PageComposer::WrappedRowCount(const QString& text, qint16 leftX, qint16 width) const
+{
+    if (text.isEmpty())
+        return 0;
+    MeasuringSurface measure;
+    measure.SetFontName(S.FontName());
+    measure.SetFontSize(S.FontSize());
+    measure.SetFontBold(S.FontBold());
+    PageComposer dry(Ctx, measure);
+    dry.PrintWrapped(text, leftX, width);
+    const double h = measure.TextHeight(QStringLiteral("X"));
+    return 1 + static_cast<int>(std::lround(measure.CurrentY / h));
+}
+
+void PageComposer::DrawPicture(const QString& fileName, qint16 x, qint16 y, qint16 width, qint16 height)
+{
+    if (fileName.isEmpty())
+        return;
+    const QString path = ResolvePath(JoinPath(Ctx.Settings.PictureFolder, fileName));
+    // A missing or unreadable picture leaves its box empty, silently.
+    const QImage picture = S.LoadPicture(path, width, height);
+    if (picture.isNull())
+        return;
+    S.PaintPicture(picture, x, y, width, height);
+}
+
+void PageComposer::ShadeBand(qint16 leftX, qint16 rightX, qint16 y)
+{
+    const double h = Round16(S.TextHeight(QStringLiteral("X")));
+    S.FillBox(leftX, y - h / 8.0, rightX, y + h + h / 16.0, QColor(224, 224, 224));
+}
+
+void PageComposer::AdvanceRow()
+{
+    S.CurrentY += 220 * G.PageScale;
+}
+
+void PageComposer::AdvanceRows(double n)
+{
+    S.CurrentY += 220 * G.PageScale * n;
+}
+
+void PageComposer::AdvanceSpacedRow()
+{
+    S.CurrentY += 260 * G.PageScale;
+}
+
+void PageComposer::AdvanceSpacedRows(double n)
+{
+    S.CurrentY += 240 * G.PageScale * n;
+}
+
+} // namespace tramelle

@@ -1,0 +1,222 @@
+#include "PainterSurfaces.h"
+
+#include "PrintTypes.h"
+
+#include <QImageReader>
+#include <QPageLayout>
+#include <QPrinter>
+#include <cmath>
+
+namespace tramelle {
+
+namespace {
+
+// Control characters have no glyph; a stored CR LF must not print as boxes.
+QString Printable(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x20 || c == QLatin1Char('\t'))
+            out.append(c);
+    }
+    return out;
+}
+
+} // namespace
+
+void PainterSurface::DrawText(double x, double y, const QString& text)
+{
+    const QString printable = Printable(text);
+    if (printable.isEmpty())
+        return;
+    QPainter& p = PagePainter();
+    p.setFont(Font());
+    p.setPen(Qt::black);
+    p.drawText(QPointF(x, y + Ascent()), printable);
+}
+
+double PainterSurface::PenWidth() const
+{
+    // Rules about half a point wide, and never thinner than one device pixel.
+    return std::max(1.0 / DeviceScale(), 10.0);
+}
+
+void PainterSurface::Line(double x1, double y1, double x2, double y2)
+{
+    QPainter& p = PagePainter();
+    p.setPen(QPen(Qt::black, PenWidth()));
+    p.drawLine(QPointF(x1, y1), QPointF(x2, y2));
+}
+
+void PainterSurface::Box(double x1, double y1, double x2, double y2)
+{
+    QPainter& p = PagePainter();
+    p.setPen(QPen(Qt::black, PenWidth()));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(QPointF(x1, y1), QPointF(x2, y2)).normalized());
+}
+
+void PainterSurface::FillBox(double x1, double y1, double x2, double y2, const QColor& colour)
+{
+    QPainter& p = PagePainter();
+    p.fillRect(QRectF(QPointF(x1, y1), QPointF(x2, y2)).normalized(), colour);
+}
+
+void PainterSurface::PaintPicture(const QImage& picture, double x, double y, double width,
+                                  double height)
+{
+    if (picture.isNull())
+        return;
+    QPainter& p = PagePainter();
+    p.drawImage(QRectF(x, y, width, height), picture);
+}
+
+// --- printer ---
+
+PrinterSurface::PrinterSurface(QPrinter& printer) : m_printer(printer) {}
+
+PrinterSurface::~PrinterSurface()
+{
+    if (m_painter.isActive())
+        Abort();
+}
+
+bool PrinterSurface::SetOrientation(int orientation)
+{
+    return m_printer.setPageOrientation(orientation == 1 ? QPageLayout::Portrait
+                                                         : QPageLayout::Landscape);
+}
+
+int PrinterSurface::Orientation() const
+{
+    return m_printer.pageLayout().orientation() == QPageLayout::Portrait ? 1 : 2;
+}
+
+void PrinterSurface::NewPage()
+{
+    if (m_painter.isActive())
+        m_newPagePending = true;
+}
+
+QPainter& PrinterSurface::PagePainter()
+{
+    if (!m_painter.isActive()) {
+        if (!m_painter.begin(&m_printer)) {
+            if (m_printer.outputFormat() == QPrinter::PdfFormat)
+                throw PrintError(QStringLiteral("The file \"%1\" could not be written.")
+                                     .arg(m_printer.outputFileName()));
+            throw PrintError(QStringLiteral("The printer \"%1\" could not be opened.")
+                                 .arg(m_printer.printerName()));
+        }
+        m_deviceScale = m_printer.resolution() / 1440.0;
+        m_painter.scale(m_deviceScale, m_deviceScale);
+        m_painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        m_painter.setRenderHint(QPainter::Antialiasing);
+        m_painter.setRenderHint(QPainter::TextAntialiasing);
+        m_newPagePending = false;
+    } else if (m_newPagePending) {
+        m_newPagePending = false;
+        if (!m_printer.newPage())
+            throw PrintError(QStringLiteral("The printer refused a new page."));
+    }
+    return m_painter;
+}
+
+void PrinterSurface::EndDoc()
+{
+    if (!m_painter.isActive())
+        return;
+    m_newPagePending = false;
+    const bool ended = m_painter.end();
+    if (!ended || m_printer.printerState() == QPrinter::Error
+        || m_printer.printerState() == QPrinter::Aborted) {
+        if (m_printer.outputFormat() == QPrinter::PdfFormat)
+            throw PrintError(QStringLiteral("The file \"%1\" could not be written.")
+                                 .arg(m_printer.outputFileName()));
+        throw PrintError(QStringLiteral("The printer \"%1\" refused the job.").arg(m_printer.printerName()));
+    }
+}
+
+void PrinterSurface::Abort()
+{
+    if (!m_painter.isActive())
+        return;
+    m_printer.abort();
+    m_painter.end();
+    m_newPagePending = false;
+}
+
+// --- preview ---
+
+PreviewSurface::PreviewSurface(double pageScale) : m_pageScale(pageScale) {}
+
+PreviewSurface::~PreviewSurface()
+{
+    if (m_painter.isActive())
+        m_painter.end();
+}
+
+bool PreviewSurface::SetOrientation(int orientation)
+{
+    m_orientation = orientation == 1 ? 1 : 2;
+    return true;
+}
+
+void PreviewSurface::StartPage()
+{
+    if (m_painter.isActive())
+        m_painter.end();
+    const QSize size(static_cast<int>(std::lround(PaperWidth() * m_pageScale / 15.0)),
+                     static_cast<int>(std::lround(PaperHeight() * m_pageScale / 15.0)));
+    QImage page(size, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    m_pages.append(page);
+    m_painter.begin(&m_pages.last());
+    m_painter.scale(DeviceScale(), DeviceScale());
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    m_painter.setRenderHint(QPainter::Antialiasing);
+    m_painter.setRenderHint(QPainter::TextAntialiasing);
+    m_newPagePending = false;
+}
+
+QPainter& PreviewSurface::PagePainter()
+{
+    if (m_newPagePending)
+        StartPage();
+    return m_painter;
+}
+
+void PreviewSurface::Cls()
+{
+    if (m_newPagePending)
+        StartPage();
+    m_pages.last().fill(Qt::white);
+}
+
+void PreviewSurface::NewPage()
+{
+    m_newPagePending = true;
+}
+
+void PreviewSurface::EndDoc()
+{
+    if (m_pages.isEmpty())
+        StartPage();
+    if (m_painter.isActive())
+        m_painter.end();
+    m_newPagePending = true;
+}
+
+QImage PreviewSurface::LoadPicture(const QString& path, double width, double height)
+{
+    QImageReader reader(path);
+    const QSize shown(std::max(1, static_cast<int>(std::lround(width * DeviceScale()))),
+                      std::max(1, static_cast<int>(std::lround(height * DeviceScale()))));
+    // JPEG decodes straight to a reduced size, far quicker than decoding all of it.
+    reader.setScaledSize(shown);
+    reader.setQuality(90);
+    return reader.read();
+}
+
+} // namespace tramelle

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "OutputSurface.h"
+
+#include <QList>
+#include <QPainter>
+
+class QPrinter;
+
+namespace tramelle {
+
+// Drawing through a QPainter whose user space is the drawing units. Subclasses provide
+// the painter for the page being drawn.
+class PainterSurface : public OutputSurface
+{
+public:
+    void Line(double x1, double y1, double x2, double y2) override;
+    void Box(double x1, double y1, double x2, double y2) override;
+    void FillBox(double x1, double y1, double x2, double y2, const QColor& colour) override;
+    void PaintPicture(const QImage& picture, double x, double y, double width,
+                      double height) override;
+
+protected:
+    // The painter of the current page, ready to draw (opening the page if needed).
+    virtual QPainter& PagePainter() = 0;
+    void DrawText(double x, double y, const QString& text) override;
+    // Drawing units to device pixels.
+    virtual double DeviceScale() const = 0;
+
+private:
+    double PenWidth() const;
+};
+
+// The printer: a system printer or a PDF file. The job opens with the first drawing
+// and a new page is taken only when the next page is first drawn on, so that an
+// orientation chosen between pages applies to the page it is meant for.
+class PrinterSurface : public PainterSurface
+{
+public:
+    explicit PrinterSurface(QPrinter& printer);
+    ~PrinterSurface() override;
+
+    void Cls() override {}
+    bool SetOrientation(int orientation) override;
+    int Orientation() const override;
+    void NewPage() override;
+    // Finishes the job and hands it to the printer; throws PrintError when refused.
+    void EndDoc() override;
+    // Abandons a job after a failure.
+    void Abort();
+    bool Started() const { return m_painter.isActive(); }
+
+protected:
+    QPainter& PagePainter() override;
+    double DeviceScale() const override { return m_deviceScale; }
+
+private:
+    QPrinter& m_printer;
+    QPainter m_painter;
+    bool m_newPagePending = false;
+    double m_deviceScale = 1.0;
+};
+
+// The preview's page pictures: one image per page at the zoom factor. Drawing units are
+// the screen's twips times the zoom, at 15 twips per pixel.
+class PreviewSurface : public PainterSurface
+{
+public:
+    explicit PreviewSurface(double pageScale);
+    ~PreviewSurface() override;
+
+    void Cls() override;
+    bool SetOrientation(int orientation) override;
+    int Orientation() const override { return m_orientation; }
+    void NewPage() override;
+    void EndDoc() override;
+    // Pictures are decoded at the size they are shown.
+    QImage LoadPicture(const QString& path, double width, double height) override;
+
+    // The finished pages (EndDoc first); at least one.
+    const QList<QImage>& Pages() const { return m_pages; }
+
+protected:
+    QPainter& PagePainter() override;
+    double DeviceScale() const override { return 1.0 / 15.0; }
+
+private:
+    void StartPage();
+
+    double m_pageScale;
+    int m_orientation = 1;
+    QList<QImage> m_pages;
+    QPainter m_painter;
+    bool m_newPagePending = true;
+};
+
+} // namespace tramelle

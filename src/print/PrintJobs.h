@@ -1,0 +1,28 @@
+#pragma once
+
+#include "PrintTypes.h"
+
+#include <QString>
+
+namespace tramelle {
+
+class AppContext;
+
+// Prints one document as one job on a printer (or a PDF file): asks the printer dialog
+// through the main window unless skipDialog, then composes and sends it. The exercise
+// sheets (kinds 1 and 2) start with the cover page, in the same job, when the setting
+// PrintPatientCover is on; the cover prints in portrait, the sheets in their own
+// orientation. A cancelled dialog prints nothing; a failure is told in a message.
+// pdfFile, when given, sends the job to that file. Returns true when the job was sent.
+bool PrintDocument(AppContext& ctx, PrintJobKind kind, bool skipDialog = false,
+                   const QString& pdfFile = QString());
+
+// The Print > Exercises 4/page and 2/page commands (and the toolbar "Print", which
+// skips the dialog): status bar text while printing, then ready.
+bool PrintExerciseSheetsCommand(AppContext& ctx, PrintJobKind kind, bool skipDialog,
+                                const QString& pdfFile = QString());
+
+// Title of a document, used as the print job's name.
+QString DocumentName(PrintJobKind kind);
+
+} // namespace tramelle

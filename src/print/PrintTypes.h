@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+#include <cmath>
+#include <stdexcept>
+
+namespace tramelle {
+
+// Which document a print or preview command produces.
+enum PrintJobKind : qint32 {
+    PrintKindVideoOrder = 0,
+    PrintKindExercises2 = 1,
+    PrintKindExercises4 = 2,
+    PrintKindCoverPage = 3,
+    PrintKindPatientRecord = 4,
+};
+
+// A print job that cannot go on: the reason is shown to the user.
+class PrintError : public std::runtime_error
+{
+public:
+    explicit PrintError(const QString& reason)
+        : std::runtime_error(reason.toStdString()), m_reason(reason)
+    {
+    }
+    const QString& Reason() const { return m_reason; }
+
+private:
+    QString m_reason;
+};
+
+// Drawing measures are 16-bit: a value out of range is an error, never wrapped.
+inline qint16 CheckedInt16(double value)
+{
+    if (!std::isfinite(value) || value < -32768.0 || value > 32767.0)
+        throw PrintError(QStringLiteral("Overflow: a page measure is out of range (%1).").arg(value));
+    return static_cast<qint16>(value);
+}
+
+// Int(): the largest whole number not above the value.
+inline qint16 IntFloor16(double value) { return CheckedInt16(std::floor(value)); }
+
+// Conversion to a 16-bit integer: to the nearest, halves to even.
+inline qint16 Round16(double value) { return CheckedInt16(std::nearbyint(value)); }
+
+} // namespace tramelle

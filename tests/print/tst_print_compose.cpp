@@ -1,0 +1,429 @@
+#include "Documents.h"
+#include "PageComposer.h"
+#include "RecordingSurface.h"
+#include "TestSupport.h"
+
+#include <QTest>
+
+using namespace tramelle;
+using namespace tramelle::test;
+
+namespace {
+
+// Sets the geometry as a print job or the preview does before composing.
+void AtScale(AppContext& ctx, double scale)
+{
+    ctx.Geometry.PageScale = scale;
+    ctx.Geometry.PreviewMode = scale != 1.0;
+}
+
+double LineHeight(double points, bool bold = false)
+{
+    QFont f(QStringLiteral("Arial"));
+    f.setPixelSize(static_cast<int>(std::lround(points * 20)));
+    f.setBold(bold);
+    f.setHintingPreference(QFont::PreferNoHinting);
+    return QFontMetricsF(f).height();
+}
+
+} // namespace
+
+class TestPrintCompose : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { InitTestEnvironment(); }
+
+    void splitLinesKeepsInnerBlankLinesOnly()
+    {
+        QCOMPARE(SplitLines(QString()), QStringList());
+        QCOMPARE(SplitLines(QStringLiteral("a\r\n\r\nb\r\n")), (QStringList{"a", "", "b"}));
+        QCOMPARE(SplitLines(QStringLiteral("\r\nx")), (QStringList{"", "x"}));
+        QCOMPARE(SplitLines(QStringLiteral("one line")), QStringList{"one line"});
+        // A lone LF is not a line break of the stored text.
+        QCOMPARE(SplitLines(QStringLiteral("a\nb")), QStringList{"a\nb"});
+
+        QCOMPARE(FindFirstOf(1, QStringLiteral("ab-cd ef"), QStringLiteral(" -")), 3);
+        QCOMPARE(FindFirstOf(4, QStringLiteral("ab-cd ef"), QStringLiteral(" -")), 6);
+        QCOMPARE(FindFirstOf(7, QStringLiteral("ab-cd ef"), QStringLiteral(" -")), 0);
+        QCOMPARE(FindFirstOf(1, QString(), QStringLiteral(" -")), 0);
+    }
+
+    void repsHoldSetsText()
+    {
+        ProgramEntry e;
+        e.Reps = 10;
+        e.Hold = 5;
+        e.Sets = 3;
+        QCOMPARE(RepsHoldSetsText(e), QStringLiteral("10 reps, 5 sec hold, 3 sets"));
+        e.Reps = 1;
+        e.Hold = 0;
+        e.Sets = 1;
+        QCOMPARE(RepsHoldSetsText(e), QStringLiteral("1 rep, 1 set"));
+        e.Reps = 0;
+        e.Hold = -2;
+        QCOMPARE(RepsHoldSetsText(e), QStringLiteral("0 rep, -2 sec hold, 1 set"));
+    }
+
+    void wrappedTextBreaksAfterHyphenAndSpace()
+    {
+        TestContext t(false);
+        RecordingSurface s;
+        PageComposer c(*t, s);
+        s.SetFontSize(11);
+        // A column just wide enough for "ab-" but not for "ab-cd ".
+        const auto width = static_cast<qint16>(std::ceil(s.TextWidth(QStringLiteral("ab-"))) + 1);
+        s.CurrentY = 1000;
+        c.PrintWrapped(QStringLiteral("ab-cd ef"), 500, width);
+        const QList<DrawOp> words = s.Texts();
+        QCOMPARE(words.size(), 3);
+        QCOMPARE(words[0].text, QStringLiteral("ab-"));
+        QCOMPARE(words[1].text, QStringLiteral("cd "));
+        QCOMPARE(words[2].text, QStringLiteral("ef"));
+        const double h = s.TextHeight(QStringLiteral("X"));
+        QCOMPARE(words[0].box.topLeft(), QPointF(500, 1000));
+        QCOMPARE(words[1].box.topLeft(), QPointF(500, 1000 + h));
+        // "cd " and "ef" would need more than the column.
+        QCOMPARE(words[2].box.topLeft(), QPointF(500, 1000 + 2 * h));
+        QCOMPARE(c.WrappedRowCount(QStringLiteral("ab-cd ef"), 500, width), 3);
+        QCOMPARE(c.WrappedRowCount(QString(), 500, width), 0);
+    }
+
+    void wordWiderThanColumnStartsOnTheNextRow()
+    {
+        TestContext t(false);
+        RecordingSurface s;
+        PageComposer c(*t, s);
+        s.SetFontSize(11);
+        s.CurrentY = 0;
+        c.PrintWrapped(QStringLiteral("Extraordinarily"), 100, 200);
+        QCOMPARE(s.Texts().size(), 1);
+        const DrawOp word = s.Texts().first();
+        // The first row stays empty; the word runs past the column, uncut.
+        QCOMPARE(word.box.topLeft(), QPointF(100, s.TextHeight(QStringLiteral("X"))));
+        QVERIFY(word.box.width() > 200);
+        QCOMPARE(c.WrappedRowCount(QStringLiteral("Extraordinarily"), 100, 200), 2);
+    }
+
+    void storedLineBreaksStartNewRows()
+    {
+        TestContext t(false);
+        RecordingSurface s;
+        PageComposer c(*t, s);
+        s.SetFontSize(11);
+        s.CurrentY = 0;
+        c.PrintWrapped(QStringLiteral("Lie down\r\nBend knee"), 100, 3000);
+        const QList<DrawOp> words = s.Texts();
+        QCOMPARE(words.size(), 4);
+        QCOMPARE(words[2].text, QStringLiteral("Bend "));
+        QCOMPARE(words[2].box.topLeft(), QPointF(100, s.TextHeight(QStringLiteral("X"))));
+        for (const DrawOp& w : words)
+            QVERIFY(!w.text.contains(QLatin1Char('\r')) && !w.text.contains(QLatin1Char('\n')));
+    }
+
+    void sheetsFourPerPageLayout_data()
+    {
+        QTest::addColumn<double>("scale");
+        QTest::newRow("printer") << 1.0;
+        QTest::newRow("preview") << 0.75;
+    }
+
+    void sheetsFourPerPageLayout()
+    {
+        QFETCH(double, scale);
+        TestContext t(false);
+        t->Settings.PictureFolder = t.Folder() + QLatin1Char('/');
+        FillProgram(*t, 10);
+        WriteProgramPictures(t.Folder(), 10);
+        AtScale(*t, scale);
+        RecordingSurface s;
+        PrintExerciseSheets(*t, s, 4);
+
+        const double upi = std::floor(1440 * scale);
+        QCOMPARE(t->Geometry.UnitsPerInch, qint16(upi));
+        QCOMPARE(s.Page, 2); // 10 exercises: 3 pages
+        QCOMPARE(s.Ops.first().kind, scale == 1.0 ? QStringLiteral("text") : QStringLiteral("cls"));
+
+        // Title centred at half an inch, 12-point Arial.
+        const DrawOp title = s.FindText(QStringLiteral("Riverside Physio, 555-0100"));
+        QCOMPARE(title.box.y(), upi * 0.5);
+        QCOMPARE(title.size, 12 * scale);
+        QCOMPARE(title.font, QStringLiteral("Arial"));
+        QVERIFY(qAbs(title.box.center().x() - upi * 4.25) < 1);
+
+        // Header block: labels at the margin and at 4.25 inch, from 0.875 inch.
+        const DrawOp patient = s.FindText(QStringLiteral("Patient:"));
+        QCOMPARE(patient.box.topLeft(), QPointF(std::floor(upi * 0.5), upi * 0.875));
+        QCOMPARE(s.FindText(QStringLiteral("Doe, Jane")).box.x(), std::floor(upi * 0.5) + upi);
+        QCOMPARE(s.FindText(QStringLiteral("Provider:")).box.topLeft(), QPointF(std::floor(upi * 4.25), upi * 0.875));
+        QCOMPARE(s.FindText(QStringLiteral("Date:")).box.x(), std::floor(upi * 4.25));
+        QVERIFY(s.FindText(QStringLiteral("12/8/26")).box.x() > 0);
+
+        // Pictures: 2 x 1.5 inch boxes at 0.5, 3 and 5.5 inch, four exercises a page.
+        const QList<DrawOp> pictures = s.Pictures(0);
+        QCOMPARE(pictures.size(), 12);
+        const double width = upi * 2, height = std::floor(upi * 1.5);
+        if (scale == 1.0) {
+            QCOMPARE(width, 2880.0);
+            QCOMPARE(height, 2160.0);
+        }
+        const double columns[] = {std::floor(upi * 0.5), upi * 3, std::floor(upi * 5.5)};
+        for (int i = 0; i < pictures.size(); ++i) {
+            QCOMPARE(pictures[i].box.size(), QSizeF(width, height));
+            QCOMPARE(pictures[i].box.x(), columns[i % 3]);
+            QCOMPARE(pictures[i].box.y(), pictures[i - i % 3].box.y());
+        }
+
+        // Number labels end at the margin, one digit or two; the exercise line is bold.
+        for (const QString& label : {QStringLiteral("1. "), QStringLiteral("10. ")}) {
+            const DrawOp op = s.FindText(label);
+            QVERIFY2(op.bold, qPrintable(label));
+            QCOMPARE(op.size, 12 * scale);
+            QVERIFY2(qAbs(op.box.right() - std::floor(upi * 0.5)) < 1e-6, qPrintable(label));
+        }
+        const DrawOp line1 = s.FindText(QStringLiteral("(C1) Exercise number 1: 10 reps, 5 sec hold, 3 sets"));
+        QVERIFY(line1.bold);
+        QCOMPARE(line1.box.x(), std::floor(upi * 0.5));
+
+        // Picture top = Int(row end + 0.05 inch); instructions in 11 points under the
+        // pictures; the next exercise two instruction rows below the pictures.
+        const double row12 = LineHeight(12 * scale, true);
+        QCOMPARE(pictures[0].box.y(), std::floor(line1.box.y() + row12 + upi * 0.05));
+        const DrawOp instruction = s.FindText(QStringLiteral("Start "));
+        QCOMPARE(instruction.size, 11 * scale);
+        QCOMPARE(instruction.box.topLeft(), QPointF(columns[0], pictures[0].box.bottom()));
+        const DrawOp line2 = s.FindText(QStringLiteral("(C2)"));
+        QVERIFY(qAbs(line2.box.y() - (pictures[0].box.bottom() + 2 * LineHeight(11 * scale))) < 1e-3);
+
+        // Every page carries title, header block and the footer notice.
+        for (int page = 0; page <= 2; ++page) {
+            QVERIFY(!s.FindText(QStringLiteral("Riverside Physio"), page).text.isEmpty());
+            QVERIFY(!s.FindText(QStringLiteral("Patient:"), page).text.isEmpty());
+            const DrawOp notice = s.FindText(PublisherNotice(), page);
+            QVERIFY(qAbs(notice.box.right() - (upi * 8.5 - std::floor(upi * 0.5))) < 1e-3);
+            QVERIFY(notice.box.y() > pictures.last().box.bottom());
+        }
+        QCOMPARE(s.FindText(QStringLiteral("5. ")).page, 1);
+        QCOMPARE(s.FindText(QStringLiteral("9. ")).page, 2);
+    }
+
+    void sheetsTwoPerPageLayout()
+    {
+        TestContext t(false);
+        FillProgram(*t, 3);
+        t->Settings.PictureFolder = t.Folder();
+        WriteProgramPictures(t.Folder(), 3);
+        AtScale(*t, 1);
+        RecordingSurface s;
+        ComposeDocument(*t, PrintKindExercises2, s);
+        QCOMPARE(s.Page, 1); // 3 exercises at 2 per page: 2 pages
+        QCOMPARE(s.PageOrientations, (QList<int>{2, 2}));
+        QCOMPARE(t->Geometry.PageWidthInches, 11.0);
+        const QList<DrawOp> pictures = s.Pictures();
+        QCOMPARE(pictures.size(), 9);
+        const double columns[] = {720, 5400, 10080};
+        for (int i = 0; i < 9; ++i) {
+            QCOMPARE(pictures[i].box.size(), QSizeF(4320, 3240));
+            QCOMPARE(pictures[i].box.x(), columns[i % 3]);
+        }
+        const DrawOp third = s.FindText(QStringLiteral("3. "));
+        QCOMPARE(third.page, 1);
+        QVERIFY(s.FindText(QStringLiteral("(C3)"), 0).text.isEmpty());
+        // The footer of a landscape page sits above its 8.5 inch bottom.
+        const DrawOp notice = s.FindText(PublisherNotice(), 0);
+        QVERIFY(notice.box.bottom() < 8.5 * 1440 - 720);
+        QVERIFY(notice.box.y() > pictures[5].box.bottom());
+    }
+
+    void pageCountsFollowPerPage()
+    {
+        TestContext t(false);
+        for (const auto& [count, perPage, pages] : {std::tuple{0, 4, 1}, {4, 4, 1}, {5, 4, 2}, {20, 4, 5},
+                                                    {2, 2, 1}, {3, 2, 2}, {20, 2, 10}}) {
+            FillProgram(*t, count);
+            AtScale(*t, 1);
+            RecordingSurface s;
+            PrintExerciseSheets(*t, s, perPage);
+            QVERIFY2(s.Page + 1 == pages, qPrintable(QStringLiteral("%1 at %2").arg(count).arg(perPage)));
+            QVERIFY(!s.FindText(PublisherNotice(), s.Page).text.isEmpty());
+        }
+    }
+
+    void missingPicturesLeaveBlankBoxes()
+    {
+        TestContext t(false);
+        FillProgram(*t, 2);
+        t->Settings.PictureFolder = t.Folder() + QLatin1Char('/');
+        ProgramEntry& only = t->Program.Entries[0];
+        only.Picture1.clear();
+        only.Picture2.clear();
+        only.Reps = 1;
+        only.Hold = 0;
+        only.Sets = 1;
+        // Written in another letter case: file names match whatever their case.
+        WritePicture(t.Folder(), QStringLiteral("100_1.jpg"));
+        // Exercise 2 names pictures that do not exist, and one that is not a picture.
+        QFile junk(QDir(t.Folder()).filePath(QStringLiteral("101_2.JPG")));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("not a picture");
+        junk.close();
+        RecordingSurface s;
+        PrintExerciseSheets(*t, s, 4);
+        const QList<DrawOp> pictures = s.Pictures();
+        QCOMPARE(pictures.size(), 1);
+        QCOMPARE(pictures[0].box.x(), 720.0);
+        QVERIFY(!s.FindText(QStringLiteral("(C1) Exercise number 1: 1 rep, 1 set")).text.isEmpty());
+        // Both instructions are still printed and the document goes on to its footer.
+        QVERIFY(!s.FindText(QStringLiteral("Start position 2")).text.isEmpty()
+                || !s.FindText(QStringLiteral("Start ")).text.isEmpty());
+        QVERIFY(!s.FindText(PublisherNotice()).text.isEmpty());
+    }
+
+    void longInstructionsPushTheNextExerciseDown()
+    {
+        TestContext t(false);
+        FillProgram(*t, 4);
+        AtScale(*t, 1);
+        RecordingSurface plain;
+        PrintExerciseSheets(*t, plain, 4);
+        const double row11 = LineHeight(11);
+        const double y2 = plain.FindText(QStringLiteral("(C2)")).box.y();
+
+        // Five rows under the middle picture of exercise 1.
+        t->Program.Entries[0].Instruct1 = QStringLiteral("one\r\ntwo\r\nthree\r\nfour\r\nfive");
+        RecordingSurface pushed;
+        PrintExerciseSheets(*t, pushed, 4);
+        QVERIFY(qAbs(pushed.FindText(QStringLiteral("(C2)")).box.y() - (y2 + 3 * row11)) < 1e-3);
+        // Nothing of exercise 2 is drawn over the fifth row of exercise 1.
+        const DrawOp five = pushed.FindText(QStringLiteral("five"));
+        QVERIFY(five.box.bottom() <= pushed.FindText(QStringLiteral("(C2)")).box.y() + 1e-3);
+        // Exercise 4 no longer fits above the footer: it starts page 2 with its header.
+        QCOMPARE(pushed.Page, 1);
+        QCOMPARE(pushed.FindText(QStringLiteral("4. ")).page, 1);
+        QVERIFY(!pushed.FindText(QStringLiteral("Patient:"), 1).text.isEmpty());
+        const DrawOp footer = pushed.FindText(PublisherNotice(), 0);
+        for (const DrawOp& op : pushed.Ops)
+            if (op.page == 0 && op.kind != QLatin1String("text"))
+                QVERIFY(op.box.bottom() < footer.box.y());
+
+        // Two rows exactly keep the layout unchanged.
+        t->Program.Entries[0].Instruct1 = QStringLiteral("one\r\ntwo");
+        RecordingSurface two;
+        PrintExerciseSheets(*t, two, 4);
+        QCOMPARE(two.FindText(QStringLiteral("(C2)")).box.y(), y2);
+        QCOMPARE(two.Page, 0);
+    }
+
+    void coverPageLayout()
+    {
+        TestContext t(false);
+        FillProgram(*t, 3);
+        t->CoverText = QStringLiteral("Welcome to the clinic.\r\n\r\nCall us with any question.\r\n");
+        AtScale(*t, 1);
+        RecordingSurface s;
+        ComposeDocument(*t, PrintKindCoverPage, s);
+        QCOMPARE(s.Page, 0);
+        QCOMPARE(s.PageOrientations, QList<int>{1});
+        QCOMPARE(s.FindText(QStringLiteral("Patient:")).box.x(), 1800.0);
+        QCOMPARE(s.FindText(QStringLiteral("Usage:")).box.x(), 1800.0);
+        QCOMPARE(s.FindText(QStringLiteral("Provider:")).box.x(), 6120.0);
+        const DrawOp first = s.FindText(QStringLiteral("Welcome"));
+        const DrawOp third = s.FindText(QStringLiteral("Call us"));
+        QCOMPARE(first.box.x(), 1800.0);
+        QCOMPARE(first.size, 12.0);
+        // The blank line stays a blank row.
+        QVERIFY(qAbs(third.box.y() - first.box.y() - 2 * LineHeight(12)) < 1e-3);
+        QVERIFY(first.box.y() > s.FindText(QStringLiteral("Usage:")).box.bottom());
+        QVERIFY(s.Pictures().isEmpty());
+        // The notice ends at the cover's own margin.
+        QVERIFY(qAbs(s.FindText(PublisherNotice()).box.right() - (8.5 * 1440 - 1800)) < 1e-3);
+    }
+
+    void callFooterFollowsTheSetting()
+    {
+        TestContext t(false);
+        FillProgram(*t, 1);
+        t->VendorPhone = QStringLiteral("1-800-555-0199");
+        AtScale(*t, 1);
+        t->Settings.PrintCallVMR = false;
+        RecordingSurface off;
+        PrintExerciseSheets(*t, off, 4);
+        const DrawOp noticeOff = off.FindText(PublisherNotice());
+        QVERIFY(off.FindText(QStringLiteral("Call Velmora")).text.isEmpty());
+        const double footerY = 15840 - 3 * LineHeight(12) - 720;
+        QVERIFY(qAbs(noticeOff.box.y() - footerY) < 1e-3);
+
+        t->Settings.PrintCallVMR = true;
+        RecordingSurface on;
+        PrintExerciseSheets(*t, on, 4);
+        const DrawOp call = on.FindText(QStringLiteral("Call Velmora, Inc. toll free at 1-800-555-0199"));
+        QVERIFY(call.bold);
+        QVERIFY(qAbs(call.box.y() - footerY) < 1e-3);
+        QVERIFY(qAbs(call.box.center().x() - 6120) < 1);
+        const DrawOp order = on.FindText(QStringLiteral("to order your video tape of this exercise program."));
+        QVERIFY(order.box.y() > call.box.y());
+        QVERIFY(on.FindText(PublisherNotice()).box.y() > order.box.y());
+        QVERIFY(!on.FindText(PublisherNotice()).bold);
+    }
+
+    void primitives()
+    {
+        TestContext t(false);
+        RecordingSurface s;
+        PageComposer c(*t, s);
+        t->Geometry.UnitsPerInch = 1440;
+        t->Geometry.PageMargin = 720;
+        c.SetOrientation(1);
+        s.SetFontSize(12);
+        const QString wide(200, QLatin1Char('W'));
+        c.SetCenteredX(wide);
+        QVERIFY(s.CurrentX < 0);
+        c.SetOrientation(7);
+        QCOMPARE(s.Orientation(), 2);
+        QCOMPARE(t->Geometry.PageHeightInches, 8.5);
+        c.PrintRight(QStringLiteral("right"));
+        QVERIFY(qAbs(s.CurrentX - (11 * 1440 - 720)) < 1e-6);
+        c.PrintCheckBox(true);
+        c.PrintCheckBox(false);
+        c.PrintMarker();
+        QCOMPARE(s.FontName(), QStringLiteral("Arial"));
+        const QList<DrawOp> texts = s.Texts();
+        QCOMPARE(texts[1].text, QString(QChar(0x2611)));
+        QCOMPARE(texts[2].text, QString(QChar(0x2610)));
+        QVERIFY(texts[3].font != QStringLiteral("Arial"));
+
+        s.CurrentY = 0;
+        c.AdvanceRow();
+        c.AdvanceSpacedRow();
+        c.AdvanceRows(2);
+        c.AdvanceSpacedRows(0.5);
+        QCOMPARE(s.CurrentY, 220.0 + 260 + 440 + 120);
+
+        s.CurrentY = 0;
+        c.PrintTextLines(300, QString());
+        QVERIFY(s.CurrentY == 0);
+        c.PrintTextRows(300, QStringLiteral("a\r\nb"));
+        QCOMPARE(s.CurrentY, 440.0);
+        QCOMPARE(s.Texts().last().box.topLeft(), QPointF(300, 220));
+
+        s.SetFontSize(10);
+        c.ShadeBand(100, 900, 1000);
+        const DrawOp band = s.Ops.last();
+        const double h = std::nearbyint(s.TextHeight(QStringLiteral("X")));
+        QCOMPARE(band.kind, QStringLiteral("fill"));
+        QCOMPARE(band.box, QRectF(QPointF(100, 1000 - h / 8), QPointF(900, 1000 + h + h / 16)));
+    }
+
+    void measuresOutOfRangeAreErrors()
+    {
+        TestContext t(false);
+        FillProgram(*t, 1);
+        t->Geometry.PageScale = 30; // far beyond any zoom: positions no longer fit 16 bits
+        RecordingSurface s;
+        QVERIFY_THROWS_EXCEPTION(PrintError, PrintExerciseSheets(*t, s, 4));
+    }
+};
+
+QTEST_MAIN(TestPrintCompose)
+#include "tst_print_compose.moc"

@@ -1,0 +1,172 @@
+#include "Documents.h"
+#include "PdfSupport.h"
+#include "PrintJobs.h"
+#include "RecordingSurface.h"
+
+#include <QFileInfo>
+#include <QTest>
+
+using namespace tramelle;
+using namespace tramelle::test;
+
+namespace {
+
+struct PdfContext
+{
+    TestContext t{false};
+    PdfMainWindow window;
+
+    explicit PdfContext(int exercises)
+    {
+        window.Pdf = QDir(t.Folder()).filePath(QStringLiteral("out.pdf"));
+        t->SetMainWindowServices(&window);
+        t->Settings.PictureFolder = t.Folder() + QLatin1Char('/');
+        t->Settings.PrintPatientCover = false;
+        t->CoverText = QStringLiteral("Bring this program to every visit.\r\n");
+        FillProgram(*t, exercises);
+        WriteProgramPictures(t.Folder(), exercises);
+    }
+};
+
+void VerifyLetter(const PdfPage& page, bool portrait)
+{
+    const QSizeF letter = portrait ? QSizeF(612, 792) : QSizeF(792, 612);
+    QVERIFY2(qAbs(page.size.width() - letter.width()) < 0.5 && qAbs(page.size.height() - letter.height()) < 0.5,
+             qPrintable(QStringLiteral("%1 x %2").arg(page.size.width()).arg(page.size.height())));
+}
+
+} // namespace
+
+class TestPrintPdf : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        InitTestEnvironment();
+        // No printer queue at all, whatever the machine has.
+        qputenv("CUPS_SERVER", "/nonexistent/tramelle-cups.sock");
+    }
+
+    void sheetsFourPerPageAsPdf()
+    {
+        PdfContext c(5);
+        c.t->Geometry.PageScale = 0.75; // a preview's zoom survives the job
+        QVERIFY(PrintExerciseSheetsCommand(*c.t, PrintKindExercises4, false));
+        QCOMPARE(c.t->Geometry.PageScale, 0.75);
+        QCOMPARE(c.window.Dialogs, 1);
+        QCOMPARE(c.window.StatusTexts,
+                 (QStringList{"Printing 4 Exercises Per Page", "Status: Ready"}));
+        QVERIFY(c.t.Prompt.Records.isEmpty());
+
+        const QList<PdfPage> pages = ReadPdf(c.window.Pdf);
+        QCOMPARE(pages.size(), 2);
+        for (const PdfPage& page : pages) {
+            VerifyLetter(page, true);
+            QVERIFY(page.Has(QStringLiteral("Riverside")));
+            // Header labels at half an inch and 4.25 inch, from 0.875 inch down.
+            const PdfWord patient = page.Find(QStringLiteral("Patient:"));
+            QVERIFY(qAbs(patient.box.left() - 36) < 1.5);
+            QVERIFY(qAbs(patient.box.top() - 63) < 3);
+            QVERIFY(qAbs(page.Find(QStringLiteral("Provider:")).box.left() - 306) < 1.5);
+            QVERIFY(page.Has(QStringLiteral("12/8/26")));
+            QVERIFY(page.Find(QStringLiteral("Prepared")).box.top() > 700);
+        }
+        QVERIFY(pages[0].Has(QStringLiteral("(C4)")));
+        QVERIFY(!pages[0].Has(QStringLiteral("(C5)")));
+        QVERIFY(pages[1].Has(QStringLiteral("(C5)")));
+        // The number label ends at the margin, its text starts there.
+        QVERIFY(pages[1].Find(QStringLiteral("5.")).box.right() <= 36.5);
+        QVERIFY(qAbs(pages[1].Find(QStringLiteral("(C5)")).box.left() - 36) < 1.5);
+        // Instructions stand under the pictures of their column.
+        QVERIFY(qAbs(pages[0].Find(QStringLiteral("Move")).box.left() - 216) < 1.5);
+        QVERIFY(qAbs(pages[0].Find(QStringLiteral("Return")).box.left() - 396) < 1.5);
+    }
+
+    void coverAndLandscapeSheetsInOneJob()
+    {
+        PdfContext c(3);
+        c.t->Settings.PrintPatientCover = true;
+        QVERIFY(PrintExerciseSheetsCommand(*c.t, PrintKindExercises2, false));
+        QCOMPARE(c.window.Dialogs, 1);
+        QCOMPARE(c.window.StatusTexts.first(), QStringLiteral("Printing 2 Exercises Per Page"));
+
+        const QList<PdfPage> pages = ReadPdf(c.window.Pdf);
+        QCOMPARE(pages.size(), 3);
+        VerifyLetter(pages[0], true);
+        VerifyLetter(pages[1], false);
+        VerifyLetter(pages[2], false);
+        QVERIFY(pages[0].Has(QStringLiteral("Bring")));
+        QVERIFY(qAbs(pages[0].Find(QStringLiteral("Bring")).box.left() - 90) < 1.5);
+        QVERIFY(qAbs(pages[0].Find(QStringLiteral("Patient:")).box.left() - 90) < 1.5);
+        QVERIFY(!pages[0].Has(QStringLiteral("(C1)")));
+        QVERIFY(qAbs(pages[1].Find(QStringLiteral("Patient:")).box.left() - 36) < 1.5);
+        QVERIFY(pages[1].Has(QStringLiteral("(C2)")));
+        QVERIFY(pages[2].Has(QStringLiteral("(C3)")));
+        // Landscape columns at 0.5, 3.75 and 7 inch.
+        QVERIFY(qAbs(pages[1].Find(QStringLiteral("Move")).box.left() - 270) < 1.5);
+        QVERIFY(qAbs(pages[1].Find(QStringLiteral("Return")).box.left() - 504) < 1.5);
+        QVERIFY(pages[2].Find(QStringLiteral("Prepared")).box.top() > 520);
+    }
+
+    void coverPageAloneIsSent()
+    {
+        PdfContext c(2);
+        QVERIFY(PrintDocument(*c.t, PrintKindCoverPage));
+        const QList<PdfPage> pages = ReadPdf(c.window.Pdf);
+        QCOMPARE(pages.size(), 1);
+        VerifyLetter(pages[0], true);
+        QVERIFY(pages[0].Has(QStringLiteral("Bring")));
+    }
+
+    void cancelledDialogPrintsNothing()
+    {
+        PdfContext c(3);
+        c.t->Settings.PrintPatientCover = true;
+        c.window.Answer = false;
+        QVERIFY(!PrintExerciseSheetsCommand(*c.t, PrintKindExercises4, false));
+        QCOMPARE(c.window.Dialogs, 1);
+        QVERIFY(!QFileInfo::exists(c.window.Pdf));
+        QVERIFY(c.t.Prompt.Records.isEmpty());
+        QCOMPARE(c.window.StatusTexts.last(), QStringLiteral("Status: Ready"));
+    }
+
+    void failedJobIsReported()
+    {
+        PdfContext c(2);
+        c.window.Pdf = QDir(c.t.Folder()).filePath(QStringLiteral("no such folder/out.pdf"));
+        c.t->Geometry.PageScale = 1.5;
+        QVERIFY(!PrintDocument(*c.t, PrintKindExercises4));
+        QCOMPARE(c.t.Prompt.Records.size(), 1);
+        const PromptRecord r = c.t.Prompt.Records.first();
+        QCOMPARE(r.icon, PromptIcon::Critical);
+        QVERIFY2(r.text.startsWith(QStringLiteral("The exercise sheets could not be printed.")), qPrintable(r.text));
+        QVERIFY(r.text.contains(QStringLiteral("no such folder")));
+        QCOMPARE(c.t->Geometry.PageScale, 1.5);
+    }
+
+    void documentsNotYetComposedAreReported()
+    {
+        PdfContext c(1);
+        QVERIFY(!PrintDocument(*c.t, PrintKindPatientRecord));
+        QCOMPARE(c.t.Prompt.Records.size(), 1);
+        QVERIFY(!QFileInfo::exists(c.window.Pdf) || QFileInfo(c.window.Pdf).size() == 0);
+    }
+
+    void toolbarPrintWithoutAnyPrinterSaysSo()
+    {
+        PdfContext c(2);
+        QVERIFY(!PrintExerciseSheetsCommand(*c.t, PrintKindExercises4, true));
+        QCOMPARE(c.window.Dialogs, 0);
+        QCOMPARE(c.t.Prompt.Records.size(), 1);
+        QCOMPARE(c.t.Prompt.Records.first().icon, PromptIcon::Warning);
+        QVERIFY(c.t.Prompt.Records.first().text.startsWith(QStringLiteral("There is no printer to print on.")));
+        // The skip is one-shot: the next command asks again.
+        QVERIFY(PrintExerciseSheetsCommand(*c.t, PrintKindExercises4, false));
+        QCOMPARE(c.window.Dialogs, 1);
+    }
+};
+
+QTEST_MAIN(TestPrintPdf)
+#include "tst_print_pdf.moc"
