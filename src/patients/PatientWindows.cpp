@@ -1,0 +1,451 @@
+#include "PatientWindows.h"
+
+#include "AppContext.h"
+#include "DbError.h"
+#include "KeyedListModel.h"
+#include "PatientStore.h"
+#include "ProgramStore.h"
+
+#include <QBoxLayout>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVariant>
+
+namespace tramelle {
+
+namespace {
+
+const QString Ok = QStringLiteral("OK");
+const QString Cancel = QStringLiteral("Cancel");
+const QString New = QStringLiteral("New");
+const QString Edit = QStringLiteral("Edit");
+const QString Delete = QStringLiteral("Delete");
+
+// A button array: objectName "<name>_<index>", tag (dynamic property "tag") equal to the
+// caption, every click dispatched to one handler with the tag.
+template <typename Handler>
+QList<QPushButton*> MakeButtonArray(QWidget* owner, const QString& name, const QStringList& captions,
+                                    Handler handler)
+{
+    QList<QPushButton*> buttons;
+    for (int i = 0; i < captions.size(); ++i) {
+        auto* b = new QPushButton(captions.at(i), owner);
+        b->setObjectName(name + QLatin1Char('_') + QString::number(i));
+        b->setProperty("tag", captions.at(i));
+        b->setAutoDefault(false);
+        QObject::connect(b, &QPushButton::clicked, owner,
+                         [b, handler] { handler(b->property("tag").toString()); });
+        buttons << b;
+    }
+    return buttons;
+}
+
+QVBoxLayout* ButtonColumn(const QList<QPushButton*>& buttons)
+{
+    auto* column = new QVBoxLayout;
+    for (QPushButton* b : buttons)
+        column->addWidget(b);
+    column->addStretch(1);
+    return column;
+}
+
+// The list "lstPatients", sorted by its first column. The buttons given start disabled
+// and are enabled once a row is selected; a double click on a row runs `onDoubleClick`.
+template <typename Handler>
+ReportListView* MakeList(QWidget* owner, KeyedListModel* model, QList<QPushButton*> needRow,
+                         Handler onDoubleClick)
+{
+    auto* list = new ReportListView(owner);
+    list->setObjectName(QStringLiteral("lstPatients"));
+    list->setModel(model);
+    list->sortByColumn(0, Qt::AscendingOrder);
+    for (QPushButton* b : needRow)
+        b->setEnabled(false);
+    QObject::connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, owner,
+                     [list, needRow] {
+                         if (list->SelectedRow() >= 0)
+                             for (QPushButton* b : needRow)
+                                 b->setEnabled(true);
+                     });
+    QObject::connect(list, &QAbstractItemView::doubleClicked, owner,
+                     [onDoubleClick](const QModelIndex& index) {
+                         if (index.isValid())
+                             onDoubleClick();
+                     });
+    return list;
+}
+
+void ShowError(AppContext& ctx, const QString& title, const QString& what, const QString& engineText)
+{
+    ctx.Prompt().Message(title, what + QStringLiteral("\n\n") + engineText, PromptIcon::Critical,
+                         PromptButtons::Ok);
+}
+
+} // namespace
+
+QDialog* OpenSelectPatient(AppContext& ctx, QWidget* parent)
+{
+    auto* dialog = new frmSelectPatient(ctx, parent);
+    dialog->show();
+    return dialog;
+}
+
+QDialog* OpenListPrograms(AppContext& ctx, QWidget* parent)
+{
+    if (parent) {
+        if (auto* open = parent->findChild<frmListPrograms*>(QString(), Qt::FindDirectChildrenOnly)) {
+            open->raise();
+            open->activateWindow();
+            return open;
+        }
+    }
+    auto* dialog = new frmListPrograms(ctx, parent);
+    dialog->show();
+    return dialog;
+}
+
+// --- frmSelectPatient --------------------------------------------------------------
+
+frmSelectPatient::frmSelectPatient(AppContext& ctx, QWidget* parent)
+    : QDialog(parent), m_ctx(ctx),
+      m_model(new KeyedListModel({QStringLiteral("Name"), QStringLiteral("ID")}, -1, this))
+{
+    setObjectName(QStringLiteral("frmSelectPatient"));
+    setWindowTitle(QStringLiteral("Select a Patient"));
+    connect(this, &QDialog::finished, this, &QObject::deleteLater);
+
+    cmdOkCancel = MakeButtonArray(this, QStringLiteral("cmdOkCancel"), {Ok, Cancel, New, Edit, Delete},
+                                  [this](const QString& tag) { cmdOkCancel_Click(tag); });
+    lstPatients = MakeList(this, m_model, {cmdOkCancel[0], cmdOkCancel[3], cmdOkCancel[4]},
+                           [this] { cmdOkCancel_Click(Ok); });
+    lstPatients->setColumnWidth(0, 260);
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(lstPatients, 1);
+    layout->addLayout(ButtonColumn(cmdOkCancel));
+    resize(480, 340);
+
+
+    // While the dialog is open nothing else may be started and no patient is current.
+    m_ctx.MainWindow().UpdateToolbar(0);
+    m_ctx.MainWindow().UpdateMenu(0);
+    m_ctx.Program.PatientID.reset();
+
+    m_ctx.MainWindow().CenterForm(this);
+    FillPatientList();
+    if (m_model->rowCount() > 0)
+        lstPatients->SelectRow(0);
+}
+
+void frmSelectPatient::FillPatientList()
+{
+    std::vector<KeyedListModel::Row> rows;
+    try {
+        const std::vector<PatientRow> patients = ReadPatientRows(m_ctx.Db.MainDb());
+        rows.reserve(patients.size());
+        for (const PatientRow& p : patients)
+            rows.push_back({p.PatientID, {p.FullName, p.ID, QString()}});
+    } catch (const DbError& e) {
+        ReportError(QStringLiteral("The patient list could not be read."), e.message());
+    }
+    m_model->SetRows(std::move(rows));
+}
+
+void frmSelectPatient::ReportError(const QString& what, const QString& engineText)
+{
+    ShowError(m_ctx, windowTitle(), what, engineText);
+}
+
+void frmSelectPatient::ChooseSelected(bool clearInvoice)
+{
+    const int row = lstPatients->SelectedRow();
+    ProgramState& p = m_ctx.Program;
+    p.PatientID = IdFromKey(m_model->KeyAt(row));
+    p.PatientName = m_model->TextAt(row, 0);
+    if (clearInvoice)
+        p.InvoiceID.reset();
+    p.SaveAsNew = true;
+}
+
+void frmSelectPatient::cmdOkCancel_Click(const QString& tag)
+{
+    MainWindowServices& main = m_ctx.MainWindow();
+    const bool needsRow = tag == Ok || tag == Edit || tag == Delete;
+    if (needsRow && lstPatients->SelectedRow() < 0)
+        return;
+
+    if (tag == Ok) {
+        ChooseSelected(true);
+        main.UpdateCaption();
+        main.UpdateToolbar(2);
+    } else if (tag == Cancel) {
+        m_ctx.Program.PatientID.reset();
+        main.UpdateCaption();
+        main.UpdateToolbar(1);
+    } else if (tag == New) {
+        m_ctx.Program.PatientID.reset();
+        m_ctx.Program.SaveAsNew = true;
+        main.UpdateCaption();
+        main.UpdateToolbar(0);
+        OpenEditPatient();
+    } else if (tag == Edit) {
+        ChooseSelected(false);
+        main.UpdateCaption();
+        main.UpdateToolbar(0);
+        OpenEditPatient();
+    } else if (tag == Delete) {
+        const int row = lstPatients->SelectedRow();
+        const PromptAnswer answer = m_ctx.Prompt().Message(
+            QStringLiteral("Delete Patient"),
+            QStringLiteral("Are you sure you want to delete ") + m_model->TextAt(row, 0),
+            PromptIcon::Warning, PromptButtons::YesNo);
+        if (answer == PromptAnswer::Yes) {
+            try {
+                DeletePatient(m_ctx.Db.MainDb(), IdFromKey(m_model->KeyAt(row)));
+            } catch (const DbError& e) {
+                // Stay open: the patient is still there and the user may try again.
+                ReportError(QStringLiteral("The patient could not be deleted."), e.message());
+                return;
+            }
+            m_ctx.Program.PatientID.reset();
+            main.UpdateCaption();
+            main.UpdateToolbar(1);
+        }
+    } else {
+        return;
+    }
+    Finish();
+}
+
+void frmSelectPatient::OpenEditPatient()
+{
+    // The edit dialog outlives this one: it belongs to the main window.
+    auto* edit = new frmEditPatient(m_ctx, parentWidget());
+    edit->show();
+}
+
+void frmSelectPatient::Finish()
+{
+    m_finished = true;
+    accept();
+    m_ctx.MainWindow().SetStatusBarReady();
+}
+
+void frmSelectPatient::reject()
+{
+    if (m_finished)
+        return;
+    cmdOkCancel_Click(Cancel);
+}
+
+void frmSelectPatient::done(int result)
+{
+    QDialog::done(result);
+    if (!m_closed) {
+        m_closed = true;
+        m_ctx.MainWindow().UpdateMenu(2);
+    }
+}
+
+// --- frmEditPatient ----------------------------------------------------------------
+
+frmEditPatient::frmEditPatient(AppContext& ctx, QWidget* parent) : QDialog(parent), m_ctx(ctx)
+{
+    setObjectName(QStringLiteral("frmEditPatient"));
+    setWindowTitle(QStringLiteral("Patient Information"));
+    connect(this, &QDialog::finished, this, &QObject::deleteLater);
+
+    auto* grid = new QGridLayout;
+    auto addField = [&](int row, const QString& name, const QString& label, int limit) {
+        auto* l = new QLabel(label, this);
+        l->setObjectName(QStringLiteral("lbl") + name);
+        auto* t = new QLineEdit(this);
+        t->setObjectName(QStringLiteral("txt") + name);
+        if (limit > 0)
+            t->setMaxLength(limit);
+        l->setBuddy(t);
+        grid->addWidget(l, row, 0);
+        grid->addWidget(t, row, 1);
+        return t;
+    };
+    txtLastName = addField(0, QStringLiteral("LastName"), QStringLiteral("Last Name:"), 50);
+    txtFirstName = addField(1, QStringLiteral("FirstName"), QStringLiteral("First Name:"), 50);
+    txtID = addField(2, QStringLiteral("ID"), QStringLiteral("ID:"), 0);
+    grid->setColumnMinimumWidth(1, 240);
+
+    cmdOkCancel = MakeButtonArray(this, QStringLiteral("cmdOkCancel"), {Ok, Cancel},
+                                  [this](const QString& tag) { cmdOkCancel_Click(tag); });
+    cmdOkCancel[0]->setDefault(true);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdOkCancel[0]);
+    buttons->addWidget(cmdOkCancel[1]);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+    setTabOrder(txtLastName, txtFirstName);
+    setTabOrder(txtFirstName, txtID);
+    setTabOrder(txtID, cmdOkCancel[0]);
+    setTabOrder(cmdOkCancel[0], cmdOkCancel[1]);
+    resize(360, 160);
+
+    m_ctx.MainWindow().CenterForm(this);
+    OpenPatientRecord();
+}
+
+void frmEditPatient::OpenPatientRecord()
+{
+    // A new patient is stored on "OK" only, so "Cancel" leaves nothing behind.
+    m_patientID = m_ctx.Program.PatientID;
+    if (!m_patientID)
+        return;
+    try {
+        const std::optional<PatientRecord> record = ReadPatient(m_ctx.Db.MainDb(), *m_patientID);
+        if (!record) {
+            m_patientID.reset();
+            return;
+        }
+        txtLastName->setText(record->LastName);
+        txtFirstName->setText(record->FirstName);
+        txtID->setText(record->ID);
+    } catch (const DbError& e) {
+        ShowError(m_ctx, windowTitle(), QStringLiteral("The patient record could not be read."),
+                  e.message());
+    }
+}
+
+void frmEditPatient::cmdOkCancel_Click(const QString& tag)
+{
+    MainWindowServices& main = m_ctx.MainWindow();
+    ProgramState& p = m_ctx.Program;
+    if (tag == Ok) {
+        const PatientRecord record{txtLastName->text(), txtFirstName->text(), txtID->text()};
+        qint32 id = 0;
+        try {
+            if (m_patientID) {
+                id = *m_patientID;
+                UpdatePatient(m_ctx.Db.MainDb(), id, record);
+            } else {
+                id = InsertPatient(m_ctx.Db.MainDb(), record);
+            }
+        } catch (const DbError& e) {
+            // Stay open with everything typed, so nothing is lost.
+            ShowError(m_ctx, windowTitle(), QStringLiteral("The patient could not be stored."),
+                      e.message());
+            return;
+        }
+        p.PatientID = id;
+        p.InvoiceID.reset();
+        p.PatientName = FullName(record.LastName, record.FirstName);
+        main.UpdateCaption();
+        main.UpdateToolbar(2);
+    } else if (tag == Cancel) {
+        p.PatientID.reset();
+        p.InvoiceID.reset();
+        main.UpdateCaption();
+        main.UpdateToolbar(1);
+    } else {
+        return;
+    }
+    m_finished = true;
+    accept();
+}
+
+void frmEditPatient::reject()
+{
+    if (!m_finished)
+        cmdOkCancel_Click(Cancel);
+}
+
+// --- frmListPrograms ---------------------------------------------------------------
+
+frmListPrograms::frmListPrograms(AppContext& ctx, QWidget* parent)
+    : QDialog(parent), m_ctx(ctx),
+      m_model(new KeyedListModel({QStringLiteral("Name"), QStringLiteral("ID"), QStringLiteral("Date")},
+                                 2, this))
+{
+    setObjectName(QStringLiteral("frmListPrograms"));
+    setWindowTitle(QStringLiteral("Recall an Exericse Program"));
+    connect(this, &QDialog::finished, this, &QObject::deleteLater);
+
+    cmdOkCancel = MakeButtonArray(this, QStringLiteral("cmdOkCancel"), {Ok, Edit, Delete},
+                                  [this](const QString& tag) { cmdOkCancel_Click(tag); });
+    lstPatients = MakeList(this, m_model, {cmdOkCancel[1], cmdOkCancel[2]},
+                           [this] { cmdOkCancel_Click(Ok); });
+    lstPatients->setColumnWidth(0, 220);
+    lstPatients->setColumnWidth(1, 110);
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(lstPatients, 1);
+    layout->addLayout(ButtonColumn(cmdOkCancel));
+    resize(520, 340);
+
+
+    m_ctx.MainWindow().CenterForm(this);
+    FillProgramList();
+}
+
+void frmListPrograms::FillProgramList()
+{
+    std::vector<KeyedListModel::Row> rows;
+    try {
+        const std::vector<ProgramRow> programs =
+            ReadProgramRows(m_ctx.Db.MainDb(), m_ctx.Program.PatientID);
+        rows.reserve(programs.size());
+        for (const ProgramRow& p : programs)
+            rows.push_back({p.InvoiceID, {p.FullName, p.ID, p.Date}});
+    } catch (const DbError& e) {
+        ReportError(QStringLiteral("The stored programs could not be read."), e.message());
+    }
+    m_model->SetRows(std::move(rows));
+}
+
+void frmListPrograms::ReportError(const QString& what, const QString& engineText)
+{
+    ShowError(m_ctx, windowTitle(), what, engineText);
+}
+
+void frmListPrograms::cmdOkCancel_Click(const QString& tag)
+{
+    if (tag == Ok) {
+        accept();
+        return;
+    }
+    // After a deletion "Edit" and "Delete" stay enabled with no row selected.
+    const int row = lstPatients->SelectedRow();
+    if (row < 0)
+        return;
+    const qint32 invoice = IdFromKey(m_model->KeyAt(row));
+
+    if (tag == Edit) {
+        try {
+            LoadProgram(m_ctx, invoice);
+        } catch (const DbError& e) {
+            ReportError(QStringLiteral("The exercise program could not be opened."), e.message());
+            return;
+        }
+        m_ctx.Program.SaveAsNew = false;
+        m_ctx.MainWindow().SetStatusBarReady();
+        m_ctx.MainWindow().UpdateToolbar(2);
+        accept();
+    } else if (tag == Delete) {
+        const PromptAnswer answer = m_ctx.Prompt().Message(
+            QStringLiteral("Delete Exercise Program"),
+            QStringLiteral("Are you sure you want to delete this exercise program."),
+            PromptIcon::Information, PromptButtons::YesNo);
+        if (answer != PromptAnswer::Yes)
+            return;
+        try {
+            DeleteProgram(m_ctx.Db.MainDb(), invoice);
+        } catch (const DbError& e) {
+            ReportError(QStringLiteral("The exercise program could not be deleted."), e.message());
+            return;
+        }
+        FillProgramList();
+    }
+}
+
+} // namespace tramelle
