@@ -7,6 +7,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
 #include <limits>
 
 namespace tramelle {
@@ -60,23 +61,28 @@ QString OptionalText(const QSqlQuery& q, int column)
     return column < 0 ? QString() : NullToText(q.value(column));
 }
 
-void RunInto(AppContext& ctx, const BoundStatement& statement)
+void RunInto(AppContext& ctx, const LibraryFilter& filter)
 {
     if (!ctx.Db.LibraryRecordset.Open)
         throw DbError(QStringLiteral("The exercise library is not open"));
-    QSqlQuery query = Exec(ctx.Db.LibraryDb(), statement.Sql, statement.Values);
-    FillLibraryFromRecordset(ctx, query);
+    const QSqlDatabase db = ctx.Db.LibraryDb();
+    // The exact count first, so that the cache is sized once.
+    const BoundStatement condition = LibraryFilterCondition(filter);
+    QSqlQuery count = Exec(db, QStringLiteral("SELECT COUNT(*) FROM ExerciseLibrary") + condition.Sql, condition.Values);
+    const qsizetype rows = count.next() ? count.value(0).toLongLong() : 0;
+    count.finish();
+    if (rows == 0)
+        return;
+    const BoundStatement statement = LibrarySnapshotStatement(filter);
+    QSqlQuery query = Exec(db, statement.Sql, statement.Values);
+    FillLibraryFromRecordset(ctx, query, rows);
 }
 
 } // namespace
 
-BoundStatement LibrarySnapshotStatement(const LibraryFilter& filter)
+BoundStatement LibraryFilterCondition(const LibraryFilter& filter)
 {
     BoundStatement s;
-    s.Sql = QStringLiteral(
-        "SELECT ExerciseID, code, Desc, AbbrevDesc, Joint, Motion, Type, Reps, Hold, Sets, Movie, Icon, "
-        "Picture0, Picture1, Picture2, Instruct0, Instruct1, Instruct2, HasVideo, VideoReps, VideoHold, "
-        "VideoSets FROM ExerciseLibrary");
     QStringList conditions;
     if (!filter.Joints.isEmpty()) {
         QStringList any;
@@ -97,7 +103,17 @@ BoundStatement LibrarySnapshotStatement(const LibraryFilter& filter)
             s.Values << t;
     }
     if (!conditions.isEmpty())
-        s.Sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+        s.Sql = QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+    return s;
+}
+
+BoundStatement LibrarySnapshotStatement(const LibraryFilter& filter)
+{
+    BoundStatement s = LibraryFilterCondition(filter);
+    s.Sql.prepend(QStringLiteral(
+        "SELECT ExerciseID, code, Desc, AbbrevDesc, Joint, Motion, Type, Reps, Hold, Sets, Movie, Icon, "
+        "Picture0, Picture1, Picture2, Instruct0, Instruct1, Instruct2, HasVideo, VideoReps, VideoHold, "
+        "VideoSets FROM ExerciseLibrary"));
     // Letter case does not decide the order; equal descriptions keep the order of their ids.
     s.Sql += QStringLiteral(" ORDER BY AbbrevDesc COLLATE NOCASE ASC, ExerciseID ASC");
     return s;
@@ -108,22 +124,20 @@ void LoadLibraryCache(AppContext& ctx)
     ctx.Library.Entries.clear();
     ctx.Library.LibraryCount = 0;
     ctx.Library.DragMode = 0;
-    RunInto(ctx, LibrarySnapshotStatement(LibraryFilter{}));
+    RunInto(ctx, LibraryFilter{});
 }
 
 void LoadLibraryCacheFiltered(AppContext& ctx)
 {
     ctx.Library.Entries.clear();
     ctx.Library.LibraryCount = 0;
-    RunInto(ctx, LibrarySnapshotStatement(ctx.Db.LibraryRecordset.Filter));
+    RunInto(ctx, ctx.Db.LibraryRecordset.Filter);
 }
 
-void FillLibraryFromRecordset(AppContext& ctx, QSqlQuery& query)
+void FillLibraryFromRecordset(AppContext& ctx, QSqlQuery& query, qsizetype expectedRows)
 {
     QList<LibraryEntry> entries;
-    // A forward-only query has no exact size; a snapshot may.
-    if (query.size() > 0)
-        entries.reserve(query.size());
+    entries.reserve(std::min<qsizetype>(std::max<qsizetype>(expectedRows, query.size()), std::numeric_limits<qint16>::max()));
     const EntryColumns columns(query.record());
     while (query.next()) {
         if (entries.size() >= std::numeric_limits<qint16>::max())

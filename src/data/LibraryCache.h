@@ -34,6 +34,9 @@ struct BoundStatement
 // passing the filter (joints contained, motions and types equal, letter case ignored),
 // in AbbrevDesc order.
 BoundStatement LibrarySnapshotStatement(const LibraryFilter& filter);
+// The filter's condition alone: " WHERE ..." with its values, or an empty statement when
+// the filter is empty. The selection window's lists narrow their rows with it.
+BoundStatement LibraryFilterCondition(const LibraryFilter& filter);
 
 // Rebuilds the cache from the whole library; resets DragMode. Throws DbError.
 void LoadLibraryCache(AppContext& ctx);
@@ -41,8 +44,9 @@ void LoadLibraryCache(AppContext& ctx);
 // result leaves the cache empty. Throws DbError.
 void LoadLibraryCacheFiltered(AppContext& ctx);
 // Replaces the cache by every row of an executed query, from its first row on. Throws
-// DbError on a row with a null required column or beyond 32767 rows.
-void FillLibraryFromRecordset(AppContext& ctx, QSqlQuery& query);
+// DbError on a row with a null required column or beyond 32767 rows. `expectedRows`
+// sizes the cache once when the caller knows the count.
+void FillLibraryFromRecordset(AppContext& ctx, QSqlQuery& query, qsizetype expectedRows = 0);
 
 // Column positions of an exercise row, found once per query by name; -1 when absent
 // (Joint, Motion and Type are not stored with programs and protocols).
