@@ -1,8 +1,75 @@
 #pragma once
 
+#include "LibraryEntry.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QList>
+#include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 namespace tramelle {
+
+// Names of the delivered sample data files in the delivered folder.
+inline const QString DeliveredLibraryFileName = QStringLiteral("library.json");
+inline const QString DeliveredPickListsFileName = QStringLiteral("picklists.json");
+
+// Limits of the library columns, as the library editor enforces them.
+inline constexpr int AbbrevDescLimit = 15;
+inline constexpr int DescLimit = 50;
+inline constexpr int InstructLimit = 75;
+inline constexpr int PickListEntryLimit = 40;      // the "Provider" list
+inline constexpr int OtherPickListEntryLimit = 20; // every other list
+
+// Exercises numbered below this are delivered with the program and cannot be deleted.
+inline constexpr qint32 FirstUserExerciseID = 244;
+
+// File names of an exercise's media by the naming rule: picture n (1 to 3) is
+// "<id>_<n>.JPG", the icon "<id>.JPG", the movie "<id>.AVI".
+QString PictureFileName(qint32 exerciseID, int n);
+QString IconFileName(qint32 exerciseID);
+QString MovieFileName(qint32 exerciseID);
+
+// One delivered library row: the cached columns plus which picture the icon was made from.
+struct DeliveredExercise
+{
+    LibraryEntry Entry;
+    qint16 IconSrc = 0;
+
+    bool operator==(const DeliveredExercise&) const = default;
+};
+
+struct DeliveredPickList
+{
+    QString Name;
+    QStringList Entries;
+
+    bool operator==(const DeliveredPickList&) const = default;
+};
+
+// What is wrong with a delivered row: column limits, code equal to the number as text,
+// media names by the naming rule. Empty when the row is sound.
+QStringList CheckDeliveredExercise(const DeliveredExercise& row);
+
+// Conversion between a row and its JSON object (keys are the column names). Reading
+// throws DbError naming the key when a value is missing, of the wrong kind or out of the
+// 16-bit range.
+QJsonObject DeliveredExerciseToJson(const DeliveredExercise& row);
+DeliveredExercise DeliveredExerciseFromJson(const QJsonObject& object);
+
+// Reads a whole JSON file. Throws DbError naming the file when it cannot be read or parsed.
+QJsonDocument ReadJsonDocument(const QString& path);
+
+// Read and write the delivered JSON files. Throw DbError naming the file on failure.
+QList<DeliveredExercise> ReadDeliveredLibrary(const QString& path);
+void WriteDeliveredLibrary(const QString& path, const QList<DeliveredExercise>& rows);
+QList<DeliveredPickList> ReadDeliveredPickLists(const QString& path);
+
+// Append the rows to ExerciseLibrary / the lists to Label and Level1, each call in one
+// transaction: all rows or none. A row that fails CheckDeliveredExercise is refused.
+void InsertLibraryRows(const QSqlDatabase& db, const QList<DeliveredExercise>& rows);
+void InsertPickLists(const QSqlDatabase& db, const QList<DeliveredPickList>& lists);
 
 // Fills freshly created data files with the delivered sample data (library rows,
 // pick lists) read from the delivered folder. Files that the folder lacks are skipped,
