@@ -1,0 +1,419 @@
+#include "Database.h"
+#include "DbError.h"
+#include "DeliveredData.h"
+#include "Paths.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMediaPlayer>
+#include <QProcess>
+#include <QSet>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVideoSink>
+#include <QtEndian>
+
+using namespace tramelle;
+using namespace tramelle::test;
+
+namespace {
+
+QString Delivered()
+{
+    return DeliveredFilesFolder();
+}
+QString Media()
+{
+    return ProductMediaFolder();
+}
+
+QList<DeliveredExercise> SampleRows()
+{
+    return ReadDeliveredLibrary(JoinPath(Delivered(), DeliveredLibraryFileName));
+}
+
+QByteArray FileBytes(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// Runs the generator; returns its exit code (-1 when it did not run).
+int RunGenerator(const QStringList& arguments, QString* errors = nullptr)
+{
+    QProcess p;
+    p.start(QStringLiteral(TRAMELLE_MEDIAGEN), arguments);
+    if (!p.waitForFinished(120000))
+        return -1;
+    if (errors)
+        *errors = QString::fromLocal8Bit(p.readAllStandardError());
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+// The chunks of a RIFF list's content: id and data.
+QList<QPair<QByteArray, QByteArray>> Chunks(const QByteArray& data)
+{
+    QList<QPair<QByteArray, QByteArray>> result;
+    qsizetype at = 0;
+    while (at + 8 <= data.size()) {
+        const QByteArray id = data.mid(at, 4);
+        const quint32 size = qFromLittleEndian<quint32>(data.constData() + at + 4);
+        result.append({id, data.mid(at + 8, size)});
+        at += 8 + size + (size % 2);
+    }
+    return result;
+}
+
+QByteArray FindList(const QList<QPair<QByteArray, QByteArray>>& chunks, const char* type)
+{
+    for (const auto& [id, data] : chunks) {
+        if (id == "LIST" && data.startsWith(type))
+            return data.mid(4);
+    }
+    return {};
+}
+
+} // namespace
+
+class TestDelivered : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { InitTestEnvironment(); }
+
+    // Every delivered row must be one the library editor could have written.
+    void sampleRowsKeepTheLibraryLimitsAndNamingRule()
+    {
+        const QList<DeliveredExercise> rows = SampleRows();
+        QVERIFY(rows.size() >= 60);
+        QSet<qint32> ids;
+        QSet<QString> joints, types;
+        bool twoJoints = false;
+        for (const DeliveredExercise& row : rows) {
+            const LibraryEntry& e = row.Entry;
+            const QByteArray what = QByteArray::number(e.ExerciseID);
+            QVERIFY2(!ids.contains(e.ExerciseID), what);
+            ids.insert(e.ExerciseID);
+            QVERIFY2(e.ExerciseID > 0 && (e.ExerciseID < 244 || e.ExerciseID == 385), what);
+            QCOMPARE(e.code, QString::number(e.ExerciseID));
+            QVERIFY2(!e.AbbrevDesc.isEmpty() && e.AbbrevDesc.size() <= 15, what);
+            QVERIFY2(!e.Desc.isEmpty() && e.Desc.size() <= 50, what);
+            for (const QString& text : {e.Instruct0, e.Instruct1, e.Instruct2})
+                QVERIFY2(!text.isEmpty() && text.size() <= 75, what);
+            QVERIFY2(e.Reps > 0 && e.Sets > 0 && e.Hold >= 0, what);
+            QVERIFY2(!e.Joint.isEmpty() && !e.Motion.isEmpty() && !e.Type.isEmpty(), what);
+            QCOMPARE(e.Picture0, what + "_1.JPG");
+            QCOMPARE(e.Picture1, what + "_2.JPG");
+            QCOMPARE(e.Picture2, what + "_3.JPG");
+            QCOMPARE(e.Icon, what + ".JPG");
+            QVERIFY2(e.Movie.isEmpty() || e.Movie == what + ".AVI", what);
+            // Video values belong to exercises on the tape only.
+            if (!e.HasVideo)
+                QVERIFY2(e.VideoReps == 0 && e.VideoHold == 0 && e.VideoSets == 0, what);
+            for (const QString& j : e.Joint.split(QLatin1Char(',')))
+                joints.insert(j.trimmed());
+            twoJoints = twoJoints || e.Joint.contains(QLatin1Char(','));
+            types.insert(e.Type);
+        }
+        // The probe picture's exercise, and the sample files of the media dialog.
+        QVERIFY(ids.contains(385));
+        QVERIFY(ids.contains(1));
+        QCOMPARE(rows.at(0).Entry.Movie, QStringLiteral("1.AVI"));
+        QVERIFY(twoJoints);
+        for (const char* j : {"Shoulder", "Elbow", "Wrist", "Hand", "Neck", "Low Back", "Hip", "Knee", "Ankle"})
+            QVERIFY2(joints.contains(QLatin1String(j)), j);
+        for (const char* t : {"Strengthening", "Stretching", "Range of Motion", "Balance"})
+            QVERIFY2(types.contains(QLatin1String(t)), t);
+    }
+
+    void everyNamedPictureIconAndMovieExists()
+    {
+        const QList<DeliveredExercise> rows = SampleRows();
+        int movies = 0;
+        for (const DeliveredExercise& row : rows) {
+            const LibraryEntry& e = row.Entry;
+            for (const QString& name : {e.Picture0, e.Picture1, e.Picture2}) {
+                const QString path = JoinPath(Media(), QStringLiteral("Picture/") + name);
+                QVERIFY2(FileExistsAnyCase(path), qPrintable(path));
+                const QSize size = QImageReader(ResolvePath(path)).size();
+                QCOMPARE(size, QSize(400, 300)); // 4:3, as the sheets print them
+            }
+            const QString icon = JoinPath(Delivered(), QStringLiteral("ICON/") + e.Icon);
+            QVERIFY2(FileExistsAnyCase(icon), qPrintable(icon));
+            QCOMPARE(QImageReader(ResolvePath(icon)).size().width(), 61);
+            if (!e.Movie.isEmpty()) {
+                ++movies;
+                const QString movie = JoinPath(Media(), QStringLiteral("Movie/") + e.Movie);
+                QVERIFY2(FileExistsAnyCase(movie), qPrintable(movie));
+            }
+        }
+        QVERIFY(movies >= 20);
+        QVERIFY(FileExistsAnyCase(JoinPath(Media(), QStringLiteral("Picture/385_1.JPG"))));
+        // Pictures of one exercise show different poses.
+        QVERIFY(FileBytes(JoinPath(Media(), QStringLiteral("Picture/1_1.JPG"))) !=
+                FileBytes(JoinPath(Media(), QStringLiteral("Picture/1_3.JPG"))));
+    }
+
+    void freshInstallHoldsTheSampleData()
+    {
+        TestContext t;
+        const int expected = int(SampleRows().size());
+        QSqlQuery count = Exec(t->Db.LibraryDb(), QStringLiteral("SELECT COUNT(*), SUM(code = CAST(ExerciseID AS TEXT)) "
+                                                                 "FROM ExerciseLibrary"));
+        QVERIFY(count.next());
+        QCOMPARE(count.value(0).toInt(), expected);
+        QCOMPARE(count.value(1).toInt(), expected);
+        count.finish();
+
+        QSqlQuery row = Exec(t->Db.LibraryDb(), QStringLiteral("SELECT Picture0, Icon, Movie, HasVideo, IconSrc "
+                                                               "FROM ExerciseLibrary WHERE ExerciseID = ?"), {385});
+        QVERIFY(row.next());
+        QCOMPARE(row.value(0).toString(), QStringLiteral("385_1.JPG"));
+        QCOMPARE(row.value(1).toString(), QStringLiteral("385.JPG"));
+        QCOMPARE(row.value(2).toString(), QStringLiteral("385.AVI"));
+        QCOMPARE(row.value(3).toInt(), 1);
+        QCOMPARE(row.value(4).toInt(), 2);
+        row.finish();
+
+        for (const char* list : {"Provider", "Usage"}) {
+            QSqlQuery q = Exec(t->Db.PicklistDb(),
+                               QStringLiteral("SELECT Level1.Name FROM Label INNER JOIN Level1 ON Label.ID = "
+                                              "Level1.LabelID WHERE Label.Name = ?"),
+                               {QString::fromLatin1(list)});
+            int entries = 0;
+            while (q.next()) {
+                ++entries;
+                QVERIFY(q.value(0).toString().size() <= (qstrcmp(list, "Provider") == 0 ? 40 : 20));
+            }
+            QVERIFY2(entries >= 3, list);
+        }
+        // Lists and entries share one numbering.
+        QSqlQuery ids = Exec(t->Db.PicklistDb(), QStringLiteral("SELECT COUNT(*) FROM Label JOIN Level1 ON Label.ID = Level1.ID"));
+        QVERIFY(ids.next());
+        QCOMPARE(ids.value(0).toInt(), 0);
+        ids.finish();
+
+        QSqlQuery clinic = Exec(t->Db.MainDb(), QStringLiteral("SELECT COUNT(*), MAX(Name) FROM Clinic"));
+        QVERIFY(clinic.next());
+        QCOMPARE(clinic.value(0).toInt(), 1);
+        QVERIFY(clinic.value(1).isNull());
+        clinic.finish();
+
+        // Texts, icons, help and the instructions document land in the application folder.
+        const QStringList tips = QString::fromUtf8(FileBytes(t->AppPathAndFName(QStringLiteral("TIPOFDAY.TXT"))))
+                                     .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QVERIFY(tips.size() >= 15);
+        QVERIFY(!FileBytes(t->AppPathAndFName(QStringLiteral("cover.txt"))).isEmpty());
+        QVERIFY(FileBytes(t->AppPathAndFName(QStringLiteral("Help/index.html"))).contains("<h1>"));
+        QVERIFY(FileBytes(t->AppPathAndFName(QStringLiteral("Patient Instructions.pdf"))).startsWith("%PDF"));
+        QVERIFY(QFileInfo(t->AppPathAndFName(QStringLiteral("ICON/385.JPG"))).isFile());
+        QVERIFY(!QFileInfo::exists(t->AppPathAndFName(DeliveredLibraryFileName)));
+    }
+
+    // Faulty delivered data stops the installation whole: no half-filled files are left.
+    void faultyDeliveredDataInstallsNothing_data()
+    {
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<QJsonValue>("value");
+        QTest::newRow("abbreviation too long") << QByteArray("AbbrevDesc") << QJsonValue(QStringLiteral("Sixteen chars xx"));
+        QTest::newRow("instruction too long") << QByteArray("Instruct1") << QJsonValue(QString(76, QLatin1Char('a')));
+        QTest::newRow("reps out of 16-bit range") << QByteArray("Reps") << QJsonValue(40000);
+        QTest::newRow("fractional sets") << QByteArray("Sets") << QJsonValue(1.5);
+        QTest::newRow("picture breaks the naming rule") << QByteArray("Picture1") << QJsonValue(QStringLiteral("other.jpg"));
+        QTest::newRow("code differs from the number") << QByteArray("code") << QJsonValue(QStringLiteral("A1"));
+        QTest::newRow("missing HasVideo") << QByteArray("HasVideo") << QJsonValue(QJsonValue::Undefined);
+    }
+    void faultyDeliveredDataInstallsNothing()
+    {
+        QFETCH(QByteArray, key);
+        QFETCH(QJsonValue, value);
+        QTemporaryDir delivered, app;
+        QJsonArray rows;
+        for (const DeliveredExercise& row : SampleRows().mid(0, 5))
+            rows.append(DeliveredExerciseToJson(row));
+        QJsonObject bad = rows.at(3).toObject();
+        if (value.isUndefined())
+            bad.remove(QString::fromLatin1(key));
+        else
+            bad.insert(QString::fromLatin1(key), value);
+        rows.replace(3, bad);
+        WriteFile(JoinPath(delivered.path(), DeliveredLibraryFileName), QJsonDocument(rows).toJson());
+        try {
+            InstallDeliveredFiles(app.path(), delivered.path());
+            QFAIL("the faulty row was accepted");
+        } catch (const DbError& e) {
+            QVERIFY2(e.message().contains(QString::number(bad.value(QLatin1String("ExerciseID")).toInt())),
+                     qPrintable(e.message()));
+        }
+        QCOMPARE(QDir(app.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+    }
+
+    void malformedPickListsAreRefused()
+    {
+        QTemporaryDir delivered, app;
+        WriteFile(JoinPath(delivered.path(), DeliveredPickListsFileName), "[{\"Name\": \"Usage\", \"Entries\": [");
+        QVERIFY_THROWS_EXCEPTION(DbError, InstallDeliveredFiles(app.path(), delivered.path()));
+        WriteFile(JoinPath(delivered.path(), DeliveredPickListsFileName),
+                  "[{\"Name\": \"Usage\", \"Entries\": [\"A usage note far too long\"]}]");
+        QVERIFY_THROWS_EXCEPTION(DbError, InstallDeliveredFiles(app.path(), delivered.path()));
+        QVERIFY(!QFileInfo::exists(JoinPath(app.path(), PicklistDbFileName)));
+    }
+
+    // The container must be what players expect: one MJPG stream, frames and index agreeing.
+    void moviesAreWellFormedMotionJpeg()
+    {
+        const QByteArray avi = FileBytes(ResolvePath(JoinPath(Media(), QStringLiteral("Movie/1.AVI"))));
+        QVERIFY(avi.startsWith("RIFF"));
+        QCOMPARE(qFromLittleEndian<quint32>(avi.constData() + 4), quint32(avi.size() - 8));
+        QCOMPARE(avi.mid(8, 4), QByteArray("AVI "));
+        const auto top = Chunks(avi.mid(12));
+        const auto hdrl = Chunks(FindList(top, "hdrl"));
+        QCOMPARE(hdrl.at(0).first, QByteArray("avih"));
+        const quint32 frames = qFromLittleEndian<quint32>(hdrl.at(0).second.constData() + 16);
+        const quint32 width = qFromLittleEndian<quint32>(hdrl.at(0).second.constData() + 32);
+        const auto strl = Chunks(FindList(hdrl, "strl"));
+        QCOMPARE(strl.at(0).second.mid(0, 8), QByteArray("vidsMJPG"));
+        QCOMPARE(strl.at(1).second.mid(16, 4), QByteArray("MJPG"));
+        const auto movi = Chunks(FindList(top, "movi"));
+        QCOMPARE(quint32(movi.size()), frames);
+        QVERIFY(frames >= 20); // a few seconds at 10 frames per second
+        QByteArray index;
+        for (const auto& [id, data] : top) {
+            if (id == "idx1")
+                index = data;
+        }
+        QCOMPARE(quint32(index.size()), frames * 16);
+        for (const auto& [id, data] : movi) {
+            QCOMPARE(id, QByteArray("00dc"));
+            const QImage frame = QImage::fromData(data, "JPEG");
+            QVERIFY(!frame.isNull());
+            QCOMPARE(quint32(frame.width()), width);
+        }
+    }
+
+    void movieOpensInQtMultimedia()
+    {
+        QMediaPlayer player;
+        QVideoSink sink;
+        player.setVideoSink(&sink);
+        bool failed = false;
+        QString error;
+        connect(&player, &QMediaPlayer::errorOccurred, this, [&](QMediaPlayer::Error, const QString& text) {
+            failed = true;
+            error = text;
+        });
+        player.setSource(QUrl::fromLocalFile(ResolvePath(JoinPath(Media(), QStringLiteral("Movie/385.AVI")))));
+        QTRY_VERIFY_WITH_TIMEOUT(failed || player.mediaStatus() == QMediaPlayer::LoadedMedia ||
+                                     player.duration() > 0,
+                                 20000);
+        QVERIFY2(!failed, qPrintable(error));
+        QTRY_VERIFY_WITH_TIMEOUT(player.duration() > 2000, 5000);
+        QVERIFY(player.hasVideo());
+    }
+
+    void patientInstructionsAreOneLetterPage()
+    {
+        const QString pdf = JoinPath(Delivered(), QStringLiteral("Patient Instructions.pdf"));
+        QProcess info;
+        info.start(QStringLiteral("pdfinfo"), {pdf});
+        if (!info.waitForFinished(20000) || info.exitCode() != 0)
+            QSKIP("pdfinfo is not available");
+        const QString out = QString::fromLocal8Bit(info.readAllStandardOutput());
+        QVERIFY2(out.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))), qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("612 x 792 pts")), qPrintable(out));
+    }
+
+    void generatorGivesTheSameFilesForTheSameInput()
+    {
+        QTemporaryDir a, b;
+        const QString source = QStringLiteral(TRAMELLE_SOURCE_DIR "/resources/exercises.json");
+        for (const QTemporaryDir* dir : {&a, &b}) {
+            QString errors;
+            QCOMPARE(RunGenerator({QStringLiteral("--exercises"), source, QStringLiteral("--only"), QStringLiteral("1,385"),
+                                   QStringLiteral("--media"), dir->path(), QStringLiteral("--delivered"), dir->path()},
+                                  &errors),
+                     0);
+        }
+        for (const char* name : {"Picture/1_2.JPG", "Picture/385_3.JPG", "ICON/385.JPG", "Movie/1.AVI", "library.json"}) {
+            const QByteArray first = FileBytes(JoinPath(a.path(), QLatin1String(name)));
+            QVERIFY2(!first.isEmpty(), name);
+            QVERIFY2(first == FileBytes(JoinPath(b.path(), QLatin1String(name))), name);
+        }
+        QCOMPARE(ReadDeliveredLibrary(JoinPath(a.path(), DeliveredLibraryFileName)).size(), 2);
+    }
+
+    void generatorRefusesFaultySource()
+    {
+        QTemporaryDir dir;
+        const QString source = JoinPath(dir.path(), QStringLiteral("exercises.json"));
+        QJsonObject doc = QJsonDocument::fromJson(FileBytes(QStringLiteral(TRAMELLE_SOURCE_DIR "/resources/exercises.json"))).object();
+        QJsonArray list = doc.value(QLatin1String("exercises")).toArray();
+        QJsonObject first = list.at(0).toObject();
+        QJsonObject art = first.value(QLatin1String("art")).toObject();
+        QJsonArray poses = art.value(QLatin1String("poses")).toArray();
+        QJsonObject pose = poses.at(1).toObject();
+        pose.insert(QStringLiteral("sholderR"), 90); // a typo must not draw a wrong picture
+        poses.replace(1, pose);
+        art.insert(QStringLiteral("poses"), poses);
+        first.insert(QStringLiteral("art"), art);
+        doc.insert(QStringLiteral("exercises"), QJsonArray{first});
+        WriteFile(source, QJsonDocument(doc).toJson());
+        QString errors;
+        QCOMPARE(RunGenerator({QStringLiteral("--exercises"), source, QStringLiteral("--media"), dir.path(),
+                               QStringLiteral("--delivered"), dir.path()},
+                              &errors),
+                 1);
+        QVERIFY2(errors.contains(QStringLiteral("sholderR")), qPrintable(errors));
+        QVERIFY(!QFileInfo::exists(JoinPath(dir.path(), DeliveredLibraryFileName)));
+    }
+
+    void largeLibraryReusesTheSamplePictures()
+    {
+        QTemporaryDir dir;
+        const QString out = JoinPath(dir.path(), QStringLiteral("large"));
+        const QStringList args{QStringLiteral("--large-library"), QStringLiteral("150"), QStringLiteral("--out"), out,
+                               QStringLiteral("--media"), Media(), QStringLiteral("--delivered"), Delivered()};
+        QString errors;
+        QCOMPARE(RunGenerator(args, &errors), 0);
+        const QString library = JoinPath(out, LibraryDbFileName);
+        {
+            QSqlDatabase db = OpenConnection(library, QStringLiteral("large-check"));
+            QSqlQuery q = Exec(db, QStringLiteral("SELECT COUNT(*), MIN(ExerciseID), MAX(LENGTH(AbbrevDesc)) FROM ExerciseLibrary"));
+            QVERIFY(q.next());
+            QCOMPARE(q.value(0).toInt(), 150);
+            QVERIFY(q.value(1).toInt() >= 244);
+            QVERIFY(q.value(2).toInt() <= 15);
+        }
+        CloseConnection(QStringLiteral("large-check"));
+        QCOMPARE(CheckDatabaseFile(library, DbFile::Library).status, DbFileCheck::Ok);
+        const QFileInfo link(JoinPath(out, QStringLiteral("Picture/1149_3.JPG")));
+        QVERIFY(link.isSymLink());
+        QVERIFY(QImageReader(link.absoluteFilePath()).canRead());
+        QVERIFY(QFileInfo(JoinPath(out, QStringLiteral("ICON/1000.JPG"))).exists());
+        // A folder that already holds a library is left alone.
+        const QByteArray before = FileBytes(library);
+        QCOMPARE(RunGenerator(args, &errors), 1);
+        QVERIFY(errors.contains(QStringLiteral("already holds")));
+        QCOMPARE(FileBytes(library), before);
+    }
+};
+
+QTEST_MAIN(TestDelivered)
+#include "tst_delivered.moc"
