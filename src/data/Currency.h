@@ -3,6 +3,7 @@
 #include <QString>
 #include <QtGlobal>
 #include <compare>
+#include <optional>
 
 namespace tramelle {
 
@@ -25,5 +26,17 @@ struct Currency
     }
     constexpr auto operator<=>(const Currency&) const = default;
 };
+
+// The amount in the system's currency format ("$19.95"), rounded to the cent with
+// halves away from zero.
+QString CurrencyText(Currency amount);
+
+// The amount a text holds: the system's currency format or a plain number ("$1,234.50",
+// "($2.00)", "-3", "12.5"); nothing when the text is not an amount or does not fit.
+// Digits beyond the fourth decimal round to the nearest, halves to even.
+std::optional<Currency> ParseCurrency(const QString& text);
+
+// amount × percent / 100, to the ten-thousandth, halves to even.
+Currency PercentOf(Currency amount, qint64 percent);
 
 } // namespace tramelle

@@ -28,6 +28,10 @@ QDateTime DefaultDate();
 // form or the short or long form of the locale); otherwise 1 January 1990.
 QDateTime ToDateOrDefault(const QVariant& value);
 
+// The date a text holds (the stored form, ISO, the locale's short or long form, or
+// "M/d/yyyy"); a null date when it holds none.
+QDateTime ParseDateText(const QString& text);
+
 // A nullable date (a card date): null or empty reads as a null date; anything else
 // follows ToDateOrDefault.
 QDateTime ToNullableDate(const QVariant& value);
