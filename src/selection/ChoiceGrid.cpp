@@ -1,0 +1,108 @@
+#include "ChoiceGrid.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <algorithm>
+
+namespace tramelle {
+
+ChoiceGrid::ChoiceGrid(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+}
+
+void ChoiceGrid::Reset(int count)
+{
+    std::vector<Cell> fresh(static_cast<size_t>(std::max(count, 0)));
+    m_cells.swap(fresh);
+    m_selected = -1;
+    update();
+}
+
+void ChoiceGrid::SetCell(int i, QImage picture, const QString& caption, bool hasMovie)
+{
+    Cell& cell = m_cells.at(static_cast<size_t>(i));
+    cell.Picture = std::move(picture);
+    cell.Caption = caption;
+    cell.Movie = hasMovie;
+    cell.Loaded = true;
+    update(PictureRect(i).united(CaptionRect(i)));
+}
+
+void ChoiceGrid::SetSelected(int i)
+{
+    if (m_selected >= 0)
+        update(PictureRect(m_selected).adjusted(-2, -2, 2, 2));
+    m_selected = i;
+    if (m_selected >= 0)
+        update(PictureRect(m_selected).adjusted(-2, -2, 2, 2));
+}
+
+QRect ChoiceGrid::PictureRect(int i)
+{
+    return {(i % Columns) * ColumnPitch + PictureLeft, (i / Columns) * RowPitch + PictureTop, PictureWidth,
+            PictureHeight};
+}
+
+QRect ChoiceGrid::CaptionRect(int i)
+{
+    return {(i % Columns) * ColumnPitch + CaptionLeft, (i / Columns) * RowPitch + CaptionTop, CaptionWidth,
+            CaptionHeight};
+}
+
+int ChoiceGrid::PictureAt(QPoint p) const
+{
+    if (p.x() < 0 || p.y() < 0)
+        return -1;
+    const int i = (p.y() / RowPitch) * Columns + std::min(p.x() / ColumnPitch, Columns - 1);
+    return i < Count() && PictureRect(i).contains(p) ? i : -1;
+}
+
+int ChoiceGrid::CaptionAt(QPoint p) const
+{
+    if (p.x() < 0 || p.y() < 0)
+        return -1;
+    // Captions are wider than the column gap on the left, so look at both neighbours.
+    const int row = p.y() / RowPitch;
+    const int column = std::min(p.x() / ColumnPitch, Columns - 1);
+    for (int c = std::max(column - 1, 0); c <= std::min(column + 1, Columns - 1); ++c) {
+        const int i = row * Columns + c;
+        if (i < Count() && CaptionRect(i).contains(p))
+            return i;
+    }
+    return -1;
+}
+
+void ChoiceGrid::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    const QRect area = event->rect();
+    painter.fillRect(area, palette().base());
+    const int firstRow = std::max(area.top() / RowPitch, 0);
+    const int lastRow = area.bottom() / RowPitch;
+    painter.setFont(font());
+    for (int row = firstRow; row <= lastRow; ++row) {
+        for (int c = 0; c < Columns; ++c) {
+            const int i = row * Columns + c;
+            if (i >= Count())
+                break;
+            const Cell& cell = m_cells[static_cast<size_t>(i)];
+            if (!cell.Loaded)
+                continue;
+            if (!cell.Picture.isNull())
+                painter.drawImage(PictureRect(i), cell.Picture);
+            painter.setPen(cell.Movie ? QColor(Qt::blue) : QColor(Qt::black));
+            painter.drawText(CaptionRect(i), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, cell.Caption);
+        }
+    }
+    if (m_selected >= 0 && m_selected < Count()) {
+        // 71 x 54 outline at the picture's top left.
+        const QRect r = PictureRect(m_selected);
+        painter.setPen(QPen(QColor(0, 0, 128), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRect(r.topLeft(), QSize(71, 54)));
+    }
+}
+
+} // namespace tramelle
