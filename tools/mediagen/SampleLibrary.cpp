@@ -19,6 +19,7 @@
 #include <QSqlDatabase>
 #include <QTextDocument>
 #include <QUuid>
+#include <filesystem>
 
 using tramelle::DeliveredExercise;
 
@@ -264,10 +265,18 @@ void WriteLargeLibrary(int count, const QString& outFolder, const QString& media
     MakeFolder(pictureLinks);
     MakeFolder(iconLinks);
     MakeFolder(movieLinks);
+    // Hard links cost no space at all; across file systems a symbolic link will do.
     auto link = [](const QString& target, const QString& linkPath) {
         QFile::remove(linkPath);
-        if (!QFile::link(QFileInfo(target).absoluteFilePath(), linkPath))
-            throw SourceError(QStringLiteral("Cannot create the link \"%1\"").arg(linkPath));
+        const std::filesystem::path from = QFileInfo(target).absoluteFilePath().toStdString();
+        const std::filesystem::path to = linkPath.toStdString();
+        std::error_code error;
+        std::filesystem::create_hard_link(from, to, error);
+        if (error)
+            std::filesystem::create_symlink(from, to, error);
+        if (error)
+            throw SourceError(QStringLiteral("Cannot create the link \"%1\": %2")
+                                  .arg(linkPath, QString::fromStdString(error.message())));
     };
 
     // New numbers above the delivered ones; the rows cycle through the sample, each
