@@ -140,7 +140,8 @@ QGroupBox* MakeAddressFrame(QWidget* owner, const QString& frameName, const QStr
 {
     QGroupBox* frame = MakeFrame(owner, frameName, caption);
     *box = MakeAddressBox(frame, boxName);
-    (*box)->setMinimumSize(220, (*box)->fontMetrics().lineSpacing() * 5 + 16);
+    (*box)->setMinimumWidth(220);
+    (*box)->setFixedHeight((*box)->fontMetrics().lineSpacing() * 5 + 14);
     return frame;
 }
 

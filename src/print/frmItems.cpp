@@ -67,7 +67,7 @@ frmItems::frmItems(AppContext& ctx, QWidget* parent)
     txtShiptoBill->setObjectName(QStringLiteral("txtShiptoBill"));
     txtShiptoBill->setAutoDefault(false);
     auto* addresses = new QHBoxLayout;
-    addresses->addWidget(fraBillTo, 1);
+    addresses->addWidget(fraBillTo, 1, Qt::AlignTop);
     addresses->addWidget(txtShiptoBill, 0, Qt::AlignVCenter);
     addresses->addWidget(fraShipTo, 1);
 
