@@ -78,7 +78,7 @@ int RunApplication(int argc, char** argv)
     QCoreApplication::setOrganizationName(SettingsOrganization);
     QCoreApplication::setApplicationName(SettingsApplication);
     QCoreApplication::setApplicationVersion(QStringLiteral(TRAMELLE_VERSION));
-    QApplication::setApplicationDisplayName(QStringLiteral("VMR Tramelle"));
+    // No display name: the platform would append it to every caption.
     return StartApplication(StartupOptions{});
 }
 
