@@ -1,6 +1,7 @@
 #include "KeyedListModel.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QHeaderView>
 #include <QLocale>
 #include <algorithm>
@@ -26,10 +27,17 @@ int Digits(const QString& s, int from, int n)
     return v;
 }
 
-// Stored dates have one fixed form, yyyy-MM-ddTHH:mm:ss; read it by hand because the
-// program list parses tens of thousands of them when it opens. Other forms go through
-// the general ISO reader.
-QDateTime ParseStored(const QString& s)
+struct StoredDate
+{
+    QDate Date;
+    int Seconds = 0; // since midnight
+    bool IsValid() const { return Date.isValid(); }
+};
+
+// Stored dates have one fixed form, yyyy-MM-ddTHH:mm:ss; read it by hand, without local
+// time conversions, because the program list reads tens of thousands of them when it
+// opens. Other forms go through the general ISO reader.
+StoredDate ParseStored(const QString& s)
 {
     if (s.size() == 19 && s.at(4) == QLatin1Char('-') && s.at(7) == QLatin1Char('-')
         && s.at(10) == QLatin1Char('T') && s.at(13) == QLatin1Char(':')
@@ -37,30 +45,33 @@ QDateTime ParseStored(const QString& s)
         const QDate d(Digits(s, 0, 4), Digits(s, 5, 2), Digits(s, 8, 2));
         const QTime t(Digits(s, 11, 2), Digits(s, 14, 2), Digits(s, 17, 2));
         if (d.isValid() && t.isValid())
-            return QDateTime(d, t);
+            return {d, t.msecsSinceStartOfDay() / 1000};
         return {};
     }
     if (s.isEmpty())
         return {};
-    return QDateTime::fromString(s, Qt::ISODate);
+    const QDateTime dt = QDateTime::fromString(s, Qt::ISODate);
+    if (!dt.isValid())
+        return {};
+    return {dt.date(), dt.time().msecsSinceStartOfDay() / 1000};
 }
 
 } // namespace
 
 qint64 DateSortKey(const QString& stored)
 {
-    const QDateTime dt = ParseStored(stored);
-    if (!dt.isValid())
+    const StoredDate d = ParseStored(stored);
+    if (!d.IsValid())
         return NoDate;
-    return dt.date().toJulianDay() * 86400 + dt.time().msecsSinceStartOfDay() / 1000;
+    return d.Date.toJulianDay() * 86400 + d.Seconds;
 }
 
 QString ShortDateText(const QString& stored)
 {
-    const QDateTime dt = ParseStored(stored);
-    if (!dt.isValid())
+    const StoredDate d = ParseStored(stored);
+    if (!d.IsValid())
         return stored;
-    return QLocale().toString(dt.date(), QLocale::ShortFormat);
+    return QLocale().toString(d.Date, QLocale::ShortFormat);
 }
 
 KeyedListModel::KeyedListModel(QStringList captions, int dateColumn, QObject* parent)
@@ -161,9 +172,42 @@ void KeyedListModel::SortOrderVector()
             return descending ? m_dateKeys[b] < m_dateKeys[a] : m_dateKeys[a] < m_dateKeys[b];
         });
     } else {
+        // Letter case is ignored. Rows often share one text (a patient's name on each of
+        // its programs): rank each distinct text once, then sort the rows by rank.
+        std::vector<int> rank(m_rows.size());
+        std::vector<int> firstRow;
+        {
+            // Shared texts are found by their data; equal texts not shared rank alike below.
+            QHash<std::pair<const QChar*, qsizetype>, int> distinct;
+            distinct.reserve(qsizetype(m_rows.size()));
+            for (int r = 0; r < int(m_rows.size()); ++r) {
+                const QString& text = m_rows[r].Text[c];
+                const std::pair<const QChar*, qsizetype> key{text.constData(), text.size()};
+                auto it = distinct.constFind(key);
+                if (it == distinct.cend()) {
+                    it = distinct.insert(key, int(firstRow.size()));
+                    firstRow.push_back(r);
+                }
+                rank[r] = *it;
+            }
+        }
+        std::vector<QString> folded;
+        folded.reserve(firstRow.size());
+        for (int r : firstRow)
+            folded.push_back(m_rows[r].Text[c].toCaseFolded());
+        std::vector<int> byText(firstRow.size());
+        std::iota(byText.begin(), byText.end(), 0);
+        std::sort(byText.begin(), byText.end(), [&](int a, int b) { return folded[a] < folded[b]; });
+        std::vector<int> rankOf(firstRow.size());
+        for (int i = 0, next = 0; i < int(byText.size()); ++i) {
+            if (i > 0 && folded[byText[i]] != folded[byText[i - 1]])
+                next = i;
+            rankOf[byText[i]] = next; // texts equal but for case rank alike
+        }
+        for (int& r : rank)
+            r = rankOf[r];
         std::stable_sort(m_order.begin(), m_order.end(), [&](int a, int b) {
-            const int cmp = QString::compare(m_rows[a].Text[c], m_rows[b].Text[c], Qt::CaseInsensitive);
-            return descending ? cmp > 0 : cmp < 0;
+            return descending ? rank[b] < rank[a] : rank[a] < rank[b];
         });
     }
 }

@@ -45,8 +45,8 @@ QString RowKey(qint32 id);
 qint32 IdFromKey(const QString& key);
 
 std::vector<PatientRow> ReadPatientRows(const QSqlDatabase& db);
-// The stored programs of one patient, or of every patient without one, latest first;
-// programs whose patient row is gone are not listed.
+// The stored programs of one patient, or of every patient without one, the latest
+// stored first; programs whose patient row is gone are not listed.
 std::vector<ProgramRow> ReadProgramRows(const QSqlDatabase& db, std::optional<qint32> patientID);
 
 // Reads one patient's editable columns; nothing when the row does not exist.

@@ -403,8 +403,8 @@ private slots:
         const qint32 adams = AddPatient(db, "Adams, Bo", "A1");
         const qint32 young = AddPatient(db, "Young, Zoë", "Y1");
         AddPatient(db, "Empty, No Programs");
-        const qint32 a1 = AddProgram(db, adams, "2026-12-08T09:30:00");
         AddProgram(db, adams, "2026-02-10T00:00:00");
+        const qint32 a1 = AddProgram(db, adams, "2026-12-08T09:30:00");
         AddProgram(db, young, "2025-11-30T00:00:00");
         AddProgram(db, QVariant(), "2026-01-01T00:00:00"); // no patient: not listed
 
@@ -459,7 +459,7 @@ private slots:
 
         QPointer<QDialog> d = OpenListPrograms(*t, nullptr);
         QVERIFY(QTest::qWaitForWindowExposed(d));
-        QCOMPARE(Column(d, 2), QStringList({"3/2/26", "1/2/26"})); // latest first
+        QCOMPARE(Column(d, 2), QStringList({"3/2/26", "1/2/26"})); // latest stored first
         ClickRow(d, 1);
         QVERIFY(Button(d, 1)->isEnabled() && Button(d, 2)->isEnabled());
 
