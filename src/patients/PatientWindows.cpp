@@ -376,12 +376,12 @@ frmListPrograms::frmListPrograms(AppContext& ctx, QWidget* parent)
                                   [this](const QString& tag) { cmdOkCancel_Click(tag); });
     lstPatients = MakeList(this, m_model, {cmdOkCancel[1], cmdOkCancel[2]},
                            [this] { cmdOkCancel_Click(Ok); });
-    lstPatients->setColumnWidth(0, 220);
-    lstPatients->setColumnWidth(1, 110);
+    lstPatients->setColumnWidth(0, 210);
+    lstPatients->setColumnWidth(1, 100);
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(lstPatients, 1);
     layout->addLayout(ButtonColumn(cmdOkCancel));
-    resize(520, 340);
+    resize(560, 340);
 
 
     m_ctx.MainWindow().CenterForm(this);
