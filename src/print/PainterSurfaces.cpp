@@ -211,11 +211,22 @@ void PreviewSurface::EndDoc()
 QImage PreviewSurface::LoadPicture(const QString& path, double width, double height)
 {
     QImageReader reader(path);
-    const QSize shown(std::max(1, static_cast<int>(std::lround(width * DeviceScale()))),
-                      std::max(1, static_cast<int>(std::lround(height * DeviceScale()))));
-    // JPEG decodes straight to a reduced size, far quicker than decoding all of it.
-    reader.setScaledSize(shown);
-    reader.setQuality(90);
+    const QSize full = reader.size();
+    const double shownWidth = width * DeviceScale();
+    const double shownHeight = height * DeviceScale();
+    if (full.isValid() && reader.format() == "jpeg") {
+        // JPEG decodes straight to 1/2, 1/4 or 1/8 of its size, far quicker than all of
+        // it; take the smallest of those that still covers the box, and let the painter
+        // smooth the rest.
+        for (const int d : {8, 4, 2}) {
+            const QSize reduced((full.width() + d - 1) / d, (full.height() + d - 1) / d);
+            if (reduced.width() >= shownWidth && reduced.height() >= shownHeight) {
+                reader.setQuality(49); // the reduced decode, not a smoothing pass
+                reader.setScaledSize(reduced);
+                break;
+            }
+        }
+    }
     return reader.read();
 }
 
