@@ -1,0 +1,48 @@
+// Shows the selection window on the delivered sample library with a program built by
+// dragging, and keeps it on screen for a few seconds so that it can be looked at:
+//   xvfb-run -a -s "-screen 0 1280x1024x24" show_exerciseselection &
+//   sleep 3; import -window root shot.png
+#include "ChoiceGrid.h"
+#include "TestSupport.h"
+#include "frmExerciseSelection.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QTest>
+#include <QTimer>
+
+using namespace tramelle;
+using namespace tramelle::test;
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    InitTestEnvironment();
+    TestContext tc;
+    tc->Settings.IconFolder = tc.Folder() + QStringLiteral("/ICON/");
+    frmExerciseSelection w(*tc);
+    w.SetSelectionMode(frmExerciseSelection::ModeProgram);
+    w.move(0, 0);
+    w.show();
+    w.InitExerciseSelection(false);
+    w.FormActivate();
+    QTest::qWait(200);
+
+    QWidget* grid = w.findChild<QWidget*>(QStringLiteral("SrcFrame"));
+    auto slot = [&](int i) { return w.findChild<QLabel*>(QStringLiteral("TargetIm_%1").arg(i)); };
+    auto drag = [&](QWidget* from, QPoint a, QWidget* to, QPoint b) {
+        QTest::mousePress(from, Qt::LeftButton, {}, a);
+        QTest::mouseMove(to, b);
+        QTest::mouseRelease(to, Qt::LeftButton, {}, b);
+    };
+    for (int choice : {0, 3, 6, 8, 11, 12, 2})
+        drag(grid, ChoiceGrid::PictureRect(choice).center(), slot(8), slot(8)->rect().center());
+    // Move the last one to the front, and leave the third slot selected.
+    drag(slot(6), slot(6)->rect().center(), slot(0), slot(0)->rect().center());
+    QTest::mouseClick(slot(2), Qt::LeftButton);
+
+    const int seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 6;
+    QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
+    return app.exec();
+}
