@@ -82,6 +82,8 @@ struct Fixture
         QList<DeliveredExercise> library;
         for (int i = 0; i < rows.size(); ++i)
             library << MakeRow(i + 1, rows.at(i));
+        // This library replaces the delivered sample.
+        Exec(tc->Db.LibraryDb(), QStringLiteral("DELETE FROM ExerciseLibrary"));
         InsertLibraryRows(tc->Db.LibraryDb(), library);
         tc->Settings.IconFolder = icons.path() + QLatin1Char('/');
         for (const DeliveredExercise& row : library) {
