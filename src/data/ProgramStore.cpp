@@ -34,7 +34,7 @@ qint32 WriteProgram(const QSqlDatabase& db, const ProgramState& p, bool replace,
                        "CardDate, NameOnCard, Tax, ShipAddr, ShipPhone, ShipMethod) "
                        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
         {*p.PatientID, DateToDb(p.Date), p.Provider, p.Usage, p.BillAddr, TextOrNull(p.PayMethod), p.CardNum,
-         DateToDb(p.CardDate), p.NameOnCard, p.Tax, p.ShipAddr, p.ShipPhone, TextOrNull(p.ShipMethod)});
+         DateToDb(p.CardDate), p.NameOnCard, int(p.Tax), p.ShipAddr, p.ShipPhone, TextOrNull(p.ShipMethod)});
     const QVariant newId = invoice.lastInsertId();
     if (!newId.isValid())
         throw DbError(QStringLiteral("The new stored program has no InvoiceID"));
@@ -49,10 +49,12 @@ qint32 WriteProgram(const QSqlDatabase& db, const ProgramState& p, bool replace,
                               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")));
         for (int i = 0; i < p.EntryCount && i < MaxProgramEntries; ++i) {
             const ProgramEntry& e = p.Entries[static_cast<size_t>(i)];
-            const QVariantList values{id,          e.AbbrevDesc, e.code,     e.Desc,      e.ExerciseID, e.Hold,
-                                      e.Icon,      e.Movie,      e.Instruct0, e.Instruct1, e.Instruct2,  e.Picture0,
-                                      e.Picture1,  e.Picture2,   i,          e.Reps,      e.Sets,       e.HasVideo ? 1 : 0,
-                                      e.VideoReps, e.VideoHold,  e.VideoSets};
+            // 16-bit values go in as int: the driver would bind a short as text.
+            const QVariantList values{id,         e.AbbrevDesc, e.code,           e.Desc,         e.ExerciseID,
+                                      int(e.Hold), e.Icon,      e.Movie,          e.Instruct0,    e.Instruct1,
+                                      e.Instruct2, e.Picture0,  e.Picture1,       e.Picture2,     i,
+                                      int(e.Reps), int(e.Sets), e.HasVideo ? 1 : 0, int(e.VideoReps), int(e.VideoHold),
+                                      int(e.VideoSets)};
             for (int v = 0; v < values.size(); ++v)
                 ex.bindValue(v, values[v]);
             ThrowIfFailed(ex, ex.exec());
@@ -66,7 +68,7 @@ qint32 WriteProgram(const QSqlDatabase& db, const ProgramState& p, bool replace,
                                  "VALUES (?, ?, ?, ?, ?, ?)")));
         for (int i = 0; i < p.OrderItemCount && i < MaxOrderItems; ++i) {
             const OrderItem& item = p.OrderItems[static_cast<size_t>(i)];
-            const QVariantList values{id, item.PartNumber, item.Description, item.Qty, item.Price.Raw, i};
+            const QVariantList values{id, item.PartNumber, item.Description, int(item.Qty), item.Price.Raw, i};
             for (int v = 0; v < values.size(); ++v)
                 items.bindValue(v, values[v]);
             ThrowIfFailed(items, items.exec());

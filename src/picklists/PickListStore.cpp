@@ -13,17 +13,18 @@ namespace tramelle {
 
 namespace {
 
-qint16 NodeId(const PickListNode& node)
+// The node's index as a 16-bit ID (bound as int: the driver would bind a short as text).
+int NodeId(const PickListNode& node)
 {
     if (node.Index < 1 || node.Index > std::numeric_limits<qint16>::max())
         throw DbError(QStringLiteral("Overflow: the pick-list node index %1 does not fit a 16-bit ID").arg(node.Index));
-    return static_cast<qint16>(node.Index);
+    return node.Index;
 }
 
 // Writes the entries of one list node.
 void SavePickListEntries(QSqlQuery& insert, const PickListNode& list)
 {
-    const qint16 labelId = NodeId(list);
+    const int labelId = NodeId(list);
     for (const PickListNode& entry : list.Children) {
         insert.bindValue(0, NodeId(entry));
         insert.bindValue(1, labelId);
