@@ -89,6 +89,27 @@ private slots:
         QCOMPARE(t->Library.Entries[3].Joint, QString());
     }
 
+    void cacheOrderIsTheEnginesCaseBlindOrder()
+    {
+        TestContext t;
+        QList<Row> rows;
+        const QStringList names{"b", "_under", "Ab", "aa", "[x", "Zed", "ab", "", "\u00e9t\u00e9", "Ab", "a b"};
+        int id = 900;
+        for (const QString& n : names)
+            rows.append({id--, n, QStringLiteral("Knee"), QStringLiteral("Flexion"), QStringLiteral("ROM")});
+        FillLibrary(*t, rows);
+        LoadLibraryCache(*t);
+        QSqlQuery q = Exec(t->Db.LibraryDb(), QStringLiteral("SELECT ExerciseID FROM ExerciseLibrary "
+                                                             "ORDER BY AbbrevDesc COLLATE NOCASE, ExerciseID"));
+        QList<qint32> expected;
+        while (q.next())
+            expected << q.value(0).toInt();
+        QList<qint32> cached;
+        for (const LibraryEntry& e : t->Library.Entries)
+            cached << e.ExerciseID;
+        QCOMPARE(cached, expected);
+    }
+
     void filterSelectsJointsMotionsAndTypes()
     {
         TestContext t;
