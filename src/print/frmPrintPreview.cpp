@@ -253,11 +253,6 @@ void frmPrintPreview::PrintFromPreview()
     PrintDocument(m_ctx, m_kind);
 }
 
-void frmPrintPreview::ClosePreview()
-{
-    close();
-}
-
 void ShowPrintPreview(AppContext& ctx, PrintJobKind kind, QWidget* parent)
 {
     frmPrintPreview preview(ctx, kind, parent);

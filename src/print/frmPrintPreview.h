@@ -44,7 +44,6 @@ private:
     void UpdatePageControls();
     void PrintFromPreview();
     void ZoomPreview(int direction);
-    void ClosePreview();
 
     AppContext& m_ctx;
     PrintJobKind m_kind;
