@@ -124,19 +124,19 @@ private slots:
             QVERIFY2(e.message().contains(QLatin1String("CHECK constraint failed")), qPrintable(e.message()));
         }
         const QString fits75(75, QChar(0x00e9)); // counted in characters, not bytes
-        Exec(t->Db.LibraryDb(), QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID, Instruct0) VALUES (1, ?)"), {fits75});
+        Exec(t->Db.LibraryDb(), QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID, Instruct0) VALUES (90001, ?)"), {fits75});
         QVERIFY_THROWS_EXCEPTION(DbError, Exec(t->Db.LibraryDb(),
-            QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID, Instruct2) VALUES (2, ?)"), {fits75 + QLatin1Char('x')}));
+            QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID, Instruct2) VALUES (90002, ?)"), {fits75 + QLatin1Char('x')}));
         QVERIFY_THROWS_EXCEPTION(DbError, Exec(t->Db.PicklistDb(),
-            QStringLiteral("INSERT INTO Level1 (ID, Name) VALUES (1, ?)"), {fits40 + QLatin1Char('x')}));
+            QStringLiteral("INSERT INTO Level1 (ID, Name) VALUES (30001, ?)"), {fits40 + QLatin1Char('x')}));
         QVERIFY_THROWS_EXCEPTION(DbError, Exec(db, QStringLiteral("UPDATE Version SET Version = ?"), {QString(21, QLatin1Char('9'))}));
         QVERIFY_THROWS_EXCEPTION(DbError, Exec(db, QStringLiteral("UPDATE Version SET Version = ''")));
         // 16-bit columns refuse values beyond their range instead of wrapping them.
         QVERIFY_THROWS_EXCEPTION(DbError, Exec(t->Db.LibraryDb(),
-            QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID, Reps) VALUES (3, 32768)")));
+            QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID, Reps) VALUES (90003, 32768)")));
         // The library's numbers are unique.
         QVERIFY_THROWS_EXCEPTION(DbError, Exec(t->Db.LibraryDb(),
-            QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID) VALUES (1)")));
+            QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID) VALUES (90001)")));
     }
 
     void autoNumbersAreNeverReused()
