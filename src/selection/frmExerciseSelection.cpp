@@ -8,6 +8,7 @@
 #include "ProgramStore.h"
 #include "ScaledPicture.h"
 #include "TextHelpers.h"
+#include "frmExerciseParams.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -123,6 +124,7 @@ frmExerciseSelection::frmExerciseSelection(AppContext& ctx, QWidget* parent) : Q
         ReportError(QStringLiteral("Form_Load"), e.message());
     }
     m_ctx.MainWindow().SetStatusBarReady();
+    connect(this, &frmExerciseSelection::editRequested, this, &frmExerciseSelection::OpenExerciseParams);
 }
 
 frmExerciseSelection::~frmExerciseSelection() = default;
@@ -593,6 +595,7 @@ void frmExerciseSelection::LoadPictsInSight()
 void frmExerciseSelection::ShowSelectedEx(int slot, const QPixmap* picture)
 {
     const auto k = static_cast<size_t>(slot);
+    ++m_slotGeneration.at(k);
     const ProgramEntry& entry = m_ctx.Program.Entries.at(k);
     if (picture) {
         TargetIm[k]->setPixmap(*picture);
@@ -617,6 +620,7 @@ void frmExerciseSelection::RefreshSlotCaption(int slot)
 void frmExerciseSelection::ClearTargetSlot(int slot)
 {
     const auto k = static_cast<size_t>(slot);
+    ++m_slotGeneration.at(k);
     TargetIm[k]->setPixmap(QPixmap());
     DescLabel[k]->clear();
 }
@@ -1003,6 +1007,13 @@ void frmExerciseSelection::HideForm()
         sub->hide();
     else
         hide();
+    emit windowHidden();
+}
+
+void frmExerciseSelection::OpenExerciseParams(bool fromLibrary, int index)
+{
+    // Each double click opens its own dialog, which keeps its own source.
+    frmExerciseParams::Open(m_ctx, *this, fromLibrary, index);
 }
 
 // ---------------------------------------------------------------------------------------

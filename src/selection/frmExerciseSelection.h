@@ -68,6 +68,11 @@ public:
     void SetSelExFromTmp(int destination, const ProgramEntry& entry);
     // Shows slot i's caption again after its parameters changed.
     void RefreshSlotCaption(int slot);
+    // Changes whenever slot i receives another entry, is cleared or is reloaded: a parameters
+    // dialog opened on the slot compares it before writing back.
+    quint64 SlotGeneration(int slot) const { return m_slotGeneration.at(static_cast<size_t>(slot)); }
+    // With 20 entries: the "Exercise list full" message, and true.
+    bool RefuseWhenFull();
 
     // The filter lists' criteria, exposed for the list queries and for checks.
     const QStringList& JointFilter() const { return m_jointFilter; }
@@ -89,6 +94,8 @@ signals:
     void protocolRequested();
     // OK in a protocol mode: the protocol editor stores the exercises.
     void protocolAccepted(int selectionMode);
+    // The window was hidden (OK, Cancel, Protocol): open parameters dialogs close.
+    void windowHidden();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -126,7 +133,7 @@ private:
     void cmdOkCancelClick(const QString& tag);
     void cmdProtocolClick();
     void HideForm();
-    bool RefuseWhenFull();
+    void OpenExerciseParams(bool fromLibrary, int index);
 
     void StatusText(const QString& text);
     void StatusReady();
@@ -148,6 +155,7 @@ private:
     int m_selectedSlot = -1;
     bool m_autoScrollArmed = false;
     int m_choicePictureReads = 0;
+    std::array<quint64, 20> m_slotGeneration{};
     DragSource m_drag;
     bool m_dragMoved = false;
     QPoint m_dragHotSpot;

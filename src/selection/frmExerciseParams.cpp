@@ -1,0 +1,408 @@
+#include "frmExerciseParams.h"
+
+#include "AppContext.h"
+#include "DbError.h"
+#include "DeliveredData.h"
+#include "Paths.h"
+#include "ScaledPicture.h"
+#include "TextHelpers.h"
+#include "frmExerciseSelection.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMediaPlayer>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QStyle>
+#include <QUrl>
+#include <QVideoWidget>
+
+namespace tramelle {
+
+namespace {
+
+QStringList NumberRows(int last, int step)
+{
+    QStringList rows;
+    for (int v = 0; v <= last; v += step)
+        rows << QString::number(v);
+    return rows;
+}
+
+const QString DialogTitle = QStringLiteral("Exercise Parameters");
+
+// What a text box's text takes in its column: a line break is stored as CR LF.
+qsizetype StoredLength(const QString& text)
+{
+    return ToCrLf(text).size();
+}
+
+} // namespace
+
+const QStringList frmExerciseParams::RepsRows = NumberRows(25, 5);
+const QStringList frmExerciseParams::HoldRows = NumberRows(60, 5);
+const QStringList frmExerciseParams::SetsRows = NumberRows(10, 1);
+
+frmExerciseParams* frmExerciseParams::Open(AppContext& ctx, frmExerciseSelection& selection, bool fromLibrary,
+                                           int index)
+{
+    const int count = fromLibrary ? ctx.Library.LibraryCount : ctx.Program.EntryCount;
+    if (index < 0 || index >= count)
+        return nullptr;
+    auto* dialog = new frmExerciseParams(ctx, selection, fromLibrary, index);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->FormLoad();
+    return dialog;
+}
+
+frmExerciseParams::frmExerciseParams(AppContext& ctx, frmExerciseSelection& selection, bool fromLibrary, int index)
+    : QDialog(&selection), m_ctx(ctx), m_selection(selection), m_fromLibrary(fromLibrary), m_index(index)
+{
+    setObjectName(QStringLiteral("frmExerciseParams"));
+    setWindowTitle(tr("Exercise Parameters"));
+    setModal(false);
+    QFont small(QStringLiteral("Arial"));
+    small.setPixelSize(11);
+    setFont(small);
+    CreateControls();
+
+    if (m_fromLibrary) {
+        m_workEntry = m_ctx.Library.Entries.at(index);
+    } else {
+        m_workEntry = m_ctx.Program.Entries.at(static_cast<size_t>(index));
+        m_sourceGeneration = m_selection.SlotGeneration(index);
+    }
+    setWindowTitle(QStringLiteral("Exercise: ") + m_workEntry.Desc);
+    // The selection window's OK, Cancel and Protocol end the work this dialog belongs to.
+    connect(&m_selection, &frmExerciseSelection::windowHidden, this, &QWidget::close);
+}
+
+frmExerciseParams::~frmExerciseParams()
+{
+    cmdControlClick(4);
+}
+
+void frmExerciseParams::CreateControls()
+{
+    setFixedSize(457, 428);
+
+    fraMovie = new QGroupBox(tr("Movie"), this);
+    fraMovie->setObjectName(QStringLiteral("fraMovie"));
+    fraMovie->setGeometry(8, 0, 249, 213);
+    MovFrame = new QWidget(fraMovie);
+    MovFrame->setObjectName(QStringLiteral("MovFrame"));
+    MovFrame->setGeometry(16, 16, 193, 145);
+    BtnFrame = new QWidget(fraMovie);
+    BtnFrame->setObjectName(QStringLiteral("BtnFrame"));
+    BtnFrame->setGeometry(56, 168, 165, 30);
+    // Open and Close are used from code only; the visible ones run left to right.
+    const QString controls[6] = {tr("Open"), tr("Play"), tr("Pause"), tr("Stop"), tr("Close"), tr("Rewind")};
+    const int visibleOrder[6] = {-1, 0, 1, 2, -1, 3};
+    for (int i = 0; i < 6; ++i) {
+        auto* b = new QPushButton(controls[i], BtnFrame);
+        b->setObjectName(QStringLiteral("cmdControl_%1").arg(i));
+        b->setGeometry(visibleOrder[i] * 41, 0, 40, 26);
+        b->setVisible(visibleOrder[i] >= 0);
+        b->setAutoDefault(false);
+        cmdControl[static_cast<size_t>(i)] = b;
+        connect(b, &QPushButton::clicked, this, [this, i] { cmdControlClick(i); });
+    }
+
+    fraOptions = new QGroupBox(tr("Options"), this);
+    fraOptions->setObjectName(QStringLiteral("fraOptions"));
+    fraOptions->setGeometry(264, 0, 105, 213);
+    const QString captions[3] = {tr("Repetitions:"), tr("Hold (secs):"), tr("Sets:")};
+    const char* listNames[3] = {"RepsList", "HoldList", "SetsList"};
+    std::array<QComboBox*, 3> lists{};
+    for (int i = 0; i < 3; ++i) {
+        const auto k = static_cast<size_t>(i);
+        Label1[k] = new QLabel(captions[k], fraOptions);
+        Label1[k]->setObjectName(QStringLiteral("Label1_%1").arg(i));
+        Label1[k]->setGeometry(8, 20 + 56 * i, 89, 14);
+        lists[k] = new QComboBox(fraOptions);
+        lists[k]->setObjectName(QString::fromLatin1(listNames[k]));
+        lists[k]->setEditable(true);
+        lists[k]->setInsertPolicy(QComboBox::NoInsert);
+        lists[k]->setGeometry(8, 36 + 56 * i, 89, 22);
+        Label1[k]->setBuddy(lists[k]);
+    }
+    RepsList = lists[0];
+    HoldList = lists[1];
+    SetsList = lists[2];
+
+    fraExercises = new QGroupBox(tr("Exercises"), this);
+    fraExercises->setObjectName(QStringLiteral("fraExercises"));
+    fraExercises->setGeometry(8, 216, 441, 185);
+    for (int i = 0; i < 3; ++i) {
+        const auto k = static_cast<size_t>(i);
+        const int left = 8 + 144 * i;
+        Image1[k] = new QLabel(fraExercises);
+        Image1[k]->setObjectName(QStringLiteral("Image1_%1").arg(i));
+        Image1[k]->setGeometry(left, 18, 136, 104);
+        Image1[k]->setFrameShape(QFrame::Box);
+        Image1[k]->setAlignment(Qt::AlignCenter);
+        txtInstr[k] = new QPlainTextEdit(fraExercises);
+        txtInstr[k]->setObjectName(QStringLiteral("txtInstr_%1").arg(i));
+        txtInstr[k]->setGeometry(left, 126, 136, 41);
+        txtInstr[k]->setTabChangesFocus(true);
+        connect(txtInstr[k], &QPlainTextEdit::textChanged, this, [this, i] { InstructionChanged(i); });
+        connect(txtInstr[k], &QPlainTextEdit::cursorPositionChanged, this, [this, k] {
+            if (!m_restoringInstr)
+                m_instrCaret[k] = txtInstr[k]->textCursor().position();
+        });
+    }
+
+    const QString buttons[2] = {tr("OK"), tr("Cancel")};
+    const QString tags[2] = {QStringLiteral("OK"), QStringLiteral("Cancel")};
+    for (int i = 0; i < 2; ++i) {
+        auto* b = new QPushButton(buttons[i], this);
+        b->setObjectName(QStringLiteral("cmdOkCancel_%1").arg(i));
+        b->setProperty("tag", tags[i]);
+        b->setGeometry(377, 8 + 32 * i, 72, 26);
+        b->setAutoDefault(false);
+        cmdOkCancel[static_cast<size_t>(i)] = b;
+        connect(b, &QPushButton::clicked, this, [this, b] { cmdOkCancelClick(b->property("tag").toString()); });
+    }
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setGeometry(0, 406, 457, 22);
+}
+
+void frmExerciseParams::FormLoad()
+{
+    m_ctx.MainWindow().CenterForm(this);
+    InitListBoxes();
+    show();
+    OpenMovieFile();
+    LoadExercisePictures();
+}
+
+void frmExerciseParams::InitListBoxes()
+{
+    const std::pair<QComboBox*, const QStringList*> lists[3] = {
+        {RepsList, &RepsRows}, {HoldList, &HoldRows}, {SetsList, &SetsRows}};
+    for (const auto& [list, rows] : lists) {
+        list->clear();
+        list->addItems(*rows);
+    }
+    RepsList->setEditText(QString::number(m_workEntry.Reps));
+    HoldList->setEditText(QString::number(m_workEntry.Hold));
+    SetsList->setEditText(QString::number(m_workEntry.Sets));
+}
+
+void frmExerciseParams::LoadExercisePictures()
+{
+    const QString* pictures[3] = {&m_workEntry.Picture0, &m_workEntry.Picture1, &m_workEntry.Picture2};
+    const QString* texts[3] = {&m_workEntry.Instruct0, &m_workEntry.Instruct1, &m_workEntry.Instruct2};
+    for (size_t i = 0; i < 3; ++i) {
+        // A picture that cannot be shown leaves its box empty, without a word.
+        QImage image;
+        if (!pictures[i]->isEmpty())
+            image = LoadScaledPicture(JoinPath(m_ctx.Settings.PictureFolder, *pictures[i]), Image1[i]->size()).Image;
+        Image1[i]->setPixmap(QPixmap::fromImage(image));
+        const QSignalBlocker block(txtInstr[i]);
+        txtInstr[i]->setPlainText(FromCrLf(*texts[i]));
+        m_instrText[i] = txtInstr[i]->toPlainText();
+        m_instrCaret[i] = 0;
+    }
+}
+
+void frmExerciseParams::InstructionChanged(int i)
+{
+    const auto k = static_cast<size_t>(i);
+    if (m_restoringInstr)
+        return;
+    const QString text = txtInstr[k]->toPlainText();
+    // Refused as it is typed: more than the column holds never reaches the entry. A text
+    // that came in longer may still be shortened.
+    if (StoredLength(text) > InstructLimit && StoredLength(text) > StoredLength(m_instrText[k])) {
+        m_restoringInstr = true;
+        txtInstr[k]->setPlainText(m_instrText[k]);
+        QTextCursor cursor = txtInstr[k]->textCursor();
+        cursor.setPosition(std::min(m_instrCaret[k], static_cast<int>(m_instrText[k].size())));
+        txtInstr[k]->setTextCursor(cursor);
+        m_restoringInstr = false;
+        QApplication::beep();
+        return;
+    }
+    m_instrText[k] = text;
+}
+
+// ---------------------------------------------------------------------------------------
+// OK and Cancel
+
+void frmExerciseParams::cmdOkCancelClick(const QString& tag)
+{
+    if (tag == QLatin1String("OK")) {
+        qint16 reps = 0, hold = 0, sets = 0;
+        if (!ReadNumber(RepsList, tr("Repetitions"), reps) || !ReadNumber(HoldList, tr("Hold (secs)"), hold) ||
+            !ReadNumber(SetsList, tr("Sets"), sets))
+            return;
+        m_workEntry.Reps = reps;
+        m_workEntry.Hold = hold;
+        m_workEntry.Sets = sets;
+        m_workEntry.Instruct0 = ToCrLf(txtInstr[0]->toPlainText());
+        m_workEntry.Instruct1 = ToCrLf(txtInstr[1]->toPlainText());
+        m_workEntry.Instruct2 = ToCrLf(txtInstr[2]->toPlainText());
+        if (m_fromLibrary ? !AppendToProgram() : !ApplyToSlot())
+            return;
+        close();
+    } else if (tag == QLatin1String("Cancel")) {
+        close();
+    }
+}
+
+bool frmExerciseParams::ReadNumber(QComboBox* list, const QString& field, qint16& value)
+{
+    try {
+        value = NullToInteger(QVariant(list->currentText()));
+        return true;
+    } catch (const DbError&) {
+        m_ctx.Prompt().Message(DialogTitle,
+                               tr("%1: \"%2\" is out of range. Enter a whole number from -32768 to 32767.")
+                                   .arg(field, list->currentText()),
+                               PromptIcon::Warning, PromptButtons::Ok);
+        list->setFocus();
+        list->lineEdit()->selectAll();
+        return false;
+    }
+}
+
+bool frmExerciseParams::ApplyToSlot()
+{
+    ProgramState& program = m_ctx.Program;
+    if (m_index >= program.EntryCount || m_selection.SlotGeneration(m_index) != m_sourceGeneration) {
+        // The slot holds another exercise now (moved, deleted or reloaded): writing there
+        // would change the wrong one.
+        m_ctx.Prompt().Message(DialogTitle,
+                               tr("Slot %1 of the program no longer holds this exercise: it was moved, deleted "
+                                  "or reloaded while this window was open.\r\nThe changes were not applied.")
+                                   .arg(m_index + 1),
+                               PromptIcon::Information, PromptButtons::Ok);
+        close();
+        return false;
+    }
+    program.Entries.at(static_cast<size_t>(m_index)) = m_workEntry;
+    program.Modified = true;
+    m_selection.RefreshSlotCaption(m_index);
+    return true;
+}
+
+bool frmExerciseParams::AppendToProgram()
+{
+    // The program may have filled up while this dialog was open; it stays open so that
+    // the user can make room and press OK again.
+    if (m_selection.RefuseWhenFull())
+        return false;
+    ProgramState& program = m_ctx.Program;
+    m_selection.SetSelExFromTmp(program.EntryCount, m_workEntry);
+    ++program.EntryCount;
+    return true;
+}
+
+void frmExerciseParams::closeEvent(QCloseEvent* event)
+{
+    cmdControlClick(4);
+    QDialog::closeEvent(event);
+}
+
+void frmExerciseParams::reject()
+{
+    // Esc is Cancel: close, so that the dialog is released like after the buttons.
+    close();
+}
+
+// ---------------------------------------------------------------------------------------
+// Movie
+
+void frmExerciseParams::OpenMovieFile()
+{
+    m_movieFile = m_workEntry.Movie.isEmpty() ? QString() : JoinPath(m_ctx.Settings.MovieFolder, m_workEntry.Movie);
+    cmdControlClick(0);
+}
+
+int frmExerciseParams::nFuncOpenMedia(QWidget* window, const QString& file, QSize* size)
+{
+    if (m_mediaHandle != 0)
+        cmdControlClick(4);
+    m_movieError.clear();
+    m_video = new QVideoWidget(window);
+    m_video->setObjectName(QStringLiteral("MovieVideo"));
+    m_video->setAspectRatioMode(Qt::KeepAspectRatio);
+    m_video->setGeometry(window->rect());
+    m_player = new QMediaPlayer(this);
+    m_player->setVideoOutput(m_video);
+    connect(m_player, &QMediaPlayer::errorOccurred, this,
+            [this](QMediaPlayer::Error, const QString& message) { MovieFailed(message); });
+    m_player->setSource(QUrl::fromLocalFile(file));
+    m_video->show();
+    if (size)
+        *size = window->size();
+    return 1;
+}
+
+void frmExerciseParams::MovieFailed(const QString& message)
+{
+    // The backend may report one fault several times: say it once.
+    const QString text = tr("The movie cannot be played: %1").arg(message);
+    if (text == m_movieError)
+        return;
+    m_movieError = text;
+    StatusBar1->showMessage(text);
+}
+
+void frmExerciseParams::cmdControlClick(int index)
+{
+    switch (index) {
+    case 0: {
+        // A missing movie leaves the area empty.
+        if (m_movieFile.isEmpty() || !FileExistsAnyCase(m_movieFile))
+            return;
+        QSize size;
+        m_mediaHandle = nFuncOpenMedia(MovFrame, ResolvePath(m_movieFile), &size);
+        break;
+    }
+    case 1:
+        if (m_player)
+            m_player->play();
+        break;
+    case 2:
+        if (m_player)
+            m_player->pause();
+        break;
+    case 3:
+        if (m_player)
+            m_player->stop();
+        break;
+    case 4:
+        if (m_mediaHandle == 0)
+            return;
+        m_mediaHandle = 0;
+        if (m_player) {
+            m_player->disconnect(this);
+            m_player->stop();
+            m_player->setSource(QUrl());
+            delete m_player;
+            m_player = nullptr;
+        }
+        delete m_video;
+        m_video = nullptr;
+        break;
+    case 5:
+        if (m_player)
+            m_player->setPosition(0);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace tramelle
