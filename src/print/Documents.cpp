@@ -1,6 +1,8 @@
 #include "AppContext.h"
 #include "Documents.h"
 #include "PageComposer.h"
+#include "PatientRecord.h"
+#include "VideoOrderForm.h"
 #include "WaitPointer.h"
 
 #include <array>
@@ -139,8 +141,13 @@ void ComposeDocument(AppContext& ctx, PrintJobKind kind, OutputSurface& surface)
         PrintCoverPage(ctx, surface);
         return;
     case PrintKindVideoOrder:
+        c.SetOrientation(1);
+        PrintVideoOrderForm(ctx, surface);
+        return;
     case PrintKindPatientRecord:
-        break;
+        c.SetOrientation(1);
+        PrintPatientRecord(ctx, surface);
+        return;
     }
     throw PrintError(QStringLiteral("This document cannot be printed by this version of the program."));
 }

@@ -146,14 +146,6 @@ private slots:
         QCOMPARE(c.t->Geometry.PageScale, 1.5);
     }
 
-    void documentsNotYetComposedAreReported()
-    {
-        PdfContext c(1);
-        QVERIFY(!PrintDocument(*c.t, PrintKindPatientRecord));
-        QCOMPARE(c.t.Prompt.Records.size(), 1);
-        QVERIFY(!QFileInfo::exists(c.window.Pdf) || QFileInfo(c.window.Pdf).size() == 0);
-    }
-
     void toolbarPrintWithoutAnyPrinterSaysSo()
     {
         PdfContext c(2);

@@ -1,0 +1,365 @@
+#include "VideoOrderForm.h"
+
+#include "AppContext.h"
+#include "FormGrid.h"
+#include "WaitPointer.h"
+
+#include <QLocale>
+#include <array>
+#include <limits>
+
+namespace tramelle {
+
+namespace {
+
+const QString PurchaseOrder = QStringLiteral("Purchase Order");
+const QString AddressBlank = QStringLiteral("________________________");
+const QString PhoneBlank = QStringLiteral("(____)___________________");
+const QString DateBlank = QStringLiteral("__________");
+
+struct ShippingChoice
+{
+    QString method;
+    QString label;
+    qint64 charge;
+};
+
+// The form's own charges, in whole currency units.
+const std::array<ShippingChoice, 3> ShippingChoices{{
+    {QStringLiteral("UPS Ground"), QStringLiteral(" Ground     "), 4},
+    {QStringLiteral("UPS 2-Day"), QStringLiteral(" 2 Day        "), 8},
+    {QStringLiteral("UPS Next Day"), QStringLiteral(" Next Day  "), 14},
+}};
+
+[[noreturn]] void AmountOverflow()
+{
+    throw PrintError(QStringLiteral("Overflow: an amount of the order is too large to print."));
+}
+
+Currency Plus(Currency a, Currency b)
+{
+    qint64 raw = 0;
+    if (__builtin_add_overflow(a.Raw, b.Raw, &raw))
+        AmountOverflow();
+    return Currency::FromRaw(raw);
+}
+
+Currency LineAmount(const OrderItem& item)
+{
+    qint64 raw = 0;
+    if (__builtin_mul_overflow(item.Price.Raw, qint64(item.Qty), &raw))
+        AmountOverflow();
+    return Currency::FromRaw(raw);
+}
+
+// Slots past the count hold nothing the user chose: they print as empty lines.
+OrderItem ItemAt(const ProgramState& program, int i)
+{
+    if (i < std::clamp<int>(program.OrderItemCount, 0, MaxOrderItems))
+        return program.OrderItems.at(std::size_t(i));
+    return {};
+}
+
+QString ShortDateOrBlank(const QDateTime& date)
+{
+    return date.isValid() ? QLocale().toString(date.date(), QLocale::ShortFormat) : DateBlank;
+}
+
+QString BlankAddress()
+{
+    QString text;
+    for (int i = 0; i < 6; ++i)
+        text += AddressBlank + QStringLiteral("\r\n");
+    return text + PhoneBlank;
+}
+
+// The number a code starts with, as the vendor reads it: "123A" is 123, "A12" is 0.
+qint64 LeadingNumber(const QString& code)
+{
+    qint64 value = 0;
+    for (QChar ch : code.trimmed()) {
+        if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
+            break;
+        value = value * 10 + (ch.unicode() - '0');
+        if (value > std::numeric_limits<qint32>::max())
+            return value; // already out of range; the caller reports it
+    }
+    return value;
+}
+
+} // namespace
+
+OrderTotals ComputeOrderTotals(const ProgramState& program)
+{
+    OrderTotals t;
+    for (int i = 0; i < MaxOrderItems; ++i)
+        t.SubTotal = Plus(t.SubTotal, LineAmount(ItemAt(program, i)));
+    if (program.Tax != 0) {
+        if (t.SubTotal.Raw > std::numeric_limits<qint64>::max() / 100
+            || t.SubTotal.Raw < std::numeric_limits<qint64>::min() / 100)
+            AmountOverflow();
+        t.Tax = PercentOf(t.SubTotal, 5);
+    }
+    for (const ShippingChoice& choice : ShippingChoices)
+        if (program.ShipMethod == choice.method)
+            t.Shipping = Currency::FromUnits(choice.charge);
+    t.Total = Plus(Plus(t.SubTotal, t.Shipping), t.Tax);
+    return t;
+}
+
+QString OrderItemDescriptions(const ProgramState& program)
+{
+    QString text;
+    for (int i = 0; i < MaxOrderItems; ++i)
+        text += ItemAt(program, i).Description + QStringLiteral("\r\n");
+    return text;
+}
+
+QString OrderItemAmounts(const ProgramState& program)
+{
+    QString text;
+    for (int i = 0; i < MaxOrderItems; ++i) {
+        const OrderItem item = ItemAt(program, i);
+        if (item.Qty != 0)
+            text += QStringLiteral("  ") + QString::number(item.Qty) + QStringLiteral("  x ")
+                    + CurrencyText(item.Price) + QStringLiteral(" = ") + CurrencyText(LineAmount(item));
+        else
+            text += QStringLiteral("___x ") + CurrencyText(item.Price) + QStringLiteral(" = $_____");
+        text += QStringLiteral("\r\n");
+    }
+    return text;
+}
+
+qint32 VideoChecksum(const ProgramState& program)
+{
+    qint64 sum = 0;
+    const int count = std::clamp<int>(program.EntryCount, 0, MaxProgramEntries);
+    for (int i = 0; i < count; ++i) {
+        const ProgramEntry& e = program.Entries.at(std::size_t(i));
+        if (!e.HasVideo)
+            continue;
+        sum += LeadingNumber(e.code);
+        if (sum > std::numeric_limits<qint32>::max())
+            throw PrintError(QStringLiteral("Overflow: the checksum of the exercise codes is out of range."));
+    }
+    return static_cast<qint32>(sum);
+}
+
+void PrintShippingChoices(PageComposer& c, qint16 x)
+{
+    for (const ShippingChoice& choice : ShippingChoices) {
+        c.S.CurrentX = x;
+        c.PrintCheckBox(c.Ctx.Program.ShipMethod == choice.method);
+        c.S.PrintStay(choice.label + CurrencyText(Currency::FromUnits(choice.charge)));
+        c.AdvanceRow();
+    }
+}
+
+void PrintVideoOrderForm(AppContext& ctx, OutputSurface& surface)
+{
+    const WaitPointer wait;
+    PageComposer c(ctx, surface);
+    PageGeometry& g = ctx.Geometry;
+    OutputSurface& s = surface;
+    const ProgramState& p = ctx.Program;
+
+    StartDocumentGeometry(g, 10);
+    g.PageMargin = g.UnitsPerInch;
+    const qint16 offset = c.Inches(0.0625);
+    const qint16 nudge = IntFloor16(offset / 2.0);
+    const qint16 halfNudge = IntFloor16(nudge / 2.0);
+    const qint16 shipColumn = c.Inches(3.75);
+    const qint16 dateColumn = c.Inches(6.25);
+    const qint16 valueColumn = c.Inches(2.25);
+    const qint16 bandEnd = IntFloor16(g.UnitsPerInch * 7.5 - offset);
+    const double bodySize = g.BaseFontSize * g.PageScale;
+    auto at = [&s](double x, const QString& text, bool endLine = false) {
+        s.CurrentX = x;
+        s.Print(text, endLine);
+    };
+    auto boldAfter = [&s](const QString& text) {
+        s.SetFontBold(true);
+        s.PrintStay(text);
+        s.SetFontBold(false);
+    };
+
+    if (g.PreviewMode)
+        s.Cls();
+    c.PrintTitle(c.PageTitle());
+    s.SetFontSize(10 * g.PageScale);
+    c.AdvanceSpacedRow();
+    s.PrintLine();
+    c.AdvanceRow();
+    s.SetFontSize(bodySize);
+    s.CurrentY += nudge;
+
+    // 1 and 2: the addresses, blanks to write in where the order has none.
+    at(g.PageMargin, QStringLiteral("1. "));
+    boldAfter(QStringLiteral("BILL TO:"));
+    at(shipColumn, QStringLiteral("2. "));
+    boldAfter(QStringLiteral("SHIP TO:  "));
+    c.PrintCheckBox(false);
+    s.CurrentX += nudge; // the box's glyph has no side bearing of its own
+    s.PrintStay(QStringLiteral("Billing address"));
+    at(dateColumn, QStringLiteral("DATE:"));
+    c.AdvanceSpacedRow();
+    const qint16 addressTop = IntFloor16(s.CurrentY);
+    c.PrintTextRows(g.PageMargin, p.BillAddr.isEmpty() ? BlankAddress() : p.BillAddr);
+    s.CurrentY = addressTop;
+    if (!p.ShipAddr.isEmpty()) {
+        c.PrintTextRows(shipColumn, p.ShipAddr);
+        at(shipColumn, QStringLiteral("Phone: ") + p.ShipPhone, true);
+    } else {
+        c.PrintTextRows(shipColumn, BlankAddress());
+    }
+    s.CurrentY = addressTop;
+    at(dateColumn, ShortDateOrBlank(p.Date), true);
+    c.AdvanceRows(6.5);
+
+    // 3: who the tape is for and the exercises that have a video.
+    PrintShadedHeading(c, QStringLiteral("3. TAPE CONTENT"), offset, bandEnd);
+    s.CurrentY += nudge;
+    at(g.PageMargin, QStringLiteral("Patient: "));
+    if (p.PatientName.isEmpty())
+        at(valueColumn, AddressBlank);
+    else
+        s.PrintStay(p.PatientName);
+    at(c.Inches(5.25), p.Usage.isEmpty() ? QStringLiteral("___x per_______") : p.Usage, true);
+    at(g.PageMargin, QStringLiteral("Provider: "));
+    if (p.Provider.isEmpty())
+        at(valueColumn, AddressBlank, true);
+    else
+        s.PrintLine(p.Provider);
+    at(g.PageMargin, QStringLiteral("Phone: "));
+    at(valueColumn, PhoneBlank, true);
+
+    s.CurrentY += nudge;
+    const FormGrid tape{{g.UnitsPerInch, c.Inches(2), c.Inches(6), c.Inches(6.5), c.Inches(7)},
+                        c.Inches(7.5),
+                        offset};
+    const qint16 tapeTop = tape.StartWithHeads(c,
+                                               {QStringLiteral("Code"), QStringLiteral("Description"),
+                                                QStringLiteral("Reps"), QStringLiteral("Hold"), QStringLiteral("Sets")},
+                                               nudge);
+    const qint32 checksum = VideoChecksum(p);
+    const int count = std::clamp<int>(p.EntryCount, 0, MaxProgramEntries);
+    for (int i = 0; i <= MaxProgramEntries; ++i) {
+        c.AdvanceRow();
+        // An exercise without a video keeps its row, empty: rows match the program's numbers.
+        if (i < count && p.Entries.at(std::size_t(i)).HasVideo) {
+            const ProgramEntry& e = p.Entries.at(std::size_t(i));
+            tape.Cell(c, 0, e.code);
+            tape.Cell(c, 1, e.Desc);
+            tape.Cell(c, 2, NumberCell(e.VideoReps));
+            tape.Cell(c, 3, SecondsCell(e.VideoHold));
+            tape.Cell(c, 4, NumberCell(e.VideoSets));
+        }
+        tape.RowRule(c, halfNudge, nudge);
+    }
+    tape.Verticals(c, tapeTop, IntFloor16(s.CurrentY - nudge));
+
+    s.CurrentY += nudge;
+    s.SetFontSize(10 * g.PageScale);
+    at(g.PageMargin, checksum >= 1 ? QStringLiteral("CHECKSUM: ") + QString::number(checksum)
+                                   : QStringLiteral("CHECKSUM (to be filled by VMR):____"));
+    c.AdvanceRow();
+    s.CurrentY += nudge;
+
+    // 4 and 5 side by side: how the clinic pays, and what it orders.
+    const qint16 x5 = c.Inches(4.25);
+    const qint16 band = IntFloor16(s.CurrentY);
+    c.ShadeBand(CheckedInt16(double(g.PageMargin) - offset), bandEnd, band);
+    s.CurrentY = band;
+    s.SetFontBold(true);
+    at(g.PageMargin, QStringLiteral(" 4. PAYMENT METHOD"));
+    at(x5, QStringLiteral(" 5. ORDER QUANTITY & PRICE"), true);
+    s.SetFontBold(false);
+    s.CurrentY += offset + nudge;
+
+    const bool byPurchaseOrder = p.PayMethod == PurchaseOrder;
+    s.CurrentX = g.PageMargin;
+    c.PrintCheckBox(p.PayMethod == QLatin1String("VISA"));
+    s.CurrentX = g.PageMargin + g.UnitsPerInch;
+    c.PrintCheckBox(p.PayMethod == QLatin1String("Master Card"));
+    const qint16 xc = IntFloor16(s.TextWidth(QStringLiteral("XX")) + g.PageMargin);
+    at(xc, QStringLiteral("Visa"));
+    at(xc + g.UnitsPerInch, QStringLiteral("Master Card"));
+    at(c.Inches(6), QStringLiteral("Qty"));
+    at(c.Inches(7), QStringLiteral("Total"));
+    c.AdvanceSpacedRows(1.75);
+    const qint16 yp = IntFloor16(s.CurrentY);
+    if (!byPurchaseOrder) {
+        at(xc, QStringLiteral("Card #: ")
+                   + (p.CardNum.isEmpty() ? QStringLiteral("_____________________________") : p.CardNum));
+        c.AdvanceSpacedRows(1.75);
+        // A card without a date leaves the date to be written in.
+        at(xc, QStringLiteral("Exp Date: ") + ShortDateOrBlank(p.CardDate));
+        c.AdvanceSpacedRows(1.75);
+        at(xc, QStringLiteral("Name: ")
+                   + (p.NameOnCard.isEmpty() ? QStringLiteral("______________________________") : p.NameOnCard));
+    } else {
+        at(xc, QStringLiteral("Card #: "));
+        c.AdvanceSpacedRows(1.75);
+        at(xc, QStringLiteral("Exp Date: "), true);
+        s.CurrentY += offset;
+        at(xc, QStringLiteral("Name: "), true);
+    }
+    c.AdvanceSpacedRows(1.75);
+    at(xc, QStringLiteral("Signature: ___________________________"));
+    c.AdvanceSpacedRows(1.75);
+    s.CurrentX = g.PageMargin;
+    c.PrintCheckBox(byPurchaseOrder);
+    const QString poNumber = byPurchaseOrder && !p.CardNum.isEmpty() ? p.CardNum
+                                                                     : QStringLiteral("_____________________");
+    at(xc, QStringLiteral("Purchase Order #: ") + poNumber, true);
+    const qint16 yq = IntFloor16(s.CurrentY);
+
+    s.CurrentY = yp;
+    c.PrintTextRows(x5, OrderItemDescriptions(p));
+    s.CurrentY = yp;
+    c.PrintTextRows(CheckedInt16(x5 + c.Inches(1.75)), OrderItemAmounts(p));
+    s.CurrentY += offset;
+    const qint16 yb = IntFloor16(s.CurrentY);
+    s.Box(x5, yb - nudge, x5 + c.Inches(1.45), yb + c.Inches(0.5));
+    s.CurrentY = yb;
+    PrintShippingChoices(c, CheckedInt16(x5 + nudge));
+
+    s.CurrentY = yb;
+    const qint16 xT = IntFloor16(g.UnitsPerInch * 1.85 + x5);
+    const double amountX = xT + c.Inches(0.7);
+    const OrderTotals totals = ComputeOrderTotals(p);
+    // Without a sub-total the figures are left for the vendor to fill in.
+    auto amount = [&](Currency value) {
+        at(amountX, totals.SubTotal.Raw != 0 ? QStringLiteral("= ") + CurrencyText(value)
+                                             : QStringLiteral("= $__________"));
+    };
+    at(xT, QStringLiteral("Sub-Total"));
+    amount(totals.SubTotal);
+    c.AdvanceRow();
+    c.AdvanceRow();
+    s.CurrentX = xT - offset;
+    c.PrintMarker();
+    s.PrintStay(QStringLiteral("Shipping"));
+    amount(totals.Shipping);
+    c.AdvanceRow();
+    s.CurrentY += offset;
+    at(xT - g.UnitsPerInch, QStringLiteral("5% sales Tax (MA only)"));
+    amount(totals.Tax);
+    c.AdvanceRow();
+    s.CurrentY += offset;
+    at(xT, QStringLiteral("Total"));
+    amount(totals.Total);
+    c.AdvanceRow();
+    const qint16 yr = IntFloor16(s.CurrentY);
+    s.Line(x5 - offset, yp - c.Inches(0.18), x5 - offset, std::max(yr, yq));
+
+    s.PrintLine();
+    s.SetFontSize(12 * g.PageScale);
+    c.PrintCentered(QStringLiteral("Please FAX completed order form to Velmora, Inc. at ") + ctx.VendorFax);
+    c.AdvanceSpacedRow();
+    c.PrintCentered(QStringLiteral("For questions, call Velmora, Inc. at ") + ctx.VendorPhone);
+    c.AdvanceSpacedRow();
+    c.PrintPlainFooter();
+}
+
+} // namespace tramelle
