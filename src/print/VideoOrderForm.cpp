@@ -288,22 +288,17 @@ void PrintVideoOrderForm(AppContext& ctx, OutputSurface& surface)
     at(c.Inches(7), QStringLiteral("Total"));
     c.AdvanceSpacedRows(1.75);
     const qint16 yp = IntFloor16(s.CurrentY);
-    if (!byPurchaseOrder) {
-        at(xc, QStringLiteral("Card #: ")
-                   + (p.CardNum.isEmpty() ? QStringLiteral("_____________________________") : p.CardNum));
-        c.AdvanceSpacedRows(1.75);
-        // A card without a date leaves the date to be written in.
-        at(xc, QStringLiteral("Exp Date: ") + ShortDateOrBlank(p.CardDate));
-        c.AdvanceSpacedRows(1.75);
-        at(xc, QStringLiteral("Name: ")
-                   + (p.NameOnCard.isEmpty() ? QStringLiteral("______________________________") : p.NameOnCard));
-    } else {
-        at(xc, QStringLiteral("Card #: "));
-        c.AdvanceSpacedRows(1.75);
-        at(xc, QStringLiteral("Exp Date: "), true);
-        s.CurrentY += offset;
-        at(xc, QStringLiteral("Name: "), true);
-    }
+    // A purchase order has no card: its lines keep their labels only, evenly spaced
+    // like the card's so the block reads the same either way.
+    auto cardValue = [byPurchaseOrder](const QString& value, const QString& blank) {
+        return byPurchaseOrder ? QString() : value.isEmpty() ? blank : value;
+    };
+    at(xc, QStringLiteral("Card #: ") + cardValue(p.CardNum, QStringLiteral("_____________________________")));
+    c.AdvanceSpacedRows(1.75);
+    // A card without a date leaves the date to be written in.
+    at(xc, QStringLiteral("Exp Date: ") + (byPurchaseOrder ? QString() : ShortDateOrBlank(p.CardDate)));
+    c.AdvanceSpacedRows(1.75);
+    at(xc, QStringLiteral("Name: ") + cardValue(p.NameOnCard, QStringLiteral("______________________________")));
     c.AdvanceSpacedRows(1.75);
     at(xc, QStringLiteral("Signature: ___________________________"));
     c.AdvanceSpacedRows(1.75);
