@@ -311,7 +311,8 @@ bool frmExerciseParams::AppendToProgram()
 void frmExerciseParams::closeEvent(QCloseEvent* event)
 {
     cmdControlClick(4);
-    QDialog::closeEvent(event);
+    // Not QDialog's: it would call reject(), which closes again.
+    event->accept();
 }
 
 void frmExerciseParams::reject()
