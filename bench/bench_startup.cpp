@@ -33,8 +33,8 @@ int RunChild(const QString& appFolder, const QString& settingsFile, QElapsedTime
 }
 
 // Milliseconds from starting the child to its "ready" line, and the child's own figure.
-bool TimeOneStart(const QString& self, const QString& folder, const QString& settings, double* total,
-                  double* inProcess)
+bool TimeOneStart(const QString& self, const QString& folder, const QString& settings,
+                  double* total, double* inProcess)
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -63,7 +63,8 @@ int main(int argc, char** argv)
     sinceMain.start();
     if (argc == 4 && QByteArray(argv[1]) == "--child") {
         QApplication app(argc, argv);
-        return RunChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), sinceMain);
+        return RunChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                        sinceMain);
     }
 
     QCoreApplication app(argc, argv);
@@ -78,8 +79,8 @@ int main(int argc, char** argv)
         std::printf("first start failed\n");
         return 1;
     }
-    std::printf("start-up, first start (installs the data files): %7.1f ms (in process %.1f ms)\n", total,
-                inProcess);
+    std::printf("start-up, first start (installs the data files): %7.1f ms (in process %.1f ms)\n",
+                total, inProcess);
 
     QList<double> totals;
     QList<double> inside;
@@ -93,9 +94,10 @@ int main(int argc, char** argv)
     }
     std::sort(totals.begin(), totals.end());
     std::sort(inside.begin(), inside.end());
-    std::printf("start-up, normal start, median of %lld:          %7.1f ms (in process %.1f ms; best %.1f ms)\n",
-                static_cast<long long>(totals.size()), totals.at(totals.size() / 2), inside.at(inside.size() / 2),
-                totals.first());
+    std::printf("start-up, normal start, median of %lld:          %7.1f ms (in process %.1f ms; "
+                "best %.1f ms)\n",
+                static_cast<long long>(totals.size()), totals.at(totals.size() / 2),
+                inside.at(inside.size() / 2), totals.first());
     std::printf("target: under 500 ms from process start to the main window being ready\n");
     return 0;
 }

@@ -14,7 +14,8 @@ namespace {
 const QString HtmlHelp = QStringLiteral("Help/index.html");
 
 // The user asked for a document: a failure is reported, never silent.
-void OpenFirstPresent(AppContext& ctx, const QString& preferred, const QString& title, const QString& what)
+void OpenFirstPresent(AppContext& ctx, const QString& preferred, const QString& title,
+                      const QString& what)
 {
     QString path = ctx.AppPathAndFName(preferred);
     if (!FileExistsAnyCase(path))
@@ -34,13 +35,14 @@ void OpenFirstPresent(AppContext& ctx, const QString& preferred, const QString& 
 
 void OpenHelpContents(AppContext& ctx)
 {
-    OpenFirstPresent(ctx, QStringLiteral("Help/Velmora.HLP"), QStringLiteral("Help"), QStringLiteral("help"));
+    OpenFirstPresent(ctx, QStringLiteral("Help/Velmora.HLP"), QStringLiteral("Help"),
+                     QStringLiteral("help"));
 }
 
 void OpenUserManual(AppContext& ctx)
 {
-    OpenFirstPresent(ctx, QStringLiteral("Help/VMR Users Manual.doc"), QStringLiteral("User Manual"),
-                     QStringLiteral("user manual"));
+    OpenFirstPresent(ctx, QStringLiteral("Help/VMR Users Manual.doc"),
+                     QStringLiteral("User Manual"), QStringLiteral("user manual"));
 }
 
 void PrintCoverDocument(AppContext& ctx)
@@ -71,12 +73,13 @@ void PrintCoverDocument(AppContext& ctx)
         }
         arguments = {QStringLiteral("--headless"), QStringLiteral("-p"), doc};
     } else {
-        ctx.Prompt().Message(title,
-                             QStringLiteral("The patient instructions could not be printed: neither "
-                                            "\"Patient Instructions.pdf\" nor \"Patient Instructions.Doc\" "
-                                            "is in %1.")
-                                 .arg(QDir::toNativeSeparators(ctx.AppFolder())),
-                             PromptIcon::Warning);
+        ctx.Prompt().Message(
+            title,
+            QStringLiteral("The patient instructions could not be printed: neither "
+                           "\"Patient Instructions.pdf\" nor \"Patient Instructions.Doc\" "
+                           "is in %1.")
+                .arg(QDir::toNativeSeparators(ctx.AppFolder())),
+            PromptIcon::Warning);
         return;
     }
 
@@ -87,10 +90,11 @@ void PrintCoverDocument(AppContext& ctx)
         return;
     restore.dismiss();
     QApplication::restoreOverrideCursor();
-    ctx.Prompt().Message(title,
-                         QStringLiteral("The patient instructions %1 could not be printed.\r\n\r\n%2")
-                             .arg(QDir::toNativeSeparators(path), error),
-                         PromptIcon::Warning);
+    ctx.Prompt().Message(
+        title,
+        QStringLiteral("The patient instructions %1 could not be printed.\r\n\r\n%2")
+            .arg(QDir::toNativeSeparators(path), error),
+        PromptIcon::Warning);
 }
 
 } // namespace tramelle

@@ -51,17 +51,19 @@ bool ReadBool(AppContext& ctx, const QSettings& store, const QString& key, bool 
     const QString stored = store.value(key).toString();
     if (const std::optional<bool> value = ParseSettingsBool(stored))
         return *value;
-    ctx.Prompt().Message(QStringLiteral("Settings"),
-                         QStringLiteral("The setting \"%1\" holds \"%2\", which is neither True nor False.\r\n"
-                                        "The default (%3) is used instead.")
-                             .arg(key, stored, BoolText(fallback)),
-                         PromptIcon::Warning);
+    ctx.Prompt().Message(
+        QStringLiteral("Settings"),
+        QStringLiteral("The setting \"%1\" holds \"%2\", which is neither True nor False.\r\n"
+                       "The default (%3) is used instead.")
+            .arg(key, stored, BoolText(fallback)),
+        PromptIcon::Warning);
     return fallback;
 }
 
 // Folders equal to their default are left out of the store, so the default follows
 // the program when it moves.
-void WriteFolder(QSettings& store, const QString& key, const QString& value, const QString& fallback)
+void WriteFolder(QSettings& store, const QString& key, const QString& value,
+                 const QString& fallback)
 {
     if (WithTrailingSlash(NormalizeSlashes(value)) == fallback || value.isEmpty())
         store.remove(key);
@@ -152,10 +154,10 @@ bool SaveSettings(AppContext& ctx, QSettings& store)
     // QSettings replaces its file through a temporary file, so a failure leaves the old one.
     store.sync();
     if (store.status() != QSettings::NoError) {
-        ctx.Prompt().Message(QStringLiteral("Settings"),
-                             QStringLiteral("Your settings could not be saved to %1.")
-                                 .arg(store.fileName()),
-                             PromptIcon::Warning);
+        ctx.Prompt().Message(
+            QStringLiteral("Settings"),
+            QStringLiteral("Your settings could not be saved to %1.").arg(store.fileName()),
+            PromptIcon::Warning);
         return false;
     }
     return true;

@@ -29,11 +29,12 @@ void CheckPreviousDatabase(AppContext& ctx)
 {
     if (!FileExistsAnyCase(JoinPath(ctx.AppFolder(), QStringLiteral("VMR.MDB"))))
         return;
-    ctx.Prompt().Message(QStringLiteral("Previous Database Detected"),
-                         QStringLiteral("You have a previous version of the VMR Database.") +
-                             QStringLiteral("\r\n") +
-                             QStringLiteral("Run the Velmora Database Ugrade program to import your data."),
-                         PromptIcon::Information);
+    ctx.Prompt().Message(
+        QStringLiteral("Previous Database Detected"),
+        QStringLiteral("You have a previous version of the VMR Database.") +
+            QStringLiteral("\r\n") +
+            QStringLiteral("Run the Velmora Database Ugrade program to import your data."),
+        PromptIcon::Information);
 }
 
 // Opens the data files after checking them; false (the user told why) when they
@@ -57,12 +58,13 @@ bool InitializeData(AppContext& ctx)
 
 void ReportFolderNotWritable(AppContext& ctx, const QString& detail)
 {
-    ctx.Prompt().Message(QStringLiteral("VMR Tramelle"),
-                         QStringLiteral("The program cannot write to its data folder\r\n%1\r\n\r\n%2\r\n\r\n"
-                                        "Ask your administrator to give you write access to it. "
-                                        "The program will now end.")
-                             .arg(QDir::toNativeSeparators(ctx.AppFolder()), detail),
-                         PromptIcon::Critical);
+    ctx.Prompt().Message(
+        QStringLiteral("VMR Tramelle"),
+        QStringLiteral("The program cannot write to its data folder\r\n%1\r\n\r\n%2\r\n\r\n"
+                       "Ask your administrator to give you write access to it. "
+                       "The program will now end.")
+            .arg(QDir::toNativeSeparators(ctx.AppFolder()), detail),
+        PromptIcon::Critical);
 }
 
 } // namespace

@@ -26,16 +26,17 @@ QCheckBox* MakeCheck(QWidget* parent, const char* name, const QString& caption)
 } // namespace
 
 frmPreferences::frmPreferences(AppContext& ctx, QWidget* parent)
-    : QDialog(parent),
-      m_ctx(ctx),
+    : QDialog(parent), m_ctx(ctx),
       m_chkShowTips(MakeCheck(this, "chkShowTips", QStringLiteral("Show Tips at Startup"))),
-      m_chkPrintCover(MakeCheck(this, "chkPrintCover", QStringLiteral("Print Patient's Cover Sheet"))),
+      m_chkPrintCover(
+          MakeCheck(this, "chkPrintCover", QStringLiteral("Print Patient's Cover Sheet"))),
       m_chkCallVMR(MakeCheck(this, "chkCallVMR", QStringLiteral("Print \"Call VMR\" prompt")))
 {
     setObjectName(QStringLiteral("frmPreferences"));
     setWindowTitle(QStringLiteral("Preferences"));
 
-    auto* edit = new QPushButton(QIcon(QStringLiteral(":/icons/edit.svg")), QStringLiteral("Edit"), this);
+    auto* edit =
+        new QPushButton(QIcon(QStringLiteral(":/icons/edit.svg")), QStringLiteral("Edit"), this);
     edit->setObjectName(QStringLiteral("cmdEditCoverSheet"));
     edit->setToolTip(QStringLiteral("Edit the cover sheet text"));
     connect(edit, &QPushButton::clicked, this, &frmPreferences::cmdEditCoverSheet_Click);
@@ -102,10 +103,11 @@ void frmPreferences::cmdEditCoverSheet_Click()
     const QString path = m_ctx.AppPathAndFName(QStringLiteral("Cover.Txt"));
     QString error;
     if (!m_ctx.Launcher().OpenDocument(path, &error)) {
-        m_ctx.Prompt().Message(QStringLiteral("Preferences"),
-                               QStringLiteral("The cover sheet text %1 could not be opened.\r\n\r\n%2")
-                                   .arg(QDir::toNativeSeparators(path), error),
-                               PromptIcon::Warning);
+        m_ctx.Prompt().Message(
+            QStringLiteral("Preferences"),
+            QStringLiteral("The cover sheet text %1 could not be opened.\r\n\r\n%2")
+                .arg(QDir::toNativeSeparators(path), error),
+            PromptIcon::Warning);
     }
 }
 

@@ -32,12 +32,14 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int po
 QString frmSplash::VersionText()
 {
     const QVersionNumber v = QVersionNumber::fromString(QStringLiteral(TRAMELLE_VERSION));
-    return QStringLiteral("Version %1.%2.%3").arg(v.majorVersion()).arg(v.minorVersion()).arg(v.microVersion());
+    return QStringLiteral("Version %1.%2.%3")
+        .arg(v.majorVersion())
+        .arg(v.minorVersion())
+        .arg(v.microVersion());
 }
 
 frmSplash::frmSplash(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
-      m_frame(new QFrame(this)),
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_frame(new QFrame(this)),
       m_timer(new QTimer(this))
 {
     setObjectName(QStringLiteral("frmSplash"));
@@ -58,11 +60,12 @@ frmSplash::frmSplash(QWidget* parent)
     auto* lblCompanyProduct = MakeLabel(m_frame, "lblCompanyProduct", company, 12, false);
     auto* lblProductName = MakeLabel(m_frame, "lblProductName", product, 26, true);
     auto* lblVersion = MakeLabel(m_frame, "lblVersion", VersionText(), 11, false);
-    auto* lblWarning = MakeLabel(m_frame, "lblWarning",
-                                 QStringLiteral("Home exercise programs are to be prescribed and reviewed by a "
-                                                "licensed clinician. Patients should stop any exercise that "
-                                                "causes pain and contact their clinic."),
-                                 9, false);
+    auto* lblWarning =
+        MakeLabel(m_frame, "lblWarning",
+                  QStringLiteral("Home exercise programs are to be prescribed and reviewed by a "
+                                 "licensed clinician. Patients should stop any exercise that "
+                                 "causes pain and contact their clinic."),
+                  9, false);
     lblWarning->setWordWrap(true);
 
     auto* text = new QVBoxLayout;

@@ -57,9 +57,7 @@ const ToolbarButtonDef ToolbarButtons[] = {
 } // namespace
 
 mdiVMR::mdiVMR(AppContext& ctx, QWidget* parent)
-    : QMainWindow(parent),
-      m_ctx(ctx),
-      m_mdiArea(new QMdiArea(this))
+    : QMainWindow(parent), m_ctx(ctx), m_mdiArea(new QMdiArea(this))
 {
     InitAppResources();
     setObjectName(QStringLiteral("mdiVMR"));
@@ -81,7 +79,8 @@ mdiVMR::~mdiVMR()
         m_ctx.SetMainWindowServices(nullptr);
 }
 
-QAction* mdiVMR::MenuItem(QMenu* menu, const char* name, const QString& caption, void (mdiVMR::*slot)())
+QAction* mdiVMR::MenuItem(QMenu* menu, const char* name, const QString& caption,
+                          void (mdiVMR::*slot)())
 {
     QAction* action = menu->addAction(caption);
     action->setObjectName(QLatin1String(name));
@@ -103,20 +102,26 @@ void mdiVMR::BuildMenus()
     QMenu* print = SubMenu(file, "mnuPrint", QStringLiteral("Print"));
     MenuItem(print, "mnuPrintEx4", QStringLiteral("Exercises &4/page"), &mdiVMR::mnuPrintEx4_Click);
     MenuItem(print, "mnuPrintEx2", QStringLiteral("Exercises &2/page"), &mdiVMR::mnuPrintEx2_Click);
-    MenuItem(print, "mnuPrintPatientRecord", QStringLiteral("Patient &Record"), &mdiVMR::mnuPrintPatientRecord_Click);
+    MenuItem(print, "mnuPrintPatientRecord", QStringLiteral("Patient &Record"),
+             &mdiVMR::mnuPrintPatientRecord_Click);
     MenuItem(print, "mnuPrintVideo", QStringLiteral("&Video Order"), &mdiVMR::mnuPrintVideo_Click);
     MenuItem(print, "mnuPrintCover", QStringLiteral("&Cover Page"), &mdiVMR::mnuPrintCover_Click);
     QMenu* preview = SubMenu(file, "mnuPreview", QStringLiteral("Preview"));
-    MenuItem(preview, "mnuPreviewEx4", QStringLiteral("Exercises &4/page"), &mdiVMR::mnuPreviewEx4_Click);
-    MenuItem(preview, "mnuPreviewEx2", QStringLiteral("Exercises &2/page"), &mdiVMR::mnuPreviewEx2_Click);
+    MenuItem(preview, "mnuPreviewEx4", QStringLiteral("Exercises &4/page"),
+             &mdiVMR::mnuPreviewEx4_Click);
+    MenuItem(preview, "mnuPreviewEx2", QStringLiteral("Exercises &2/page"),
+             &mdiVMR::mnuPreviewEx2_Click);
     MenuItem(preview, "mnuPreviewPatientRecord", QStringLiteral("Patient &Record"),
              &mdiVMR::mnuPreviewPatientRecord_Click);
-    MenuItem(preview, "mnuPreviewVideo", QStringLiteral("&Video Order"), &mdiVMR::mnuPreviewVideo_Click);
-    MenuItem(preview, "mnuPreviewCover", QStringLiteral("&Cover Page"), &mdiVMR::mnuPreviewCover_Click);
+    MenuItem(preview, "mnuPreviewVideo", QStringLiteral("&Video Order"),
+             &mdiVMR::mnuPreviewVideo_Click);
+    MenuItem(preview, "mnuPreviewCover", QStringLiteral("&Cover Page"),
+             &mdiVMR::mnuPreviewCover_Click);
     file->addSeparator()->setObjectName(QStringLiteral("mnuSep0"));
     MenuItem(file, "mnuClinic", QStringLiteral("&Clinic Info"), &mdiVMR::mnuClinic_Click);
     MenuItem(file, "mnuSetMedia", QStringLiteral("&Media Location"), &mdiVMR::mnuSetMedia_Click);
-    MenuItem(file, "mnuCopyPictures", QStringLiteral("&Copy Pictures"), &mdiVMR::mnuCopyPictures_Click);
+    MenuItem(file, "mnuCopyPictures", QStringLiteral("&Copy Pictures"),
+             &mdiVMR::mnuCopyPictures_Click);
     MenuItem(file, "mnuPreferences", QStringLiteral("&Preferences"), &mdiVMR::mnuPreferences_Click);
     file->addSeparator()->setObjectName(QStringLiteral("mnuSep1"));
     MenuItem(file, "mnuExit", QStringLiteral("E&xit"), &mdiVMR::mnuExit_Click);
@@ -127,8 +132,10 @@ void mdiVMR::BuildMenus()
     MenuItem(database, "mnuRebuild", QStringLiteral("&Rebuild"), &mdiVMR::mnuRebuild_Click);
 
     QMenu* tools = SubMenu(nullptr, "mnuTools", QStringLiteral("&Tools"));
-    MenuItem(tools, "mnuEditPicklist", QStringLiteral("Pick&list Editor"), &mdiVMR::mnuEditPicklist_Click);
-    MenuItem(tools, "mnuProtocolEditor", QStringLiteral("&Protocol Editor"), &mdiVMR::mnuProtocolEditor_Click);
+    MenuItem(tools, "mnuEditPicklist", QStringLiteral("Pick&list Editor"),
+             &mdiVMR::mnuEditPicklist_Click);
+    MenuItem(tools, "mnuProtocolEditor", QStringLiteral("&Protocol Editor"),
+             &mdiVMR::mnuProtocolEditor_Click);
     MenuItem(tools, "mnuLibrary", QStringLiteral("&Exercise Library"), &mdiVMR::mnuLibrary_Click);
 
     QMenu* help = SubMenu(nullptr, "mnuHelp", QStringLiteral("&Help"));
@@ -189,7 +196,8 @@ void mdiVMR::UpdateCaption()
     if (!p.PatientID)
         setWindowTitle(QStringLiteral("VMR Tramelle - No Patient Selected"));
     else
-        setWindowTitle(QStringLiteral("VMR Tramelle") + QStringLiteral(" Patient: ") + p.PatientName);
+        setWindowTitle(QStringLiteral("VMR Tramelle") + QStringLiteral(" Patient: ") +
+                       p.PatientName);
 }
 
 void mdiVMR::SetStatusBar(const QString& text)
@@ -312,7 +320,8 @@ void mdiVMR::CenterForm(QWidget* form)
         return;
     const QRect area = screen->geometry();
     const QSize size = form->isVisible() ? form->frameGeometry().size() : form->size();
-    form->move(area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2);
+    form->move(area.x() + (area.width() - size.width()) / 2,
+               area.y() + (area.height() - size.height()) / 2);
 }
 
 void mdiVMR::Shutdown()

@@ -101,7 +101,8 @@ private:
     void BuildMenus();
     void BuildToolbar();
     void BuildStatusBar();
-    QAction* MenuItem(QMenu* menu, const char* name, const QString& caption, void (mdiVMR::*slot)());
+    QAction* MenuItem(QMenu* menu, const char* name, const QString& caption,
+                      void (mdiVMR::*slot)());
     QMenu* SubMenu(QMenu* parent, const char* name, const QString& caption);
 
     AppContext& m_ctx;

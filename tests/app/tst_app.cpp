@@ -132,10 +132,18 @@ private slots:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("drive");
         QTest::addColumn<QString>("pictures");
-        QTest::newRow("letter, colon, backslash") << "E:\\" << "E:" << "E:/PICTURE/";
-        QTest::newRow("letter and colon") << "e:" << "e:" << "e:/PICTURE/";
-        QTest::newRow("folder path") << "/media/cdrom" << "/media/cdrom/" << "/media/cdrom/PICTURE/";
-        QTest::newRow("backslash folder") << "\\mnt\\vmr\\" << "/mnt/vmr/" << "/mnt/vmr/PICTURE/";
+        QTest::newRow("letter, colon, backslash") << "E:\\"
+                                                  << "E:"
+                                                  << "E:/PICTURE/";
+        QTest::newRow("letter and colon") << "e:"
+                                          << "e:"
+                                          << "e:/PICTURE/";
+        QTest::newRow("folder path") << "/media/cdrom"
+                                     << "/media/cdrom/"
+                                     << "/media/cdrom/PICTURE/";
+        QTest::newRow("backslash folder") << "\\mnt\\vmr\\"
+                                          << "/mnt/vmr/"
+                                          << "/mnt/vmr/PICTURE/";
     }
 
     void storedDriveValue()
@@ -149,8 +157,9 @@ private slots:
         LoadSettings(*t, store);
         QCOMPARE(t->Settings.CDDrive, drive);
         QCOMPARE(t->Settings.PictureFolder, pictures);
-        QCOMPARE(t->Settings.MovieFolder, drive.endsWith(QLatin1Char('/')) ? drive + QStringLiteral("MOVIE/")
-                                                                           : drive + QStringLiteral("/MOVIE/"));
+        QCOMPARE(t->Settings.MovieFolder, drive.endsWith(QLatin1Char('/'))
+                                              ? drive + QStringLiteral("MOVIE/")
+                                              : drive + QStringLiteral("/MOVIE/"));
     }
 
     void booleanRule_data()
@@ -209,7 +218,8 @@ private slots:
         raw.beginGroup(QStringLiteral("Options"));
         QVERIFY(!raw.contains(QStringLiteral("Icon")));
         QVERIFY(!raw.contains(QStringLiteral("Movie")));
-        QCOMPARE(raw.value(QStringLiteral("Picture")).toString(), QStringLiteral("/srv/vmr/pictures/"));
+        QCOMPARE(raw.value(QStringLiteral("Picture")).toString(),
+                 QStringLiteral("/srv/vmr/pictures/"));
         QCOMPARE(raw.value(QStringLiteral("CDRom Drive")).toString(), QStringLiteral("F:\\"));
         QCOMPARE(raw.value(QStringLiteral("ShowTips")).toString(), QStringLiteral("False"));
         QCOMPARE(raw.value(QStringLiteral("PrintPatientCover")).toString(), QStringLiteral("True"));
@@ -248,10 +258,13 @@ private slots:
         const QList<QAction*> items = w.findChild<QToolBar*>(QStringLiteral("Toolbar1"))->actions();
         QStringList seen;
         for (QAction* a : items)
-            seen << (a->isSeparator() ? QStringLiteral("|") : a->text() + QLatin1Char('=') + a->toolTip());
-        QCOMPARE(seen, (QStringList{"Patient=Select patient", "Exercises=Select exercises", "Video=Order video tape",
-                                    "|", "Preview=Preview exercise sheets", "Print=Print exercise eheets", "|",
-                                    "Programs=Recall stored programs", "|", "Help=Help"}));
+            seen << (a->isSeparator() ? QStringLiteral("|")
+                                      : a->text() + QLatin1Char('=') + a->toolTip());
+        QCOMPARE(seen,
+                 (QStringList{"Patient=Select patient", "Exercises=Select exercises",
+                              "Video=Order video tape", "|", "Preview=Preview exercise sheets",
+                              "Print=Print exercise eheets", "|", "Programs=Recall stored programs",
+                              "|", "Help=Help"}));
         for (QAction* a : items)
             QVERIFY(a->isSeparator() || !a->icon().isNull());
     }
@@ -262,8 +275,8 @@ private slots:
         QTest::addColumn<QStringList>("enabled");
         QTest::newRow("0") << 0 << QStringList{"Help"};
         QTest::newRow("1") << 1 << QStringList{"Patient", "Programs", "Help"};
-        QTest::newRow("2") << 2
-                           << QStringList{"Patient", "Exercises", "Video", "Preview", "Print", "Programs", "Help"};
+        QTest::newRow("2") << 2 << QStringList{"Patient", "Exercises", "Video", "Preview",
+                                               "Print",   "Programs",  "Help"};
         QTest::newRow("3") << 3 << QStringList{"Preview", "Print", "Help"};
         QTest::newRow("4 (order items)") << 4 << QStringList{};
         QTest::newRow("-1") << -1 << QStringList{};
@@ -303,10 +316,11 @@ private slots:
         QCOMPARE(w.MenuState, state);
         for (const char* name : {"mnuPrint", "mnuPreview"})
             QCOMPARE(MenuEnabled(w, name), print);
-        for (const char* name :
-             {"mnuClinic", "mnuSetMedia", "mnuCopyPictures", "mnuPreferences", "mnuDatabase", "mnuTools"})
+        for (const char* name : {"mnuClinic", "mnuSetMedia", "mnuCopyPictures", "mnuPreferences",
+                                 "mnuDatabase", "mnuTools"})
             QVERIFY2(MenuEnabled(w, name) == rest, name);
-        for (const char* name : {"mnuFile", "mnuExit", "mnuHelp", "mnuContents", "mnuPrintManual", "mnuAbout"})
+        for (const char* name :
+             {"mnuFile", "mnuExit", "mnuHelp", "mnuContents", "mnuPrintManual", "mnuAbout"})
             QVERIFY2(MenuEnabled(w, name), name);
     }
 
@@ -421,7 +435,8 @@ private slots:
         top.resize(201, 101);
         w.CenterForm(&top);
         const QRect screen = top.screen()->geometry();
-        QCOMPARE(top.pos(), QPoint(screen.x() + (screen.width() - 201) / 2, screen.y() + (screen.height() - 101) / 2));
+        QCOMPARE(top.pos(), QPoint(screen.x() + (screen.width() - 201) / 2,
+                                   screen.y() + (screen.height() - 101) / 2));
     }
 
     // --- Help and documents -----------------------------------------------------
@@ -440,8 +455,10 @@ private slots:
         OpenHelpContents(*t);
         OpenUserManual(*t);
         QCOMPARE(t.Launcher.Launches.size(), 2);
-        QCOMPARE(t.Launcher.Launches.at(0).program, t.Folder() + QStringLiteral("/Help/index.html"));
-        QCOMPARE(t.Launcher.Launches.at(1).program, t.Folder() + QStringLiteral("/Help/index.html"));
+        QCOMPARE(t.Launcher.Launches.at(0).program,
+                 t.Folder() + QStringLiteral("/Help/index.html"));
+        QCOMPARE(t.Launcher.Launches.at(1).program,
+                 t.Folder() + QStringLiteral("/Help/index.html"));
 
         // Help files of an earlier delivery take precedence, whatever their letter case.
         WriteFile(t.Dir.filePath(QStringLiteral("Help/velmora.hlp")), "x");
@@ -449,8 +466,10 @@ private slots:
         t.Launcher.Launches.clear();
         OpenHelpContents(*t);
         OpenUserManual(*t);
-        QCOMPARE(t.Launcher.Launches.at(0).program, t.Folder() + QStringLiteral("/Help/velmora.hlp"));
-        QCOMPARE(t.Launcher.Launches.at(1).program, t.Folder() + QStringLiteral("/Help/VMR Users Manual.DOC"));
+        QCOMPARE(t.Launcher.Launches.at(0).program,
+                 t.Folder() + QStringLiteral("/Help/velmora.hlp"));
+        QCOMPARE(t.Launcher.Launches.at(1).program,
+                 t.Folder() + QStringLiteral("/Help/VMR Users Manual.DOC"));
         QVERIFY(t.Prompt.Records.isEmpty());
 
         t.Launcher.Fail = true;
@@ -555,8 +574,9 @@ private slots:
             splash.show();
             QVERIFY(splash.Timer1()->isActive());
             QCOMPARE(splash.Timer1()->interval(), 1000);
-            QVERIFY(splash.findChild<QLabel*>(QStringLiteral("lblVersion"))->text().startsWith(
-                QStringLiteral("Version 3.8.")));
+            QVERIFY(splash.findChild<QLabel*>(QStringLiteral("lblVersion"))
+                        ->text()
+                        .startsWith(QStringLiteral("Version 3.8.")));
             splash.Timer1_Timer();
             splash.Timer1_Timer();
             QVERIFY(splash.isVisible());
@@ -594,7 +614,8 @@ private slots:
                 QVERIFY(ctx.Db.IsOpen());
                 ctx.Settings.ShowTips = false;
                 // File > Exit ends the run.
-                QTimer::singleShot(0, w.findChild<QAction*>(QStringLiteral("mnuExit")), &QAction::trigger);
+                QTimer::singleShot(0, w.findChild<QAction*>(QStringLiteral("mnuExit")),
+                                   &QAction::trigger);
             },
             false);
         QCOMPARE(status, 0);
@@ -606,7 +627,8 @@ private slots:
             QVERIFY2(QFileInfo::exists(JoinPath(run.AppFolder, name)), qPrintable(name));
         QVERIFY(run.Prompt.Records.isEmpty());
         QSettings saved(run.SettingsFile, QSettings::IniFormat);
-        QCOMPARE(saved.value(QStringLiteral("Options/ShowTips")).toString(), QStringLiteral("False"));
+        QCOMPARE(saved.value(QStringLiteral("Options/ShowTips")).toString(),
+                 QStringLiteral("False"));
         // The instance lock is gone after a normal end.
         QVERIFY(!QFileInfo::exists(InstanceLockPath(run.AppFolder)));
     }
@@ -619,8 +641,9 @@ private slots:
         QCOMPARE(run.Prompt.Records.size(), 1);
         const PromptRecord& r = run.Prompt.Records.first();
         QCOMPARE(r.title, QStringLiteral("Previous Database Detected"));
-        QCOMPARE(r.text, QStringLiteral("You have a previous version of the VMR Database.\r\n"
-                                        "Run the Velmora Database Ugrade program to import your data."));
+        QCOMPARE(r.text,
+                 QStringLiteral("You have a previous version of the VMR Database.\r\n"
+                                "Run the Velmora Database Ugrade program to import your data."));
         QCOMPARE(r.icon, PromptIcon::Information);
         QCOMPARE(FileBytes(JoinPath(run.AppFolder, QStringLiteral("VMR.MDB"))), QByteArray("old"));
     }
@@ -666,7 +689,8 @@ private slots:
         run.AppFolder = run.Home.filePath(QStringLiteral("blocked/app"));
         QVERIFY(run.Run() != 0);
         QCOMPARE(run.Prompt.Records.size(), 1);
-        QVERIFY(run.Prompt.Records.first().text.contains(QStringLiteral("cannot write to its data folder")));
+        QVERIFY(run.Prompt.Records.first().text.contains(
+            QStringLiteral("cannot write to its data folder")));
     }
 };
 
