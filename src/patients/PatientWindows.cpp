@@ -122,6 +122,7 @@ frmSelectPatient::frmSelectPatient(AppContext& ctx, QWidget* parent)
     lstPatients = MakeList(this, m_model, {cmdOkCancel[0], cmdOkCancel[3], cmdOkCancel[4]},
                            [this] { cmdOkCancel_Click(Ok); });
     lstPatients->setColumnWidth(0, 260);
+    cmdOkCancel[0]->setDefault(true); // Enter chooses the selected patient
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(lstPatients, 1);
     layout->addLayout(ButtonColumn(cmdOkCancel));
