@@ -2,6 +2,7 @@
 
 #include "AppContext.h"
 #include "ApplicationServices.h"
+#include "Clinic.h"
 #include "Database.h"
 #include "DbError.h"
 #include "Paths.h"
@@ -52,7 +53,15 @@ bool InitializeData(AppContext& ctx)
         ctx.Prompt().Message(QStringLiteral("Database Error"), e.message(), PromptIcon::Critical);
         return false;
     }
-    // The vendor's numbers, the cover text and the clinic record are loaded here.
+    try {
+        LoadVendorContacts(ctx);
+        LoadClinicInfo(ctx);
+    } catch (const DbError& e) {
+        ctx.Prompt().Message(QStringLiteral("Database Error"), e.message(), PromptIcon::Critical);
+        CloseDatabases(ctx);
+        return false;
+    }
+    ctx.Geometry.PageScale = 1;
     return true;
 }
 
@@ -130,8 +139,9 @@ int StartApplication(const StartupOptions& options)
     window.show();
     window.CenterForm(&window);
 
-    // 7. The exercise selection window is created and hidden here, which loads the
-    // library and builds its picture grid.
+    // 7. The exercise selection window is created and hidden, which loads the library
+    // and builds its picture grid, so it is ready when first asked for.
+    window.CreateSelectionWindow();
 
     // 8. The tip of the day is shown here (modal) when ctx.Settings.ShowTips is set.
 

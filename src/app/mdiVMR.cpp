@@ -6,6 +6,13 @@
 #include "Settings.h"
 #include "frmPreferences.h"
 #include "frmProgress.h"
+#include "PatientWindows.h"
+#include "PrintJobs.h"
+#include "ProgramStore.h"
+#include "frmClinic.h"
+#include "frmExerciseSelection.h"
+#include "frmItems.h"
+#include "frmPrintPreview.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,6 +22,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
@@ -331,10 +339,25 @@ void mdiVMR::Shutdown()
     m_shutDown = true;
     DestroyProgress();
     m_mdiArea->closeAllSubWindows();
-    // Offer to save a modified program here (SaveProgram with asking); the answer
-    // cannot cancel the shutdown.
+    // Offer to save a modified program; the answer cannot cancel the shutdown.
+    if (m_ctx.Db.IsOpen())
+        SaveProgram(m_ctx, true);
     CloseDatabases(m_ctx);
     SaveSettings(m_ctx, *OpenSettingsStore(m_settingsFile));
+}
+
+// Closing the selection window's frame acts as its Cancel, so the toolbar and menus
+// come back; at shutdown it simply closes.
+bool mdiVMR::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_selectionSub && event->type() == QEvent::Close && !m_shutDown && m_selection &&
+        m_selectionSub->isVisible()) {
+        event->ignore();
+        if (auto* cancel = m_selection->findChild<QPushButton*>(QStringLiteral("cmdOkCancel_1")))
+            cancel->click();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void mdiVMR::closeEvent(QCloseEvent* event)
@@ -347,21 +370,25 @@ void mdiVMR::closeEvent(QCloseEvent* event)
 void mdiVMR::mnuPrintEx4_Click()
 {
     PrintJobKind = 2;
+    PrintSheets();
 }
 
 void mdiVMR::mnuPrintEx2_Click()
 {
     PrintJobKind = 1;
+    PrintSheets();
 }
 
 void mdiVMR::mnuPrintPatientRecord_Click()
 {
     PrintJobKind = 4;
+    PrintDocument(m_ctx, static_cast<tramelle::PrintJobKind>(PrintJobKind));
 }
 
 void mdiVMR::mnuPrintVideo_Click()
 {
     PrintJobKind = 0;
+    PrintDocument(m_ctx, static_cast<tramelle::PrintJobKind>(PrintJobKind));
 }
 
 void mdiVMR::mnuPrintCover_Click()
@@ -372,30 +399,51 @@ void mdiVMR::mnuPrintCover_Click()
 void mdiVMR::mnuPreviewEx4_Click()
 {
     PrintJobKind = 2;
+    Preview();
 }
 
 void mdiVMR::mnuPreviewEx2_Click()
 {
     PrintJobKind = 1;
+    Preview();
 }
 
 void mdiVMR::mnuPreviewPatientRecord_Click()
 {
     PrintJobKind = 4;
+    Preview();
 }
 
 void mdiVMR::mnuPreviewVideo_Click()
 {
     PrintJobKind = 0;
+    Preview();
 }
 
 void mdiVMR::mnuPreviewCover_Click()
 {
     PrintJobKind = 3;
+    Preview();
+}
+
+// The exercise sheets, after the cover page when that option is on. The one-shot
+// SkipPrintDialog is consumed by MaybeShowPrintDlg; it never outlives the command.
+void mdiVMR::PrintSheets()
+{
+    PrintExerciseSheetsCommand(m_ctx, static_cast<tramelle::PrintJobKind>(PrintJobKind), false);
+    SkipPrintDialog = false;
+}
+
+void mdiVMR::Preview()
+{
+    ShowPrintPreview(m_ctx, static_cast<tramelle::PrintJobKind>(PrintJobKind), this);
 }
 
 // Windows built elsewhere open from these commands.
-void mdiVMR::mnuClinic_Click() {}
+void mdiVMR::mnuClinic_Click()
+{
+    OpenClinicInfo(m_ctx, this);
+}
 void mdiVMR::mnuSetMedia_Click() {}
 void mdiVMR::mnuCopyPictures_Click() {}
 
@@ -435,13 +483,49 @@ void mdiVMR::mnuPrintManual_Click()
 
 void mdiVMR::mnuAbout_Click() {}
 
-void mdiVMR::Toolbar1_Patient() {}
+void mdiVMR::Toolbar1_Patient()
+{
+    OpenSelectPatient(m_ctx, this);
+}
 
-// Opens the selection window on the current patient's program (menu state 1, toolbar
-// state 3) once that window exists.
-void mdiVMR::Toolbar1_Exercises() {}
+// Opens the selection window on the current patient's program.
+void mdiVMR::Toolbar1_Exercises()
+{
+    if (!m_selection)
+        CreateSelectionWindow();
+    if (!m_selection)
+        return;
+    m_selection->SetSelectionMode(1);
+    m_selectionSub->showMaximized();
+    m_selectionSub->raise();
+    m_mdiArea->setActiveSubWindow(m_selectionSub);
+    m_selection->InitExerciseSelection(true);
+    UpdateMenu(1);
+    UpdateToolbar(3);
+}
 
-void mdiVMR::Toolbar1_Video() {}
+bool mdiVMR::CreateSelectionWindow()
+{
+    if (m_selection)
+        return true;
+    m_selection = new frmExerciseSelection(m_ctx);
+    m_selectionSub = m_mdiArea->addSubWindow(m_selection);
+    // The window is built once and kept: closing it only hides it.
+    m_selectionSub->setAttribute(Qt::WA_DeleteOnClose, false);
+    m_selectionSub->setWindowTitle(m_selection->windowTitle());
+    m_selectionSub->installEventFilter(this);
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
+        if (sub && sub == m_selectionSub && m_selection && sub->isVisible())
+            m_selection->FormActivate();
+    });
+    m_selectionSub->hide();
+    return true;
+}
+
+void mdiVMR::Toolbar1_Video()
+{
+    OpenOrderItems(m_ctx, this);
+}
 
 void mdiVMR::Toolbar1_Preview()
 {
@@ -454,7 +538,10 @@ void mdiVMR::Toolbar1_Print()
     mnuPrintEx4_Click();
 }
 
-void mdiVMR::Toolbar1_Programs() {}
+void mdiVMR::Toolbar1_Programs()
+{
+    OpenListPrograms(m_ctx, this);
+}
 
 void mdiVMR::Toolbar1_Help()
 {

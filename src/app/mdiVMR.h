@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Services.h"
+#include "frmExerciseSelection.h"
 #include "frmPreferences.h"
 #include "frmProgress.h"
 
@@ -10,6 +11,7 @@
 
 class QLabel;
 class QMdiArea;
+class QMdiSubWindow;
 class QMenu;
 class QToolBar;
 
@@ -60,6 +62,10 @@ public:
     // Closes the databases and writes the settings; runs once, when the window closes.
     void Shutdown();
 
+    // Builds the exercise selection window once, hidden (start-up step 7).
+    bool CreateSelectionWindow();
+    frmExerciseSelection* SelectionWindow() const { return m_selection; }
+
 public slots:
     void mnuPrintEx4_Click();
     void mnuPrintEx2_Click();
@@ -96,6 +102,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildMenus();
@@ -104,6 +111,8 @@ private:
     QAction* MenuItem(QMenu* menu, const char* name, const QString& caption,
                       void (mdiVMR::*slot)());
     QMenu* SubMenu(QMenu* parent, const char* name, const QString& caption);
+    void PrintSheets();
+    void Preview();
 
     AppContext& m_ctx;
     QMdiArea* m_mdiArea;
@@ -116,6 +125,8 @@ private:
     QPointer<frmPreferences> m_preferences;
     QString m_settingsFile;
     bool m_shutDown = false;
+    QPointer<frmExerciseSelection> m_selection;
+    QMdiSubWindow* m_selectionSub = nullptr;
 };
 
 } // namespace tramelle
