@@ -66,10 +66,10 @@ class StderrPrompt : public NullPromptService
 {
 public:
     PromptAnswer Message(const QString& title, const QString& text, PromptIcon icon,
-                         PromptButtons buttons) override
+                         PromptButtons buttons, std::optional<PromptAnswer> defaultButton) override
     {
         std::fprintf(stderr, "[%s] %s\n", qPrintable(title), qPrintable(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" "))));
-        return NullPromptService::Message(title, text, icon, buttons);
+        return NullPromptService::Message(title, text, icon, buttons, defaultButton);
     }
 };
 

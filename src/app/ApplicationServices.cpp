@@ -14,7 +14,7 @@
 namespace tramelle {
 
 PromptAnswer WidgetPromptService::Message(const QString& title, const QString& text, PromptIcon icon,
-                                          PromptButtons buttons)
+                                          PromptButtons buttons, std::optional<PromptAnswer> defaultButton)
 {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title);
@@ -60,6 +60,20 @@ PromptAnswer WidgetPromptService::Message(const QString& title, const QString& t
         break;
     }
     box.setStandardButtons(set);
+    if (defaultButton) {
+        QMessageBox::StandardButton b = QMessageBox::NoButton;
+        switch (*defaultButton) {
+        case PromptAnswer::Ok: b = QMessageBox::Ok; break;
+        case PromptAnswer::Cancel: b = QMessageBox::Cancel; break;
+        case PromptAnswer::Yes: b = QMessageBox::Yes; break;
+        case PromptAnswer::No: b = QMessageBox::No; break;
+        case PromptAnswer::Retry: b = QMessageBox::Retry; break;
+        case PromptAnswer::Abort: b = QMessageBox::Abort; break;
+        case PromptAnswer::Ignore: b = QMessageBox::Ignore; break;
+        }
+        if (set.testFlag(b))
+            box.setDefaultButton(b);
+    }
     switch (box.exec()) {
     case QMessageBox::Ok:
         return PromptAnswer::Ok;

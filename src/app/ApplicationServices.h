@@ -9,7 +9,7 @@ class WidgetPromptService : public PromptService
 {
 public:
     PromptAnswer Message(const QString& title, const QString& text, PromptIcon icon,
-                         PromptButtons buttons) override;
+                         PromptButtons buttons, std::optional<PromptAnswer> defaultButton) override;
     std::optional<QString> InputBox(const QString& title, const QString& prompt,
                                     const QString& defaultText) override;
     QString OpenFileName(const QString& title, const QString& folder, const QString& filter) override;

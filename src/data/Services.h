@@ -22,7 +22,8 @@ public:
     virtual ~PromptService() = default;
 
     virtual PromptAnswer Message(const QString& title, const QString& text, PromptIcon icon,
-                                 PromptButtons buttons = PromptButtons::Ok) = 0;
+                                 PromptButtons buttons = PromptButtons::Ok,
+                                 std::optional<PromptAnswer> defaultButton = std::nullopt) = 0;
     // Returns nothing when the user cancelled.
     virtual std::optional<QString> InputBox(const QString& title, const QString& prompt,
                                             const QString& defaultText = QString()) = 0;
@@ -83,7 +84,8 @@ public:
 class NullPromptService : public PromptService
 {
 public:
-    PromptAnswer Message(const QString&, const QString&, PromptIcon, PromptButtons buttons) override
+    PromptAnswer Message(const QString&, const QString&, PromptIcon, PromptButtons buttons,
+                         std::optional<PromptAnswer>) override
     {
         switch (buttons) {
         case PromptButtons::YesNo:

@@ -201,7 +201,7 @@ void frmSelectPatient::cmdOkCancel_Click(const QString& tag)
         const PromptAnswer answer = m_ctx.Prompt().Message(
             QStringLiteral("Delete Patient"),
             QStringLiteral("Are you sure you want to delete ") + m_model->TextAt(row, 0),
-            PromptIcon::Warning, PromptButtons::YesNo);
+            PromptIcon::Warning, PromptButtons::YesNo, PromptAnswer::No);
         if (answer == PromptAnswer::Yes) {
             try {
                 DeletePatient(m_ctx.Db.MainDb(), IdFromKey(m_model->KeyAt(row)));
@@ -436,7 +436,7 @@ void frmListPrograms::cmdOkCancel_Click(const QString& tag)
         const PromptAnswer answer = m_ctx.Prompt().Message(
             QStringLiteral("Delete Exercise Program"),
             QStringLiteral("Are you sure you want to delete this exercise program."),
-            PromptIcon::Information, PromptButtons::YesNo);
+            PromptIcon::Information, PromptButtons::YesNo, PromptAnswer::No);
         if (answer != PromptAnswer::Yes)
             return;
         try {

@@ -375,6 +375,7 @@ private slots:
         QCOMPARE(asked.text, QStringLiteral("Are you sure you want to delete Adams, Bo"));
         QCOMPARE(asked.icon, PromptIcon::Warning);
         QCOMPARE(asked.buttons, PromptButtons::YesNo);
+        QCOMPARE(asked.defaultButton, std::optional<PromptAnswer>(PromptAnswer::No));
         QCOMPARE(Count(db, "SELECT COUNT(*) FROM Patient"), 2);
         QVERIFY(!t->Program.PatientID);
         QCOMPARE(t.MainWindow.ToolbarStates, QList<int>({0}));
@@ -475,6 +476,7 @@ private slots:
                  QStringLiteral("Are you sure you want to delete this exercise program."));
         QCOMPARE(t.Prompt.Records.last().icon, PromptIcon::Information);
         QCOMPARE(t.Prompt.Records.last().buttons, PromptButtons::YesNo);
+        QCOMPARE(t.Prompt.Records.last().defaultButton, std::optional<PromptAnswer>(PromptAnswer::No));
         QVERIFY(d->isVisible());
         QCOMPARE(Count(db, "SELECT COUNT(*) FROM Invoice WHERE InvoiceID = ?", {first}), 0);
         QCOMPARE(Count(db, "SELECT COUNT(*) FROM Exercise WHERE InvoiceID = ?", {first}), 0);

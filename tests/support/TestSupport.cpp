@@ -19,15 +19,15 @@ void InitTestEnvironment()
 }
 
 PromptAnswer ScriptedPromptService::Message(const QString& title, const QString& text, PromptIcon icon,
-                                            PromptButtons buttons)
+                                            PromptButtons buttons, std::optional<PromptAnswer> defaultButton)
 {
-    Records.append({QStringLiteral("message"), title, text, icon, buttons});
+    Records.append({QStringLiteral("message"), title, text, icon, buttons, defaultButton});
     if (!Answers.empty()) {
         const PromptAnswer a = Answers.front();
         Answers.pop_front();
         return a;
     }
-    return NullPromptService().Message(title, text, icon, buttons);
+    return NullPromptService().Message(title, text, icon, buttons, defaultButton);
 }
 
 std::optional<QString> ScriptedPromptService::InputBox(const QString& title, const QString& prompt,

@@ -23,6 +23,7 @@ struct PromptRecord
     QString text;
     PromptIcon icon = PromptIcon::None;
     PromptButtons buttons = PromptButtons::Ok;
+    std::optional<PromptAnswer> defaultButton;
 };
 
 // Records every prompt and answers from a queue; with the queue empty a message gets
@@ -36,7 +37,7 @@ public:
     std::deque<bool> PrinterAnswers;
 
     PromptAnswer Message(const QString& title, const QString& text, PromptIcon icon,
-                         PromptButtons buttons) override;
+                         PromptButtons buttons, std::optional<PromptAnswer> defaultButton) override;
     std::optional<QString> InputBox(const QString& title, const QString& prompt,
                                     const QString& defaultText) override;
     QString OpenFileName(const QString& title, const QString& folder, const QString& filter) override;
