@@ -288,8 +288,10 @@ void frmItems::cmdOKCancel_Click(const QString& tag)
             return;
         m_ctx.Program.Modified = true;
         SaveItemFields(*cardDate);
-        // A failed save has told the user; the order stays in memory, still Modified.
-        SaveProgram(m_ctx, false);
+        // A failed save has told the user why: stay open with the edits so that OK can
+        // be tried again or the order cancelled.
+        if (!SaveProgram(m_ctx, false))
+            return;
     }
     done(tag == QLatin1String("OK") ? Accepted : Rejected);
 }

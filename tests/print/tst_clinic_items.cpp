@@ -213,6 +213,47 @@ private slots:
         QCOMPARE(rows, (QStringList{QStringLiteral("P002 1 100000 5 1"), QStringLiteral("P003 1 200000 5 1")}));
     }
 
+    void itemsFailedSaveKeepsTheWindowOpenWithTheEdits()
+    {
+        TestContext t;
+        AddPatient(*t, QStringLiteral("Ann Lee"));
+        // The order's rows cannot be written: the whole save fails.
+        Exec(t->Db.MainDb(), QStringLiteral("CREATE TRIGGER NoItems BEFORE INSERT ON Items "
+                                            "BEGIN SELECT RAISE(ABORT, 'disk is full'); END"));
+        QPointer<frmItems> w = Items(*t);
+        Click(w, "chkBand");
+        Choose(w, "cboShipMethod", QStringLiteral("UPS 2-Day"));
+        Click(w, "cmdOKCancel_0");
+
+        QCOMPARE(t.Prompt.Records.size(), 1);
+        QCOMPARE(t.Prompt.Records[0].title, QStringLiteral("Error in SaveProgram"));
+        QVERIFY(t.Prompt.Records[0].text.contains(QStringLiteral("disk is full")));
+        QCoreApplication::processEvents();
+        QVERIFY(!w.isNull());
+        QVERIFY(w->isVisible());
+        QVERIFY(Find<QCheckBox>(w, "chkBand")->isChecked());
+        QCOMPARE(Find<QComboBox>(w, "cboShipMethod")->currentText(), QStringLiteral("UPS 2-Day"));
+        // Still open: the toolbar and menus stay as the window set them.
+        QCOMPARE(t.MainWindow.ToolbarStates, QList<int>{4});
+        QCOMPARE(t.MainWindow.MenuStates, QList<int>{0});
+        QVERIFY(t->Program.Modified);
+        QVERIFY(!t->Program.InvoiceID.has_value());
+        QSqlQuery invoices = Exec(t->Db.MainDb(), QStringLiteral("SELECT COUNT(*) FROM Invoice"));
+        QVERIFY(invoices.next());
+        QCOMPARE(invoices.value(0).toInt(), 0);
+        invoices.finish();
+
+        // Once the fault is gone the same OK stores the order and closes.
+        Exec(t->Db.MainDb(), QStringLiteral("DROP TRIGGER NoItems"));
+        Click(w, "cmdOKCancel_0");
+        QCOMPARE(t.Prompt.Records.size(), 1);
+        QTRY_VERIFY(w.isNull());
+        QCOMPARE(t.MainWindow.ToolbarStates, (QList<int>{4, 2}));
+        QVERIFY(!t->Program.Modified);
+        QCOMPARE(t->Program.OrderItemCount, qint16(1));
+        QCOMPARE(t->Program.OrderItems[0].PartNumber, QStringLiteral("P002"));
+    }
+
     void itemsNewProgramTakesClinicDefaults()
     {
         TestContext t;
