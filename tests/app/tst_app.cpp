@@ -8,6 +8,7 @@
 #include "frmPreferences.h"
 #include "frmProgress.h"
 #include "frmSplash.h"
+#include "MainWindowProbe.h"
 #include "mdiVMR.h"
 
 #include <QAction>
@@ -46,16 +47,6 @@ QByteArray FileBytes(const QString& path)
     QFile f(path);
     f.open(QIODevice::ReadOnly);
     return f.readAll();
-}
-
-QStringList EnabledButtons(const mdiVMR& w)
-{
-    QStringList keys;
-    for (QAction* a : w.findChild<QToolBar*>(QStringLiteral("Toolbar1"))->actions()) {
-        if (!a->isSeparator() && a->isEnabled())
-            keys << a->text();
-    }
-    return keys;
 }
 
 bool MenuEnabled(const mdiVMR& w, const char* name)
