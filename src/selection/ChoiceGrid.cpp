@@ -1,10 +1,15 @@
 #include "ChoiceGrid.h"
 
+#include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
 
 namespace tramelle {
+
+namespace {
+const int CaptionFlags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
+}
 
 ChoiceGrid::ChoiceGrid(QWidget* parent) : QWidget(parent)
 {
@@ -25,6 +30,7 @@ void ChoiceGrid::SetCell(int i, QImage picture, const QString& caption, bool has
     Cell& cell = m_cells.at(static_cast<size_t>(i));
     cell.Picture = std::move(picture);
     cell.Caption = caption;
+    cell.CaptionFont = FittingFont(font(), QSize(CaptionWidth, CaptionRoom), caption, CaptionFlags);
     cell.Movie = hasMovie;
     cell.Loaded = true;
     update(PictureRect(i).united(CaptionRect(i)));
@@ -37,6 +43,21 @@ void ChoiceGrid::SetSelected(int i)
     m_selected = i;
     if (m_selected >= 0)
         update(PictureRect(m_selected).adjusted(-2, -2, 2, 2));
+}
+
+QFont ChoiceGrid::FittingFont(const QFont& font, QSize box, const QString& text, int flags)
+{
+    QFont fitted = font;
+    if (font.pixelSize() <= 0)
+        return fitted;
+    for (int pixels = font.pixelSize(); pixels > 8; --pixels) {
+        fitted.setPixelSize(pixels);
+        const QRect needed = QFontMetrics(fitted).boundingRect(QRect(QPoint(), box), flags, text);
+        if (needed.width() <= box.width() && needed.height() <= box.height())
+            return fitted;
+    }
+    fitted.setPixelSize(8);
+    return fitted;
 }
 
 QRect ChoiceGrid::PictureRect(int i)
@@ -81,7 +102,6 @@ void ChoiceGrid::paintEvent(QPaintEvent* event)
     painter.fillRect(area, palette().base());
     const int firstRow = std::max(area.top() / RowPitch, 0);
     const int lastRow = area.bottom() / RowPitch;
-    painter.setFont(font());
     for (int row = firstRow; row <= lastRow; ++row) {
         for (int c = 0; c < Columns; ++c) {
             const int i = row * Columns + c;
@@ -93,7 +113,9 @@ void ChoiceGrid::paintEvent(QPaintEvent* event)
             if (!cell.Picture.isNull())
                 painter.drawImage(PictureRect(i), cell.Picture);
             painter.setPen(cell.Movie ? QColor(Qt::blue) : QColor(Qt::black));
-            painter.drawText(CaptionRect(i), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, cell.Caption);
+            painter.setFont(cell.CaptionFont);
+            const QRect caption = CaptionRect(i);
+            painter.drawText(QRect(caption.topLeft(), QSize(CaptionWidth, CaptionRoom)), CaptionFlags, cell.Caption);
         }
     }
     if (m_selected >= 0 && m_selected < Count()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QImage>
 #include <QString>
 #include <QWidget>
@@ -45,6 +46,13 @@ public:
     void SetSelected(int i);
     int Selected() const { return m_selected; }
 
+    // The room a caption may take before it reaches the next row's picture.
+    static constexpr int CaptionRoom = RowPitch + PictureTop - CaptionTop; // 23
+
+    // `font` made smaller a pixel at a time (to 8 pixels) until `text`, drawn with `flags`,
+    // fits `box`: a long name would otherwise be cut off or run into its neighbours.
+    static QFont FittingFont(const QFont& font, QSize box, const QString& text, int flags);
+
     static QRect PictureRect(int i);
     static QRect CaptionRect(int i);
     // The cell whose picture (or caption) holds the point, or -1.
@@ -61,6 +69,7 @@ private:
         QString Caption;
         bool Movie = false;
         bool Loaded = false;
+        QFont CaptionFont;
     };
     std::vector<Cell> m_cells;
     int m_selected = -1;

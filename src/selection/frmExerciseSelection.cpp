@@ -131,7 +131,9 @@ frmExerciseSelection::~frmExerciseSelection() = default;
 
 void frmExerciseSelection::CreateControls()
 {
-    setFixedSize(756, 466);
+    // Controls keep their places at the top left; the window may grow (it is shown
+    // maximised in the main window) but not shrink below them.
+    setMinimumSize(756, 466);
     setMouseTracking(true);
     installEventFilter(this);
 
@@ -227,7 +229,8 @@ void frmExerciseSelection::CreateControls()
     Frame1->setMouseTracking(true);
     Frame1->installEventFilter(this);
     const QString captions[3] = {tr("Joint:"), tr("Pattern:"), tr("Type:")};
-    const QRect listRects[3] = {{8, 28, 145, 95}, {8, 144, 145, 95}, {8, 268, 145, 134}};
+    // The first caption sits below the frame's title and top edge.
+    const QRect listRects[3] = {{8, 38, 145, 95}, {8, 154, 145, 95}, {8, 278, 145, 124}};
     for (int i = 0; i < 3; ++i) {
         const auto k = static_cast<size_t>(i);
         const QRect r = listRects[k];
@@ -613,7 +616,9 @@ void frmExerciseSelection::ShowSelectedEx(int slot, const QPixmap* picture)
 void frmExerciseSelection::RefreshSlotCaption(int slot)
 {
     const auto k = static_cast<size_t>(slot);
-    DescLabel[k]->setText(EntryCaption(m_ctx.Program, slot));
+    const QString caption = EntryCaption(m_ctx.Program, slot);
+    DescLabel[k]->setFont(ChoiceGrid::FittingFont(font(), DescLabel[k]->size(), caption, DescLabel[k]->alignment()));
+    DescLabel[k]->setText(caption);
     SetCaptionColour(DescLabel[k], !m_ctx.Program.Entries.at(k).Movie.isEmpty());
 }
 

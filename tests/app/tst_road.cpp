@@ -17,6 +17,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -198,6 +199,16 @@ private slots:
                     descriptions << ctx.Library.Entries.at(choice).Desc;
                 }
                 QCOMPARE(ctx.Program.EntryCount, 3);
+                // The window fills the client area with its controls at the top left, and every
+                // slot caption fits its box whole.
+                QCOMPARE(s->geometry(), sub->contentsRect());
+                QCOMPARE(Find(s, QStringLiteral("ChoicesLabel"))->pos(), QPoint(8, 0));
+                for (int i = 0; i < 3; ++i) {
+                    auto* caption = Find<QLabel>(s, QStringLiteral("DescLabel_%1").arg(i));
+                    const QRect needed = QFontMetrics(caption->font())
+                                             .boundingRect(caption->rect(), int(caption->alignment()), caption->text());
+                    QVERIFY2(caption->rect().contains(needed), qPrintable(caption->text()));
+                }
                 for (int i = 0; i < 3; ++i)
                     QCOMPARE(ctx.Program.Entries.at(static_cast<size_t>(i)).ExerciseID, chosen.at(i));
 
