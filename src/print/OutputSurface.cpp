@@ -31,7 +31,7 @@ void OutputSurface::SetFontName(const QString& name)
 {
     if (name != m_fontName) {
         m_fontName = name;
-        Invalidate();
+        m_current = nullptr;
     }
 }
 
@@ -39,7 +39,7 @@ void OutputSurface::SetFontSize(double points)
 {
     if (points != m_fontSize) {
         m_fontSize = points;
-        Invalidate();
+        m_current = nullptr;
     }
 }
 
@@ -47,53 +47,64 @@ void OutputSurface::SetFontBold(bool bold)
 {
     if (bold != m_fontBold) {
         m_fontBold = bold;
-        Invalidate();
+        m_current = nullptr;
     }
 }
 
-void OutputSurface::Invalidate()
+OutputSurface::FontEntry::FontEntry(const QString& name, double size, bool bold, const QFont& font)
+    : name(name), size(size), bold(bold), font(font), metrics(font), height(metrics.height()),
+      ascent(metrics.ascent())
 {
-    m_font.reset();
-    m_metrics.reset();
+}
+
+OutputSurface::FontEntry& OutputSurface::Current() const
+{
+    if (m_current)
+        return *m_current;
+    for (const auto& e : m_fonts) {
+        if (e->size == m_fontSize && e->bold == m_fontBold && e->name == m_fontName) {
+            m_current = e.get();
+            return *m_current;
+        }
+    }
+    QFont f(m_fontName);
+    // 20 drawing units per point; a pixel size keeps the text the same size on the
+    // printer, a preview picture and a measuring surface.
+    f.setPixelSize(std::max(1, static_cast<int>(std::lround(m_fontSize * 20.0))));
+    f.setBold(m_fontBold);
+    f.setHintingPreference(QFont::PreferNoHinting);
+    f.setStyleStrategy(QFont::PreferOutline);
+    m_fonts.push_back(std::make_unique<FontEntry>(m_fontName, m_fontSize, m_fontBold, f));
+    m_current = m_fonts.back().get();
+    return *m_current;
 }
 
 const QFont& OutputSurface::Font() const
 {
-    if (!m_font) {
-        QFont f(m_fontName);
-        // 20 drawing units per point; a pixel size keeps the text the same size on the
-        // printer, a preview picture and a measuring surface.
-        f.setPixelSize(std::max(1, static_cast<int>(std::lround(m_fontSize * 20.0))));
-        f.setBold(m_fontBold);
-        f.setHintingPreference(QFont::PreferNoHinting);
-        f.setStyleStrategy(QFont::PreferOutline);
-        m_font = f;
-    }
-    return *m_font;
-}
-
-const QFontMetricsF& OutputSurface::Metrics() const
-{
-    if (!m_metrics)
-        m_metrics.emplace(Font());
-    return *m_metrics;
+    return Current().font;
 }
 
 double OutputSurface::TextWidth(const QString& text) const
 {
-    return Metrics().horizontalAdvance(text);
+    FontEntry& e = Current();
+    const auto found = e.widths.constFind(text);
+    if (found != e.widths.cend())
+        return *found;
+    const double width = e.metrics.horizontalAdvance(text);
+    e.widths.insert(text, width);
+    return width;
 }
 
 // Every line of a font has the same height, whatever its text.
 double OutputSurface::TextHeight(const QString& text) const
 {
     Q_UNUSED(text);
-    return Metrics().height();
+    return Current().height;
 }
 
 double OutputSurface::Ascent() const
 {
-    return Metrics().ascent();
+    return Current().ascent;
 }
 
 void OutputSurface::Print(const QString& text, bool endLine)

@@ -4,8 +4,10 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QHash>
 #include <QString>
-#include <optional>
+#include <memory>
+#include <vector>
 
 namespace tramelle {
 
@@ -70,14 +72,29 @@ protected:
     virtual void DrawText(double x, double y, const QString& text) = 0;
 
 private:
-    void Invalidate();
-    const QFontMetricsF& Metrics() const;
+    // One font as composed: the QFont, its metrics and the widths measured in it so far.
+    // Documents switch between a handful of fonts for every row and measure the same
+    // words several times (to wrap, to place, to advance), so each font is resolved once
+    // per surface and each word shaped for measuring once per font.
+    struct FontEntry
+    {
+        QString name;
+        double size = 0;
+        bool bold = false;
+        QFont font;
+        QFontMetricsF metrics;
+        double height = 0;
+        double ascent = 0;
+        QHash<QString, double> widths;
+        FontEntry(const QString& name, double size, bool bold, const QFont& font);
+    };
+    FontEntry& Current() const;
 
     QString m_fontName;
     double m_fontSize = 12;
     bool m_fontBold = false;
-    mutable std::optional<QFont> m_font;
-    mutable std::optional<QFontMetricsF> m_metrics;
+    mutable FontEntry* m_current = nullptr;
+    mutable std::vector<std::unique_ptr<FontEntry>> m_fonts;
 };
 
 // A surface that only measures: composers run on it to find how much room a text needs.

@@ -226,45 +226,70 @@ void PageComposer::PrintWord(const QString& word, qint16 leftX, qint16 width)
     S.PrintStay(word);
 }
 
-void PageComposer::PrintWrapped(const QString& text, qint16 leftX, qint16 width)
+namespace {
+
+// The word wrap of PrintWrapped, shared with the row count so the two never disagree:
+// lineBreak() ends a row, word(text) puts a word where the row has reached. The widths
+// add up in the same order as the surface's CurrentX does, so positions match exactly.
+template <typename LineBreak, typename Word>
+void WalkWrapped(const OutputSurface& s, const QString& text, qint16 leftX, qint16 width,
+                 LineBreak lineBreak, Word word)
 {
-    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    static const QRegularExpression paragraphBreak(QStringLiteral("\r\n|\r|\n"));
     const QString breakChars = QStringLiteral(" -");
-    S.CurrentX = leftX;
+    double x = leftX;
+    auto place = [&](const QString& w) {
+        const double advance = s.TextWidth(w);
+        if (x + advance > leftX + width) {
+            lineBreak();
+            x = leftX;
+        }
+        word(w);
+        x += advance;
+    };
     // A stored line break is honoured: printed as a character it would glue two lines
     // into one word.
-    const QStringList paragraphs = text.split(lineBreak);
+    const QStringList paragraphs = text.split(paragraphBreak);
     for (qsizetype n = 0; n < paragraphs.size(); ++n) {
         if (n > 0) {
-            S.PrintLine();
-            S.CurrentX = leftX;
+            lineBreak();
+            x = leftX;
         }
         const QString& t = paragraphs.at(n);
         qint32 start = 1;
         for (;;) {
             const qint32 p = FindFirstOf(start, t, breakChars);
             if (p == 0) {
-                PrintWord(t.mid(start - 1), leftX, width);
+                place(t.mid(start - 1));
                 break;
             }
-            PrintWord(t.mid(start - 1, p - start + 1), leftX, width);
+            place(t.mid(start - 1, p - start + 1));
             start = p + 1;
         }
     }
+}
+
+} // namespace
+
+void PageComposer::PrintWrapped(const QString& text, qint16 leftX, qint16 width)
+{
+    S.CurrentX = leftX;
+    WalkWrapped(
+        S, text, leftX, width,
+        [&] {
+            S.PrintLine();
+            S.CurrentX = leftX;
+        },
+        [&](const QString& word) { S.PrintStay(word); });
 }
 
 int PageComposer::WrappedRowCount(const QString& text, qint16 leftX, qint16 width) const
 {
     if (text.isEmpty())
         return 0;
-    MeasuringSurface measure;
-    measure.SetFontName(S.FontName());
-    measure.SetFontSize(S.FontSize());
-    measure.SetFontBold(S.FontBold());
-    PageComposer dry(Ctx, measure);
-    dry.PrintWrapped(text, leftX, width);
-    const double h = measure.TextHeight(QStringLiteral("X"));
-    return 1 + static_cast<int>(std::lround(measure.CurrentY / h));
+    int rows = 1;
+    WalkWrapped(S, text, leftX, width, [&] { ++rows; }, [](const QString&) {});
+    return rows;
 }
 
 void PageComposer::DrawPicture(const QString& fileName, qint16 x, qint16 y, qint16 width, qint16 height)

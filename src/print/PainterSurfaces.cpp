@@ -5,6 +5,7 @@
 #include <QImageReader>
 #include <QPageLayout>
 #include <QPrinter>
+#include <algorithm>
 #include <cmath>
 
 namespace tramelle {
@@ -14,6 +15,11 @@ namespace {
 // Control characters have no glyph; a stored CR LF must not print as boxes.
 QString Printable(const QString& text)
 {
+    const bool clean = std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c.unicode() >= 0x20 || c == QLatin1Char('\t');
+    });
+    if (clean)
+        return text;
     QString out;
     out.reserve(text.size());
     for (const QChar c : text) {
@@ -169,9 +175,10 @@ void PreviewSurface::StartPage()
         m_painter.end();
     const QSize size(static_cast<int>(std::lround(PaperWidth() * m_pageScale / 15.0)),
                      static_cast<int>(std::lround(PaperHeight() * m_pageScale / 15.0)));
-    QImage page(size, QImage::Format_RGB32);
-    page.fill(Qt::white);
-    m_pages.append(page);
+    // Built in place: a second reference would make the painter copy the whole page.
+    m_pages.append(QImage(size, QImage::Format_RGB32));
+    m_pages.last().fill(Qt::white);
+    m_blankPage = true;
     m_painter.begin(&m_pages.last());
     m_painter.scale(DeviceScale(), DeviceScale());
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -184,6 +191,7 @@ QPainter& PreviewSurface::PagePainter()
 {
     if (m_newPagePending)
         StartPage();
+    m_blankPage = false;
     return m_painter;
 }
 
@@ -191,7 +199,9 @@ void PreviewSurface::Cls()
 {
     if (m_newPagePending)
         StartPage();
-    m_pages.last().fill(Qt::white);
+    if (!m_blankPage)
+        m_pages.last().fill(Qt::white);
+    m_blankPage = true;
 }
 
 void PreviewSurface::NewPage()

@@ -92,6 +92,8 @@ private:
     QList<QImage> m_pages;
     QPainter m_painter;
     bool m_newPagePending = true;
+    // Nothing drawn on the current page since it was filled white.
+    bool m_blankPage = false;
 };
 
 } // namespace tramelle
