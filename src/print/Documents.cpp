@@ -54,6 +54,12 @@ void PrintExerciseSheets(AppContext& ctx, OutputSurface& surface, int perPage)
 
     const ProgramState& program = ctx.Program;
     const int count = std::clamp<int>(program.EntryCount, 0, MaxProgramEntries);
+    QStringList pictureFiles;
+    for (int i = 0; i < count; ++i) {
+        const ProgramEntry& entry = program.Entries.at(i);
+        pictureFiles << entry.Picture0 << entry.Picture1 << entry.Picture2;
+    }
+    c.PrefetchPictures(pictureFiles, pictureWidth, pictureHeight);
     int onPage = 0;
     for (int i = 0; i < count; ++i) {
         const ProgramEntry& entry = program.Entries.at(i);

@@ -5,6 +5,7 @@
 #include <QFontMetricsF>
 #include <QImage>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <memory>
 #include <vector>
@@ -57,6 +58,15 @@ public:
     // Reads a picture file for a box of the given size; a null image when it cannot be
     // read. Surfaces that show pictures small may decode them at their shown size.
     virtual QImage LoadPicture(const QString& path, double width, double height);
+    // The pictures a document is about to draw, in order, for a surface that can start
+    // reading them ahead while the text is drawn; LoadPicture then takes them up.
+    struct PictureRequest
+    {
+        QString path;
+        double width = 0;
+        double height = 0;
+    };
+    virtual void PrefetchPictures(const QList<PictureRequest>& requests) { Q_UNUSED(requests); }
     virtual void Cls() = 0;
 
     // 1 portrait, 2 landscape. Returns false when the target refuses the orientation.

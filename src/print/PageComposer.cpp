@@ -292,11 +292,28 @@ int PageComposer::WrappedRowCount(const QString& text, qint16 leftX, qint16 widt
     return rows;
 }
 
+QString PageComposer::PicturePath(const QString& fileName)
+{
+    auto found = m_picturePaths.constFind(fileName);
+    if (found == m_picturePaths.cend())
+        found = m_picturePaths.insert(fileName, ResolvePath(JoinPath(Ctx.Settings.PictureFolder, fileName)));
+    return *found;
+}
+
+void PageComposer::PrefetchPictures(const QStringList& fileNames, qint16 width, qint16 height)
+{
+    QList<OutputSurface::PictureRequest> requests;
+    for (const QString& name : fileNames)
+        if (!name.isEmpty())
+            requests.append({PicturePath(name), double(width), double(height)});
+    S.PrefetchPictures(requests);
+}
+
 void PageComposer::DrawPicture(const QString& fileName, qint16 x, qint16 y, qint16 width, qint16 height)
 {
     if (fileName.isEmpty())
         return;
-    const QString path = ResolvePath(JoinPath(Ctx.Settings.PictureFolder, fileName));
+    const QString path = PicturePath(fileName);
     // A missing or unreadable picture leaves its box empty, silently.
     const QImage picture = S.LoadPicture(path, width, height);
     if (picture.isNull())

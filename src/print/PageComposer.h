@@ -4,6 +4,7 @@
 #include "PageGeometry.h"
 #include "PrintTypes.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -51,6 +52,9 @@ public:
     // Picture file (relative to the picture folder) stretched to the box; a missing or
     // unreadable file leaves the box empty.
     void DrawPicture(const QString& fileName, qint16 x, qint16 y, qint16 width, qint16 height);
+    // The pictures DrawPicture will be asked for next, in order, all in boxes of one size:
+    // a surface may read them ahead.
+    void PrefetchPictures(const QStringList& fileNames, qint16 width, qint16 height);
     void ShadeBand(qint16 leftX, qint16 rightX, qint16 y);
 
     void AdvanceRow();
@@ -64,8 +68,12 @@ public:
     QString PageTitle() const;
 
 private:
+    QString PicturePath(const QString& fileName);
     double PageWidthUnits() const;
     void PrintSymbol(QChar symbol);
+
+    // File name to its path on disk, found once per document.
+    QHash<QString, QString> m_picturePaths;
 };
 
 // The lines of a text split at CR LF: inner empty lines stay, a final CR LF adds none.

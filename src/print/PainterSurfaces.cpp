@@ -159,6 +159,7 @@ PreviewSurface::PreviewSurface(double pageScale) : m_pageScale(pageScale) {}
 
 PreviewSurface::~PreviewSurface()
 {
+    StopPrefetch();
     if (m_painter.isActive())
         m_painter.end();
 }
@@ -218,12 +219,10 @@ void PreviewSurface::EndDoc()
     m_newPagePending = true;
 }
 
-QImage PreviewSurface::LoadPicture(const QString& path, double width, double height)
+QImage PreviewSurface::ReadShownPicture(const QString& path, double shownWidth, double shownHeight)
 {
     QImageReader reader(path);
     const QSize full = reader.size();
-    const double shownWidth = width * DeviceScale();
-    const double shownHeight = height * DeviceScale();
     if (full.isValid() && reader.format() == "jpeg") {
         // JPEG decodes straight to 1/2, 1/4 or 1/8 of its size, far quicker than all of
         // it; take the smallest of those that still covers the box, and let the painter
@@ -238,6 +237,69 @@ QImage PreviewSurface::LoadPicture(const QString& path, double width, double hei
         }
     }
     return reader.read();
+}
+
+QImage PreviewSurface::LoadPicture(const QString& path, double width, double height)
+{
+    {
+        // Pictures asked for ahead come in the order they are drawn; one drawn out of
+        // that order, or never asked for, is read here.
+        std::unique_lock lock(m_prefetchLock);
+        for (auto it = m_prefetched.begin(); it != m_prefetched.end(); ++it) {
+            if (it->request.path == path && it->request.width == width && it->request.height == height) {
+                m_prefetchDone.wait(lock, [&] { return it->done; });
+                QImage picture = std::move(it->picture);
+                // Everything before it was skipped by the document: drop it with it.
+                m_prefetched.erase(m_prefetched.begin(), it + 1);
+                return picture;
+            }
+        }
+    }
+    return ReadShownPicture(path, width * DeviceScale(), height * DeviceScale());
+}
+
+void PreviewSurface::PrefetchPictures(const QList<PictureRequest>& requests)
+{
+    StopPrefetch();
+    if (requests.isEmpty())
+        return;
+    {
+        const std::lock_guard lock(m_prefetchLock);
+        m_prefetchCancelled = false;
+        for (const PictureRequest& r : requests)
+            m_prefetched.push_back({r, {}, false});
+    }
+    const double scale = DeviceScale();
+    m_prefetchThread = std::thread([this, scale] {
+        std::unique_lock lock(m_prefetchLock);
+        // Entries are only ever removed from the front, and only once done, so the
+        // first one not done is the next to read.
+        for (;;) {
+            const auto next = std::find_if(m_prefetched.begin(), m_prefetched.end(),
+                                           [](const Prefetched& p) { return !p.done; });
+            if (m_prefetchCancelled || next == m_prefetched.end())
+                return;
+            const PictureRequest request = next->request;
+            lock.unlock();
+            QImage picture = ReadShownPicture(request.path, request.width * scale, request.height * scale);
+            lock.lock();
+            next->picture = std::move(picture);
+            next->done = true;
+            m_prefetchDone.notify_all();
+        }
+    });
+}
+
+void PreviewSurface::StopPrefetch()
+{
+    {
+        const std::lock_guard lock(m_prefetchLock);
+        m_prefetchCancelled = true;
+    }
+    if (m_prefetchThread.joinable())
+        m_prefetchThread.join();
+    const std::lock_guard lock(m_prefetchLock);
+    m_prefetched.clear();
 }
 
 } // namespace tramelle

@@ -4,6 +4,10 @@
 
 #include <QList>
 #include <QPainter>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 class QPrinter;
 
@@ -76,6 +80,10 @@ public:
     void EndDoc() override;
     // Pictures are decoded at the size they are shown.
     QImage LoadPicture(const QString& path, double width, double height) override;
+    // Decodes the requested pictures on a second thread while the pages are drawn.
+    void PrefetchPictures(const QList<PictureRequest>& requests) override;
+    // How a picture file is read for a box shown at the given size in pixels.
+    static QImage ReadShownPicture(const QString& path, double shownWidth, double shownHeight);
 
     // The finished pages (EndDoc first); at least one.
     const QList<QImage>& Pages() const { return m_pages; }
@@ -94,6 +102,19 @@ private:
     bool m_newPagePending = true;
     // Nothing drawn on the current page since it was filled white.
     bool m_blankPage = false;
+
+    struct Prefetched
+    {
+        PictureRequest request;
+        QImage picture;
+        bool done = false;
+    };
+    void StopPrefetch();
+    std::mutex m_prefetchLock;
+    std::condition_variable m_prefetchDone;
+    std::deque<Prefetched> m_prefetched; // guarded by m_prefetchLock
+    bool m_prefetchCancelled = false;    // guarded by m_prefetchLock
+    std::thread m_prefetchThread;
 };
 
 } // namespace tramelle
