@@ -1,8 +1,10 @@
 #include "Documents.h"
 #include "PageComposer.h"
+#include "PainterSurfaces.h"
 #include "RecordingSurface.h"
 #include "TestSupport.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace tramelle;
@@ -422,6 +424,38 @@ private slots:
         t->Geometry.PageScale = 30; // far beyond any zoom: positions no longer fit 16 bits
         RecordingSurface s;
         QVERIFY_THROWS_EXCEPTION(PrintError, PrintExerciseSheets(*t, s, 4));
+    }
+
+    // Pictures read ahead are handed out in drawing order; one drawn out of that order,
+    // one never asked for and one asked for twice each still come back whole, and a
+    // surface dropped with pictures still pending closes cleanly.
+    void previewReadsPicturesAhead()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QStringList files;
+        for (const QColor& colour : {QColor(Qt::red), QColor(Qt::green), QColor(Qt::blue)}) {
+            QImage image(400, 300, QImage::Format_RGB32);
+            image.fill(colour);
+            files << dir.filePath(colour.name().mid(1) + QStringLiteral(".jpg"));
+            QVERIFY(image.save(files.last(), "JPG"));
+        }
+        const double w = 2160, h = 1620;
+        auto pixel = [](const QImage& image) { return image.isNull() ? QColor() : image.pixelColor(50, 50); };
+        PreviewSurface direct(0.75);
+        const QImage expected = direct.LoadPicture(files[0], w, h);
+        QCOMPARE(expected.size(), QSize(200, 150));
+
+        PreviewSurface ahead(0.75);
+        ahead.PrefetchPictures({{files[0], w, h}, {files[1], w, h}, {files[0], w, h}, {files[2], w, h}});
+        QCOMPARE(ahead.LoadPicture(files[1], w, h), direct.LoadPicture(files[1], w, h)); // skips the first
+        QCOMPARE(ahead.LoadPicture(files[0], w, h), expected);
+        QCOMPARE(ahead.LoadPicture(files[0], w, h), expected); // no longer queued: read again
+        QCOMPARE(pixel(ahead.LoadPicture(files[2], w, h)).blue() > 200, true);
+        QVERIFY(ahead.LoadPicture(dir.filePath(QStringLiteral("missing.jpg")), w, h).isNull());
+
+        PreviewSurface dropped(0.75);
+        dropped.PrefetchPictures({{files[0], w, h}, {files[1], w, h}, {files[2], w, h}});
     }
 };
 
