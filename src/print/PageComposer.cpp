@@ -68,6 +68,9 @@ double PageComposer::PageWidthUnits() const
 
 QString PageComposer::PageTitle() const
 {
+    // A clinic that has not filled in its details gets no lone separator on its pages.
+    if (Ctx.Clinic.Name.isEmpty() || Ctx.Clinic.Phone.isEmpty())
+        return Ctx.Clinic.Name + Ctx.Clinic.Phone;
     return Ctx.Clinic.Name + QStringLiteral(", ") + Ctx.Clinic.Phone;
 }
 

@@ -342,6 +342,18 @@ private slots:
         QVERIFY(qAbs(s.FindText(PublisherNotice()).box.right() - (8.5 * 1440 - 1800)) < 1e-3);
     }
 
+    void pageTitleJoinsOnlyWhatTheClinicFilledIn()
+    {
+        TestContext t(false);
+        RecordingSurface s;
+        PageComposer c(*t, s);
+        QCOMPARE(c.PageTitle(), QString());
+        t->Clinic.Name = QStringLiteral("Riverside PT");
+        QCOMPARE(c.PageTitle(), QStringLiteral("Riverside PT"));
+        t->Clinic.Phone = QStringLiteral("(555) 010-4477");
+        QCOMPARE(c.PageTitle(), QStringLiteral("Riverside PT, (555) 010-4477"));
+    }
+
     void callFooterFollowsTheSetting()
     {
         TestContext t(false);
