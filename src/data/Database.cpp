@@ -251,7 +251,7 @@ QList<QPair<QString, QStringList>> RequiredTables(DbFile file)
     return {};
 }
 
-QSqlDatabase OpenConnection(const QString& path, const QString& connectionName)
+QSqlDatabase OpenConnection(const QString& path, const QString& connectionName, const QString& newFileEncoding)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
     db.setDatabaseName(path);
@@ -264,6 +264,9 @@ QSqlDatabase OpenConnection(const QString& path, const QString& connectionName)
         throw DbError(err);
     }
     try {
+        // The encoding is fixed by the first write, so it comes before the journal mode.
+        if (!newFileEncoding.isEmpty())
+            Exec(db, QStringLiteral("PRAGMA encoding = '%1'").arg(newFileEncoding));
         ApplyDurableSettings(db);
     } catch (...) {
         db.close();
@@ -297,7 +300,10 @@ void CreateDatabaseFile(const QString& path, DbFile file)
     if (QFileInfo::exists(path))
         throw DbError(FileError(QStringLiteral("Will not overwrite"), path, QStringLiteral("the file exists")));
     try {
-        QSqlDatabase db = OpenConnection(path, name);
+        // The library is read whole into memory many times a day: stored as UTF-16 it
+        // reaches Qt's strings without a conversion per value.
+        QSqlDatabase db = OpenConnection(path, name,
+                                         file == DbFile::Library ? QStringLiteral("UTF-16le") : QString());
         ThrowIfFailed(db.transaction() ? QSqlError() : db.lastError());
         try {
             for (const QString& statement : SchemaStatements(file))

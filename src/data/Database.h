@@ -24,7 +24,9 @@ QList<QPair<QString, QStringList>> RequiredTables(DbFile file);
 
 // Opens a connection with the durable settings: foreign keys on, WAL journal, full sync.
 // Throws DbError naming the engine's error.
-QSqlDatabase OpenConnection(const QString& path, const QString& connectionName);
+// A new file (one that does not exist yet) can be given its text encoding.
+QSqlDatabase OpenConnection(const QString& path, const QString& connectionName,
+                            const QString& newFileEncoding = QString());
 // Checkpoints and closes a connection and forgets it.
 void CloseConnection(const QString& connectionName);
 

@@ -66,6 +66,10 @@ private slots:
             QVERIFY(jm.next());
             QCOMPARE(jm.value(0).toString(), QStringLiteral("wal"));
         }
+        // The library is kept as UTF-16 (read whole, often); the other files as UTF-8.
+        QSqlQuery enc = Exec(t->Db.LibraryDb(), QStringLiteral("PRAGMA encoding"));
+        QVERIFY(enc.next());
+        QCOMPARE(enc.value(0).toString(), QStringLiteral("UTF-16le"));
         // The clinic record exists from the start, empty.
         QSqlQuery c = Exec(t->Db.MainDb(), QStringLiteral("SELECT COUNT(*) FROM Clinic"));
         QVERIFY(c.next());
