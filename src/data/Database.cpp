@@ -356,20 +356,11 @@ DbFileCheck CheckDatabaseFile(const QString& path, DbFile file)
                     tables << q.value(0).toString();
                 q.finish();
                 QStringList problems;
-                for (const auto& [table, columns] : RequiredTables(file)) {
-                    bool found = false;
-                    for (const QString& t : tables)
-                        found = found || t.compare(table, Qt::CaseInsensitive) == 0;
-                    if (!found) {
-                        problems << QStringLiteral("table %1 is missing").arg(table);
-                        continue;
-                    }
-                    const QSqlRecord record = db.record(table);
-                    // Columns are checked only for a file at the current version: an older
-                    // file lacks some of them until it is upgraded.
-                    if (table == QLatin1String("Version"))
-                        continue;
-                    Q_UNUSED(columns);
+                // Columns are checked below, only for a file at the current version: an
+                // older file lacks some of them until it is upgraded.
+                for (const auto& required : RequiredTables(file)) {
+                    if (!tables.contains(required.first, Qt::CaseInsensitive))
+                        problems << QStringLiteral("table %1 is missing").arg(required.first);
                 }
                 if (!problems.isEmpty()) {
                     fail(problems.join(QStringLiteral("; ")));

@@ -17,7 +17,7 @@ class ChoiceGrid : public QWidget
     Q_OBJECT
 
 public:
-    // Cell 0 of the design: picture at (18, 4), 70 x 53; caption at (16, 57), 77 wide.
+    // Layout of the first cell: picture at (18, 4), 70 x 53; caption at (16, 57), 77 wide.
     static constexpr int PictureLeft = 18;
     static constexpr int PictureTop = 4;
     static constexpr int PictureWidth = 70;
