@@ -5,6 +5,7 @@
 #include <QImageReader>
 #include <QPageLayout>
 #include <QPrinter>
+#include <QTextLayout>
 #include <algorithm>
 #include <cmath>
 
@@ -186,6 +187,57 @@ void PreviewSurface::StartPage()
     m_painter.setRenderHint(QPainter::Antialiasing);
     m_painter.setRenderHint(QPainter::TextAntialiasing);
     m_newPagePending = false;
+}
+
+void PreviewSurface::PaintPicture(const QImage& picture, double x, double y, double width, double height)
+{
+    if (picture.isNull())
+        return;
+    // The raster engine hands fills taller than about 95 rows to its thread pool. For a
+    // picture of this size the hand-over costs more than it saves, and the pool competes
+    // with the picture reader; so the picture is drawn in bands of at most 64 rows.
+    QPainter& p = PagePainter();
+    const QRect box = p.transform().mapRect(QRectF(x, y, width, height)).toAlignedRect();
+    constexpr int Band = 64;
+    if (box.height() <= Band) {
+        p.drawImage(QRectF(x, y, width, height), picture);
+        return;
+    }
+    const QTransform units = p.transform();
+    for (int top = box.top(); top <= box.bottom(); top += Band) {
+        p.save();
+        p.resetTransform();
+        p.setClipRect(QRect(box.left(), top, box.width(), std::min(Band, box.bottom() + 1 - top)));
+        p.setTransform(units);
+        p.drawImage(QRectF(x, y, width, height), picture);
+        p.restore();
+    }
+}
+
+void PreviewSurface::DrawText(double x, double y, const QString& text)
+{
+    const QString printable = Printable(text);
+    if (printable.isEmpty())
+        return;
+    const QFont& font = Font();
+    if (&font != m_shapedFont) {
+        m_shapedFont = &font;
+        m_shapedWords = &m_shaped[&font];
+    }
+    auto found = m_shapedWords->constFind(printable);
+    if (found == m_shapedWords->cend()) {
+        QTextLayout layout(printable, font);
+        layout.setCacheEnabled(true);
+        layout.beginLayout();
+        const QTextLine line = layout.createLine();
+        layout.endLayout();
+        found = m_shapedWords->insert(printable, {layout.glyphRuns(), line.isValid() ? line.ascent() : Ascent()});
+    }
+    QPainter& p = PagePainter();
+    p.setPen(Qt::black);
+    const QPointF origin(x, y + Ascent() - found->baseline);
+    for (const QGlyphRun& run : found->runs)
+        p.drawGlyphRun(origin, run);
 }
 
 QPainter& PreviewSurface::PagePainter()

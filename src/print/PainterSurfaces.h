@@ -2,12 +2,15 @@
 
 #include "OutputSurface.h"
 
+#include <QGlyphRun>
+#include <QHash>
 #include <QList>
 #include <QPainter>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 
 class QPrinter;
 
@@ -84,6 +87,8 @@ public:
     void PrefetchPictures(const QList<PictureRequest>& requests) override;
     // How a picture file is read for a box shown at the given size in pixels.
     static QImage ReadShownPicture(const QString& path, double shownWidth, double shownHeight);
+    void PaintPicture(const QImage& picture, double x, double y, double width,
+                      double height) override;
 
     // The finished pages (EndDoc first); at least one.
     const QList<QImage>& Pages() const { return m_pages; }
@@ -91,9 +96,21 @@ public:
 protected:
     QPainter& PagePainter() override;
     double DeviceScale() const override { return 1.0 / 15.0; }
+    // Each word is shaped once per font and page set, then drawn from its glyphs.
+    void DrawText(double x, double y, const QString& text) override;
 
 private:
     void StartPage();
+
+    // Shaped words of one font, the baseline offset of their layout included.
+    struct ShapedText
+    {
+        QList<QGlyphRun> runs;
+        double baseline = 0;
+    };
+    std::unordered_map<const QFont*, QHash<QString, ShapedText>> m_shaped;
+    const QFont* m_shapedFont = nullptr;
+    QHash<QString, ShapedText>* m_shapedWords = nullptr;
 
     double m_pageScale;
     int m_orientation = 1;

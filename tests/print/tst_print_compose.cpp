@@ -4,6 +4,7 @@
 #include "RecordingSurface.h"
 #include "TestSupport.h"
 
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -436,6 +437,53 @@ private slots:
         t->Geometry.PageScale = 30; // far beyond any zoom: positions no longer fit 16 bits
         RecordingSurface s;
         QVERIFY_THROWS_EXCEPTION(PrintError, PrintExerciseSheets(*t, s, 4));
+    }
+
+    // The preview draws its words from cached glyphs and its pictures in bands; the page
+    // must come out as a plain painter would draw it, words repeated in several fonts
+    // and a picture across the bands included.
+    void previewPageMatchesAPlainPainter()
+    {
+        QImage picture(200, 150, QImage::Format_RGB32);
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                picture.setPixel(x, y, qRgb((x * 7) % 256, (y * 13) % 256, ((x + y) * 5) % 256));
+        const QRectF box(733, 1201, 2160, 1620); // not on whole pixels
+        const QStringList words{QStringLiteral("Hold"), QStringLiteral("5"), QStringLiteral("seconds,"),
+                                QStringLiteral("Hold"), QStringLiteral("Wall push-ups"), QStringLiteral("Hold")};
+
+        PreviewSurface preview(0.75);
+        preview.PaintPicture(picture, box.x(), box.y(), box.width(), box.height());
+        QList<std::tuple<QPointF, QFont, double, QString>> drawn;
+        for (int i = 0; i < words.size(); ++i) {
+            preview.SetFontSize(i % 2 ? 9 : 11);
+            preview.SetFontBold(i % 3 == 0);
+            preview.CurrentX = 400 + 37.5 * i;
+            preview.CurrentY = 300 + 250 * i;
+            drawn.append({QPointF(preview.CurrentX, preview.CurrentY), preview.Font(), preview.Ascent(), words[i]});
+            preview.PrintStay(words[i]);
+        }
+        preview.EndDoc();
+        const QImage page = preview.Pages().value(0);
+
+        QImage expected(page.size(), QImage::Format_RGB32);
+        expected.fill(Qt::white);
+        QPainter p(&expected);
+        p.scale(1 / 15.0, 1 / 15.0);
+        p.setRenderHints(QPainter::SmoothPixmapTransform | QPainter::Antialiasing | QPainter::TextAntialiasing);
+        p.drawImage(box, picture);
+        p.setPen(Qt::black);
+        for (const auto& [at, font, ascent, text] : drawn) {
+            p.setFont(font);
+            p.drawText(at + QPointF(0, ascent), text);
+        }
+        p.end();
+
+        qsizetype differing = 0;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x)
+                differing += page.pixel(x, y) != expected.pixel(x, y);
+        QCOMPARE(differing, 0);
     }
 
     // Pictures read ahead are handed out in drawing order; one drawn out of that order,
