@@ -1,6 +1,7 @@
 #include "PrintJobs.h"
 
 #include "AppContext.h"
+#include "CupsJob.h"
 #include "Documents.h"
 #include "PainterSurfaces.h"
 #include "WaitPointer.h"
@@ -9,6 +10,7 @@
 #include <QPageSize>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <memory>
 
 namespace tramelle {
 
@@ -110,7 +112,12 @@ bool PrintDocument(AppContext& ctx, PrintJobKind kind, bool skipDialog, const QS
     g.PageScale = 1;
     g.PreviewMode = false;
 
-    PrinterSurface surface(printer);
+    // A system printer gets the pages as a PDF file handed to the print server, which
+    // then says whether it took the job.
+    std::unique_ptr<CupsJob> job;
+    if (printer.outputFormat() == QPrinter::NativeFormat)
+        job = std::make_unique<CupsJob>(printer);
+    PrinterSurface surface(job ? job->Printer() : printer);
     QString failure;
     try {
         if (withCover) {
@@ -119,6 +126,8 @@ bool PrintDocument(AppContext& ctx, PrintJobKind kind, bool skipDialog, const QS
         }
         ComposeDocument(ctx, kind, surface);
         surface.EndDoc();
+        if (job)
+            job->Submit(printer.docName());
         return true;
     } catch (const PrintError& e) {
         failure = e.Reason();
