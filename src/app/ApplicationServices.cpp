@@ -132,6 +132,11 @@ QString WidgetPromptService::ExistingFolder(const QString& title, const QString&
 bool WidgetPromptService::PrinterDialog(QPrinter* printer)
 {
     QPrintDialog dialog(printer, QApplication::activeWindow());
+    // Printer and copies only: documents are always printed whole, so no page range,
+    // current page or selection is offered.
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
     return dialog.exec() == QDialog::Accepted;
 }
 

@@ -8,6 +8,7 @@
 #include "frmPreferences.h"
 #include "frmProgress.h"
 #include "frmSplash.h"
+#include "ApplicationServices.h"
 #include "MainWindowProbe.h"
 #include "mdiVMR.h"
 
@@ -24,6 +25,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPrinterInfo>
 #include <QTest>
 #include <QTimer>
@@ -603,6 +606,30 @@ private slots:
     }
 
     // --- Start-up and shutdown --------------------------------------------------
+
+    // The printer dialog offers the printer and copies, never a part of the document.
+    void printerDialogOffersNoPageRange()
+    {
+        WidgetPromptService prompt;
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QDir::temp().filePath(QStringLiteral("tramelle-dialog.pdf")));
+        bool seen = false;
+        QAbstractPrintDialog::PrintDialogOptions options;
+        QTimer::singleShot(0, [&] {
+            if (auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
+                seen = true;
+                options = dialog->options();
+                dialog->reject();
+            }
+        });
+        QVERIFY(!prompt.PrinterDialog(&printer)); // rejected: nothing to print
+        QVERIFY(seen);
+        QVERIFY(!options.testFlag(QAbstractPrintDialog::PrintPageRange));
+        QVERIFY(!options.testFlag(QAbstractPrintDialog::PrintCurrentPage));
+        QVERIFY(!options.testFlag(QAbstractPrintDialog::PrintSelection));
+        QVERIFY(options.testFlag(QAbstractPrintDialog::PrintToFile));
+    }
 
     void firstStartInstallsShowsTheMainWindowAndExitSavesSettings()
     {
