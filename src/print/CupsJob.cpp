@@ -28,7 +28,7 @@ void SetOption(QList<std::pair<QByteArray, QByteArray>>& options, const QByteArr
 
 } // namespace
 
-CupsJob::CupsJob(QPrinter& chosen) : m_pdf(QPrinter::HighResolution)
+CupsJob::CupsJob(const QPrinter& chosen) : m_pdf(QPrinter::HighResolution)
 {
     // A queue may be named with an instance ("queue/instance"); the server knows the
     // queue, the instance only selects saved options.

@@ -5,7 +5,6 @@
 #include <QPrinter>
 #include <QString>
 #include <QTemporaryDir>
-#include <memory>
 #include <utility>
 
 namespace tramelle {
@@ -18,7 +17,7 @@ class CupsJob
 {
 public:
     // Takes the destination and the choices of the chosen printer.
-    explicit CupsJob(QPrinter& chosen);
+    explicit CupsJob(const QPrinter& chosen);
     ~CupsJob();
     CupsJob(const CupsJob&) = delete;
     CupsJob& operator=(const CupsJob&) = delete;

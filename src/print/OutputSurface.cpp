@@ -1,6 +1,7 @@
 #include "OutputSurface.h"
 
 #include <QImageReader>
+#include <QTextLayout>
 #include <cmath>
 
 namespace tramelle {
@@ -93,6 +94,21 @@ double OutputSurface::TextWidth(const QString& text) const
     const double width = e.metrics.horizontalAdvance(text);
     e.widths.insert(text, width);
     return width;
+}
+
+const OutputSurface::ShapedText& OutputSurface::Shaped(const QString& text) const
+{
+    FontEntry& e = Current();
+    auto found = e.shaped.constFind(text);
+    if (found == e.shaped.cend()) {
+        QTextLayout layout(text, e.font);
+        layout.setCacheEnabled(true);
+        layout.beginLayout();
+        const QTextLine line = layout.createLine();
+        layout.endLayout();
+        found = e.shaped.insert(text, {layout.glyphRuns(), line.isValid() ? line.ascent() : e.ascent});
+    }
+    return *found;
 }
 
 // Every line of a font has the same height, whatever its text.

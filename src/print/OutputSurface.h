@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QImage>
 #include <QHash>
 #include <QList>
@@ -81,11 +82,21 @@ public:
 protected:
     virtual void DrawText(double x, double y, const QString& text) = 0;
 
+    // A text laid out in the current font, ready to draw: its glyph runs, placed with the
+    // baseline at `baseline` below the top. Laid out once per text and font.
+    struct ShapedText
+    {
+        QList<QGlyphRun> runs;
+        double baseline = 0;
+    };
+    const ShapedText& Shaped(const QString& text) const;
+
 private:
     // One font as composed: the QFont, its metrics and the widths measured in it so far.
     // Documents switch between a handful of fonts for every row and measure the same
     // words several times (to wrap, to place, to advance), so each font is resolved once
-    // per surface and each word shaped for measuring once per font.
+    // per surface and each word shaped for measuring once per font (and for drawing, on
+    // surfaces that draw from glyphs, once more).
     struct FontEntry
     {
         QString name;
@@ -96,6 +107,7 @@ private:
         double height = 0;
         double ascent = 0;
         QHash<QString, double> widths;
+        QHash<QString, ShapedText> shaped;
         FontEntry(const QString& name, double size, bool bold, const QFont& font);
     };
     FontEntry& Current() const;

@@ -5,7 +5,6 @@
 #include <QImageReader>
 #include <QPageLayout>
 #include <QPrinter>
-#include <QTextLayout>
 #include <algorithm>
 #include <cmath>
 
@@ -197,13 +196,13 @@ void PreviewSurface::PaintPicture(const QImage& picture, double x, double y, dou
     // picture of this size the hand-over costs more than it saves, and the pool competes
     // with the picture reader; so the picture is drawn in bands of at most 64 rows.
     QPainter& p = PagePainter();
-    const QRect box = p.transform().mapRect(QRectF(x, y, width, height)).toAlignedRect();
+    const QTransform units = p.transform();
+    const QRect box = units.mapRect(QRectF(x, y, width, height)).toAlignedRect();
     constexpr int Band = 64;
     if (box.height() <= Band) {
         p.drawImage(QRectF(x, y, width, height), picture);
         return;
     }
-    const QTransform units = p.transform();
     for (int top = box.top(); top <= box.bottom(); top += Band) {
         p.save();
         p.resetTransform();
@@ -219,24 +218,11 @@ void PreviewSurface::DrawText(double x, double y, const QString& text)
     const QString printable = Printable(text);
     if (printable.isEmpty())
         return;
-    const QFont& font = Font();
-    if (&font != m_shapedFont) {
-        m_shapedFont = &font;
-        m_shapedWords = &m_shaped[&font];
-    }
-    auto found = m_shapedWords->constFind(printable);
-    if (found == m_shapedWords->cend()) {
-        QTextLayout layout(printable, font);
-        layout.setCacheEnabled(true);
-        layout.beginLayout();
-        const QTextLine line = layout.createLine();
-        layout.endLayout();
-        found = m_shapedWords->insert(printable, {layout.glyphRuns(), line.isValid() ? line.ascent() : Ascent()});
-    }
+    const ShapedText& shaped = Shaped(printable);
     QPainter& p = PagePainter();
     p.setPen(Qt::black);
-    const QPointF origin(x, y + Ascent() - found->baseline);
-    for (const QGlyphRun& run : found->runs)
+    const QPointF origin(x, y + Ascent() - shaped.baseline);
+    for (const QGlyphRun& run : shaped.runs)
         p.drawGlyphRun(origin, run);
 }
 

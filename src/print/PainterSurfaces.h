@@ -2,15 +2,12 @@
 
 #include "OutputSurface.h"
 
-#include <QGlyphRun>
-#include <QHash>
 #include <QList>
 #include <QPainter>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
-#include <unordered_map>
 
 class QPrinter;
 
@@ -96,21 +93,11 @@ public:
 protected:
     QPainter& PagePainter() override;
     double DeviceScale() const override { return 1.0 / 15.0; }
-    // Each word is shaped once per font and page set, then drawn from its glyphs.
+    // Each word is drawn from its glyphs, shaped once per font and page set.
     void DrawText(double x, double y, const QString& text) override;
 
 private:
     void StartPage();
-
-    // Shaped words of one font, the baseline offset of their layout included.
-    struct ShapedText
-    {
-        QList<QGlyphRun> runs;
-        double baseline = 0;
-    };
-    std::unordered_map<const QFont*, QHash<QString, ShapedText>> m_shaped;
-    const QFont* m_shapedFont = nullptr;
-    QHash<QString, ShapedText>* m_shapedWords = nullptr;
 
     double m_pageScale;
     int m_orientation = 1;
