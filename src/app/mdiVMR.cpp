@@ -12,6 +12,7 @@
 #include "frmClinic.h"
 #include "frmExerciseSelection.h"
 #include "frmItems.h"
+#include "frmPicklistEditor.h"
 #include "frmPrintPreview.h"
 
 #include <QAction>
@@ -467,7 +468,14 @@ void mdiVMR::mnuExit_Click()
 void mdiVMR::mnuBackup_Click() {}
 void mdiVMR::mnuCompress_Click() {}
 void mdiVMR::mnuRebuild_Click() {}
-void mdiVMR::mnuEditPicklist_Click() {}
+void mdiVMR::mnuEditPicklist_Click()
+{
+    // The selection window fills its pick lists once; new entries are offered at once.
+    OpenPicklistEditor(m_ctx, this, [this] {
+        if (m_selection)
+            m_selection->RefillPickLists();
+    });
+}
 void mdiVMR::mnuProtocolEditor_Click() {}
 void mdiVMR::mnuLibrary_Click() {}
 

@@ -303,6 +303,15 @@ void frmExerciseSelection::FillProviderUsageLists()
     FillPickListCombo(m_ctx, cboUsage, cboUsage->property("tag").toString());
 }
 
+void frmExerciseSelection::RefillPickLists()
+{
+    try {
+        FillProviderUsageLists();
+    } catch (const DbError& e) {
+        ReportError(QStringLiteral("RefillPickLists"), e.message());
+    }
+}
+
 void frmExerciseSelection::ShowProgramHeaderControls(bool visible)
 {
     for (QWidget* w : {static_cast<QWidget*>(lblUsage), static_cast<QWidget*>(cboUsage),

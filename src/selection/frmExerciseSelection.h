@@ -68,6 +68,9 @@ public:
     void SetSelExFromTmp(int destination, const ProgramEntry& entry);
     // Shows slot i's caption again after its parameters changed.
     void RefreshSlotCaption(int slot);
+    // Fills the provider and usage lists again from the store (after the pick lists were
+    // edited), keeping the texts shown.
+    void RefillPickLists();
     // Changes whenever slot i receives another entry, is cleared or is reloaded: a parameters
     // dialog opened on the slot compares it before writing back.
     quint64 SlotGeneration(int slot) const { return m_slotGeneration.at(static_cast<size_t>(slot)); }

@@ -1,9 +1,13 @@
-// The pick-list editor driven by clicks and keys, storing into a real pick-list file.
+// The pick-list editor driven by clicks and keys, storing into a real pick-list file, and
+// the menu command refilling the selection window's lists.
 #include "DbError.h"
 #include "PickListStore.h"
 #include "TestSupport.h"
 #include "frmPicklistEditor.h"
+#include "mdiVMR.h"
 
+#include <QAction>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -273,6 +277,34 @@ private slots:
         e.Press("cmdOKCancel_0");
         QTRY_VERIFY(!e.Form);
         QCOMPARE(ReadStore(*t).at(1).second, (QStringList{"Pool", "Home"}));
+    }
+
+    void menuCommandOpensOneEditorAndRefillsTheSelectionLists()
+    {
+        TestContext t;
+        WriteStore(*t, Sample);
+        mdiVMR w(*t);
+        w.show();
+        QVERIFY(w.CreateSelectionWindow());
+        auto* provider = w.SelectionWindow()->findChild<QComboBox*>(QStringLiteral("cboProvider"));
+        provider->setEditText(QStringLiteral("Typed by hand"));
+
+        auto* command = w.findChild<QAction*>(QStringLiteral("mnuEditPicklist"));
+        command->trigger();
+        command->trigger();
+        QCOMPARE(w.findChildren<frmPicklistEditor*>().size(), 1);
+        auto* editor = w.findChild<frmPicklistEditor*>();
+        QVERIFY(editor->isVisible() && !editor->isModal());
+        auto* tree = editor->findChild<QTreeWidget*>(QStringLiteral("tvwDB"));
+        tree->setCurrentItem(tree->topLevelItem(0)->child(0));
+        editor->findChild<QPushButton*>(QStringLiteral("cmdAdd"))->click();
+        // "OK" while the label is still open stores what it shows.
+        QTest::keyClicks(tree->viewport()->findChild<QLineEdit*>(), QStringLiteral("New Provider"));
+        editor->findChild<QPushButton*>(QStringLiteral("cmdOKCancel_0"))->click();
+
+        QCOMPARE(provider->count(), 3);
+        QCOMPARE(provider->itemText(2), QStringLiteral("New Provider"));
+        QCOMPARE(provider->currentText(), QStringLiteral("Typed by hand"));
     }
 };
 
