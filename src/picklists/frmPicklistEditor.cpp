@@ -9,10 +9,10 @@
 #include <QCollator>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <algorithm>
@@ -36,6 +36,24 @@ QString CutToStoredLength(const QString& text, int max)
         end += pair ? 2 : 1;
     }
     return text.left(end);
+}
+
+// The node images: a folder, closed or open.
+QPixmap FolderImage(bool open)
+{
+    QPixmap image(16, 16);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QColor(0x9a, 0x74, 0x20));
+    p.setBrush(QColor(0xe0, 0xac, 0x3c));
+    p.drawRect(QRectF(1.5, 2.5, 6, 3));
+    p.drawRect(QRectF(1.5, 4.5, 13, 9));
+    if (open) {
+        p.setBrush(QColor(0xf8, 0xd8, 0x80));
+        p.drawPolygon(QPolygonF{{4.5, 7.5}, {15.5, 7.5}, {13.5, 13.5}, {1.5, 13.5}});
+    }
+    return image;
 }
 
 // Ends a label edit through the window's rules instead of writing the typed text as is.
@@ -113,8 +131,8 @@ frmPicklistEditor::frmPicklistEditor(AppContext& ctx, QWidget* parent) : QDialog
     connect(this, &QDialog::finished, this, &QObject::deleteLater);
 
     // A collapsed node shows "closed", an expanded or selected one "open".
-    const QPixmap closed = style()->standardIcon(QStyle::SP_DirClosedIcon).pixmap(16, 16);
-    const QPixmap open = style()->standardIcon(QStyle::SP_DirOpenIcon).pixmap(16, 16);
+    const QPixmap closed = FolderImage(false);
+    const QPixmap open = FolderImage(true);
     QIcon closedIcon(closed);
     closedIcon.addPixmap(open, QIcon::Selected);
     imlSmallIcons.insert(QStringLiteral("closed"), closedIcon);
