@@ -210,10 +210,12 @@ void frmSelectPatient::cmdOkCancel_Click(const QString& tag)
                 ReportError(QStringLiteral("The patient could not be deleted."), e.message());
                 return;
             }
-            m_ctx.Program.PatientID.reset();
-            main.UpdateCaption();
-            main.UpdateToolbar(1);
         }
+        // Either way the dialog closes with no current patient (it was cleared when the
+        // dialog opened): the caption and toolbar say so, or only Help would stay usable.
+        m_ctx.Program.PatientID.reset();
+        main.UpdateCaption();
+        main.UpdateToolbar(1);
     } else {
         return;
     }

@@ -364,7 +364,8 @@ private slots:
         AddProgram(db, adams, "2026-01-03T00:00:00");
         const qint32 kept = AddProgram(db, young, "2026-01-04T00:00:00");
 
-        // No: nothing changes, the dialog closes.
+        // No: nothing is deleted, the dialog closes, and as after any close with no
+        // current patient the caption and the toolbar (state 1) say so.
         QPointer<QDialog> d = OpenSelectPatient(*t, nullptr);
         t.Prompt.Answers.push_back(PromptAnswer::No);
         Button(d, 4)->click();
@@ -378,7 +379,9 @@ private slots:
         QCOMPARE(asked.defaultButton, std::optional<PromptAnswer>(PromptAnswer::No));
         QCOMPARE(Count(db, "SELECT COUNT(*) FROM Patient"), 2);
         QVERIFY(!t->Program.PatientID);
-        QCOMPARE(t.MainWindow.ToolbarStates, QList<int>({0}));
+        QCOMPARE(t.MainWindow.ToolbarStates, QList<int>({0, 1}));
+        QCOMPARE(t.MainWindow.MenuStates, QList<int>({0, 2}));
+        QCOMPARE(t.MainWindow.CaptionUpdates, 1);
 
         // Yes: the patient goes with its programs and their exercises.
         d = OpenSelectPatient(*t, nullptr);
