@@ -206,7 +206,8 @@ void frmExerciseParams::LoadExercisePictures()
         // A picture that cannot be shown leaves its box empty, without a word.
         QImage image;
         if (!pictures[i]->isEmpty())
-            image = LoadScaledPicture(JoinPath(m_ctx.Settings.PictureFolder, *pictures[i]), Image1[i]->size()).Image;
+            image = LoadScaledPicture(m_ctx.Settings.PictureFolder, *pictures[i], Image1[i]->size())
+                        .Image;
         Image1[i]->setPixmap(QPixmap::fromImage(image));
         const QSignalBlocker block(txtInstr[i]);
         txtInstr[i]->setPlainText(FromCrLf(*texts[i]));
@@ -327,6 +328,9 @@ void frmExerciseParams::reject()
 void frmExerciseParams::OpenMovieFile()
 {
     m_movieFile = m_workEntry.Movie.isEmpty() ? QString() : JoinPath(m_ctx.Settings.MovieFolder, m_workEntry.Movie);
+    m_movieFound = m_workEntry.Movie.isEmpty()
+                       ? QString()
+                       : ResolveMediaFile(m_ctx.Settings.MovieFolder, m_workEntry.Movie);
     cmdControlClick(0);
 }
 
@@ -365,10 +369,10 @@ void frmExerciseParams::cmdControlClick(int index)
     switch (index) {
     case 0: {
         // A missing movie leaves the area empty.
-        if (m_movieFile.isEmpty() || !FileExistsAnyCase(m_movieFile))
+        if (m_movieFound.isEmpty())
             return;
         QSize size;
-        m_mediaHandle = nFuncOpenMedia(MovFrame, ResolvePath(m_movieFile), &size);
+        m_mediaHandle = nFuncOpenMedia(MovFrame, m_movieFound, &size);
         break;
     }
     case 1:

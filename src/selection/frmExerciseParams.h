@@ -47,7 +47,8 @@ public:
 
     // Fills the three lists with their rows and sets their texts from the entry.
     void InitListBoxes();
-    // Builds MovieFile from the movie folder and the entry's movie, and opens it.
+    // Builds MovieFile from the movie folder and the entry's movie, and opens it when it is
+    // a regular file inside the folder.
     void OpenMovieFile();
     // Opens `file` inside `window`; returns the media handle, 0 when nothing was opened.
     // `size` receives the size the movie is drawn at.
@@ -84,6 +85,7 @@ private:
     LibraryEntry m_workEntry;
 
     QString m_movieFile;
+    QString m_movieFound; // the regular file MovieFile names, "" when there is none
     int m_mediaHandle = 0;
     QMediaPlayer* m_player = nullptr;
     QVideoWidget* m_video = nullptr;

@@ -1,5 +1,6 @@
 #include "ChoiceGrid.h"
 #include "DeliveredData.h"
+#include "NamedPipe.h"
 #include "Paths.h"
 #include "TestSupport.h"
 #include "TextHelpers.h"
@@ -204,6 +205,42 @@ private slots:
         // A hold of 0 leaves its part out of the caption.
         QCOMPARE(f.SlotCaption(2), EntryCaption(after));
         QVERIFY(!f.SlotCaption(2).section(QLatin1Char('\n'), 1).contains(QLatin1Char('s')));
+    }
+
+    // Names in the library rows are media names inside their folder: a named pipe is never
+    // opened (it would hang the window), a name leading out of the folder shows nothing,
+    // and a link placed in the folder is followed.
+    void hostileMediaNamesShowNothing()
+    {
+        Fixture f;
+        const QString media = f.tc.Folder() + QStringLiteral("/media");
+        QVERIFY(QDir().mkpath(media + QStringLiteral("/Picture")));
+        QVERIFY(QDir().mkpath(media + QStringLiteral("/Movie")));
+        f.Ctx().Settings.PictureFolder = media + QStringLiteral("/Picture/");
+        f.Ctx().Settings.MovieFolder = media + QStringLiteral("/Movie/");
+        const QString real = ProductMediaFolder() + QStringLiteral("Picture/") + f.Ctx().Library.Entries.at(0).Picture0;
+        QVERIFY(QFile::copy(ResolvePath(real), f.tc.Folder() + QStringLiteral("/outside.jpg")));
+        QVERIFY(QFile::link(f.tc.Folder() + QStringLiteral("/outside.jpg"), media + QStringLiteral("/Picture/linked.jpg")));
+        NamedPipe pipe(media + QStringLiteral("/Picture/pipe.jpg"));
+        NamedPipe moviePipe(media + QStringLiteral("/Movie/pipe.avi"));
+        QVERIFY(pipe.Made() && moviePipe.Made());
+
+        f.Fill(1);
+        ProgramEntry& entry = f.Program().Entries[0];
+        entry.Picture0 = QStringLiteral("pipe.jpg");
+        entry.Picture1 = QStringLiteral("../../outside.jpg");
+        entry.Picture2 = QStringLiteral("linked.jpg");
+        entry.Movie = QStringLiteral("pipe.avi");
+        frmExerciseParams* d = f.DoubleClickSlot(0);
+        QVERIFY(d && d->isVisible());
+        QVERIFY(Find<QLabel>(d, "Image1_0")->pixmap().isNull());
+        QVERIFY(Find<QLabel>(d, "Image1_1")->pixmap().isNull());
+        QVERIFY(!Find<QLabel>(d, "Image1_2")->pixmap().isNull());
+        QCOMPARE(d->MediaHandle(), 0);
+        QVERIFY(!d->Player());
+        QVERIFY(!pipe.WasOpened());
+        QVERIFY(!moviePipe.WasOpened());
+        QVERIFY(f.tc.Prompt.Records.isEmpty());
     }
 
     void outOfRangeNumberKeepsTheDialogOpen_data()
