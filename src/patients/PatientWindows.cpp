@@ -5,6 +5,7 @@
 #include "KeyedListModel.h"
 #include "PatientStore.h"
 #include "ProgramStore.h"
+#include "StoredLengthLimit.h"
 
 #include <QBoxLayout>
 #include <QGridLayout>
@@ -267,7 +268,7 @@ frmEditPatient::frmEditPatient(AppContext& ctx, QWidget* parent) : QDialog(paren
         auto* t = new QLineEdit(this);
         t->setObjectName(QStringLiteral("txt") + name);
         if (limit > 0)
-            t->setMaxLength(limit);
+            LimitStoredLength(t, limit);
         l->setBuddy(t);
         grid->addWidget(l, row, 0);
         grid->addWidget(t, row, 1);

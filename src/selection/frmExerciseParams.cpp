@@ -37,12 +37,6 @@ QStringList NumberRows(int last, int step)
 
 const QString DialogTitle = QStringLiteral("Exercise Parameters");
 
-// What a text box's text takes in its column: a line break is stored as CR LF.
-qsizetype StoredLength(const QString& text)
-{
-    return ToCrLf(text).size();
-}
-
 } // namespace
 
 const QStringList frmExerciseParams::RepsRows = NumberRows(25, 5);
@@ -151,11 +145,8 @@ void frmExerciseParams::CreateControls()
         txtInstr[k]->setObjectName(QStringLiteral("txtInstr_%1").arg(i));
         txtInstr[k]->setGeometry(left, 126, 136, 41);
         txtInstr[k]->setTabChangesFocus(true);
-        connect(txtInstr[k], &QPlainTextEdit::textChanged, this, [this, i] { InstructionChanged(i); });
-        connect(txtInstr[k], &QPlainTextEdit::cursorPositionChanged, this, [this, k] {
-            if (!m_restoringInstr)
-                m_instrCaret[k] = txtInstr[k]->textCursor().position();
-        });
+        connect(txtInstr[k], &QPlainTextEdit::textChanged, this,
+                [this, i] { InstructionChanged(i); });
     }
 
     const QString buttons[2] = {tr("OK"), tr("Cancel")};
@@ -212,7 +203,6 @@ void frmExerciseParams::LoadExercisePictures()
         const QSignalBlocker block(txtInstr[i]);
         txtInstr[i]->setPlainText(FromCrLf(*texts[i]));
         m_instrText[i] = txtInstr[i]->toPlainText();
-        m_instrCaret[i] = 0;
     }
 }
 
@@ -221,20 +211,21 @@ void frmExerciseParams::InstructionChanged(int i)
     const auto k = static_cast<size_t>(i);
     if (m_restoringInstr)
         return;
-    const QString text = txtInstr[k]->toPlainText();
-    // Refused as it is typed: more than the column holds never reaches the entry. A text
-    // that came in longer may still be shortened.
-    if (StoredLength(text) > InstructLimit && StoredLength(text) > StoredLength(m_instrText[k])) {
+    // More than the column holds never reaches the entry: what was typed or pasted is cut
+    // to what fits, between whole characters.
+    QPlainTextEdit* box = txtInstr[k];
+    const LimitedText fitted = FitStoredLength(m_instrText[k], box->toPlainText(),
+                                               box->textCursor().position(), InstructLimit);
+    if (fitted.Changed) {
         m_restoringInstr = true;
-        txtInstr[k]->setPlainText(m_instrText[k]);
-        QTextCursor cursor = txtInstr[k]->textCursor();
-        cursor.setPosition(std::min(m_instrCaret[k], static_cast<int>(m_instrText[k].size())));
-        txtInstr[k]->setTextCursor(cursor);
+        box->setPlainText(fitted.Text);
+        QTextCursor cursor = box->textCursor();
+        cursor.setPosition(fitted.Caret);
+        box->setTextCursor(cursor);
         m_restoringInstr = false;
         QApplication::beep();
-        return;
     }
-    m_instrText[k] = text;
+    m_instrText[k] = fitted.Text;
 }
 
 // ---------------------------------------------------------------------------------------

@@ -91,10 +91,9 @@ private:
     QVideoWidget* m_video = nullptr;
     QString m_movieError;
 
-    // The last accepted text of each instruction box and its caret, to undo an edit that
-    // would not fit the stored column.
+    // The last accepted text of each instruction box, to cut an edit that would not fit
+    // the stored column.
     std::array<QString, 3> m_instrText;
-    std::array<int, 3> m_instrCaret{};
     bool m_restoringInstr = false;
 
     QGroupBox* fraMovie = nullptr;

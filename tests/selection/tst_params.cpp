@@ -461,14 +461,29 @@ private slots:
         QTest::keyClick(box, Qt::Key_Backspace);
         QTest::keyClicks(box, QStringLiteral("xy"));
         QCOMPARE(box->toPlainText(), QString(73, QLatin1Char('a')) + QStringLiteral("xy"));
-        // A paste that does not fit is refused whole.
+        // A paste keeps what fits of it.
+        QTest::keyClick(box, Qt::Key_Backspace);
         box->insertPlainText(QStringLiteral("zz"));
-        QCOMPARE(box->toPlainText().size(), 75);
+        QCOMPARE(box->toPlainText(), QString(73, QLatin1Char('a')) + QStringLiteral("xz"));
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QTest::keyClick(box, Qt::Key_Backspace);
+        // A character outside the basic plane counts one, as the column counts it, and
+        // is never cut in half.
+        const QString grin = QStringLiteral("\U0001F600");
+        box->insertPlainText(grin + grin + grin);
+        QCOMPARE(box->toPlainText(), QString(73, QLatin1Char('a')) + grin + grin);
+        QCOMPARE(StoredLength(ToCrLf(box->toPlainText())), 75);
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QTest::keyClicks(box, QStringLiteral("y"));
+        QCOMPARE(box->toPlainText(), QString(73, QLatin1Char('a')) + grin + QStringLiteral("y"));
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QTest::keyClicks(box, QStringLiteral("xy"));
 
         Click(d, QStringLiteral("cmdOkCancel_0"));
         Settle();
         QCOMPARE(f.Program().Entries[0].Instruct0, QString(73, QLatin1Char('a')) + QStringLiteral("xy"));
-        QVERIFY(f.Program().Entries[0].Instruct0.size() <= InstructLimit);
+        QVERIFY(StoredLength(f.Program().Entries[0].Instruct0) <= InstructLimit);
     }
 
     void movieOpensPlaysAndIsReleased()
