@@ -123,6 +123,8 @@ void frmExerciseParams::CreateControls()
         lists[k]->setObjectName(QString::fromLatin1(listNames[k]));
         lists[k]->setEditable(true);
         lists[k]->setInsertPolicy(QComboBox::NoInsert);
+        // What is typed is what is stored: "3" must not become the row "30" as it is typed.
+        lists[k]->setCompleter(nullptr);
         lists[k]->setGeometry(8, 36 + 56 * i, 89, 22);
         Label1[k]->setBuddy(lists[k]);
     }
@@ -254,18 +256,22 @@ void frmExerciseParams::cmdOkCancelClick(const QString& tag)
 
 bool frmExerciseParams::ReadNumber(QComboBox* list, const QString& field, qint16& value)
 {
+    bool fits = true;
     try {
         value = NullToInteger(QVariant(list->currentText()));
-        return true;
     } catch (const DbError&) {
-        m_ctx.Prompt().Message(DialogTitle,
-                               tr("%1: \"%2\" is out of range. Enter a whole number from -32768 to 32767.")
-                                   .arg(field, list->currentText()),
-                               PromptIcon::Warning, PromptButtons::Ok);
-        list->setFocus();
-        list->lineEdit()->selectAll();
-        return false;
+        fits = false;
     }
+    // Repetitions, seconds and sets are counts: none of them can be below 0.
+    if (fits && value >= 0)
+        return true;
+    m_ctx.Prompt().Message(DialogTitle,
+                           tr("%1: \"%2\" is out of range. Enter a whole number from 0 to 32767.")
+                               .arg(field, list->currentText()),
+                           PromptIcon::Warning, PromptButtons::Ok);
+    list->setFocus();
+    list->lineEdit()->selectAll();
+    return false;
 }
 
 bool frmExerciseParams::ApplyToSlot()
