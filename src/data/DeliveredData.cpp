@@ -3,6 +3,7 @@
 #include "Database.h"
 #include "DbError.h"
 #include "Paths.h"
+#include "TextHelpers.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -147,10 +148,10 @@ QStringList CheckDeliveredExercise(const DeliveredExercise& row)
     const LibraryEntry& e = row.Entry;
     QStringList problems;
     auto limit = [&](const char* column, const QString& text, int max) {
-        if (text.size() > max)
+        if (StoredLength(text) > max)
             problems << QStringLiteral("%1 has %2 characters (at most %3)")
                             .arg(QLatin1String(column))
-                            .arg(text.size())
+                            .arg(StoredLength(text))
                             .arg(max);
     };
     if (e.ExerciseID <= 0)
@@ -338,7 +339,7 @@ void InsertPickLists(const QSqlDatabase& db, const QList<DeliveredPickList>& lis
     for (const DeliveredPickList& list : lists) {
         const int max = list.Name == QLatin1String("Provider") ? PickListEntryLimit : OtherPickListEntryLimit;
         for (const QString& entry : list.Entries) {
-            if (entry.isEmpty() || entry.size() > max)
+            if (entry.isEmpty() || StoredLength(entry) > max)
                 throw DbError(QStringLiteral("The entry \"%1\" of the list \"%2\" must have 1 to %3 characters")
                                   .arg(entry, list.Name)
                                   .arg(max));

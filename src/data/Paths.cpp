@@ -2,14 +2,39 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace tramelle {
 
 namespace {
 QString g_shareOverride;
+
+bool HasParentComponent(const QString& normalized)
+{
+    for (const QStringView part : QStringView(normalized).split(QLatin1Char('/')))
+        if (part == QLatin1String(".."))
+            return true;
+    return false;
 }
+
+QString ExistingRegularFile(const QString& path)
+{
+    if (path.isEmpty())
+        return QString();
+    const QString resolved = ResolvePath(path);
+    // QFileInfo follows links and only looks at the entry: a named pipe is never opened.
+    return QFileInfo(resolved).isFile() ? resolved : QString();
+}
+
+} // namespace
 
 QString NormalizeSlashes(const QString& path)
 {
@@ -82,6 +107,57 @@ bool FileExistsAnyCase(const QString& path)
 {
     const QFileInfo info(ResolvePath(path));
     return info.exists() && info.isFile();
+}
+
+QString ResolveMediaFile(const QString& folder, const QString& name)
+{
+    const QString n = NormalizeSlashes(name);
+    const bool drive = n.size() >= 2 && n.at(1) == QLatin1Char(':');
+    if (n.isEmpty() || n.startsWith(QLatin1Char('/')) || drive || QDir::isAbsolutePath(n) ||
+        HasParentComponent(n))
+        return QString();
+    return ExistingRegularFile(JoinPath(folder, n));
+}
+
+QString ResolveMediaPath(const QString& path)
+{
+    const QString p = NormalizeSlashes(path);
+    if (HasParentComponent(p))
+        return QString();
+    return ExistingRegularFile(p);
+}
+
+bool OpenRegularFile(QFile& file, const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+#ifdef Q_OS_UNIX
+    // Opened without waiting, then checked on the open file itself: whatever stands at
+    // the path by now, only a regular file is read.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st
+    {
+    };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags != -1)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+#else
+    if (!QFileInfo(path).isFile())
+        return false;
+    file.setFileName(path);
+    return file.open(QIODevice::ReadOnly);
+#endif
 }
 
 void SetDeliveredShareFolder(const QString& folder)

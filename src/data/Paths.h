@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QFile;
+
 namespace tramelle {
 
 // Paths are joined with "/" on every platform; a backslash in a stored path means "/".
@@ -20,6 +22,21 @@ QString ResolvePath(const QString& path);
 
 // True when ResolvePath finds an existing regular file.
 bool FileExistsAnyCase(const QString& path);
+
+// A picture, icon or movie named in a data file, inside its media folder. The name is a
+// path below the folder: a name that is empty, absolute, begins with a drive letter or has
+// a ".." component names nothing. Letter case is ignored as for every path, and symbolic
+// links are followed. Returns the path of the existing regular file, or "" when there is
+// none (a missing file, a folder, a named pipe or a device are all "no picture").
+QString ResolveMediaFile(const QString& folder, const QString& name);
+
+// The same for a media folder and name already joined into one path: "" when any
+// component is "..", or when no regular file is there.
+QString ResolveMediaPath(const QString& path);
+
+// Opens `path` for reading when it is a regular file once links are followed. Never waits
+// on a named pipe or a device, even one put in place of the file since it was resolved.
+bool OpenRegularFile(QFile& file, const QString& path);
 
 // Where the delivered files live: <prefix>/share/vmr-tramelle when installed, or the
 // matching folder of the build tree. Overridable for tests.

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QStringDecoder>
+#include <QTextBoundaryFinder>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -254,6 +256,78 @@ LimitedText LimitTextLines(const QString& text, int caret, int maxLines)
             ++i;
     }
     return {text, caret, false};
+}
+
+qsizetype StoredLength(QStringView text)
+{
+    qsizetype length = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            if (c == QLatin1Char('\r') && i + 1 < size && text[i + 1] == QLatin1Char('\n'))
+                ++i;
+            length += 2;
+            continue;
+        }
+        if (c.isHighSurrogate() && i + 1 < size && text[i + 1].isLowSurrogate())
+            ++i;
+        ++length;
+    }
+    return length;
+}
+
+QString LeftStored(const QString& text, qsizetype limit)
+{
+    if (limit <= 0)
+        return QString();
+    // Short enough whatever the characters: every code unit counts at most two.
+    if (text.size() * 2 <= limit || StoredLength(text) <= limit)
+        return text;
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    qsizetype kept = 0;
+    qsizetype length = 0;
+    for (qsizetype next = graphemes.toNextBoundary(); next > 0; next = graphemes.toNextBoundary()) {
+        length += StoredLength(QStringView(text).mid(kept, next - kept));
+        if (length > limit)
+            break;
+        kept = next;
+    }
+    return text.left(kept);
+}
+
+LimitedText FitStoredLength(const QString& previous, const QString& edited, int caret,
+                            qsizetype limit)
+{
+    const qsizetype length = StoredLength(edited);
+    if (length <= limit || length <= StoredLength(previous))
+        return {edited, caret, false};
+
+    // What the change put in lies between the beginning and the end both texts share.
+    const qsizetype shorter = std::min(previous.size(), edited.size());
+    qsizetype head = 0;
+    while (head < shorter && previous[head] == edited[head])
+        ++head;
+    qsizetype tail = 0;
+    while (tail < shorter - head &&
+           previous[previous.size() - 1 - tail] == edited[edited.size() - 1 - tail])
+        ++tail;
+    // Neither part may end or begin inside a character or a line break.
+    if (head > 0 && head < edited.size() &&
+        (edited[head - 1].isHighSurrogate() ||
+         (edited[head - 1] == QLatin1Char('\r') && edited[head] == QLatin1Char('\n'))))
+        --head;
+    const qsizetype tailStart = edited.size() - tail;
+    if (tail > 0 && tailStart > 0 &&
+        (edited[tailStart].isLowSurrogate() ||
+         (edited[tailStart] == QLatin1Char('\n') && edited[tailStart - 1] == QLatin1Char('\r'))))
+        --tail;
+
+    const QString before = edited.left(head);
+    const QString after = edited.right(tail);
+    const QString inserted = edited.mid(head, edited.size() - head - tail);
+    const QString kept = LeftStored(inserted, limit - StoredLength(before) - StoredLength(after));
+    return {before + kept + after, static_cast<int>(head + kept.size()), true};
 }
 
 QString ReadCoverText(const AppContext& ctx)

@@ -70,6 +70,23 @@ struct LimitedText
 // end. A text with fewer breaks comes back unchanged with its caret.
 LimitedText LimitTextLines(const QString& text, int caret, int maxLines = 5);
 
+// What a text takes in its column, counted as the database counts it: a character outside
+// the basic plane is one character, not its two halves, and a line break is stored as
+// CR LF, two characters.
+qsizetype StoredLength(QStringView text);
+
+// The longest beginning of `text` that takes at most `limit` in its column. It is cut only
+// between whole characters, and between graphemes, so an accent stays with its letter and
+// a flag or an emoji sequence is kept whole or left out whole.
+QString LeftStored(const QString& text, qsizetype limit);
+
+// The rule for a text box whose column holds `limit`: `edited` is the box's text after a
+// change of `previous` (typing, a paste). When it does not fit, the part the change put in
+// is cut (by LeftStored) so that the whole fits, and the caret goes after what was kept.
+// A text that came in longer than the limit may still be shortened.
+LimitedText FitStoredLength(const QString& previous, const QString& edited, int caret,
+                            qsizetype limit);
+
 // The application folder's "cover.txt", every line followed by CR LF; "" when the file
 // is missing or empty. Throws DbError naming the file when it cannot be read.
 QString ReadCoverText(const AppContext& ctx);

@@ -5,6 +5,7 @@
 #include "KeyedListModel.h"
 #include "PatientStore.h"
 #include "ProgramStore.h"
+#include "StoredLengthLimit.h"
 
 #include <QBoxLayout>
 #include <QGridLayout>
@@ -210,10 +211,12 @@ void frmSelectPatient::cmdOkCancel_Click(const QString& tag)
                 ReportError(QStringLiteral("The patient could not be deleted."), e.message());
                 return;
             }
-            m_ctx.Program.PatientID.reset();
-            main.UpdateCaption();
-            main.UpdateToolbar(1);
         }
+        // Either way the dialog closes with no current patient (it was cleared when the
+        // dialog opened): the caption and toolbar say so, or only Help would stay usable.
+        m_ctx.Program.PatientID.reset();
+        main.UpdateCaption();
+        main.UpdateToolbar(1);
     } else {
         return;
     }
@@ -265,7 +268,7 @@ frmEditPatient::frmEditPatient(AppContext& ctx, QWidget* parent) : QDialog(paren
         auto* t = new QLineEdit(this);
         t->setObjectName(QStringLiteral("txt") + name);
         if (limit > 0)
-            t->setMaxLength(limit);
+            LimitStoredLength(t, limit);
         l->setBuddy(t);
         grid->addWidget(l, row, 0);
         grid->addWidget(t, row, 1);

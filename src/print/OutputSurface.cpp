@@ -1,5 +1,8 @@
 #include "OutputSurface.h"
 
+#include "Paths.h"
+
+#include <QFile>
 #include <QImageReader>
 #include <QTextLayout>
 #include <cmath>
@@ -139,7 +142,10 @@ QImage OutputSurface::LoadPicture(const QString& path, double width, double heig
 {
     Q_UNUSED(width);
     Q_UNUSED(height);
-    QImageReader reader(path);
+    QFile file;
+    if (!OpenRegularFile(file, path))
+        return QImage();
+    QImageReader reader(&file);
     return reader.read();
 }
 

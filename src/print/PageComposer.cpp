@@ -299,16 +299,19 @@ QString PageComposer::PicturePath(const QString& fileName)
 {
     auto found = m_picturePaths.constFind(fileName);
     if (found == m_picturePaths.cend())
-        found = m_picturePaths.insert(fileName, ResolvePath(JoinPath(Ctx.Settings.PictureFolder, fileName)));
+        found =
+            m_picturePaths.insert(fileName, ResolveMediaFile(Ctx.Settings.PictureFolder, fileName));
     return *found;
 }
 
 void PageComposer::PrefetchPictures(const QStringList& fileNames, qint16 width, qint16 height)
 {
     QList<OutputSurface::PictureRequest> requests;
-    for (const QString& name : fileNames)
-        if (!name.isEmpty())
-            requests.append({PicturePath(name), double(width), double(height)});
+    for (const QString& name : fileNames) {
+        const QString path = name.isEmpty() ? QString() : PicturePath(name);
+        if (!path.isEmpty())
+            requests.append({path, double(width), double(height)});
+    }
     S.PrefetchPictures(requests);
 }
 
@@ -316,8 +319,11 @@ void PageComposer::DrawPicture(const QString& fileName, qint16 x, qint16 y, qint
 {
     if (fileName.isEmpty())
         return;
+    // A missing or unreadable picture, or a name that is no file inside the picture folder,
+    // leaves its box empty, silently.
     const QString path = PicturePath(fileName);
-    // A missing or unreadable picture leaves its box empty, silently.
+    if (path.isEmpty())
+        return;
     const QImage picture = S.LoadPicture(path, width, height);
     if (picture.isNull())
         return;

@@ -72,7 +72,8 @@ private:
     double PageWidthUnits() const;
     void PrintSymbol(QChar symbol);
 
-    // File name to its path on disk, found once per document.
+    // File name to its path on disk ("" when it names no regular file inside the picture
+    // folder), found once per document.
     QHash<QString, QString> m_picturePaths;
 };
 

@@ -1,7 +1,9 @@
 #include "PainterSurfaces.h"
 
+#include "Paths.h"
 #include "PrintTypes.h"
 
+#include <QFile>
 #include <QImageReader>
 #include <QPageLayout>
 #include <QPrinter>
@@ -259,7 +261,10 @@ void PreviewSurface::EndDoc()
 
 QImage PreviewSurface::ReadShownPicture(const QString& path, double shownWidth, double shownHeight)
 {
-    QImageReader reader(path);
+    QFile file;
+    if (!OpenRegularFile(file, path))
+        return QImage();
+    QImageReader reader(&file);
     const QSize full = reader.size();
     if (full.isValid() && reader.format() == "jpeg") {
         // JPEG decodes straight to 1/2, 1/4 or 1/8 of its size, far quicker than all of

@@ -2,26 +2,30 @@
 
 #include "Paths.h"
 
-#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 
 namespace tramelle {
 
-ScaledPicture LoadScaledPicture(const QString& path, QSize size)
+namespace {
+
+// `resolved` is the regular file found, or "" when `path` names none.
+ScaledPicture LoadResolved(const QString& resolved, const QString& path, QSize size)
 {
     ScaledPicture result;
-    const QString resolved = ResolvePath(path);
-    const QFileInfo info(resolved);
-    if (!info.exists() || info.isDir()) {
+    QFile file;
+    if (resolved.isEmpty() || !OpenRegularFile(file, resolved)) {
         // An empty file name leaves just the folder: that is a missing picture as well.
-        const bool folderFound = info.isDir() || QFileInfo(info.path()).isDir();
+        const bool folderFound =
+            QFileInfo(ResolvePath(QFileInfo(NormalizeSlashes(path)).path())).isDir();
         result.Missing = true;
         result.ErrorNumber = folderFound ? 53 : 76;
-        result.ErrorText = folderFound ? QStringLiteral("File not found") : QStringLiteral("Path not found");
+        result.ErrorText =
+            folderFound ? QStringLiteral("File not found") : QStringLiteral("Path not found");
         return result;
     }
-    QImageReader reader(resolved);
+    QImageReader reader(&file);
     // Icons may hold bitmap data under a ".JPG" name.
     reader.setDecideFormatFromContent(true);
     reader.setScaledSize(size);
@@ -44,6 +48,18 @@ ScaledPicture LoadScaledPicture(const QString& path, QSize size)
         break;
     }
     return result;
+}
+
+} // namespace
+
+ScaledPicture LoadScaledPicture(const QString& folder, const QString& name, QSize size)
+{
+    return LoadResolved(ResolveMediaFile(folder, name), JoinPath(folder, name), size);
+}
+
+ScaledPicture LoadScaledPicture(const QString& path, QSize size)
+{
+    return LoadResolved(ResolveMediaPath(path), path, size);
 }
 
 } // namespace tramelle

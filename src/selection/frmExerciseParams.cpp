@@ -37,12 +37,6 @@ QStringList NumberRows(int last, int step)
 
 const QString DialogTitle = QStringLiteral("Exercise Parameters");
 
-// What a text box's text takes in its column: a line break is stored as CR LF.
-qsizetype StoredLength(const QString& text)
-{
-    return ToCrLf(text).size();
-}
-
 } // namespace
 
 const QStringList frmExerciseParams::RepsRows = NumberRows(25, 5);
@@ -129,6 +123,8 @@ void frmExerciseParams::CreateControls()
         lists[k]->setObjectName(QString::fromLatin1(listNames[k]));
         lists[k]->setEditable(true);
         lists[k]->setInsertPolicy(QComboBox::NoInsert);
+        // What is typed is what is stored: "3" must not become the row "30" as it is typed.
+        lists[k]->setCompleter(nullptr);
         lists[k]->setGeometry(8, 36 + 56 * i, 89, 22);
         Label1[k]->setBuddy(lists[k]);
     }
@@ -151,11 +147,8 @@ void frmExerciseParams::CreateControls()
         txtInstr[k]->setObjectName(QStringLiteral("txtInstr_%1").arg(i));
         txtInstr[k]->setGeometry(left, 126, 136, 41);
         txtInstr[k]->setTabChangesFocus(true);
-        connect(txtInstr[k], &QPlainTextEdit::textChanged, this, [this, i] { InstructionChanged(i); });
-        connect(txtInstr[k], &QPlainTextEdit::cursorPositionChanged, this, [this, k] {
-            if (!m_restoringInstr)
-                m_instrCaret[k] = txtInstr[k]->textCursor().position();
-        });
+        connect(txtInstr[k], &QPlainTextEdit::textChanged, this,
+                [this, i] { InstructionChanged(i); });
     }
 
     const QString buttons[2] = {tr("OK"), tr("Cancel")};
@@ -206,12 +199,12 @@ void frmExerciseParams::LoadExercisePictures()
         // A picture that cannot be shown leaves its box empty, without a word.
         QImage image;
         if (!pictures[i]->isEmpty())
-            image = LoadScaledPicture(JoinPath(m_ctx.Settings.PictureFolder, *pictures[i]), Image1[i]->size()).Image;
+            image = LoadScaledPicture(m_ctx.Settings.PictureFolder, *pictures[i], Image1[i]->size())
+                        .Image;
         Image1[i]->setPixmap(QPixmap::fromImage(image));
         const QSignalBlocker block(txtInstr[i]);
         txtInstr[i]->setPlainText(FromCrLf(*texts[i]));
         m_instrText[i] = txtInstr[i]->toPlainText();
-        m_instrCaret[i] = 0;
     }
 }
 
@@ -220,20 +213,21 @@ void frmExerciseParams::InstructionChanged(int i)
     const auto k = static_cast<size_t>(i);
     if (m_restoringInstr)
         return;
-    const QString text = txtInstr[k]->toPlainText();
-    // Refused as it is typed: more than the column holds never reaches the entry. A text
-    // that came in longer may still be shortened.
-    if (StoredLength(text) > InstructLimit && StoredLength(text) > StoredLength(m_instrText[k])) {
+    // More than the column holds never reaches the entry: what was typed or pasted is cut
+    // to what fits, between whole characters.
+    QPlainTextEdit* box = txtInstr[k];
+    const LimitedText fitted = FitStoredLength(m_instrText[k], box->toPlainText(),
+                                               box->textCursor().position(), InstructLimit);
+    if (fitted.Changed) {
         m_restoringInstr = true;
-        txtInstr[k]->setPlainText(m_instrText[k]);
-        QTextCursor cursor = txtInstr[k]->textCursor();
-        cursor.setPosition(std::min(m_instrCaret[k], static_cast<int>(m_instrText[k].size())));
-        txtInstr[k]->setTextCursor(cursor);
+        box->setPlainText(fitted.Text);
+        QTextCursor cursor = box->textCursor();
+        cursor.setPosition(fitted.Caret);
+        box->setTextCursor(cursor);
         m_restoringInstr = false;
         QApplication::beep();
-        return;
     }
-    m_instrText[k] = text;
+    m_instrText[k] = fitted.Text;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -262,18 +256,22 @@ void frmExerciseParams::cmdOkCancelClick(const QString& tag)
 
 bool frmExerciseParams::ReadNumber(QComboBox* list, const QString& field, qint16& value)
 {
+    bool fits = true;
     try {
         value = NullToInteger(QVariant(list->currentText()));
-        return true;
     } catch (const DbError&) {
-        m_ctx.Prompt().Message(DialogTitle,
-                               tr("%1: \"%2\" is out of range. Enter a whole number from -32768 to 32767.")
-                                   .arg(field, list->currentText()),
-                               PromptIcon::Warning, PromptButtons::Ok);
-        list->setFocus();
-        list->lineEdit()->selectAll();
-        return false;
+        fits = false;
     }
+    // Repetitions, seconds and sets are counts: none of them can be below 0.
+    if (fits && value >= 0)
+        return true;
+    m_ctx.Prompt().Message(DialogTitle,
+                           tr("%1: \"%2\" is out of range. Enter a whole number from 0 to 32767.")
+                               .arg(field, list->currentText()),
+                           PromptIcon::Warning, PromptButtons::Ok);
+    list->setFocus();
+    list->lineEdit()->selectAll();
+    return false;
 }
 
 bool frmExerciseParams::ApplyToSlot()
@@ -327,6 +325,9 @@ void frmExerciseParams::reject()
 void frmExerciseParams::OpenMovieFile()
 {
     m_movieFile = m_workEntry.Movie.isEmpty() ? QString() : JoinPath(m_ctx.Settings.MovieFolder, m_workEntry.Movie);
+    m_movieFound = m_workEntry.Movie.isEmpty()
+                       ? QString()
+                       : ResolveMediaFile(m_ctx.Settings.MovieFolder, m_workEntry.Movie);
     cmdControlClick(0);
 }
 
@@ -365,10 +366,10 @@ void frmExerciseParams::cmdControlClick(int index)
     switch (index) {
     case 0: {
         // A missing movie leaves the area empty.
-        if (m_movieFile.isEmpty() || !FileExistsAnyCase(m_movieFile))
+        if (m_movieFound.isEmpty())
             return;
         QSize size;
-        m_mediaHandle = nFuncOpenMedia(MovFrame, ResolvePath(m_movieFile), &size);
+        m_mediaHandle = nFuncOpenMedia(MovFrame, m_movieFound, &size);
         break;
     }
     case 1:

@@ -47,7 +47,8 @@ public:
 
     // Fills the three lists with their rows and sets their texts from the entry.
     void InitListBoxes();
-    // Builds MovieFile from the movie folder and the entry's movie, and opens it.
+    // Builds MovieFile from the movie folder and the entry's movie, and opens it when it is
+    // a regular file inside the folder.
     void OpenMovieFile();
     // Opens `file` inside `window`; returns the media handle, 0 when nothing was opened.
     // `size` receives the size the movie is drawn at.
@@ -84,15 +85,15 @@ private:
     LibraryEntry m_workEntry;
 
     QString m_movieFile;
+    QString m_movieFound; // the regular file MovieFile names, "" when there is none
     int m_mediaHandle = 0;
     QMediaPlayer* m_player = nullptr;
     QVideoWidget* m_video = nullptr;
     QString m_movieError;
 
-    // The last accepted text of each instruction box and its caret, to undo an edit that
-    // would not fit the stored column.
+    // The last accepted text of each instruction box, to cut an edit that would not fit
+    // the stored column.
     std::array<QString, 3> m_instrText;
-    std::array<int, 3> m_instrCaret{};
     bool m_restoringInstr = false;
 
     QGroupBox* fraMovie = nullptr;

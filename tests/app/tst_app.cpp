@@ -1,5 +1,6 @@
 #include "AppContext.h"
 #include "Database.h"
+#include "DbError.h"
 #include "HelpCommands.h"
 #include "Paths.h"
 #include "Settings.h"
@@ -25,6 +26,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QSqlQuery>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -332,6 +334,38 @@ private slots:
         t->Program.PatientName = QStringLiteral("Doe, Jane");
         w.UpdateCaption();
         QCOMPARE(w.windowTitle(), QStringLiteral("VMR Tramelle Patient: Doe, Jane"));
+    }
+
+    // "Delete Patient" answered No: the patient window had already cleared the current
+    // patient, so the main window must not stay locked with the old name in its caption.
+    void deletePatientAnsweredNoLeavesNoPatientSelected()
+    {
+        TestContext t;
+        const qint32 id = Exec(t->Db.MainDb(), QStringLiteral("INSERT INTO Patient (FullName) VALUES ('Doe, Jane')"))
+                              .lastInsertId()
+                              .toInt();
+        mdiVMR w(*t);
+        t->Program.PatientID = id;
+        t->Program.PatientName = QStringLiteral("Doe, Jane");
+        w.UpdateCaption();
+        w.UpdateToolbar(2);
+        w.ToolbarButton(QStringLiteral("Patient"))->trigger();
+        auto* select = w.findChild<QDialog*>(QStringLiteral("frmSelectPatient"));
+        QVERIFY(select && select->isVisible());
+        QCOMPARE(EnabledButtons(w), QStringList{"Help"});
+
+        t.Prompt.Answers.push_back(PromptAnswer::No);
+        select->findChild<QPushButton*>(QStringLiteral("cmdOkCancel_4"))->click();
+        QCOMPARE(t.Prompt.Records.size(), 1);
+        QCOMPARE(t.Prompt.Records[0].title, QStringLiteral("Delete Patient"));
+        QVERIFY(!select->isVisible());
+        QCOMPARE(w.windowTitle(), QStringLiteral("VMR Tramelle - No Patient Selected"));
+        QCOMPARE(EnabledButtons(w), (QStringList{"Patient", "Programs", "Help"}));
+        QCOMPARE(w.ToolbarState, 1);
+        QVERIFY(MenuEnabled(w, "mnuPrint"));
+        QSqlQuery q = Exec(t->Db.MainDb(), QStringLiteral("SELECT COUNT(*) FROM Patient"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 1);
     }
 
     void statusBarRepaintsOnChangeAndAlwaysOnReady()

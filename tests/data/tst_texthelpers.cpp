@@ -4,6 +4,8 @@
 #include "TextHelpers.h"
 
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 #include <stdexcept>
 
@@ -139,6 +141,98 @@ private slots:
         QCOMPARE(five.Caret, 2);
         QCOMPARE(LimitTextLines(QStringLiteral("1\n2\n3\n4\n"), 0).Text, QStringLiteral("1\n2\n3\n4\n"));
         QCOMPARE(LimitTextLines(QStringLiteral("1\n2\n3\n4\n5\n"), 0).Text, QStringLiteral("1\n2\n3\n4\n5"));
+    }
+
+    // Limits count what the column holds: one per character, two per line break.
+    void storedLengthCountsAsTheColumnDoes()
+    {
+        const QString grin = QStringLiteral("\U0001F600"); // two UTF-16 units, one character
+        QCOMPARE(StoredLength(grin.repeated(30)), 30);
+        QCOMPARE(StoredLength(QStringLiteral("a\nb")), 4);
+        QCOMPARE(StoredLength(QStringLiteral("a\r\nb\rc")), 7); // a lone CR is stored as CR LF
+        QCOMPARE(StoredLength(QString(QChar(0xD83D))), 1); // a lone half still takes its place
+
+        // The engine's own count agrees, and a text cut by the rule is stored whole.
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("length"));
+        db.setDatabaseName(QStringLiteral(":memory:"));
+        QVERIFY(db.open());
+        {
+            QSqlQuery q(db);
+            QVERIFY(q.exec(QStringLiteral("CREATE TABLE t (v TEXT CHECK (length(v) <= 40))")));
+            const QString provider = QStringLiteral("Dr ") + grin.repeated(45);
+            const QString kept = LeftStored(provider, 40);
+            QCOMPARE(kept, QStringLiteral("Dr ") + grin.repeated(37));
+            QVERIFY(q.prepare(QStringLiteral("INSERT INTO t VALUES (?)")));
+            q.addBindValue(kept);
+            QVERIFY(q.exec());
+            QVERIFY(q.exec(QStringLiteral("SELECT v, length(v) FROM t")) && q.next());
+            QCOMPARE(q.value(0).toString(), kept);
+            QCOMPARE(q.value(1).toLongLong(), StoredLength(kept));
+        }
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("length"));
+    }
+
+    void leftStoredCutsBetweenCharacters_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QString>("kept");
+        const QString grin = QStringLiteral("\U0001F600");
+        const QString eAcute = QStringLiteral("e\u0301"); // e and a combining accent
+        const QString flag = QStringLiteral("\U0001F1EB\U0001F1F7");
+        QTest::newRow("fits") << QStringLiteral("abc") << 3 << QStringLiteral("abc");
+        QTest::newRow("plain cut") << QStringLiteral("abcdef") << 4 << QStringLiteral("abcd");
+        QTest::newRow("emoji at the end") << (QStringLiteral("abc") + grin) << 3 << QStringLiteral("abc");
+        QTest::newRow("emoji counts one") << (QStringLiteral("ab") + grin + QStringLiteral("c")) << 3
+                                          << (QStringLiteral("ab") + grin);
+        QTest::newRow("accent stays with its letter") << (QStringLiteral("caf") + eAcute) << 4 << QStringLiteral("caf");
+        QTest::newRow("flag whole or not at all") << (QStringLiteral("a") + flag) << 2 << QStringLiteral("a");
+        QTest::newRow("line break is two") << QStringLiteral("ab\ncd") << 3 << QStringLiteral("ab");
+        QTest::newRow("CR LF never split") << QStringLiteral("ab\r\ncd") << 3 << QStringLiteral("ab");
+        QTest::newRow("nothing") << QStringLiteral("abc") << 0 << QString();
+    }
+    void leftStoredCutsBetweenCharacters()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, limit);
+        QFETCH(QString, kept);
+        QCOMPARE(LeftStored(text, limit), kept);
+    }
+
+    void fitStoredLengthCutsWhatWasPutIn()
+    {
+        const QString grin = QStringLiteral("\U0001F600");
+        const QString wink = QStringLiteral("\U0001F609"); // shares its first half with grin
+        const QString full = QString(9, QLatin1Char('a'));
+
+        // One short of the limit: an emoji fits (it is one character), a second one does
+        // not, and neither is cut in half.
+        QVERIFY(!FitStoredLength(full, full + grin, 11, 10).Changed);
+        LimitedText r = FitStoredLength(full, full + grin + grin, 13, 10);
+        QVERIFY(r.Changed);
+        QCOMPARE(r.Text, full + grin);
+        QCOMPARE(r.Caret, 11);
+
+        // A paste in the middle keeps what fits of it, and what was around it.
+        r = FitStoredLength(QStringLiteral("abcd"), QStringLiteral("ab") + grin.repeated(8) + QStringLiteral("cd"), 18, 8);
+        QCOMPARE(r.Text, QStringLiteral("ab") + grin.repeated(4) + QStringLiteral("cd"));
+        QCOMPARE(r.Caret, 2 + 8);
+
+        // One emoji replaced by another over a full box: never half of either.
+        const QString before = QString(7, QLatin1Char('a')) + grin;
+        r = FitStoredLength(before, QString(7, QLatin1Char('a')) + wink + wink, 11, 8);
+        QCOMPARE(r.Text, QString(7, QLatin1Char('a')) + wink);
+
+        // A line break typed into a box one short is refused: it takes two.
+        r = FitStoredLength(full, full + QStringLiteral("\n"), 10, 10);
+        QCOMPARE(r.Text, full);
+
+        // A text that came in too long may be shortened, but not lengthened.
+        const QString tooLong = QString(12, QLatin1Char('a'));
+        QVERIFY(!FitStoredLength(tooLong, tooLong.left(11), 11, 10).Changed);
+        QCOMPARE(FitStoredLength(tooLong, tooLong + QStringLiteral("b"), 13, 10).Text, tooLong);
     }
 
     void coverText()

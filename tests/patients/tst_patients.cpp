@@ -271,8 +271,12 @@ private slots:
         QPointer<QDialog> e = EditDialog();
         QVERIFY(e);
         QCOMPARE(e->windowTitle(), QStringLiteral("Patient Information"));
-        QCOMPARE(e->findChild<QLineEdit*>("txtLastName")->maxLength(), 50);
-        QCOMPARE(e->findChild<QLineEdit*>("txtFirstName")->maxLength(), 50);
+        for (const char* name : {"txtLastName", "txtFirstName"}) {
+            auto* box = e->findChild<QLineEdit*>(QLatin1String(name));
+            box->setText(QString(60, QLatin1Char('n')));
+            QCOMPARE(box->text(), QString(50, QLatin1Char('n')));
+            box->clear();
+        }
         QVERIFY(e->findChild<QLineEdit*>("txtLastName")->text().isEmpty());
         QCOMPARE(t.MainWindow.ToolbarStates, QList<int>({0, 0}));
         QCOMPARE(t.MainWindow.MenuStates, QList<int>({0, 2}));
@@ -313,6 +317,37 @@ private slots:
         d = OpenSelectPatient(*t, nullptr);
         QCOMPARE(Column(d, 0), QStringList({"Adams, Bo", last + ", " + first}));
         QCOMPARE(Column(d, 1), QStringList({"", "ÄB'12"}));
+    }
+
+    // Names are kept to the 50 characters the form allows, counted as stored: typed and
+    // pasted text is never cut inside a character.
+    void namesStopAtTheirLimitBetweenCharacters()
+    {
+        TestContext t;
+        QPointer<QDialog> d = OpenSelectPatient(*t, nullptr);
+        Button(d, 2)->click();
+        QPointer<QDialog> e = EditDialog();
+        QVERIFY(e);
+        const QString grin = QStringLiteral("\U0001F600");
+        auto* last = e->findChild<QLineEdit*>(QStringLiteral("txtLastName"));
+        last->setFocus();
+        QTest::keyClicks(last, QString(48, QLatin1Char('a')));
+        last->insert(grin + grin + grin);
+        QCOMPARE(last->text(), QString(48, QLatin1Char('a')) + grin + grin);
+        QTest::keyClicks(last, QStringLiteral("b"));
+        QCOMPARE(last->text(), QString(48, QLatin1Char('a')) + grin + grin);
+        QTest::keyClick(last, Qt::Key_Backspace);
+        QTest::keyClicks(last, QStringLiteral("bc"));
+        QCOMPARE(last->text(), QString(48, QLatin1Char('a')) + grin + QStringLiteral("b"));
+
+        auto* first = e->findChild<QLineEdit*>(QStringLiteral("txtFirstName"));
+        first->setFocus();
+        first->insert(grin.repeated(60));
+        QCOMPARE(first->text(), grin.repeated(50));
+        Button(e, 0)->click();
+        QCOMPARE(Count(t->Db.MainDb(), "SELECT COUNT(*) FROM Patient WHERE LastName = ? AND FirstName = ?",
+                       {QString(48, QLatin1Char('a')) + grin + QStringLiteral("b"), grin.repeated(50)}),
+                 1);
     }
 
     void editCorrectsThePatient()
@@ -364,7 +399,8 @@ private slots:
         AddProgram(db, adams, "2026-01-03T00:00:00");
         const qint32 kept = AddProgram(db, young, "2026-01-04T00:00:00");
 
-        // No: nothing changes, the dialog closes.
+        // No: nothing is deleted, the dialog closes, and as after any close with no
+        // current patient the caption and the toolbar (state 1) say so.
         QPointer<QDialog> d = OpenSelectPatient(*t, nullptr);
         t.Prompt.Answers.push_back(PromptAnswer::No);
         Button(d, 4)->click();
@@ -378,7 +414,9 @@ private slots:
         QCOMPARE(asked.defaultButton, std::optional<PromptAnswer>(PromptAnswer::No));
         QCOMPARE(Count(db, "SELECT COUNT(*) FROM Patient"), 2);
         QVERIFY(!t->Program.PatientID);
-        QCOMPARE(t.MainWindow.ToolbarStates, QList<int>({0}));
+        QCOMPARE(t.MainWindow.ToolbarStates, QList<int>({0, 1}));
+        QCOMPARE(t.MainWindow.MenuStates, QList<int>({0, 2}));
+        QCOMPARE(t.MainWindow.CaptionUpdates, 1);
 
         // Yes: the patient goes with its programs and their exercises.
         d = OpenSelectPatient(*t, nullptr);

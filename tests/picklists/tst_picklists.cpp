@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -70,6 +71,26 @@ private slots:
         QCOMPARE(combo.itemText(1), QStringLiteral("Gym"));
         FillPickListCombo(*t, &combo, QStringLiteral("Missing"));
         QCOMPARE(combo.count(), 0);
+    }
+
+    // The provider box and its column agree: a limit set on the box counts characters, so
+    // a provider of emoji is kept as long as the column takes it, never cut in half.
+    void comboLimitCountsAsTheColumnDoes()
+    {
+        TestContext t;
+        FillStore(*t, Sample);
+        QComboBox combo;
+        combo.setEditable(true);
+        combo.lineEdit()->setMaxLength(40);
+        FillPickListCombo(*t, &combo, QStringLiteral("Provider"));
+        FillPickListCombo(*t, &combo, QStringLiteral("Provider")); // a refill keeps the limit
+        const QString grin = QStringLiteral("\U0001F600");
+        combo.lineEdit()->insert(grin.repeated(30));
+        QCOMPARE(combo.currentText(), grin.repeated(30));
+        combo.lineEdit()->insert(grin.repeated(15));
+        QCOMPARE(combo.currentText(), grin.repeated(40));
+        QTest::keyClicks(combo.lineEdit(), QStringLiteral("x"));
+        QCOMPARE(combo.currentText(), grin.repeated(40));
     }
 
     void treeHoldsListsSortedWithKeyedEntries()

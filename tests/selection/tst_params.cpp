@@ -1,11 +1,13 @@
 #include "ChoiceGrid.h"
 #include "DeliveredData.h"
+#include "NamedPipe.h"
 #include "Paths.h"
 #include "TestSupport.h"
 #include "TextHelpers.h"
 #include "frmExerciseParams.h"
 #include "frmExerciseSelection.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -206,6 +208,73 @@ private slots:
         QVERIFY(!f.SlotCaption(2).section(QLatin1Char('\n'), 1).contains(QLatin1Char('s')));
     }
 
+    // Typed as a person types, with Tab to leave each box: a value that begins a row ("1"
+    // of "10", "3" of "30") stays what was typed.
+    void typedNumbersAreStoredAsTyped()
+    {
+        Fixture f;
+        f.Fill(1);
+        frmExerciseParams* d = f.DoubleClickSlot(0);
+        QPointer<frmExerciseParams> guard(d);
+        d->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(d));
+        const std::pair<const char*, const char*> typed[] = {{"RepsList", "1"}, {"HoldList", "3"}, {"SetsList", "1"}};
+        for (const auto& [name, keys] : typed) {
+            auto* list = Find<QComboBox>(d, QString::fromLatin1(name));
+            list->setFocus();
+            list->lineEdit()->selectAll();
+            QTest::keyClicks(list->lineEdit(), QString::fromLatin1(keys));
+            QCOMPARE(list->currentText(), QString::fromLatin1(keys));
+            QVERIFY(QApplication::focusWidget());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QVERIFY(!list->hasFocus());
+            QCOMPARE(list->currentText(), QString::fromLatin1(keys));
+        }
+        Click(d, QStringLiteral("cmdOkCancel_0"));
+        Settle();
+        QVERIFY(!guard);
+        const ProgramEntry& stored = f.Program().Entries[0];
+        QCOMPARE(stored.Reps, qint16(1));
+        QCOMPARE(stored.Hold, qint16(3));
+        QCOMPARE(stored.Sets, qint16(1));
+    }
+
+    // Names in the library rows are media names inside their folder: a named pipe is never
+    // opened (it would hang the window), a name leading out of the folder shows nothing,
+    // and a link placed in the folder is followed.
+    void hostileMediaNamesShowNothing()
+    {
+        Fixture f;
+        const QString media = f.tc.Folder() + QStringLiteral("/media");
+        QVERIFY(QDir().mkpath(media + QStringLiteral("/Picture")));
+        QVERIFY(QDir().mkpath(media + QStringLiteral("/Movie")));
+        f.Ctx().Settings.PictureFolder = media + QStringLiteral("/Picture/");
+        f.Ctx().Settings.MovieFolder = media + QStringLiteral("/Movie/");
+        const QString real = ProductMediaFolder() + QStringLiteral("Picture/") + f.Ctx().Library.Entries.at(0).Picture0;
+        QVERIFY(QFile::copy(ResolvePath(real), f.tc.Folder() + QStringLiteral("/outside.jpg")));
+        QVERIFY(QFile::link(f.tc.Folder() + QStringLiteral("/outside.jpg"), media + QStringLiteral("/Picture/linked.jpg")));
+        NamedPipe pipe(media + QStringLiteral("/Picture/pipe.jpg"));
+        NamedPipe moviePipe(media + QStringLiteral("/Movie/pipe.avi"));
+        QVERIFY(pipe.Made() && moviePipe.Made());
+
+        f.Fill(1);
+        ProgramEntry& entry = f.Program().Entries[0];
+        entry.Picture0 = QStringLiteral("pipe.jpg");
+        entry.Picture1 = QStringLiteral("../../outside.jpg");
+        entry.Picture2 = QStringLiteral("linked.jpg");
+        entry.Movie = QStringLiteral("pipe.avi");
+        frmExerciseParams* d = f.DoubleClickSlot(0);
+        QVERIFY(d && d->isVisible());
+        QVERIFY(Find<QLabel>(d, "Image1_0")->pixmap().isNull());
+        QVERIFY(Find<QLabel>(d, "Image1_1")->pixmap().isNull());
+        QVERIFY(!Find<QLabel>(d, "Image1_2")->pixmap().isNull());
+        QCOMPARE(d->MediaHandle(), 0);
+        QVERIFY(!d->Player());
+        QVERIFY(!pipe.WasOpened());
+        QVERIFY(!moviePipe.WasOpened());
+        QVERIFY(f.tc.Prompt.Records.isEmpty());
+    }
+
     void outOfRangeNumberKeepsTheDialogOpen_data()
     {
         QTest::addColumn<QString>("list");
@@ -214,6 +283,9 @@ private slots:
         QTest::newRow("reps") << "RepsList" << "32768" << "Repetitions";
         QTest::newRow("hold") << "HoldList" << "100000" << "Hold (secs)";
         QTest::newRow("sets") << "SetsList" << "-40000" << "Sets";
+        QTest::newRow("negative reps") << "RepsList" << "-1" << "Repetitions";
+        QTest::newRow("negative hold") << "HoldList" << "-5" << "Hold (secs)";
+        QTest::newRow("negative sets, rounded") << "SetsList" << "-0.6" << "Sets";
     }
     void outOfRangeNumberKeepsTheDialogOpen()
     {
@@ -234,8 +306,9 @@ private slots:
         QVERIFY(guard && guard->isVisible());
         QCOMPARE(f.tc.Prompt.Records.size(), 1);
         QCOMPARE(f.tc.Prompt.Records[0].title, QStringLiteral("Exercise Parameters"));
-        QVERIFY2(f.tc.Prompt.Records[0].text.startsWith(field + QStringLiteral(": \"") + typed),
-                 qPrintable(f.tc.Prompt.Records[0].text));
+        QCOMPARE(f.tc.Prompt.Records[0].text,
+                 field + QStringLiteral(": \"") + typed +
+                     QStringLiteral("\" is out of range. Enter a whole number from 0 to 32767."));
         QCOMPARE(f.Program().Entries[0], before);
         QVERIFY(!f.Program().Modified);
 
@@ -424,14 +497,29 @@ private slots:
         QTest::keyClick(box, Qt::Key_Backspace);
         QTest::keyClicks(box, QStringLiteral("xy"));
         QCOMPARE(box->toPlainText(), QString(73, QLatin1Char('a')) + QStringLiteral("xy"));
-        // A paste that does not fit is refused whole.
+        // A paste keeps what fits of it.
+        QTest::keyClick(box, Qt::Key_Backspace);
         box->insertPlainText(QStringLiteral("zz"));
-        QCOMPARE(box->toPlainText().size(), 75);
+        QCOMPARE(box->toPlainText(), QString(73, QLatin1Char('a')) + QStringLiteral("xz"));
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QTest::keyClick(box, Qt::Key_Backspace);
+        // A character outside the basic plane counts one, as the column counts it, and
+        // is never cut in half.
+        const QString grin = QStringLiteral("\U0001F600");
+        box->insertPlainText(grin + grin + grin);
+        QCOMPARE(box->toPlainText(), QString(73, QLatin1Char('a')) + grin + grin);
+        QCOMPARE(StoredLength(ToCrLf(box->toPlainText())), 75);
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QTest::keyClicks(box, QStringLiteral("y"));
+        QCOMPARE(box->toPlainText(), QString(73, QLatin1Char('a')) + grin + QStringLiteral("y"));
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QTest::keyClicks(box, QStringLiteral("xy"));
 
         Click(d, QStringLiteral("cmdOkCancel_0"));
         Settle();
         QCOMPARE(f.Program().Entries[0].Instruct0, QString(73, QLatin1Char('a')) + QStringLiteral("xy"));
-        QVERIFY(f.Program().Entries[0].Instruct0.size() <= InstructLimit);
+        QVERIFY(StoredLength(f.Program().Entries[0].Instruct0) <= InstructLimit);
     }
 
     void movieOpensPlaysAndIsReleased()
