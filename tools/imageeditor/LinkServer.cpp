@@ -55,6 +55,9 @@ LinkServer::StartResult LinkServer::Start(const QString& appFolder, const QStrin
             probe.write(EncodeLinkMessage({LinkMessageKind::Poke, LinkItem::OpenFName, picture}));
         probe.write(EncodeLinkMessage({LinkMessageKind::Raise, {}, {}}));
         probe.waitForBytesWritten(HandOverTimeoutMs);
+        // The first editor greets every client once it has taken the connection: only
+        // then is it safe to hang up.
+        probe.waitForReadyRead(HandOverTimeoutMs);
         probe.disconnectFromServer();
         return StartResult::HandedOver;
     }
@@ -93,6 +96,8 @@ void LinkServer::Accept()
         for (const QString& item : AdvisedItems())
             socket->write(EncodeLinkMessage({LinkMessageKind::Advise, item, m_values.value(item)}));
         socket->flush();
+        if (socket->bytesAvailable() > 0)
+            Read(socket);
     }
 }
 
@@ -125,6 +130,9 @@ void LinkServer::Read(QLocalSocket* socket)
 
 void LinkServer::Drop(QLocalSocket* socket)
 {
+    // A second editor writes its picture and hangs up at once: read what it left.
+    if (socket->bytesAvailable() > 0)
+        Read(socket);
     m_clients.removeAll(socket);
     m_readers.remove(socket);
     socket->deleteLater();
