@@ -246,10 +246,14 @@ QSqlDatabase OpenConfigured(QSqlDatabase db,
 // A file that may stay read-only (the library, the pick lists) when it cannot be written.
 QSqlDatabase OpenReadOnlyConnection(const QString& path, const QString& connectionName)
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
-    ConfigureReadOnly(db, path);
+    // Built in place, so no other handle is left when a failure forgets the connection.
+    auto make = [&] {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
+        ConfigureReadOnly(db, path);
+        return db;
+    };
     return OpenConfigured(
-        db, [](const QSqlDatabase& c) { Exec(c, QStringLiteral("PRAGMA foreign_keys=ON")); });
+        make(), [](const QSqlDatabase& c) { Exec(c, QStringLiteral("PRAGMA foreign_keys=ON")); });
 }
 
 // Makes a rename durable against a power cut, not only against a crash.
@@ -487,10 +491,13 @@ QList<QPair<QString, QStringList>> RequiredTables(DbFile file)
 
 QSqlDatabase OpenConnection(const QString& path, const QString& connectionName, const QString& newFileEncoding)
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
-    db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
-    return OpenConfigured(db, [&](const QSqlDatabase& c) {
+    auto make = [&] {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+        return db;
+    };
+    return OpenConfigured(make(), [&](const QSqlDatabase& c) {
         // The encoding is fixed by the first write, so it comes before the journal mode.
         if (!newFileEncoding.isEmpty())
             Exec(c, QStringLiteral("PRAGMA encoding = '%1'").arg(newFileEncoding));
