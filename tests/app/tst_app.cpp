@@ -34,6 +34,8 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <sys/mount.h>
+
 using namespace tramelle;
 using namespace tramelle::test;
 
@@ -773,6 +775,28 @@ private slots:
         QVERIFY2(run.Prompt.Records[1].text.contains(
                      QStringLiteral("damaged and has been opened read-only")),
                  qPrintable(run.Prompt.Records[1].text));
+    }
+
+    void aFullDiskAtStartUpIsReportedInTheSystemsWords()
+    {
+        StartupRun run;
+        QVERIFY(QDir().mkpath(run.AppFolder));
+        const QByteArray mountPoint = QFile::encodeName(run.AppFolder);
+        if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0)
+            QSKIP("no small file system can be mounted here");
+        {
+            QFile filler(JoinPath(run.AppFolder, QStringLiteral("filler")));
+            filler.open(QIODevice::WriteOnly);
+            while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
+            }
+        }
+        const int status = run.Run();
+        ::umount2(mountPoint.constData(), MNT_DETACH);
+        QVERIFY(status != 0);
+        QCOMPARE(run.Prompt.Records.size(), 1);
+        const QString text = run.Prompt.Records.first().text;
+        QVERIFY2(text.contains(QStringLiteral("No space left on device")), qPrintable(text));
+        QVERIFY2(!text.contains(QStringLiteral("administrator")), qPrintable(text));
     }
 
     void aSecondInstanceEndsSilently()
