@@ -3,6 +3,7 @@
 #include "AppContext.h"
 #include "Paths.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <QSettings>
 
@@ -44,11 +45,33 @@ QString ReadFolder(const QSettings& store, const QString& key, const QString& fa
     return WithTrailingSlash(NormalizeSlashes(value));
 }
 
+// The value as the file holds it. Qt reads some texts as typed values ("@Rect(1 2 3 4)"
+// becomes a rectangle, whose text is empty): those are shown as written.
+QString StoredText(const QSettings& store, const QString& key)
+{
+    const QVariant value = store.value(key);
+    if (value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QStringList)
+        return value.toString();
+    QFile file(store.fileName());
+    if (file.open(QIODevice::ReadOnly)) {
+        const QString section = QLatin1Char('[') + store.group() + QLatin1Char(']');
+        bool inSection = false;
+        for (const QByteArray& raw : file.readAll().split('\n')) {
+            const QString line = QString::fromUtf8(raw).trimmed();
+            if (line.startsWith(QLatin1Char('[')))
+                inSection = line.compare(section, Qt::CaseInsensitive) == 0;
+            else if (inSection && line.section(QLatin1Char('='), 0, 0).trimmed() == key)
+                return line.section(QLatin1Char('='), 1).trimmed();
+        }
+    }
+    return value.toString();
+}
+
 bool ReadBool(AppContext& ctx, const QSettings& store, const QString& key, bool fallback)
 {
     if (!store.contains(key))
         return fallback;
-    const QString stored = store.value(key).toString();
+    const QString stored = StoredText(store, key);
     if (const std::optional<bool> value = ParseSettingsBool(stored))
         return *value;
     ctx.Prompt().Message(
@@ -146,14 +169,26 @@ bool SaveSettings(AppContext& ctx, QSettings& store)
     WriteFolder(store, KeyMovie, s.MovieFolder, DefaultMovieFolder(s.CDDrive));
     WriteFolder(store, KeyIcon, s.IconFolder, DefaultIconFolder(ctx));
     WriteFolder(store, KeyPicture, s.PictureFolder, DefaultPictureFolder(s.CDDrive));
-    store.setValue(KeyPrintPatientCover, BoolText(s.PrintPatientCover));
-    store.setValue(KeyPrintCallVMR, BoolText(s.PrintCallVMR));
-    store.setValue(KeyShowTips, BoolText(s.ShowTips));
-    store.setValue(KeyProvider, s.DefaultProvider);
+    const QList<QPair<QString, QString>> written{
+        {KeyPrintPatientCover, BoolText(s.PrintPatientCover)},
+        {KeyPrintCallVMR, BoolText(s.PrintCallVMR)},
+        {KeyShowTips, BoolText(s.ShowTips)},
+        {KeyProvider, s.DefaultProvider}};
+    for (const auto& [key, value] : written)
+        store.setValue(key, value);
     store.endGroup();
     // QSettings replaces its file through a temporary file, so a failure leaves the old one.
     store.sync();
-    if (store.status() != QSettings::NoError) {
+    // A file that could not be parsed when it was read leaves a status that hides whether
+    // the write worked: then the file itself is asked.
+    bool failed = store.status() == QSettings::AccessError;
+    if (store.status() == QSettings::FormatError) {
+        QSettings check(store.fileName(), store.format());
+        check.beginGroup(SettingsGroup);
+        for (const auto& [key, value] : written)
+            failed = failed || check.value(key).toString() != value;
+    }
+    if (failed) {
         ctx.Prompt().Message(
             QStringLiteral("Settings"),
             QStringLiteral("Your settings could not be saved to %1.").arg(store.fileName()),

@@ -12,6 +12,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QTimer>
 
@@ -65,15 +67,48 @@ bool InitializeData(AppContext& ctx)
     return true;
 }
 
-void ReportFolderNotWritable(AppContext& ctx, const QString& detail)
+void ReportFolderNotWritable(AppContext& ctx, const QString& detail, bool permission = true)
 {
     ctx.Prompt().Message(
         QStringLiteral("VMR Tramelle"),
-        QStringLiteral("The program cannot write to its data folder\r\n%1\r\n\r\n%2\r\n\r\n"
-                       "Ask your administrator to give you write access to it. "
+        QStringLiteral("The program cannot write to its data folder\r\n%1\r\n\r\n%2\r\n\r\n%3"
                        "The program will now end.")
-            .arg(QDir::toNativeSeparators(ctx.AppFolder()), detail),
+            .arg(QDir::toNativeSeparators(ctx.AppFolder()), detail,
+                 permission
+                     ? QStringLiteral("Ask your administrator to give you write access to it. ")
+                     : QString()),
         PromptIcon::Critical);
+}
+
+// Why nothing can be written in the folder, in the system's words ("No space left on
+// device"), found by writing a small file there; false when that works after all.
+bool FolderWriteProblem(const QString& folder, QString* reason, bool* permission)
+{
+    QFile probe(JoinPath(folder, QStringLiteral(".vmr-tramelle.probe")));
+    const bool opened = probe.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    const bool written = opened && probe.write(QByteArray(512, '\0')) == 512 && probe.flush();
+    *reason = probe.errorString();
+    *permission = !QFileInfo(folder).isWritable();
+    probe.close();
+    QFile::remove(probe.fileName());
+    return !written;
+}
+
+// The main file is checked on a second thread once the window is up; a damaged file
+// is offered read-only or the program ends.
+void OfferDamagedMainFile(AppContext& ctx, mdiVMR& window, const QString& report)
+{
+    const PromptAnswer answer = ctx.Prompt().Message(
+        QStringLiteral("Database Damaged"),
+        QStringLiteral("The database file %1 is damaged:\r\n\r\n%2\r\n\r\n"
+                       "You can go on with the file opened read-only: everything in it can be "
+                       "looked at and printed, but nothing can be stored. Rebuild in the Database "
+                       "menu repairs the file.\r\n\r\n"
+                       "Continue read-only? No ends the program.")
+            .arg(QDir::toNativeSeparators(ctx.Db.MainPath), report),
+        PromptIcon::Critical, PromptButtons::YesNo, PromptAnswer::Yes);
+    if (answer != PromptAnswer::Yes)
+        QTimer::singleShot(0, &window, &QWidget::close);
 }
 
 } // namespace
@@ -119,7 +154,12 @@ int StartApplication(const StartupOptions& options)
     if (!lock.tryLock(0)) {
         if (lock.error() == QLockFile::LockFailedError)
             return 0;
-        ReportFolderNotWritable(ctx, QStringLiteral("No file can be created in it."));
+        QString reason;
+        bool permission = true;
+        if (FolderWriteProblem(ctx.AppFolder(), &reason, &permission))
+            ReportFolderNotWritable(ctx, reason, permission);
+        else
+            ReportFolderNotWritable(ctx, QStringLiteral("No file can be created in it."));
         return 1;
     }
 
@@ -142,6 +182,8 @@ int StartApplication(const StartupOptions& options)
     // 7. The exercise selection window is created and hidden, which loads the library
     // and builds its picture grid, so it is ready when first asked for.
     window.CreateSelectionWindow();
+    ctx.Db.StartMainFileCheck(
+        [&ctx, &window](const QString& report) { OfferDamagedMainFile(ctx, window, report); });
 
     // 8. The tip of the day is shown here (modal) when ctx.Settings.ShowTips is set.
 

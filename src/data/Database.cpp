@@ -5,15 +5,27 @@
 #include "DeliveredData.h"
 #include "Paths.h"
 
+#include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUrl>
 #include <QUuid>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace tramelle {
 
@@ -160,6 +172,154 @@ QString FileError(const QString& what, const QString& path, const QString& reaso
     return QStringLiteral("%1 \"%2\": %3").arg(what, QDir::toNativeSeparators(path), reason);
 }
 
+// Another program holds the file: said plainly, with the file named.
+QString InUseText(const QString& path)
+{
+    return FileError(
+        QStringLiteral("Cannot open"), path,
+        QStringLiteral("another program is using it. Close that program, then start again."));
+}
+
+bool IsInUse(int engineCode)
+{
+    return engineCode == EngineBusy || engineCode == EngineLocked;
+}
+
+QString ReadOnlyRefusal(const QString& path, const QString& reason)
+{
+    return QStringLiteral("The database file %1 is read-only (%2): nothing can be stored in it.")
+        .arg(QDir::toNativeSeparators(path), reason);
+}
+
+QString DamagedRefusal(const QString& path)
+{
+    return QStringLiteral(
+               "The database file %1 is damaged and has been opened read-only: nothing can "
+               "be stored in it. Rebuild in the Database menu repairs it.")
+        .arg(QDir::toNativeSeparators(path));
+}
+
+// Reads the file without changing it or creating anything beside it: as immutable when
+// no journal lies beside it, through the journal otherwise.
+void ConfigureReadOnly(QSqlDatabase& db, const QString& path)
+{
+    if (QFileInfo::exists(path + QStringLiteral("-wal"))) {
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
+    } else {
+        db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
+                           QStringLiteral("?mode=ro&immutable=1"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY"));
+    }
+}
+
+QString OpenErrorText(const QSqlDatabase& db)
+{
+    return db.lastError().databaseText().isEmpty() ? db.lastError().text()
+                                                   : db.lastError().databaseText();
+}
+
+// Opens a configured connection and applies its settings; on failure the connection is
+// forgotten and DbError carries the engine's text and code.
+QSqlDatabase OpenConfigured(QSqlDatabase db,
+                            const std::function<void(const QSqlDatabase&)>& settings)
+{
+    const QString connectionName = db.connectionName();
+    if (!db.open()) {
+        const QString err = OpenErrorText(db);
+        const int code = EngineCode(db.lastError());
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(connectionName);
+        throw DbError(err, code);
+    }
+    try {
+        settings(db);
+    } catch (...) {
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(connectionName);
+        throw;
+    }
+    return db;
+}
+
+// A file that may stay read-only (the library, the pick lists) when it cannot be written.
+QSqlDatabase OpenReadOnlyConnection(const QString& path, const QString& connectionName)
+{
+    // Built in place, so no other handle is left when a failure forgets the connection.
+    auto make = [&] {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
+        ConfigureReadOnly(db, path);
+        return db;
+    };
+    return OpenConfigured(
+        make(), [](const QSqlDatabase& c) { Exec(c, QStringLiteral("PRAGMA foreign_keys=ON")); });
+}
+
+// Makes a rename durable against a power cut, not only against a crash.
+void SyncFolder(const QString& folder)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+#else
+    Q_UNUSED(folder);
+#endif
+}
+
+const QString InstallFolderPrefix = QStringLiteral(".install-");
+const QString InstallManifestName = QStringLiteral("install.manifest");
+const DbFile AllFiles[] = {DbFile::Main, DbFile::Library, DbFile::Picklist};
+
+QByteArray FileDigest(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&f);
+    return hash.result().toHex();
+}
+
+// The staged files' digests, written once all three are complete and before the first
+// is moved into place: a staging folder with a manifest can always be finished.
+void WriteInstallManifest(const QString& staging)
+{
+    QSaveFile file(JoinPath(staging, InstallManifestName));
+    if (!file.open(QIODevice::WriteOnly))
+        throw DbError(
+            FileError(QStringLiteral("Cannot write"), file.fileName(), file.errorString()));
+    for (DbFile f : AllFiles) {
+        const QString name = DbFileName(f);
+        file.write(name.toUtf8() + '\t' + FileDigest(JoinPath(staging, name)) + '\n');
+    }
+    if (!file.commit())
+        throw DbError(
+            FileError(QStringLiteral("Cannot write"), file.fileName(), file.errorString()));
+}
+
+// Empty unless the manifest is whole.
+QHash<QString, QByteArray> ReadInstallManifest(const QString& staging)
+{
+    QHash<QString, QByteArray> digests;
+    QFile file(JoinPath(staging, InstallManifestName));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.split('\t');
+        if (parts.size() == 2 && parts[1].size() == 64)
+            digests.insert(QString::fromUtf8(parts[0]), parts[1]);
+    }
+    for (DbFile f : AllFiles) {
+        if (!digests.contains(DbFileName(f)))
+            return {};
+    }
+    return digests;
+}
+
 void CopyFolder(const QString& from, const QString& to)
 {
     QDir().mkpath(to);
@@ -181,6 +341,84 @@ void CopyFolder(const QString& from, const QString& to)
         // Delivered files may come from a read-only folder; the copies belong to the clinic.
         QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     }
+}
+
+// Texts, icons and help: copied when the delivered folder has them, never overwriting.
+void CopyDeliveredExtras(const QString& appFolder, const QString& deliveredFolder)
+{
+    if (deliveredFolder.isEmpty() || !QFileInfo(deliveredFolder).isDir())
+        return;
+    QDirIterator it(deliveredFolder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        it.next();
+        const QString name = it.fileName();
+        if (name.endsWith(QLatin1String(".json"), Qt::CaseInsensitive))
+            continue; // the sample data went into the databases
+        const QString target = JoinPath(appFolder, name);
+        if (it.fileInfo().isDir()) {
+            CopyFolder(it.filePath(), target);
+        } else if (!QFileInfo::exists(target)) {
+            QFile src(it.filePath());
+            if (!src.copy(target))
+                throw DbError(
+                    FileError(QStringLiteral("Cannot copy"), it.filePath(), src.errorString()));
+            QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                              QFile::ReadOther);
+        }
+    }
+}
+
+// A staging folder left by an installation that was stopped (a crash, a power cut).
+// Without its manifest the files were still being built: it goes, and the start
+// installs anew. With it, every delivered file is either still staged or already in
+// place exactly as staged: the staged ones are moved in and the extras copied. A file in
+// the application folder that differs from what was staged is the clinic's: then
+// nothing is touched and the usual checks report what is missing. True when an
+// installation was finished here.
+bool FinishInterruptedInstall(const QString& appFolder, const QString& deliveredFolder,
+                              const InstallStepHook& hook)
+{
+    bool finished = false;
+    const QStringList stagings = QDir(appFolder).entryList(
+        {InstallFolderPrefix + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString& folder : stagings) {
+        const QString staging = JoinPath(appFolder, folder);
+        const QHash<QString, QByteArray> digests = ReadInstallManifest(staging);
+        if (digests.isEmpty()) {
+            QDir(staging).removeRecursively();
+            continue;
+        }
+        bool sound = true;
+        for (DbFile f : AllFiles) {
+            const QString name = DbFileName(f);
+            const QString target = ResolvePath(JoinPath(appFolder, name));
+            const QString staged = JoinPath(staging, name);
+            const QString present = QFileInfo::exists(target) ? target : staged;
+            if (FileDigest(present) != digests.value(name) ||
+                QFileInfo::exists(present + QStringLiteral("-wal")))
+                sound = false;
+        }
+        if (!sound)
+            continue;
+        for (DbFile f : AllFiles) {
+            const QString name = DbFileName(f);
+            const QString target = JoinPath(appFolder, name);
+            if (QFileInfo::exists(ResolvePath(target)))
+                continue;
+            if (hook)
+                hook(QStringLiteral("rename ") + name);
+            if (!QFile::rename(JoinPath(staging, name), target))
+                throw DbError(FileError(QStringLiteral("Cannot create"), target,
+                                        QStringLiteral("rename failed")));
+            SyncFolder(appFolder);
+        }
+        if (hook)
+            hook(QStringLiteral("copy"));
+        CopyDeliveredExtras(appFolder, deliveredFolder);
+        QDir(staging).removeRecursively();
+        finished = true;
+    }
+    return finished;
 }
 
 } // namespace
@@ -253,45 +491,46 @@ QList<QPair<QString, QStringList>> RequiredTables(DbFile file)
 
 QSqlDatabase OpenConnection(const QString& path, const QString& connectionName, const QString& newFileEncoding)
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
-    db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
-    if (!db.open()) {
-        const QString err = db.lastError().databaseText().isEmpty() ? db.lastError().text()
-                                                                     : db.lastError().databaseText();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(connectionName);
-        throw DbError(err);
-    }
-    try {
+    auto make = [&] {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+        return db;
+    };
+    return OpenConfigured(make(), [&](const QSqlDatabase& c) {
         // The encoding is fixed by the first write, so it comes before the journal mode.
         if (!newFileEncoding.isEmpty())
-            Exec(db, QStringLiteral("PRAGMA encoding = '%1'").arg(newFileEncoding));
-        ApplyDurableSettings(db);
-    } catch (...) {
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(connectionName);
-        throw;
-    }
-    return db;
+            Exec(c, QStringLiteral("PRAGMA encoding = '%1'").arg(newFileEncoding));
+        ApplyDurableSettings(c);
+    });
 }
 
-void CloseConnection(const QString& connectionName)
+QString CloseConnection(const QString& connectionName)
 {
     if (!QSqlDatabase::contains(connectionName))
-        return;
+        return {};
+    QString problem;
     {
         QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+        ForgetWriteState(db);
         if (db.isOpen()) {
             {
                 QSqlQuery q(db);
-                q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+                // A read-only file has nothing of ours to merge.
+                if (!db.connectOptions().contains(QLatin1String("QSQLITE_OPEN_READONLY"))) {
+                    if (!q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")))
+                        problem = q.lastError().databaseText().isEmpty()
+                                      ? q.lastError().text()
+                                      : q.lastError().databaseText();
+                    else if (q.next() && q.value(0).toInt() != 0)
+                        problem = QStringLiteral("another program is using the file");
+                }
             }
             db.close();
         }
     }
     QSqlDatabase::removeDatabase(connectionName);
+    return problem;
 }
 
 void CreateDatabaseFile(const QString& path, DbFile file)
@@ -329,27 +568,21 @@ DbFileCheck CheckDatabaseFile(const QString& path, DbFile file)
     const QString name = QStringLiteral("check-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        // Without a journal beside it, the file is read as immutable so that the check
-        // creates no side files either; with one, it must be read through the journal.
-        if (QFileInfo::exists(path + QStringLiteral("-wal"))) {
-            db.setDatabaseName(path);
-            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
-        } else {
-            db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
-                               QStringLiteral("?mode=ro&immutable=1"));
-            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY"));
-        }
+        // The check creates no side files and changes nothing.
+        ConfigureReadOnly(db, path);
         auto fail = [&](const QString& error) {
             result.status = DbFileCheck::Damaged;
             result.error = error;
         };
         if (!db.open()) {
-            fail(db.lastError().databaseText().isEmpty() ? db.lastError().text() : db.lastError().databaseText());
+            fail(OpenErrorText(db));
         } else {
             QSqlQuery q(db);
             // Reading the schema fails on a file that is not a database or is locked.
             if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"))) {
                 fail(q.lastError().databaseText());
+                if (IsInUse(EngineCode(q.lastError())))
+                    result.status = DbFileCheck::InUse;
             } else {
                 QStringList tables;
                 while (q.next())
@@ -396,6 +629,85 @@ DbFileCheck CheckDatabaseFile(const QString& path, DbFile file)
     return result;
 }
 
+QuickCheckResult QuickCheckFile(const QString& path)
+{
+    QuickCheckResult result;
+    const QString name =
+        QStringLiteral("quick-check-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        ConfigureReadOnly(db, path);
+        if (!db.open()) {
+            result.ok = false;
+            result.report = OpenErrorText(db);
+        } else {
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("PRAGMA quick_check(10)"))) {
+                result.ok = false;
+                result.report = q.lastError().databaseText();
+            } else {
+                QStringList findings;
+                while (q.next())
+                    findings << q.value(0).toString();
+                if (findings != QStringList{QStringLiteral("ok")}) {
+                    result.ok = false;
+                    result.report = findings.join(QStringLiteral("\r\n"));
+                }
+            }
+            q.finish();
+            q = QSqlQuery();
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return result;
+}
+
+QString FileWriteProblem(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+        return f.errorString();
+    return {};
+}
+
+// The quick check of one file on its own thread.
+class MainFileCheck
+{
+public:
+    // finished runs on the check's thread once the result is known.
+    MainFileCheck(const QString& path, std::function<void()> finished)
+    {
+        m_thread = std::thread([this, path, finished = std::move(finished)] {
+            QuickCheckResult result = QuickCheckFile(path);
+            {
+                std::lock_guard lock(m_mutex);
+                m_result = std::move(result);
+                m_finished = true;
+            }
+            m_done.notify_all();
+            finished();
+        });
+    }
+    ~MainFileCheck() { m_thread.join(); }
+    MainFileCheck(const MainFileCheck&) = delete;
+    MainFileCheck& operator=(const MainFileCheck&) = delete;
+
+    QuickCheckResult Wait()
+    {
+        std::unique_lock lock(m_mutex);
+        m_done.wait(lock, [this] { return m_finished; });
+        return m_result;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    QuickCheckResult m_result;
+    std::thread m_thread;
+};
+
 Databases::Databases(QString connectionPrefix) : m_prefix(std::move(connectionPrefix)) {}
 
 Databases::~Databases()
@@ -422,21 +734,41 @@ void Databases::Open(const QString& appFolder)
     MainPath = ResolvePath(JoinPath(appFolder, MainDbFileName));
     LibraryPath = ResolvePath(JoinPath(appFolder, LibraryDbFileName));
     PicklistPath = ResolvePath(JoinPath(appFolder, PicklistDbFileName));
-    auto openOne = [](const QString& path, const QString& name) {
+    auto openOne = [](const QString& path, const QString& name, bool mayBeReadOnly) {
         if (!QFileInfo::exists(path))
             throw DbError(FileError(QStringLiteral("Cannot open"), path, QStringLiteral("the file does not exist")));
+        const QString writeProblem = FileWriteProblem(path);
+        if (!writeProblem.isEmpty() && !mayBeReadOnly)
+            throw DbError(FileError(QStringLiteral("Cannot write"), path, writeProblem));
+        // Changes left in the journal by a run that could not merge them (a full disk).
+        const bool leftover = QFileInfo(path + QStringLiteral("-wal")).size() > 0;
         try {
-            OpenConnection(path, name);
+            if (!writeProblem.isEmpty()) {
+                SetWriteRefusal(OpenReadOnlyConnection(path, name),
+                                ReadOnlyRefusal(path, writeProblem));
+                return;
+            }
+            QSqlDatabase db = OpenConnection(path, name);
+            // Taking the write lock once finds a file that another program holds.
+            Exec(db, QStringLiteral("BEGIN IMMEDIATE"));
+            Exec(db, QStringLiteral("ROLLBACK"));
+            if (leftover) {
+                QSqlQuery merge(db);
+                merge.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+            }
         } catch (const DbError& e) {
-            throw DbError(FileError(QStringLiteral("Cannot open"), path, e.message()));
+            if (IsInUse(e.engineCode()))
+                throw DbError(InUseText(path), e.engineCode());
+            throw DbError(FileError(QStringLiteral("Cannot open"), path, e.message()),
+                          e.engineCode());
         }
     };
     try {
-        openOne(MainPath, m_prefix + QStringLiteral("-main"));
-        openOne(LibraryPath, m_prefix + QStringLiteral("-library"));
+        openOne(MainPath, m_prefix + QStringLiteral("-main"), false);
+        openOne(LibraryPath, m_prefix + QStringLiteral("-library"), true);
         LibraryRecordset.Open = true;
         LibraryRecordset.Filter = LibraryFilter{};
-        openOne(PicklistPath, m_prefix + QStringLiteral("-picklist"));
+        openOne(PicklistPath, m_prefix + QStringLiteral("-picklist"), true);
     } catch (...) {
         m_open = true;
         Close();
@@ -445,13 +777,68 @@ void Databases::Open(const QString& appFolder)
     m_open = true;
 }
 
-void Databases::Close()
+QList<QPair<QString, QString>> Databases::Close()
 {
+    // The check reads the main file: it ends before the file closes.
+    m_check.reset();
+    m_alive = std::make_shared<int>(0);
+    m_onDamaged = nullptr;
+    m_damageReported = false;
+    m_mainDamage.clear();
     LibraryRecordset.Open = false;
-    CloseConnection(m_prefix + QStringLiteral("-main"));
-    CloseConnection(m_prefix + QStringLiteral("-picklist"));
-    CloseConnection(m_prefix + QStringLiteral("-library"));
+    QList<QPair<QString, QString>> kept;
+    const struct
+    {
+        const char* suffix;
+        const QString& path;
+    } order[] = {{"-main", MainPath}, {"-picklist", PicklistPath}, {"-library", LibraryPath}};
+    for (const auto& c : order) {
+        const QString problem = CloseConnection(m_prefix + QLatin1String(c.suffix));
+        if (!problem.isEmpty() && QFileInfo(c.path + QStringLiteral("-wal")).size() > 0)
+            kept.append({c.path, problem});
+    }
     m_open = false;
+    return kept;
+}
+
+void Databases::StartMainFileCheck(std::function<void(const QString& report)> onDamaged)
+{
+    m_check.reset();
+    m_onDamaged = std::move(onDamaged);
+    m_damageReported = false;
+    // The result is taken on this thread, from its event loop; the check's thread
+    // only computes it.
+    std::weak_ptr<int> alive = m_alive;
+    m_check = std::make_unique<MainFileCheck>(MainPath, [alive, this] {
+        if (QCoreApplication* app = QCoreApplication::instance()) {
+            QMetaObject::invokeMethod(
+                app,
+                [alive, this] {
+                    if (!alive.expired())
+                        ApplyMainFileCheck();
+                },
+                Qt::QueuedConnection);
+        }
+    });
+    SetWriteGate(MainDb(), [this] { ApplyMainFileCheck(); });
+}
+
+void Databases::ApplyMainFileCheck()
+{
+    if (!m_check)
+        return;
+    const QuickCheckResult result = m_check->Wait();
+    SetWriteGate(MainDb(), {});
+    if (!result.ok && m_mainDamage.isEmpty()) {
+        m_mainDamage = result.report.isEmpty() ? QStringLiteral("the check failed") : result.report;
+        const QSqlDatabase db = MainDb();
+        Exec(db, QStringLiteral("PRAGMA query_only=1"));
+        SetWriteRefusal(db, DamagedRefusal(MainPath));
+    }
+    if (!m_mainDamage.isEmpty() && !m_damageReported && m_onDamaged) {
+        m_damageReported = true;
+        m_onDamaged(m_mainDamage);
+    }
 }
 
 void OpenDatabases(AppContext& ctx)
@@ -463,13 +850,34 @@ void OpenDatabases(AppContext& ctx)
 
 void CloseDatabases(AppContext& ctx)
 {
-    ctx.Db.Close();
+    const QList<QPair<QString, QString>> kept = ctx.Db.Close();
+    for (const auto& [path, reason] : kept) {
+        ctx.Prompt().Message(
+            QStringLiteral("Database"),
+            QStringLiteral(
+                "The last changes to the database file %1 could not be written into it "
+                "(%2).\r\n\r\n"
+                "They are kept beside it in %3 and will be merged into the file the next time "
+                "the program starts. Do not delete or move that file.")
+                .arg(QDir::toNativeSeparators(path), reason,
+                     QDir::toNativeSeparators(path + QStringLiteral("-wal"))),
+            PromptIcon::Warning);
+    }
 }
 
-DataFilesCheck PrepareDataFiles(const QString& appFolder, const QString& deliveredFolder)
+DataFilesCheck PrepareDataFiles(const QString& appFolder, const QString& deliveredFolder,
+                                const InstallStepHook& hook)
 {
     DataFilesCheck result;
     const DbFile files[] = {DbFile::Main, DbFile::Library, DbFile::Picklist};
+    try {
+        result.installed = FinishInterruptedInstall(appFolder, deliveredFolder, hook);
+    } catch (const DbError& e) {
+        result.title = QStringLiteral("Installation Failed");
+        result.message = QStringLiteral("The data files could not be created in %1.\r\n\r\n%2")
+                             .arg(QDir::toNativeSeparators(appFolder), e.message());
+        return result;
+    }
     QStringList missing;
     for (DbFile f : files) {
         if (!QFileInfo(ResolvePath(JoinPath(appFolder, DbFileName(f)))).isFile())
@@ -477,7 +885,7 @@ DataFilesCheck PrepareDataFiles(const QString& appFolder, const QString& deliver
     }
     if (missing.size() == 3) {
         try {
-            InstallDeliveredFiles(appFolder, deliveredFolder);
+            InstallDeliveredFiles(appFolder, deliveredFolder, hook);
         } catch (const DbError& e) {
             result.title = QStringLiteral("Installation Failed");
             result.message = QStringLiteral("The data files could not be created in %1.\r\n\r\n%2")
@@ -495,9 +903,27 @@ DataFilesCheck PrepareDataFiles(const QString& appFolder, const QString& deliver
                              .arg(QDir::toNativeSeparators(appFolder), missing.join(QStringLiteral("\r\n")));
         return result;
     }
+    // The main file takes every save: one that cannot be written is refused now, before
+    // anything is opened beside it. The other two may stay read-only.
+    const QString mainPath = ResolvePath(JoinPath(appFolder, MainDbFileName));
+    if (const QString problem = FileWriteProblem(mainPath); !problem.isEmpty()) {
+        result.title = QStringLiteral("Database Error");
+        result.message =
+            QStringLiteral("The database file %1 cannot be written: %2.\r\n\r\n"
+                           "The program keeps its patients and programs in it and cannot work "
+                           "with it read-only. Make the file writable, then start the program "
+                           "again. The program will now end.")
+                .arg(QDir::toNativeSeparators(mainPath), problem);
+        return result;
+    }
     for (DbFile f : files) {
         const QString path = ResolvePath(JoinPath(appFolder, DbFileName(f)));
         const DbFileCheck check = CheckDatabaseFile(path, f);
+        if (check.status == DbFileCheck::InUse) {
+            result.title = QStringLiteral("Database Error");
+            result.message = InUseText(path);
+            return result;
+        }
         if (check.status == DbFileCheck::Damaged) {
             result.title = QStringLiteral("Database Error");
             result.message = QStringLiteral("The database file %1 cannot be used.\r\n\r\n%2")
@@ -518,58 +944,50 @@ DataFilesCheck PrepareDataFiles(const QString& appFolder, const QString& deliver
     return result;
 }
 
-void InstallDeliveredFiles(const QString& appFolder, const QString& deliveredFolder)
+void InstallDeliveredFiles(const QString& appFolder, const QString& deliveredFolder,
+                           const InstallStepHook& hook)
 {
+    auto step = [&](const QString& name) {
+        if (hook)
+            hook(name);
+    };
     if (!QDir().mkpath(appFolder))
         throw DbError(FileError(QStringLiteral("Cannot create the folder"), appFolder,
                                 QStringLiteral("permission denied or invalid path")));
-    const QString staging = JoinPath(appFolder, QStringLiteral(".install-") +
-                                                    QUuid::createUuid().toString(QUuid::WithoutBraces));
+    const QString staging = JoinPath(
+        appFolder, InstallFolderPrefix + QUuid::createUuid().toString(QUuid::WithoutBraces));
     if (!QDir().mkpath(staging))
         throw DbError(FileError(QStringLiteral("Cannot write to the folder"), appFolder,
                                 QStringLiteral("permission denied")));
-    auto cleanup = [&] { QDir(staging).removeRecursively(); };
-    const DbFile files[] = {DbFile::Main, DbFile::Library, DbFile::Picklist};
     QStringList renamed;
     try {
-        for (DbFile f : files)
+        for (DbFile f : AllFiles)
             CreateDatabaseFile(JoinPath(staging, DbFileName(f)), f);
         FillDeliveredData(JoinPath(staging, MainDbFileName), JoinPath(staging, LibraryDbFileName),
                           JoinPath(staging, PicklistDbFileName), deliveredFolder);
-        for (DbFile f : files) {
+        WriteInstallManifest(staging);
+        step(QStringLiteral("staged"));
+        for (DbFile f : AllFiles) {
             const QString from = JoinPath(staging, DbFileName(f));
             const QString to = JoinPath(appFolder, DbFileName(f));
+            step(QStringLiteral("rename ") + DbFileName(f));
             if (!QFile::rename(from, to))
                 throw DbError(FileError(QStringLiteral("Cannot create"), to, QStringLiteral("rename failed")));
             renamed << to;
+            SyncFolder(appFolder);
         }
     } catch (...) {
         // Leave no part of an installation behind: the next start installs again.
         for (const QString& path : renamed)
             QFile::remove(path);
-        cleanup();
+        QDir(staging).removeRecursively();
         throw;
     }
-    cleanup();
-    // Texts, icons and help: copied when the delivered folder has them, never overwriting.
-    if (!deliveredFolder.isEmpty() && QFileInfo(deliveredFolder).isDir()) {
-        QDirIterator it(deliveredFolder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
-        while (it.hasNext()) {
-            it.next();
-            const QString name = it.fileName();
-            if (name.endsWith(QLatin1String(".json"), Qt::CaseInsensitive))
-                continue; // the sample data went into the databases
-            const QString target = JoinPath(appFolder, name);
-            if (it.fileInfo().isDir()) {
-                CopyFolder(it.filePath(), target);
-            } else if (!QFileInfo::exists(target)) {
-                QFile src(it.filePath());
-                if (!src.copy(target))
-                    throw DbError(FileError(QStringLiteral("Cannot copy"), it.filePath(), src.errorString()));
-                QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-            }
-        }
-    }
+    step(QStringLiteral("copy"));
+    CopyDeliveredExtras(appFolder, deliveredFolder);
+    // Only now: a start that finds the staging folder copies what is still missing.
+    QDir(staging).removeRecursively();
+    step(QStringLiteral("done"));
 }
 
 } // namespace tramelle

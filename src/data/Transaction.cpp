@@ -8,6 +8,9 @@ namespace tramelle {
 
 Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db))
 {
+    // A file that stores nothing (read-only, damaged, still being checked) says so
+    // before anything begins.
+    BeforeWrite(m_db);
     if (!m_db.transaction())
         ThrowIfFailed(m_db.lastError().isValid() ? m_db.lastError()
                                                   : QSqlError(QString(), QStringLiteral("Cannot begin a transaction"),

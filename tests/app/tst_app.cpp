@@ -1,16 +1,17 @@
 #include "AppContext.h"
+#include "ApplicationServices.h"
 #include "Database.h"
 #include "DbError.h"
 #include "HelpCommands.h"
+#include "MainWindowProbe.h"
 #include "Paths.h"
+#include "ProgramStore.h"
 #include "Settings.h"
 #include "Startup.h"
 #include "TestSupport.h"
 #include "frmPreferences.h"
 #include "frmProgress.h"
 #include "frmSplash.h"
-#include "ApplicationServices.h"
-#include "MainWindowProbe.h"
 #include "mdiVMR.h"
 
 #include <QAction>
@@ -33,6 +34,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+
+#include <sys/mount.h>
 
 using namespace tramelle;
 using namespace tramelle::test;
@@ -731,6 +734,102 @@ private slots:
         QCOMPARE(FileBytes(main), before);
         QCOMPARE(FileBytes(JoinPath(run.AppFolder, LibraryDbFileName)), library);
         QVERIFY(!QFileInfo::exists(run.SettingsFile));
+    }
+
+    void aGarbageSettingsFileIsRewrittenWithoutComplaint()
+    {
+        TestContext t(false);
+        const QString file = t.Dir.filePath(QStringLiteral("s.ini"));
+        WriteFile(file, QByteArray("\x01\xff[[[Options\n=\n\\\\garbage \"\n[Opt%ions]\nShowTips\n")
+                            .repeated(50));
+        {
+            QSettings store(file, QSettings::IniFormat);
+            LoadSettings(*t, store);
+            t.Prompt.Clear();
+            t->Settings.ShowTips = false;
+            QVERIFY(SaveSettings(*t, store));
+        }
+        QVERIFY2(t.Prompt.Records.isEmpty(),
+                 qPrintable(t.Prompt.MessageTexts().join(QLatin1Char('|'))));
+        QSettings raw(file, QSettings::IniFormat);
+        QCOMPARE(raw.value(QStringLiteral("Options/ShowTips")).toString(), QStringLiteral("False"));
+    }
+
+    void aTypedSettingsValueIsShownAsTheFileHoldsIt()
+    {
+        TestContext t(false);
+        const QString file = t.Dir.filePath(QStringLiteral("s.ini"));
+        WriteFile(file, "[Options]\nShowTips=@Rect(1 2 3 4)\n");
+        QSettings store(file, QSettings::IniFormat);
+        LoadSettings(*t, store);
+        QCOMPARE(t.Prompt.Records.size(), 1);
+        QVERIFY2(t.Prompt.Records.first().text.contains(QStringLiteral("holds \"@Rect(1 2 3 4)\"")),
+                 qPrintable(t.Prompt.Records.first().text));
+    }
+
+    void aDamagedMainFileIsOfferedReadOnlyAfterTheWindowIsUp()
+    {
+        StartupRun run;
+        InstallDeliveredFiles(run.AppFolder, DeliveredFilesFolder());
+        const QString main = JoinPath(run.AppFolder, MainDbFileName);
+        {
+            AppContext ctx(run.AppFolder);
+            OpenDatabases(ctx);
+            for (int i = 0; i < 2000; ++i)
+                Exec(ctx.Db.MainDb(), QStringLiteral("INSERT INTO Patient (FullName) VALUES (?)"),
+                     {QStringLiteral("Patient with a long name %1").arg(i)});
+        }
+        {
+            QFile f(main);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            f.seek(f.size() - 4096);
+            f.write(QByteArray(16, '\x7f'));
+        }
+        run.Prompt.Answers.push_back(PromptAnswer::Yes);
+        bool refused = false;
+        QCOMPARE(run.Run(
+                     [&](mdiVMR& w, AppContext& ctx) {
+                         QVERIFY(
+                             QTest::qWaitFor([&] { return !run.Prompt.Records.isEmpty(); }, 10000));
+                         ctx.Program.PatientID = 1;
+                         ctx.Program.Modified = true;
+                         ctx.Program.SaveAsNew = true;
+                         refused = !SaveProgram(ctx, false);
+                         ctx.Program.Modified = false;
+                         QTimer::singleShot(0, &w, &QWidget::close);
+                     },
+                     false),
+                 0);
+        QVERIFY(refused);
+        QCOMPARE(run.Prompt.Records.size(), 2);
+        QCOMPARE(run.Prompt.Records[0].title, QStringLiteral("Database Damaged"));
+        QVERIFY(run.Prompt.Records[0].text.contains(QDir::toNativeSeparators(main)));
+        QCOMPARE(run.Prompt.Records[0].buttons, PromptButtons::YesNo);
+        QVERIFY2(run.Prompt.Records[1].text.contains(
+                     QStringLiteral("damaged and has been opened read-only")),
+                 qPrintable(run.Prompt.Records[1].text));
+    }
+
+    void aFullDiskAtStartUpIsReportedInTheSystemsWords()
+    {
+        StartupRun run;
+        QVERIFY(QDir().mkpath(run.AppFolder));
+        const QByteArray mountPoint = QFile::encodeName(run.AppFolder);
+        if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0)
+            QSKIP("no small file system can be mounted here");
+        {
+            QFile filler(JoinPath(run.AppFolder, QStringLiteral("filler")));
+            filler.open(QIODevice::WriteOnly);
+            while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
+            }
+        }
+        const int status = run.Run();
+        ::umount2(mountPoint.constData(), MNT_DETACH);
+        QVERIFY(status != 0);
+        QCOMPARE(run.Prompt.Records.size(), 1);
+        const QString text = run.Prompt.Records.first().text;
+        QVERIFY2(text.contains(QStringLiteral("No space left on device")), qPrintable(text));
+        QVERIFY2(!text.contains(QStringLiteral("administrator")), qPrintable(text));
     }
 
     void aSecondInstanceEndsSilently()

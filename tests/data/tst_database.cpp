@@ -2,13 +2,20 @@
 #include "DbError.h"
 #include "Paths.h"
 #include "TestSupport.h"
+#include "Transaction.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
+
+#include <csignal>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace tramelle;
 using namespace tramelle::test;
@@ -27,6 +34,53 @@ qint64 InsertPatient(const QSqlDatabase& db, const QString& name)
     QSqlQuery q = Exec(db, QStringLiteral("INSERT INTO Patient (FullName) VALUES (?)"), {name});
     return q.lastInsertId().toLongLong();
 }
+
+// Makes a file that even the superuser cannot write (immutable attribute), or a plain
+// read-only file for other users. Undone by the destructor.
+struct WriteProtected
+{
+    QString Path;
+    explicit WriteProtected(QString path) : Path(std::move(path))
+    {
+        if (::geteuid() == 0)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), Path});
+        else
+            QFile::setPermissions(Path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    }
+    ~WriteProtected()
+    {
+        if (::geteuid() == 0)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), Path});
+        QFile::setPermissions(Path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    }
+};
+
+// A small file system of its own (a tmpfs), to run out of room in.
+struct SmallDisk
+{
+    QTemporaryDir Dir;
+    bool Mounted = false;
+    explicit SmallDisk(const char* size)
+    {
+        const QByteArray options = QByteArray("size=") + size;
+        Mounted = ::mount("tmpfs", QFile::encodeName(Dir.path()).constData(), "tmpfs", 0,
+                          options.constData()) == 0;
+    }
+    ~SmallDisk()
+    {
+        if (Mounted)
+            ::umount2(QFile::encodeName(Dir.path()).constData(), MNT_DETACH);
+    }
+    // Takes every byte that is left.
+    void Fill() const
+    {
+        QFile f(JoinPath(Dir.path(), QStringLiteral("filler")));
+        f.open(QIODevice::WriteOnly);
+        const QByteArray block(4096, 'f');
+        while (f.write(block) == block.size() && f.flush()) {
+        }
+    }
+};
 
 } // namespace
 
@@ -246,6 +300,231 @@ private slots:
             Exec(db, QStringLiteral("ROLLBACK"));
         }
         CloseConnection(name);
+    }
+
+    void aMainFileThatCannotBeWrittenIsRefusedOthersMayStayReadOnly()
+    {
+        QTemporaryDir dir;
+        QVERIFY(PrepareDataFiles(dir.path(), QString()).ok);
+        const QString main = JoinPath(dir.path(), MainDbFileName);
+        const QString picks = JoinPath(dir.path(), PicklistDbFileName);
+        {
+            WriteProtected guard(main);
+            if (FileWriteProblem(main).isEmpty())
+                QSKIP("cannot write-protect a file here");
+            const QByteArray before = FileBytes(main);
+            const DataFilesCheck c = PrepareDataFiles(dir.path(), QString());
+            QVERIFY(!c.ok);
+            QVERIFY2(c.message.contains(QDir::toNativeSeparators(main)), qPrintable(c.message));
+            QVERIFY2(c.message.contains(FileWriteProblem(main)), qPrintable(c.message));
+            QCOMPARE(FileBytes(main), before);
+            QVERIFY(!QFileInfo::exists(main + QStringLiteral("-wal")));
+            QVERIFY(!QFileInfo::exists(main + QStringLiteral("-shm")));
+        }
+        // The pick lists read-only: the start goes on, reading works, storing says why.
+        WriteProtected guard(picks);
+        QVERIFY(PrepareDataFiles(dir.path(), QString()).ok);
+        AppContext ctx(dir.path());
+        OpenDatabases(ctx);
+        QVERIFY(Exec(ctx.Db.PicklistDb(), QStringLiteral("SELECT COUNT(*) FROM Label")).next());
+        for (int viaTransaction = 0; viaTransaction < 2; ++viaTransaction) {
+            try {
+                if (viaTransaction) {
+                    Transaction t(ctx.Db.PicklistDb());
+                    QFAIL("a transaction began on a read-only file");
+                }
+                Exec(ctx.Db.PicklistDb(), QStringLiteral("DELETE FROM Label"));
+                QFAIL("a read-only file was written");
+            } catch (const DbError& e) {
+                QVERIFY2(e.message().contains(QDir::toNativeSeparators(picks)) &&
+                             e.message().contains(QLatin1String("read-only")),
+                         qPrintable(e.message()));
+            }
+        }
+        CloseDatabases(ctx);
+        QVERIFY(!QFileInfo::exists(picks + QStringLiteral("-wal")));
+    }
+
+    void lockedMainFileIsNamedAsInUse()
+    {
+        QTemporaryDir dir;
+        QVERIFY(PrepareDataFiles(dir.path(), QString()).ok);
+        const QString main = JoinPath(dir.path(), MainDbFileName);
+        const QString name = QStringLiteral("writer");
+        {
+            // Another program in the middle of a write: readers go on, writers wait.
+            QSqlDatabase db = OpenConnection(main, name);
+            Exec(db, QStringLiteral("BEGIN IMMEDIATE"));
+            AppContext ctx(dir.path());
+            try {
+                OpenDatabases(ctx);
+                QFAIL("a file held by another program was opened");
+            } catch (const DbError& e) {
+                QVERIFY2(e.message().contains(QDir::toNativeSeparators(main)),
+                         qPrintable(e.message()));
+                QVERIFY2(e.message().contains(QLatin1String("another program is using it")),
+                         qPrintable(e.message()));
+            }
+            Exec(db, QStringLiteral("ROLLBACK"));
+        }
+        CloseConnection(name);
+    }
+
+    void anInstallStoppedAtAnyStepIsFinishedByTheNextStart_data()
+    {
+        QTest::addColumn<QString>("step");
+        for (const char* step : {"staged", "rename Velmora.MDB", "rename Exercise Library.MDB",
+                                 "rename Picklist.MDB", "copy", "done"})
+            QTest::newRow(step) << QString::fromLatin1(step);
+    }
+
+    void anInstallStoppedAtAnyStepIsFinishedByTheNextStart()
+    {
+        QFETCH(QString, step);
+        QTemporaryDir dir;
+        const QString app = dir.filePath(QStringLiteral("app"));
+        const pid_t child = ::fork();
+        if (child == 0) {
+            // Killed at that step: nothing after it runs, not even clean-up.
+            PrepareDataFiles(app, DeliveredFilesFolder(), [&](const QString& s) {
+                if (s == step)
+                    ::raise(SIGKILL);
+            });
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        QVERIFY(WIFSIGNALED(status));
+        const DataFilesCheck c = PrepareDataFiles(app, DeliveredFilesFolder());
+        QVERIFY2(c.ok, qPrintable(c.message));
+        for (DbFile f : {DbFile::Main, DbFile::Library, DbFile::Picklist})
+            QCOMPARE(CheckDatabaseFile(JoinPath(app, DbFileName(f)), f).status, DbFileCheck::Ok);
+        QCOMPARE(
+            QDir(app).entryList({QStringLiteral(".install-*")}, QDir::Dirs | QDir::Hidden).size(),
+            0);
+        QVERIFY(QFileInfo::exists(JoinPath(app, QStringLiteral("TIPOFDAY.TXT"))));
+    }
+
+    void anInterruptedInstallNeverTouchesAFileOfTheClinic()
+    {
+        QTemporaryDir dir;
+        const QString app = dir.filePath(QStringLiteral("app"));
+        const pid_t child = ::fork();
+        if (child == 0) {
+            PrepareDataFiles(app, QString(), [](const QString& s) {
+                if (s == QLatin1String("rename Exercise Library.MDB"))
+                    ::raise(SIGKILL);
+            });
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        // Someone put their own main file in place meanwhile.
+        const QString main = JoinPath(app, MainDbFileName);
+        {
+            QSqlDatabase db = OpenConnection(main, QStringLiteral("own"));
+            InsertPatient(db, QStringLiteral("Doe, Jane"));
+        }
+        CloseConnection(QStringLiteral("own"));
+        const QByteArray own = FileBytes(main);
+        const DataFilesCheck c = PrepareDataFiles(app, QString());
+        QVERIFY(!c.ok);
+        QVERIFY2(c.message.contains(LibraryDbFileName), qPrintable(c.message));
+        QCOMPARE(FileBytes(main), own);
+    }
+
+    void aDamagedMainFileIsFoundAndThenStoresNothing()
+    {
+        QTemporaryDir dir;
+        QVERIFY(PrepareDataFiles(dir.path(), QString()).ok);
+        const QString main = JoinPath(dir.path(), MainDbFileName);
+        {
+            AppContext ctx(dir.path());
+            OpenDatabases(ctx);
+            Transaction t(ctx.Db.MainDb());
+            for (int i = 0; i < 3000; ++i)
+                InsertPatient(ctx.Db.MainDb(),
+                              QStringLiteral("Patient number %1 with a long name").arg(i));
+            t.Commit();
+        }
+        QVERIFY(QuickCheckFile(main).ok);
+        {
+            // The last page (the patients' rows) loses its header; the schema still reads.
+            QFile f(main);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            f.seek(f.size() - 4096);
+            f.write(QByteArray(16, '\x7f'));
+        }
+        QCOMPARE(CheckDatabaseFile(main, DbFile::Main).status, DbFileCheck::Ok);
+        QVERIFY(!QuickCheckFile(main).ok);
+
+        AppContext ctx(dir.path());
+        OpenDatabases(ctx);
+        QString report;
+        ctx.Db.StartMainFileCheck([&](const QString& r) { report = r; });
+        // A write during the check waits for it, then is refused.
+        try {
+            Exec(ctx.Db.MainDb(), QStringLiteral("DELETE FROM Clinic"));
+            QFAIL("a damaged file was written");
+        } catch (const DbError& e) {
+            QVERIFY2(e.message().contains(QLatin1String("damaged and has been opened read-only")),
+                     qPrintable(e.message()));
+        }
+        QVERIFY(!ctx.Db.MainDamage().isEmpty());
+        QTRY_VERIFY(!report.isEmpty());
+        QVERIFY_THROWS_EXCEPTION(DbError, Transaction(ctx.Db.MainDb()));
+        QVERIFY(Exec(ctx.Db.MainDb(), QStringLiteral("SELECT COUNT(*) FROM Clinic")).next());
+    }
+
+    void aSoundMainFilePassesTheCheckAndWritesGoOn()
+    {
+        TestContext t;
+        QString report = QStringLiteral("none");
+        t->Db.StartMainFileCheck([&](const QString& r) { report = r; });
+        InsertPatient(t->Db.MainDb(), QStringLiteral("A"));
+        QCOMPARE(report, QStringLiteral("none"));
+        QVERIFY(t->Db.MainDamage().isEmpty());
+    }
+
+    void closingOnAFullDiskKeepsTheChangesBesideTheFile()
+    {
+        SmallDisk disk("3m");
+        if (!disk.Mounted)
+            QSKIP("no small file system can be mounted here");
+        const QString app = JoinPath(disk.Dir.path(), QStringLiteral("app"));
+        QVERIFY(PrepareDataFiles(app, QString()).ok);
+        ScriptedPromptService prompt;
+        AppContext ctx(app);
+        ctx.SetPromptService(&prompt);
+        OpenDatabases(ctx);
+        {
+            Transaction t(ctx.Db.MainDb());
+            for (int i = 0; i < 2000; ++i)
+                InsertPatient(ctx.Db.MainDb(), QString(200, QLatin1Char('a' + i % 26)));
+            t.Commit();
+        }
+        disk.Fill();
+        CloseDatabases(ctx);
+        QCOMPARE(prompt.Records.size(), 1);
+        const QString main = JoinPath(app, MainDbFileName);
+        QVERIFY2(prompt.Records.first().text.contains(
+                     QDir::toNativeSeparators(main + QStringLiteral("-wal"))),
+                 qPrintable(prompt.Records.first().text));
+        QVERIFY(prompt.Records.first().text.contains(
+            QLatin1String("merged into the file the next time")));
+        QVERIFY(QFileInfo(main + QStringLiteral("-wal")).size() > 0);
+
+        // With room again, the next start merges them: nothing was lost.
+        QVERIFY(QFile::remove(JoinPath(disk.Dir.path(), QStringLiteral("filler"))));
+        prompt.Clear();
+        OpenDatabases(ctx);
+        QSqlQuery n = Exec(ctx.Db.MainDb(), QStringLiteral("SELECT COUNT(*) FROM Patient"));
+        QVERIFY(n.next());
+        QCOMPARE(n.value(0).toInt(), 2000);
+        n = QSqlQuery();
+        CloseDatabases(ctx);
+        QVERIFY(prompt.Records.isEmpty());
+        QVERIFY(!QFileInfo::exists(main + QStringLiteral("-wal")));
     }
 
     void pathsResolveWithoutRegardToCase()
