@@ -64,11 +64,11 @@ private slots:
     {
         TestContext t;
         FillLibrary(*t, SampleRows);
-        t->Library.DragMode = 1;
+        t->Library.DragMode = DragMode::Replace;
         LoadLibraryCache(*t);
         QCOMPARE(t->Library.LibraryCount, qint16(5));
         QCOMPARE(t->Library.Entries.size(), 5);
-        QCOMPARE(t->Library.DragMode, 0);
+        QVERIFY(t->Library.DragMode == DragMode::Insert);
         // Letter case does not decide the order.
         QCOMPARE(Abbrevs(*t), (QStringList{"Ankle pump", "Hip hike", "knee bend", "Neck tilt", "O'Brien's press"}));
 
@@ -116,10 +116,10 @@ private slots:
         FillLibrary(*t, SampleRows);
         auto filtered = [&](const LibraryFilter& f) {
             t->Db.LibraryRecordset.Filter = f;
-            t->Library.DragMode = 1;
+            t->Library.DragMode = DragMode::Replace;
             LoadLibraryCacheFiltered(*t);
             // The filter leaves the drop mode alone.
-            if (t->Library.DragMode != 1)
+            if (t->Library.DragMode != DragMode::Replace)
                 return QStringList{QStringLiteral("DragMode reset")};
             if (t->Library.LibraryCount != t->Library.Entries.size())
                 return QStringList{QStringLiteral("count differs")};
