@@ -6,6 +6,7 @@
 #include "LibraryCache.h"
 #include "TextHelpers.h"
 
+#include <QCollator>
 #include <QSet>
 #include <QSqlQuery>
 #include <algorithm>
@@ -48,10 +49,12 @@ LibraryColumnValues DistinctLibraryValues(AppContext& ctx, LibraryColumn column,
     ThrowIfFailed(q.lastError());
     result.SeveralRows = texts.size() > 1;
     if (column == LibraryColumn::Joint) {
-        std::stable_sort(result.Values.begin(), result.Values.end(),
-                         [](const QString& a, const QString& b) {
-                             return QString::compare(a, b, Qt::CaseInsensitive) < 0;
-                         });
+        // Sorted as the user reads: accented letters with their letter, case ignored.
+        QCollator collator;
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        std::stable_sort(
+            result.Values.begin(), result.Values.end(),
+            [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
     }
     return result;
 }

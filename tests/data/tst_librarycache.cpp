@@ -1,6 +1,7 @@
 #include "AppContext.h"
 #include "DbError.h"
 #include "LibraryCache.h"
+#include "LibraryFilterValues.h"
 #include "TestSupport.h"
 
 #include <QSqlQuery>
@@ -152,6 +153,35 @@ private slots:
         const BoundStatement s = LibrarySnapshotStatement(b);
         QCOMPARE(s.Values.size(), 3);
         QVERIFY(!s.Sql.contains(QStringLiteral("Knee")));
+    }
+
+    void letterCaseIsIgnoredBeyondAscii()
+    {
+        TestContext t;
+        FillLibrary(*t, {{1, QStringLiteral("a"), QStringLiteral("Épaule"), QStringLiteral("Équilibre"), QStringLiteral("Force")},
+                         {2, QStringLiteral("b"), QStringLiteral("épaule, Knee"), QStringLiteral("équilibre"), QStringLiteral("force")},
+                         {3, QStringLiteral("c"), QStringLiteral("knee"), QStringLiteral("Flexion"), QStringLiteral("ÉTIREMENT")},
+                         {4, QStringLiteral("d"), QVariant(), QStringLiteral("Flexion"), QStringLiteral("Étirement")}});
+        // Values differing only in letter case are one row, spelt as first met.
+        LibraryColumnValues joints = DistinctLibraryValues(*t, LibraryColumn::Joint, {});
+        QCOMPARE(joints.Values, (QStringList{"Épaule", "knee"}));
+        QVERIFY(joints.SeveralRows);
+        QCOMPARE(DistinctLibraryValues(*t, LibraryColumn::Motion, {}).Values, (QStringList{"Flexion", "Équilibre"}));
+        // The lists narrow in cascade under criteria with accented capitals.
+        const LibraryColumnValues types = DistinctLibraryValues(*t, LibraryColumn::Type, {{}, {"ÉQUILIBRE"}, {}});
+        QCOMPARE(types.Values, QStringList{"Force"});
+        QVERIFY(!types.SeveralRows); // "Force" and "force" are one text
+        QCOMPARE(DistinctLibraryValues(*t, LibraryColumn::Motion, {{"ÉPAULE"}, {}, {}}).Values, QStringList{"Équilibre"});
+        // The pool: joints contained, motions and types equal, case folded as text is.
+        auto pool = [&](const LibraryFilter& f) {
+            t->Db.LibraryRecordset.Filter = f;
+            LoadLibraryCacheFiltered(*t);
+            return Abbrevs(*t);
+        };
+        QCOMPARE(pool({{}, {"équilibre"}, {}}), (QStringList{"a", "b"}));
+        QCOMPARE(pool({{"éPAULE"}, {}, {}}), (QStringList{"a", "b"}));
+        QCOMPARE(pool({{}, {}, {"étirement"}}), (QStringList{"c", "d"}));
+        QCOMPARE(pool({{"KNEE"}, {"Flexion"}, {"Étirement"}}), QStringList{"c"});
     }
 
     void nullRequiredColumnStopsTheLoad()
