@@ -503,7 +503,7 @@ void mdiVMR::Toolbar1_Exercises()
         CreateSelectionWindow();
     if (!m_selection)
         return;
-    m_selection->SetSelectionMode(1);
+    m_selection->SetSelectionMode(frmExerciseSelection::Mode::Program);
     m_selectionSub->showMaximized();
     m_selectionSub->raise();
     m_mdiArea->setActiveSubWindow(m_selectionSub);

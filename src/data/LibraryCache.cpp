@@ -112,8 +112,10 @@ void RunInto(AppContext& ctx, const LibraryFilter& filter)
     // Sorting here costs a fraction of the engine's sorter, which copies every whole row.
     QSqlQuery query = Exec(db, SelectColumns() + condition.Sql, condition.Values);
     FillLibraryFromRecordset(ctx, query, rows);
-    // Positions are sorted, then each entry moves once.
     QList<LibraryEntry>& entries = ctx.Library.Entries;
+    entries.removeIf([&](const LibraryEntry& e) { return !LibraryFilterAccepts(filter, e.Joint, e.Motion, e.Type); });
+    ctx.Library.LibraryCount = static_cast<qint16>(entries.size());
+    // Positions are sorted, then each entry moves once.
     std::vector<qsizetype> order(static_cast<size_t>(entries.size()));
     std::iota(order.begin(), order.end(), qsizetype(0));
     std::stable_sort(order.begin(), order.end(),
@@ -129,9 +131,16 @@ void RunInto(AppContext& ctx, const LibraryFilter& filter)
 
 BoundStatement LibraryFilterCondition(const LibraryFilter& filter)
 {
+    // The engine folds the case of ASCII letters only: a criterion with any other letter
+    // is left to LibraryFilterAccepts, which the rows read are checked with.
+    auto ascii = [](const QStringList& values) {
+        return std::all_of(values.begin(), values.end(), [](const QString& v) {
+            return std::all_of(v.begin(), v.end(), [](QChar c) { return c.unicode() < 0x80; });
+        });
+    };
     BoundStatement s;
     QStringList conditions;
-    if (!filter.Joints.isEmpty()) {
+    if (!filter.Joints.isEmpty() && ascii(filter.Joints)) {
         QStringList any;
         for (const QString& joint : filter.Joints) {
             any << QStringLiteral("Joint LIKE ? ESCAPE '\\'");
@@ -139,12 +148,12 @@ BoundStatement LibraryFilterCondition(const LibraryFilter& filter)
         }
         conditions << QLatin1Char('(') + any.join(QStringLiteral(" OR ")) + QLatin1Char(')');
     }
-    if (!filter.Motions.isEmpty()) {
+    if (!filter.Motions.isEmpty() && ascii(filter.Motions)) {
         conditions << QStringLiteral("Motion COLLATE NOCASE IN (%1)").arg(Placeholders(filter.Motions.size()));
         for (const QString& m : filter.Motions)
             s.Values << m;
     }
-    if (!filter.Types.isEmpty()) {
+    if (!filter.Types.isEmpty() && ascii(filter.Types)) {
         conditions << QStringLiteral("Type COLLATE NOCASE IN (%1)").arg(Placeholders(filter.Types.size()));
         for (const QString& t : filter.Types)
             s.Values << t;
@@ -152,6 +161,21 @@ BoundStatement LibraryFilterCondition(const LibraryFilter& filter)
     if (!conditions.isEmpty())
         s.Sql = QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
     return s;
+}
+
+bool LibraryFilterAccepts(const LibraryFilter& filter, const QString& joint, const QString& motion,
+                          const QString& type)
+{
+    auto equalsOne = [](const QStringList& values, const QString& text) {
+        return values.isEmpty() || std::any_of(values.begin(), values.end(), [&](const QString& v) {
+                   return QString::compare(v, text, Qt::CaseInsensitive) == 0;
+               });
+    };
+    const bool jointOk =
+        filter.Joints.isEmpty() || std::any_of(filter.Joints.begin(), filter.Joints.end(), [&](const QString& j) {
+            return joint.contains(j, Qt::CaseInsensitive);
+        });
+    return jointOk && equalsOne(filter.Motions, motion) && equalsOne(filter.Types, type);
 }
 
 BoundStatement LibrarySnapshotStatement(const LibraryFilter& filter)
@@ -167,7 +191,7 @@ void LoadLibraryCache(AppContext& ctx)
 {
     ctx.Library.Entries.clear();
     ctx.Library.LibraryCount = 0;
-    ctx.Library.DragMode = 0;
+    ctx.Library.DragMode = DragMode::Insert;
     RunInto(ctx, LibraryFilter{});
 }
 

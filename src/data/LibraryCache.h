@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LibraryEntry.h"
+#include "ProgramRules.h"
 
 #include <QList>
 #include <QSqlRecord>
@@ -20,7 +21,7 @@ struct LibraryCache
 {
     QList<LibraryEntry> Entries; // the "Library" array; entries 0 to LibraryCount - 1
     qint16 LibraryCount = 0;
-    qint32 DragMode = 0; // drop mode of the selection window: 0 Insert, 1 Replace
+    tramelle::DragMode DragMode = tramelle::DragMode::Insert; // how the selection window moves a dropped slot
 };
 
 // A statement with its bound values.
@@ -31,12 +32,16 @@ struct BoundStatement
 };
 
 // The library snapshot's statement: every cached column of ExerciseLibrary, the rows
-// passing the filter (joints contained, motions and types equal, letter case ignored),
-// in AbbrevDesc order.
+// that may pass the filter (see LibraryFilterCondition), in AbbrevDesc order.
 BoundStatement LibrarySnapshotStatement(const LibraryFilter& filter);
 // The filter's condition alone: " WHERE ..." with its values, or an empty statement when
-// the filter is empty. The selection window's lists narrow their rows with it.
+// the filter is empty. It may pass more rows than the filter (the engine folds the case of
+// ASCII letters only); LibraryFilterAccepts decides for each row read.
 BoundStatement LibraryFilterCondition(const LibraryFilter& filter);
+// Whether a row with these columns passes the filter: a selected joint contained in its
+// Joint text, its Motion and its Type equal to a selected one, letter case ignored.
+bool LibraryFilterAccepts(const LibraryFilter& filter, const QString& joint, const QString& motion,
+                          const QString& type);
 
 // Rebuilds the cache from the whole library; resets DragMode. Throws DbError.
 void LoadLibraryCache(AppContext& ctx);

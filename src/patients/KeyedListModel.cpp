@@ -1,5 +1,6 @@
 #include "KeyedListModel.h"
 
+#include <QCollator>
 #include <QDateTime>
 #include <QHash>
 #include <QHeaderView>
@@ -191,16 +192,19 @@ void KeyedListModel::SortOrderVector()
                 rank[r] = *it;
             }
         }
-        std::vector<QString> folded;
-        folded.reserve(firstRow.size());
+        // The user's locale decides the order ("Émile" before "Zoe"), as a person reads it.
+        QCollator collator;
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(firstRow.size());
         for (int r : firstRow)
-            folded.push_back(m_rows[r].Text[c].toCaseFolded());
+            keys.push_back(collator.sortKey(m_rows[r].Text[c]));
         std::vector<int> byText(firstRow.size());
         std::iota(byText.begin(), byText.end(), 0);
-        std::sort(byText.begin(), byText.end(), [&](int a, int b) { return folded[a] < folded[b]; });
+        std::sort(byText.begin(), byText.end(), [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
         std::vector<int> rankOf(firstRow.size());
         for (int i = 0, next = 0; i < int(byText.size()); ++i) {
-            if (i > 0 && folded[byText[i]] != folded[byText[i - 1]])
+            if (i > 0 && keys[byText[i]].compare(keys[byText[i - 1]]) != 0)
                 next = i;
             rankOf[byText[i]] = next; // texts equal but for case rank alike
         }

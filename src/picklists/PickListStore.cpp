@@ -5,9 +5,12 @@
 #include "TextHelpers.h"
 #include "Transaction.h"
 
+#include <QCoreApplication>
+#include <QHash>
 #include <QSqlQuery>
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 namespace tramelle {
 
@@ -57,13 +60,32 @@ PickListNode* PickListTree::FindList(const QString& key)
     return nullptr;
 }
 
+PickListNode* PickListTree::FindListByName(const QString& name)
+{
+    for (PickListNode& list : Root.Children) {
+        if (QString::compare(list.Text, name, Qt::CaseInsensitive) == 0)
+            return &list;
+    }
+    return nullptr;
+}
+
 QStringList PickListEntries(AppContext& ctx, const QString& listName)
 {
-    QSqlQuery q = Exec(ctx.Db.PicklistDb(),
-                       QStringLiteral("SELECT Level1.Name FROM Label INNER JOIN Level1 ON Label.ID = Level1.LabelID "
-                                      "WHERE Label.Name = ? ORDER BY Level1.ID"),
-                       {listName});
+    const QSqlDatabase db = ctx.Db.PicklistDb();
+    // The engine folds the case of ASCII letters only: the name is compared here.
+    std::optional<qint64> labelId;
+    {
+        QSqlQuery labels = Exec(db, QStringLiteral("SELECT ID, Name FROM Label ORDER BY ID"));
+        while (!labelId && labels.next()) {
+            if (QString::compare(NullToText(labels.value(1)), listName, Qt::CaseInsensitive) == 0)
+                labelId = labels.value(0).toLongLong();
+        }
+        ThrowIfFailed(labels.lastError());
+    }
     QStringList entries;
+    if (!labelId)
+        return entries;
+    QSqlQuery q = Exec(db, QStringLiteral("SELECT Name FROM Level1 WHERE LabelID = ? ORDER BY ID"), {*labelId});
     while (q.next())
         entries << NullToText(q.value(0));
     ThrowIfFailed(q.lastError());
@@ -74,20 +96,24 @@ PickListTree LoadPickListTree(AppContext& ctx)
 {
     const QSqlDatabase db = ctx.Db.PicklistDb();
     PickListTree tree;
+    QHash<qint64, int> nodeOfLabel; // Label.ID -> index of its list node
     {
-        QSqlQuery lists = Exec(db, QStringLiteral("SELECT Name FROM Label ORDER BY ID"));
+        QSqlQuery lists = Exec(db, QStringLiteral("SELECT ID, Name FROM Label ORDER BY ID"));
         while (lists.next()) {
-            const QString name = NullToText(lists.value(0));
-            tree.AddChild(tree.Root, name, name);
+            const QString name = NullToText(lists.value(1));
+            nodeOfLabel.insert(lists.value(0).toLongLong(), tree.AddChild(tree.Root, name, name).Index);
         }
         ThrowIfFailed(lists.lastError());
     }
-    QSqlQuery entries = Exec(db, QStringLiteral("SELECT Level1.ID, Level1.Name, Label.Name AS lblname "
-                                                "FROM Label INNER JOIN Level1 ON Label.ID = Level1.LabelID "
-                                                "ORDER BY Level1.ID"));
+    // Entries belong to their own list, also when another list has the same name.
+    QSqlQuery entries = Exec(db, QStringLiteral("SELECT ID, Name, LabelID FROM Level1 ORDER BY ID"));
     while (entries.next()) {
-        if (PickListNode* list = tree.FindList(NullToText(entries.value(2))))
-            tree.AddChild(*list, QStringLiteral("B") + entries.value(0).toString(), NullToText(entries.value(1)));
+        const auto node = nodeOfLabel.constFind(entries.value(2).toLongLong());
+        if (entries.value(2).isNull() || node == nodeOfLabel.cend())
+            continue;
+        auto list = std::find_if(tree.Root.Children.begin(), tree.Root.Children.end(),
+                                 [&](const PickListNode& n) { return n.Index == *node; });
+        tree.AddChild(*list, QStringLiteral("B") + entries.value(0).toString(), NullToText(entries.value(1)));
     }
     ThrowIfFailed(entries.lastError());
     return tree;
@@ -95,6 +121,15 @@ PickListTree LoadPickListTree(AppContext& ctx)
 
 void SavePickListTree(AppContext& ctx, const PickListTree& tree)
 {
+    // The lists are found by name: two of one name (letter case ignored) are refused.
+    for (auto a = tree.Root.Children.begin(); a != tree.Root.Children.end(); ++a) {
+        for (auto b = std::next(a); b != tree.Root.Children.end(); ++b) {
+            if (QString::compare(a->Text, b->Text, Qt::CaseInsensitive) == 0)
+                throw DbError(QCoreApplication::translate("PickListStore",
+                                                          "Two pick lists are named \"%1\": a list name must be unique.")
+                                  .arg(b->Text));
+        }
+    }
     const QSqlDatabase db = ctx.Db.PicklistDb();
     Transaction transaction(db);
     // Entries without a list go too: the store becomes exactly the tree.

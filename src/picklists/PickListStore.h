@@ -31,17 +31,20 @@ struct PickListTree
     PickListNode& AddChild(PickListNode& parent, const QString& key, const QString& text);
     // The list node whose key is `key`, or nullptr.
     PickListNode* FindList(const QString& key);
+    // The first list named `name`, letter case ignored, or nullptr.
+    PickListNode* FindListByName(const QString& name);
 };
 
-// The entries of the list named `listName`, in stored order; empty when no list has that
-// name. Throws DbError.
+// The entries of the list named `listName` (letter case ignored; the first such list), in
+// stored order; empty when no list has that name. Throws DbError.
 QStringList PickListEntries(AppContext& ctx, const QString& listName);
 
 // The whole store as a tree. Throws DbError.
 PickListTree LoadPickListTree(AppContext& ctx);
 
 // Replaces the whole store by the tree, in one transaction: on failure the store keeps
-// its old lists. Node indexes become the IDs and must fit 16 bits. Throws DbError.
+// its old lists. Node indexes become the IDs and must fit 16 bits; two lists of one name
+// (letter case ignored) are refused. Throws DbError.
 void SavePickListTree(AppContext& ctx, const PickListTree& tree);
 
 } // namespace tramelle

@@ -3,28 +3,27 @@
 #include "AppContext.h"
 #include "ChoiceGrid.h"
 #include "DbError.h"
+#include "DragController.h"
+#include "FilterLists.h"
 #include "Paths.h"
 #include "PickListCombo.h"
 #include "ProgramStore.h"
 #include "ScaledPicture.h"
+#include "SlotPanel.h"
 #include "TextHelpers.h"
 #include "frmExerciseParams.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMdiSubWindow>
 #include <QMetaMethod>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QScrollBar>
-#include <QSqlQuery>
 #include <QStyle>
 #include <algorithm>
 #include <cmath>
@@ -33,34 +32,7 @@ namespace tramelle {
 
 namespace {
 
-const QString AllRow = QStringLiteral("(All)");
-const QString ListTags[3] = {QStringLiteral("Joint"), QStringLiteral("Motion"), QStringLiteral("Type")};
-
-// Program slot i: picture, caption and number, inside TargetFrame.
-QRect SlotPictureRect(int i)
-{
-    return {18 + 88 * (i % 5), 4 + 80 * (i / 5), 70, 53};
-}
-QRect SlotCaptionRect(int i)
-{
-    return {16 + 88 * (i % 5), 58 + 80 * (i / 5), 77, 29};
-}
-QRect SlotNumberRect(int i)
-{
-    return {1 + 88 * (i % 5), 4 + 80 * (i / 5), 16, 14};
-}
-
 constexpr int ProviderLimit = 40; // the stored column's size
-
-template <size_t N, typename T>
-int IndexOf(const std::array<T*, N>& controls, const QObject* object)
-{
-    for (size_t i = 0; i < N; ++i) {
-        if (controls[i] == object)
-            return static_cast<int>(i);
-    }
-    return -1;
-}
 
 QString IconFile(const AppContext& ctx, const LibraryEntry& entry)
 {
@@ -82,24 +54,10 @@ QString IconFile(const AppContext& ctx, const LibraryEntry& entry)
     return qScopeGuard([&flag] { flag = false; });
 }
 
-// Refills nest (a click refills two lists): list clicks stay ignored until the outermost
-// refill ends.
-[[nodiscard]] auto FillingDepth(int& depth)
-{
-    ++depth;
-    return qScopeGuard([&depth] { --depth; });
-}
-
-void SetCaptionColour(QLabel* label, bool blue)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, blue ? QColor(Qt::blue) : QColor(Qt::black));
-    label->setPalette(palette);
-}
-
 } // namespace
 
-frmExerciseSelection::frmExerciseSelection(AppContext& ctx, QWidget* parent) : QWidget(parent), m_ctx(ctx)
+frmExerciseSelection::frmExerciseSelection(AppContext& ctx, QWidget* parent)
+    : QWidget(parent), m_ctx(ctx)
 {
     setObjectName(QStringLiteral("frmExerciseSelection"));
     setWindowTitle(tr("Select Exercises"));
@@ -116,7 +74,7 @@ frmExerciseSelection::frmExerciseSelection(AppContext& ctx, QWidget* parent) : Q
     } catch (const DbError& e) {
         ReportError(QStringLiteral("Form_Load"), e.message());
     }
-    DragModeOp[static_cast<size_t>(m_ctx.Library.DragMode == 1 ? 1 : 0)]->setChecked(true);
+    DragModeOp[m_ctx.Library.DragMode == DragMode::Replace ? 1 : 0]->setChecked(true);
     LayoutChoiceGrid();
     try {
         FillProviderUsageLists();
@@ -124,7 +82,8 @@ frmExerciseSelection::frmExerciseSelection(AppContext& ctx, QWidget* parent) : Q
         ReportError(QStringLiteral("Form_Load"), e.message());
     }
     m_ctx.MainWindow().SetStatusBarReady();
-    connect(this, &frmExerciseSelection::editRequested, this, &frmExerciseSelection::OpenExerciseParams);
+    connect(this, &frmExerciseSelection::editRequested, this,
+            &frmExerciseSelection::OpenExerciseParams);
 }
 
 frmExerciseSelection::~frmExerciseSelection() = default;
@@ -134,34 +93,28 @@ void frmExerciseSelection::CreateControls()
     // Controls keep their places at the top left; the window may grow (it is shown
     // maximised in the main window) but not shrink below them.
     setMinimumSize(756, 466);
-    setMouseTracking(true);
-    installEventFilter(this);
-
-    auto label = [this](QWidget* parent, const QString& name, const QString& text, QRect geometry) {
-        auto* l = new QLabel(text, parent);
-        l->setObjectName(name);
-        l->setGeometry(geometry);
-        l->setMouseTracking(true);
-        l->installEventFilter(this);
-        return l;
-    };
-    auto panel = [this](QWidget* parent, const QString& name, QRect geometry) {
-        auto* w = new QWidget(parent);
+    auto watch = [](QWidget* w, const QString& name, QRect geometry) {
         w->setObjectName(name);
         w->setGeometry(geometry);
+    };
+    auto label = [&](const QString& name, const QString& text, QRect geometry) {
+        auto* l = new QLabel(text, this);
+        watch(l, name, geometry);
+        return l;
+    };
+    auto panel = [&](const QString& name, QRect geometry) {
+        auto* w = new QWidget(this);
         w->setAutoFillBackground(true);
         w->setBackgroundRole(QPalette::Base);
-        w->setMouseTracking(true);
-        w->installEventFilter(this);
+        watch(w, name, geometry);
         return w;
     };
 
-    ChoicesLabel = label(this, QStringLiteral("ChoicesLabel"), tr("Exercise Library"), {8, 0, 200, 14});
-    ChoiceOuterFrame = panel(this, QStringLiteral("ChoiceOuterFrame"), {8, 16, 465, 197});
+    ChoicesLabel = label(QStringLiteral("ChoicesLabel"), tr("Exercise Library"), {8, 0, 200, 14});
+    ChoiceOuterFrame = panel(QStringLiteral("ChoiceOuterFrame"), {8, 16, 465, 197});
     m_srcFrame = new ChoiceGrid(ChoiceOuterFrame);
     m_srcFrame->setObjectName(QStringLiteral("SrcFrame"));
     m_srcFrame->setGeometry(-1, 0, 463, ChoiceOuterFrame->height() + 1);
-    m_srcFrame->installEventFilter(this);
 
     VScroll1 = new QScrollBar(Qt::Vertical, this);
     VScroll1->setObjectName(QStringLiteral("VScroll1"));
@@ -177,28 +130,13 @@ void frmExerciseSelection::CreateControls()
     });
     connect(VScroll1, &QScrollBar::sliderReleased, this, [this] { LoadPictsInSight(); });
 
-    SelectedLabel = label(this, QStringLiteral("SelectedLabel"), tr("Patient's Exercise Program"), {8, 216, 250, 14});
-    SelExOuterFrame = panel(this, QStringLiteral("SelExOuterFrame"), {8, 230, 465, 187});
-    TargetFrame = panel(SelExOuterFrame, QStringLiteral("TargetFrame"), {-1, -2, 463, 327});
-    TargetFrame->setFocusPolicy(Qt::ClickFocus);
-    for (int i = 0; i < MaxProgramEntries; ++i) {
-        const auto slot = static_cast<size_t>(i);
-        TargetIm[slot] = label(TargetFrame, QStringLiteral("TargetIm_%1").arg(i), QString(), SlotPictureRect(i));
-        DescLabel[slot] = label(TargetFrame, QStringLiteral("DescLabel_%1").arg(i), QString(), SlotCaptionRect(i));
-        DescLabel[slot]->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        DescLabel[slot]->setTextFormat(Qt::PlainText);
-        NumLabel[slot] = label(TargetFrame, QStringLiteral("NumLabel_%1").arg(i), QString::number(i + 1),
-                               SlotNumberRect(i));
-        NumLabel[slot]->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    }
-    TgtSelectedRect = new QFrame(TargetFrame);
-    TgtSelectedRect->setObjectName(QStringLiteral("TgtSelectedRect"));
-    TgtSelectedRect->setFrameShape(QFrame::Box);
-    TgtSelectedRect->setLineWidth(2);
-    TgtSelectedRect->setStyleSheet(QStringLiteral("QFrame { color: #000080; background: transparent; }"));
-    TgtSelectedRect->setAttribute(Qt::WA_TransparentForMouseEvents);
-    TgtSelectedRect->resize(71, 54);
-    TgtSelectedRect->hide();
+    SelectedLabel =
+        label(QStringLiteral("SelectedLabel"), tr("Patient's Exercise Program"), {8, 216, 250, 14});
+    SelExOuterFrame = panel(QStringLiteral("SelExOuterFrame"), {8, 230, 465, 187});
+    TargetFrame =
+        new SlotPanel([this](const ProgramEntry& e, QSize size) { return SlotPicture(e, size); },
+                      SelExOuterFrame);
+    TargetFrame->move(-1, -2);
 
     VScroll2 = new QScrollBar(Qt::Vertical, this);
     VScroll2->setObjectName(QStringLiteral("VScroll2"));
@@ -207,94 +145,77 @@ void frmExerciseSelection::CreateControls()
     VScroll2->setSingleStep(80);
     VScroll2->setPageStep(160);
     VScroll2->setValue(2);
-    connect(VScroll2, &QScrollBar::valueChanged, this, [this](int value) { TargetFrame->move(-1, -value); });
+    connect(VScroll2, &QScrollBar::valueChanged, this,
+            [this](int value) { TargetFrame->move(-1, -value); });
 
     Frame2 = new QGroupBox(tr("Drag Mode"), this);
-    Frame2->setObjectName(QStringLiteral("Frame2"));
-    Frame2->setGeometry(8, 420, 200, 40);
-    Frame2->setMouseTracking(true);
-    Frame2->installEventFilter(this);
+    watch(Frame2, QStringLiteral("Frame2"), {8, 420, 200, 40});
     const QString modes[2] = {tr("Insert (def)"), tr("Replace")};
     for (int i = 0; i < 2; ++i) {
         auto* option = new QRadioButton(modes[i], Frame2);
         option->setObjectName(QStringLiteral("DragModeOp_%1").arg(i));
         option->setGeometry(8 + 96 * i, 17, 90, 18);
         DragModeOp[static_cast<size_t>(i)] = option;
-        connect(option, &QRadioButton::clicked, this, [this, i] { m_ctx.Library.DragMode = i; });
+        const DragMode mode = i == 1 ? DragMode::Replace : DragMode::Insert;
+        connect(option, &QRadioButton::clicked, this,
+                [this, mode] { m_ctx.Library.DragMode = mode; });
     }
 
-    Frame1 = new QGroupBox(tr("View"), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(496, 8, 161, 409);
-    Frame1->setMouseTracking(true);
-    Frame1->installEventFilter(this);
-    const QString captions[3] = {tr("Joint:"), tr("Pattern:"), tr("Type:")};
-    // The first caption sits below the frame's title and top edge.
-    const QRect listRects[3] = {{8, 38, 145, 95}, {8, 154, 145, 95}, {8, 278, 145, 124}};
-    for (int i = 0; i < 3; ++i) {
-        const auto k = static_cast<size_t>(i);
-        const QRect r = listRects[k];
-        ViewLabel[k] = label(Frame1, QStringLiteral("ViewLabel_%1").arg(i), captions[k], {r.left(), r.top() - 15, 140, 14});
-        auto* list = new QListWidget(Frame1);
-        list->setObjectName(QStringLiteral("ViewList_%1").arg(i));
-        list->setProperty("tag", ListTags[k]);
-        list->setGeometry(r);
-        list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-        ViewList[k] = list;
-        connect(list, &QListWidget::itemSelectionChanged, this, [this, i] { ViewListClick(i); });
-    }
+    Frame1 = new FilterLists(m_ctx, this);
+    watch(Frame1, QStringLiteral("Frame1"), {496, 8, 161, 409});
+    connect(Frame1, &FilterLists::listClicked, this, &frmExerciseSelection::ViewListClick);
 
-    auto button = [this](const QString& name, const QString& text, QStyle::StandardPixmap icon, int top) {
+    CreateButtons();
+
+    lblProvider = label(QStringLiteral("lblProvider"), tr("Provider"), {216, 428, 48, 14});
+    lblUsage = label(QStringLiteral("lblUsage"), tr("Usage"), {456, 428, 38, 14});
+    auto combo = [this](const QString& tag, QRect geometry, QString ProgramState::*field) {
+        auto* box = new QComboBox(this);
+        box->setObjectName(QStringLiteral("cbo") + tag);
+        box->setProperty("tag", tag);
+        box->setEditable(true);
+        box->setInsertPolicy(QComboBox::NoInsert);
+        box->setGeometry(geometry);
+        connect(box, &QComboBox::activated, this, [this, box, field] {
+            m_ctx.Program.Modified = true;
+            m_ctx.Program.*field = box->currentText();
+        });
+        return box;
+    };
+    cboProvider = combo(QStringLiteral("Provider"), {266, 424, 180, 22}, &ProgramState::Provider);
+    cboProvider->lineEdit()->setMaxLength(ProviderLimit);
+    cboUsage = combo(QStringLiteral("Usage"), {496, 424, 161, 22}, &ProgramState::Usage);
+
+    ConnectPointer();
+}
+
+void frmExerciseSelection::CreateButtons()
+{
+    auto button = [this](const QString& name, const QString& text, QStyle::StandardPixmap icon,
+                         int top) {
         auto* b = new QPushButton(style()->standardIcon(icon), text, this);
         b->setObjectName(name);
         b->setGeometry(664, top, 84, 26);
         b->setIconSize(QSize(12, 12));
         return b;
     };
-    cmdOkCancel[0] = button(QStringLiteral("cmdOkCancel_0"), tr("OK"), QStyle::SP_DialogOkButton, 14);
+    cmdOkCancel[0] =
+        button(QStringLiteral("cmdOkCancel_0"), tr("OK"), QStyle::SP_DialogOkButton, 14);
     cmdOkCancel[0]->setProperty("tag", QStringLiteral("OK"));
-    cmdOkCancel[1] = button(QStringLiteral("cmdOkCancel_1"), tr("Cancel"), QStyle::SP_DialogCancelButton, 44);
+    cmdOkCancel[1] =
+        button(QStringLiteral("cmdOkCancel_1"), tr("Cancel"), QStyle::SP_DialogCancelButton, 44);
     cmdOkCancel[1]->setProperty("tag", QStringLiteral("Cancel"));
     for (QPushButton* b : cmdOkCancel)
-        connect(b, &QPushButton::clicked, this, [this, b] { cmdOkCancelClick(b->property("tag").toString()); });
-    ShowAllBtn = button(QStringLiteral("ShowAllBtn"), tr("&Show All"), QStyle::SP_FileDialogDetailedView, 90);
+        connect(b, &QPushButton::clicked, this,
+                [this, b] { cmdOkCancelClick(b->property("tag").toString()); });
+    ShowAllBtn = button(QStringLiteral("ShowAllBtn"), tr("&Show All"),
+                        QStyle::SP_FileDialogDetailedView, 90);
     connect(ShowAllBtn, &QPushButton::clicked, this, [this] { ShowAllBtnClick(); });
-    cmdProtocol = button(QStringLiteral("cmdProtocol"), tr("Protocol"), QStyle::SP_FileDialogContentsView, 120);
+    cmdProtocol = button(QStringLiteral("cmdProtocol"), tr("Protocol"),
+                         QStyle::SP_FileDialogContentsView, 120);
     connect(cmdProtocol, &QPushButton::clicked, this, [this] { cmdProtocolClick(); });
     cmdClear = button(QStringLiteral("cmdClear"), tr("Clear"), QStyle::SP_DialogResetButton, 150);
     connect(cmdClear, &QPushButton::clicked, this, [this] { ClearSelectedExercises(); });
-
-    lblProvider = label(this, QStringLiteral("lblProvider"), tr("Provider"), {216, 428, 48, 14});
-    cboProvider = new QComboBox(this);
-    cboProvider->setObjectName(QStringLiteral("cboProvider"));
-    cboProvider->setProperty("tag", QStringLiteral("Provider"));
-    cboProvider->setEditable(true);
-    cboProvider->setInsertPolicy(QComboBox::NoInsert);
-    cboProvider->lineEdit()->setMaxLength(ProviderLimit);
-    cboProvider->setGeometry(266, 424, 180, 22);
-    lblUsage = label(this, QStringLiteral("lblUsage"), tr("Usage"), {456, 428, 38, 14});
-    cboUsage = new QComboBox(this);
-    cboUsage->setObjectName(QStringLiteral("cboUsage"));
-    cboUsage->setProperty("tag", QStringLiteral("Usage"));
-    cboUsage->setEditable(true);
-    cboUsage->setInsertPolicy(QComboBox::NoInsert);
-    cboUsage->setGeometry(496, 424, 161, 22);
-    connect(cboProvider, &QComboBox::activated, this, [this] {
-        m_ctx.Program.Modified = true;
-        m_ctx.Program.Provider = cboProvider->currentText();
-    });
-    connect(cboUsage, &QComboBox::activated, this, [this] {
-        m_ctx.Program.Modified = true;
-        m_ctx.Program.Usage = cboUsage->currentText();
-    });
-
-    m_dragImage = new QLabel(this);
-    m_dragImage->setObjectName(QStringLiteral("DragImage"));
-    m_dragImage->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_dragImage->setFrameShape(QFrame::Box);
-    m_dragImage->setStyleSheet(QStringLiteral("QLabel { border: 1px dashed #000080; background: white; }"));
-    m_dragImage->resize(ChoiceGrid::PictureWidth + 2, ChoiceGrid::PictureHeight + 2);
-    m_dragImage->hide();
 }
 
 void frmExerciseSelection::FillProviderUsageLists()
@@ -314,9 +235,8 @@ void frmExerciseSelection::RefillPickLists()
 
 void frmExerciseSelection::ShowProgramHeaderControls(bool visible)
 {
-    for (QWidget* w : {static_cast<QWidget*>(lblUsage), static_cast<QWidget*>(cboUsage),
-                       static_cast<QWidget*>(lblProvider), static_cast<QWidget*>(cboProvider),
-                       static_cast<QWidget*>(cmdProtocol)})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{lblUsage, cboUsage, lblProvider, cboProvider, cmdProtocol})
         w->setVisible(visible);
 }
 
@@ -347,15 +267,16 @@ void frmExerciseSelection::InitExerciseSelection(bool recall)
 void frmExerciseSelection::FormActivate()
 {
     switch (m_selectionMode) {
-    case ModeNone:
+    case Mode::None:
         m_ctx.MainWindow().UpdateMenu(2);
         break;
-    case ModeProgram:
+    case Mode::Program:
         ShowProgramHeaderControls(true);
         m_ctx.MainWindow().UpdateMenu(1);
         m_ctx.MainWindow().UpdateToolbar(3);
         break;
-    default:
+    case Mode::NewProtocol:
+    case Mode::EditProtocol:
         m_ctx.MainWindow().UpdateMenu(1);
         ShowProgramHeaderControls(false);
         break;
@@ -365,105 +286,24 @@ void frmExerciseSelection::FormActivate()
 // ---------------------------------------------------------------------------------------
 // Filter lists
 
-BoundStatement frmExerciseSelection::BuildListQuery(const QString& tag) const
+const QStringList& frmExerciseSelection::JointFilter() const
 {
-    BoundStatement s;
-    if (tag == ListTags[0]) {
-        // The Joint list sorts its own rows.
-        s.Sql = QStringLiteral("SELECT DISTINCT Joint AS Item FROM ExerciseLibrary");
-    } else if (tag == ListTags[1]) {
-        s = LibraryFilterCondition(LibraryFilter{m_jointFilter, {}, {}});
-        s.Sql = QStringLiteral("SELECT DISTINCT Motion AS Item FROM ExerciseLibrary") + s.Sql +
-                QStringLiteral(" ORDER BY Motion COLLATE NOCASE");
-    } else if (tag == ListTags[2]) {
-        s = LibraryFilterCondition(LibraryFilter{m_jointFilter, m_motionFilter, {}});
-        s.Sql = QStringLiteral("SELECT DISTINCT Type AS Item FROM ExerciseLibrary") + s.Sql +
-                QStringLiteral(" ORDER BY Type COLLATE NOCASE");
-    }
-    return s;
+    return Frame1->JointFilter();
 }
 
-bool frmExerciseSelection::ListContains(const QListWidget* list, const QString& text)
+const QStringList& frmExerciseSelection::MotionFilter() const
 {
-    for (int i = 0; i < list->count(); ++i) {
-        if (list->item(i)->text() == text)
-            return true;
-    }
-    return false;
+    return Frame1->MotionFilter();
 }
 
-void frmExerciseSelection::FillFilterList(const BoundStatement& query, QListWidget* list, bool sorted)
+const QStringList& frmExerciseSelection::TypeFilter() const
 {
-    const auto filling = FillingDepth(m_fillingLists);
-    QSqlQuery q = Exec(m_ctx.Db.LibraryDb(), query.Sql, query.Values);
-    QStringList values;
-    int rows = 0;
-    while (q.next()) {
-        ++rows;
-        if (!q.value(0).isNull())
-            values << q.value(0).toString();
-    }
-    ThrowIfFailed(q.lastError());
-    q.finish();
-
-    list->clear();
-    if (rows > 1)
-        list->addItem(AllRow);
-    // A row may name several joints separated by commas: each becomes one row, once.
-    for (const QString& value : std::as_const(values)) {
-        for (const QString& piece : SplitCommaList(value)) {
-            if (!ListContains(list, piece))
-                list->addItem(piece);
-        }
-    }
-    if (sorted) {
-        const int first = rows > 1 ? 1 : 0;
-        QStringList texts;
-        for (int i = first; i < list->count(); ++i)
-            texts << list->item(i)->text();
-        std::stable_sort(texts.begin(), texts.end(), [](const QString& a, const QString& b) {
-            return QString::compare(a, b, Qt::CaseInsensitive) < 0;
-        });
-        for (int i = first; i < list->count(); ++i)
-            list->item(i)->setText(texts.at(i - first));
-    }
-}
-
-// The selected rows from row `first` on; nothing when "(All)" is selected.
-static QStringList SelectedRows(const QListWidget* list, int first)
-{
-    if (list->count() > 0 && list->item(0)->text() == AllRow && list->item(0)->isSelected())
-        return {};
-    QStringList selected;
-    for (int i = first; i < list->count(); ++i) {
-        if (list->item(i)->isSelected())
-            selected << list->item(i)->text();
-    }
-    return selected;
-}
-
-QStringList frmExerciseSelection::BuildInClause(const QListWidget* list)
-{
-    return SelectedRows(list, 0);
-}
-
-QStringList frmExerciseSelection::BuildLikeClause(const QListWidget* list)
-{
-    // The first row never restricts the joints, also when it is not "(All)".
-    return SelectedRows(list, 1);
+    return Frame1->TypeFilter();
 }
 
 void frmExerciseSelection::InitListBoxes()
 {
-    const auto filling = FillingDepth(m_fillingLists);
-    m_jointFilter.clear();
-    m_motionFilter.clear();
-    m_typeFilter.clear();
-    for (size_t i = 0; i < ViewList.size(); ++i) {
-        FillFilterList(BuildListQuery(ListTags[i]), ViewList[i], i == 0);
-        if (ViewList[i]->count() > 0)
-            ViewList[i]->setCurrentRow(0);
-    }
+    Frame1->Reset();
     // The lists now offer everything, so the pool must be the whole library as well.
     if (!m_lastFilter || !m_lastFilter->IsEmpty() || !m_ctx.Db.LibraryRecordset.Filter.IsEmpty())
         ApplyFilter(LibraryFilter{});
@@ -473,32 +313,14 @@ void frmExerciseSelection::InitListBoxes()
 
 void frmExerciseSelection::ViewListClick(int index)
 {
-    if (m_fillingLists > 0 || m_filterBusy)
+    if (m_filterBusy)
         return;
     const auto busy = BusyFlag(m_filterBusy);
     const auto wait = WaitPointer();
     try {
-        switch (index) {
-        case 0:
-            m_jointFilter = BuildLikeClause(ViewList[0]);
-            FillFilterList(BuildListQuery(ListTags[1]), ViewList[1], false);
-            m_motionFilter.clear();
-            FillFilterList(BuildListQuery(ListTags[2]), ViewList[2], false);
-            m_typeFilter.clear();
-            break;
-        case 1:
-            m_motionFilter = BuildInClause(ViewList[1]);
-            FillFilterList(BuildListQuery(ListTags[2]), ViewList[2], false);
-            m_typeFilter.clear();
-            break;
-        case 2:
-            m_typeFilter = BuildInClause(ViewList[2]);
-            break;
-        default:
-            return;
-        }
+        Frame1->TakeSelection(index);
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        const LibraryFilter filter{m_jointFilter, m_motionFilter, m_typeFilter};
+        const LibraryFilter filter = Frame1->Filter();
         if (!m_lastFilter || filter != *m_lastFilter) {
             ApplyFilter(filter);
             LoadPictsInSight();
@@ -536,7 +358,7 @@ void frmExerciseSelection::ToggleShowAll(bool programScrollVisible)
     int step = 1;
     if (show) {
         ShowAllBtn->setText(tr("&Show All"));
-        m_autoScrollArmed = false;
+        m_pointer->SetAutoScrollArmed(false);
     } else {
         ShowAllBtn->setText(tr("&Show Choices"));
         step = -1;
@@ -547,16 +369,15 @@ void frmExerciseSelection::ToggleShowAll(bool programScrollVisible)
     }
     // Slide the program panel up (or back down) by 140 pixels, growing it by as much.
     const int labelTop = SelectedLabel->y();
-    const int frameTop = SelExOuterFrame->y();
-    const int frameHeight = SelExOuterFrame->height();
+    const QRect frame = SelExOuterFrame->geometry();
     for (int offset = 0; offset <= 140; offset += 10) {
         SelectedLabel->move(SelectedLabel->x(), labelTop + step * offset);
-        SelExOuterFrame->setGeometry(SelExOuterFrame->x(), frameTop + step * offset, SelExOuterFrame->width(),
-                                     frameHeight - step * offset);
+        SelExOuterFrame->setGeometry(frame.x(), frame.y() + step * offset, frame.width(),
+                                     frame.height() - step * offset);
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
     if (!show) {
-        m_autoScrollArmed = true;
+        m_pointer->SetAutoScrollArmed(true);
     } else {
         ChoiceOuterFrame->show();
         VScroll1->show();
@@ -583,7 +404,8 @@ void frmExerciseSelection::LayoutChoiceGrid()
 void frmExerciseSelection::LoadPictsInSight()
 {
     const int n = std::min<int>(m_ctx.Library.LibraryCount, m_srcFrame->Count());
-    const int row = static_cast<int>(std::nearbyint(-m_srcFrame->y() / double(ChoiceGrid::RowPitch)));
+    const int row =
+        static_cast<int>(std::nearbyint(-m_srcFrame->y() / double(ChoiceGrid::RowPitch)));
     const int first = std::max(ChoiceGrid::Columns * row, 0);
     const int last = std::min(first + 14, n - 1);
     const QSize size(ChoiceGrid::PictureWidth, ChoiceGrid::PictureHeight);
@@ -594,9 +416,10 @@ void frmExerciseSelection::LoadPictsInSight()
         ++m_choicePictureReads;
         ScaledPicture picture = LoadScaledPicture(IconFile(m_ctx, entry), size);
         if (!picture.Missing && picture.ErrorNumber != 0)
-            m_ctx.Prompt().Message(QStringLiteral("Error in LoadPictsInSight"),
-                                   QStringLiteral("Error%1 %2").arg(picture.ErrorNumber).arg(picture.ErrorText),
-                                   PromptIcon::None, PromptButtons::Ok);
+            m_ctx.Prompt().Message(
+                QStringLiteral("Error in LoadPictsInSight"),
+                QStringLiteral("Error%1 %2").arg(picture.ErrorNumber).arg(picture.ErrorText),
+                PromptIcon::None, PromptButtons::Ok);
         m_srcFrame->SetCell(i, std::move(picture.Image), entry.AbbrevDesc, !entry.Movie.isEmpty());
     }
 }
@@ -604,83 +427,51 @@ void frmExerciseSelection::LoadPictsInSight()
 // ---------------------------------------------------------------------------------------
 // Program slots
 
-void frmExerciseSelection::ShowSelectedEx(int slot, const QPixmap* picture)
+QPixmap frmExerciseSelection::SlotPicture(const ProgramEntry& entry, QSize size)
 {
-    const auto k = static_cast<size_t>(slot);
-    ++m_slotGeneration.at(k);
-    const ProgramEntry& entry = m_ctx.Program.Entries.at(k);
-    if (picture) {
-        TargetIm[k]->setPixmap(*picture);
-    } else {
-        const ScaledPicture loaded = LoadScaledPicture(IconFile(m_ctx, entry), TargetIm[k]->size());
-        TargetIm[k]->setPixmap(QPixmap::fromImage(loaded.Image));
-        if (!loaded.Missing && loaded.ErrorNumber != 0)
-            m_ctx.Prompt().Message(QStringLiteral("SetSelExFromPool"),
-                                   QStringLiteral("Error: %1,  %2").arg(loaded.ErrorNumber).arg(loaded.ErrorText),
-                                   PromptIcon::Warning, PromptButtons::Ok);
-    }
-    RefreshSlotCaption(slot);
+    const ScaledPicture loaded = LoadScaledPicture(IconFile(m_ctx, entry), size);
+    if (!loaded.Missing && loaded.ErrorNumber != 0)
+        m_ctx.Prompt().Message(
+            QStringLiteral("SetSelExFromPool"),
+            QStringLiteral("Error: %1,  %2").arg(loaded.ErrorNumber).arg(loaded.ErrorText),
+            PromptIcon::Warning, PromptButtons::Ok);
+    return QPixmap::fromImage(loaded.Image);
+}
+
+void frmExerciseSelection::ShowEdit(const ProgramEdit& edit)
+{
+    if (!edit.IsEmpty())
+        StatusReady();
+    TargetFrame->Apply(m_ctx.Program, edit);
 }
 
 void frmExerciseSelection::RefreshSlotCaption(int slot)
 {
-    const auto k = static_cast<size_t>(slot);
-    const QString caption = EntryCaption(m_ctx.Program, slot);
-    DescLabel[k]->setFont(ChoiceGrid::FittingFont(font(), DescLabel[k]->size(), caption, DescLabel[k]->alignment()));
-    DescLabel[k]->setText(caption);
-    SetCaptionColour(DescLabel[k], !m_ctx.Program.Entries.at(k).Movie.isEmpty());
+    TargetFrame->RefreshCaption(m_ctx.Program, slot);
 }
 
-void frmExerciseSelection::ClearTargetSlot(int slot)
+quint64 frmExerciseSelection::SlotGeneration(int slot) const
 {
-    const auto k = static_cast<size_t>(slot);
-    ++m_slotGeneration.at(k);
-    TargetIm[k]->setPixmap(QPixmap());
-    DescLabel[k]->clear();
+    return TargetFrame->Generation(slot);
 }
 
 void frmExerciseSelection::LoadSelectedExs()
 {
-    const int count = m_ctx.Program.EntryCount;
-    for (int i = 0; i < MaxProgramEntries; ++i) {
-        if (i < count)
-            ShowSelectedEx(i);
-        else
-            ClearTargetSlot(i);
-    }
-}
-
-void frmExerciseSelection::CopyEntryInto(int slot, const ProgramEntry& entry, const QPixmap* picture)
-{
-    m_ctx.Program.Modified = true;
-    StatusReady();
-    m_ctx.Program.Entries.at(static_cast<size_t>(slot)) = entry;
-    ShowSelectedEx(slot, picture);
-}
-
-void frmExerciseSelection::SetSelExFromPool(int slot, int poolIndex)
-{
-    CopyEntryInto(slot, m_ctx.Library.Entries.at(poolIndex), nullptr);
-}
-
-void frmExerciseSelection::SetSelExFromAnother(int destination, int source)
-{
-    // The picture moves with its entry: no need to read the file again.
-    const QPixmap picture = TargetIm.at(static_cast<size_t>(source))->pixmap();
-    const ProgramEntry entry = m_ctx.Program.Entries.at(static_cast<size_t>(source));
-    CopyEntryInto(destination, entry, &picture);
+    TargetFrame->ShowAll(m_ctx.Program);
 }
 
 void frmExerciseSelection::SetSelExFromTmp(int destination, const ProgramEntry& entry)
 {
-    CopyEntryInto(destination, entry, nullptr);
+    m_ctx.Program.Modified = true;
+    StatusReady();
+    m_ctx.Program.Entries.at(static_cast<size_t>(destination)) = entry;
+    TargetFrame->ShowSlot(m_ctx.Program, destination);
 }
 
 void frmExerciseSelection::ClearSelectedExercises()
 {
-    m_ctx.Program.Modified = true;
     StatusReady();
-    m_ctx.Program.EntryCount = 0;
+    ClearEntries(m_ctx.Program);
     LoadSelectedExs();
 }
 
@@ -688,9 +479,10 @@ bool frmExerciseSelection::RefuseWhenFull()
 {
     if (m_ctx.Program.EntryCount < MaxProgramEntries)
         return false;
-    m_ctx.Prompt().Message(QStringLiteral("Exercise list full"),
-                           QStringLiteral("No room for more exercises.\r\nPlease delete one first."),
-                           PromptIcon::Information, PromptButtons::Ok);
+    m_ctx.Prompt().Message(
+        QStringLiteral("Exercise list full"),
+        QStringLiteral("No room for more exercises.\r\nPlease delete one first."),
+        PromptIcon::Information, PromptButtons::Ok);
     return true;
 }
 
@@ -704,43 +496,15 @@ void frmExerciseSelection::DropSelectedEx(int target, DragSource source)
     if (source.kind == DragSource::Choice) {
         if (source.index < 0 || source.index >= m_ctx.Library.LibraryCount || RefuseWhenFull())
             return;
-        if (target < program.EntryCount) {
-            // Inserted before the slot dropped on.
-            for (int c = program.EntryCount - 1; c >= target; --c)
-                SetSelExFromAnother(c + 1, c);
-            SetSelExFromPool(target, source.index);
-        } else {
-            // Appended after the last entry, whichever empty slot received it.
-            SetSelExFromPool(program.EntryCount, source.index);
-            const int top = SlotPictureRect(program.EntryCount).top();
-            if (top < VScroll2->value())
-                VScroll2->setValue(top - 2);
-        }
-        ++program.EntryCount;
+        const ProgramEdit edit =
+            InsertEntry(program, target, m_ctx.Library.Entries.at(source.index));
+        ShowEdit(edit);
+        // Appended: the new slot's row comes to the top of the panel when it is above it.
+        const int top = SlotPanel::PictureRect(program.EntryCount - 1).top();
+        if (target >= program.EntryCount - 1 && top < VScroll2->value())
+            VScroll2->setValue(top - 2);
     } else if (source.kind == DragSource::Slot) {
-        const int s = source.index;
-        const int t = target;
-        if (s == t || s < 0 || s >= program.EntryCount || t >= program.EntryCount)
-            return;
-        if (m_ctx.Library.DragMode == 1) {
-            // Replace: the two entries change places.
-            const ProgramEntry held = program.Entries.at(static_cast<size_t>(t));
-            const QPixmap heldPicture = TargetIm.at(static_cast<size_t>(t))->pixmap();
-            SetSelExFromAnother(t, s);
-            CopyEntryInto(s, held, &heldPicture);
-        } else {
-            // Insert: the dragged entry lands on t, those between move towards s.
-            const ProgramEntry held = program.Entries.at(static_cast<size_t>(s));
-            const QPixmap heldPicture = TargetIm.at(static_cast<size_t>(s))->pixmap();
-            if (s > t) {
-                for (int h = s; h >= t + 1; --h)
-                    SetSelExFromAnother(h, h - 1);
-            } else {
-                for (int g = s; g <= t - 1; ++g)
-                    SetSelExFromAnother(g, g + 1);
-            }
-            CopyEntryInto(t, held, &heldPicture);
-        }
+        ShowEdit(MoveEntry(program, source.index, target, m_ctx.Library.DragMode));
     }
 }
 
@@ -755,216 +519,57 @@ void frmExerciseSelection::DeleteSelectedEx(int slot)
     if (m_deleteBusy)
         return;
     const auto busy = BusyFlag(m_deleteBusy);
-    ProgramState& program = m_ctx.Program;
-    if (slot < 0 || slot >= program.EntryCount)
-        return;
-    program.Modified = true;
-    StatusReady();
-    for (int k = slot; k <= program.EntryCount - 2; ++k)
-        SetSelExFromAnother(k, k + 1);
-    --program.EntryCount;
-    ClearTargetSlot(program.EntryCount);
+    ShowEdit(RemoveEntry(m_ctx.Program, slot));
 }
 
 // ---------------------------------------------------------------------------------------
-// Mouse and keyboard
+// Pointer and keys
 
-void frmExerciseSelection::SrcImMouseDown(int choice)
+void frmExerciseSelection::ConnectPointer()
 {
-    TgtSelectedRect->hide();
-    m_selectedSlot = -1;
-    m_srcFrame->SetSelected(choice);
-    m_autoScrollArmed = false;
+    auto* pointer = new DragController(
+        {this, m_srcFrame, ChoiceOuterFrame, VScroll1, TargetFrame, SelExOuterFrame, VScroll2},
+        this);
+    m_pointer = pointer;
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{this, ChoiceOuterFrame, SelExOuterFrame, Frame1, Frame2,
+                                         ChoicesLabel, SelectedLabel, lblProvider, lblUsage})
+        pointer->Watch(w);
+    connect(pointer, &DragController::choicePressed, this, [this](int choice) {
+        TargetFrame->SetSelected(-1);
+        m_selectedSlot = -1;
+        m_srcFrame->SetSelected(choice);
+    });
+    connect(pointer, &DragController::slotPressed, this, [this](int slot) {
+        m_srcFrame->SetSelected(-1);
+        TargetFrame->SetSelected(slot);
+        m_selectedSlot = slot;
+        TargetFrame->setFocus(Qt::MouseFocusReason);
+    });
+    connect(pointer, &DragController::droppedOnSlot, this, &frmExerciseSelection::DropSelectedEx);
+    connect(pointer, &DragController::droppedOnChoices, this, &frmExerciseSelection::DeleteTarget);
+    connect(pointer, &DragController::doubleClicked, this, [this](DragSource what) {
+        if (what.kind == DragSource::Choice && !RefuseWhenFull())
+            emit editRequested(true, what.index);
+        else if (what.kind == DragSource::Slot && what.index < m_ctx.Program.EntryCount)
+            emit editRequested(false, what.index);
+    });
+    connect(pointer, &DragController::pointerOver, this, &frmExerciseSelection::PointerOver);
+    connect(pointer, &DragController::deletePressed, this, [this] {
+        if (m_selectedSlot >= 0)
+            DeleteSelectedEx(m_selectedSlot);
+    });
 }
 
-void frmExerciseSelection::TargetImMouseDown(int slot)
+void frmExerciseSelection::PointerOver(DragSource what)
 {
-    const QRect r = SlotPictureRect(slot);
-    TgtSelectedRect->move(r.topLeft());
-    m_srcFrame->SetSelected(-1);
-    TgtSelectedRect->show();
-    TgtSelectedRect->raise();
-    m_selectedSlot = slot;
-    TargetFrame->setFocus(Qt::MouseFocusReason);
-}
-
-void frmExerciseSelection::BeginDrag(DragSource source, const QPixmap& picture, QPoint globalPos)
-{
-    m_drag = source;
-    m_dragMoved = false;
-    m_dragHotSpot = globalPos;
-    m_dragImage->setPixmap(picture);
-}
-
-void frmExerciseSelection::DragMove(QPoint globalPos)
-{
-    if (!m_dragMoved && (globalPos - m_dragHotSpot).manhattanLength() < QApplication::startDragDistance())
-        return;
-    m_dragMoved = true;
-    const QPoint local = mapFromGlobal(globalPos);
-    m_dragImage->move(local - QPoint(m_dragImage->width() / 2, m_dragImage->height() / 2));
-    m_dragImage->show();
-    m_dragImage->raise();
-    QWidget* over = childAt(local);
-    const int slot = IndexOf(DescLabel, over);
-    if (slot >= 0)
-        DescLabelDragOver(slot, over->mapFromGlobal(globalPos).y() * 15);
-}
-
-void frmExerciseSelection::EndDrag(QPoint globalPos)
-{
-    const DragSource source = m_drag;
-    m_drag = DragSource{};
-    m_dragImage->hide();
-    QWidget* over = childAt(mapFromGlobal(globalPos));
-    if (!over)
-        return;
-    const int slot = IndexOf(TargetIm, over);
-    if (slot >= 0) {
-        DropSelectedEx(slot, source);
-    } else if (over == m_srcFrame) {
-        // A program picture dropped on a choice picture or on the choice panel leaves the
-        // program; the choice captions take no drop.
-        if (m_srcFrame->CaptionAt(m_srcFrame->mapFromGlobal(globalPos)) < 0)
-            DeleteTarget(source);
-    }
-}
-
-void frmExerciseSelection::DescLabelDragOver(int slot, int yTwips)
-{
-    if (!m_autoScrollArmed)
-        return;
-    m_autoScrollArmed = false;
-    const int top = TargetFrame->y() + DescLabel.at(static_cast<size_t>(slot))->y();
-    if (top < 0)
-        VScroll2->setValue(std::max(VScroll2->minimum(), VScroll2->value() - VScroll2->singleStep()));
-    if (yTwips > 150 && top > 80 && slot < 15)
-        VScroll2->setValue(std::min(VScroll2->maximum(), VScroll2->value() + VScroll2->singleStep()));
-}
-
-void frmExerciseSelection::SrcImDblClick(int choice)
-{
-    if (RefuseWhenFull())
-        return;
-    emit editRequested(true, choice);
-}
-
-void frmExerciseSelection::TargetImDblClick(int slot)
-{
-    if (slot < m_ctx.Program.EntryCount)
-        emit editRequested(false, slot);
-}
-
-void frmExerciseSelection::MouseOver(QObject* watched, QPoint localPos)
-{
-    int choice = -1;
-    if (watched == m_srcFrame) {
-        choice = m_srcFrame->PictureAt(localPos);
-        if (choice < 0)
-            choice = m_srcFrame->CaptionAt(localPos);
-    }
-    if (choice >= 0 && choice < m_ctx.Library.LibraryCount) {
-        StatusText(QStringLiteral("Exercise: ") + m_ctx.Library.Entries.at(choice).Desc);
-        return;
-    }
-    int slot = IndexOf(TargetIm, watched);
-    if (slot < 0)
-        slot = IndexOf(DescLabel, watched);
-    if (slot >= 0 && slot < m_ctx.Program.EntryCount) {
-        StatusText(QStringLiteral("Exercise: ") + EntryDescription(m_ctx.Program, slot));
-        return;
-    }
-    if (m_lastStatus != QLatin1String("\x01"))
+    if (what.kind == DragSource::Choice && what.index < m_ctx.Library.LibraryCount) {
+        StatusText(QStringLiteral("Exercise: ") + m_ctx.Library.Entries.at(what.index).Desc);
+    } else if (what.kind == DragSource::Slot && what.index < m_ctx.Program.EntryCount) {
+        StatusText(QStringLiteral("Exercise: ") + EntryDescription(m_ctx.Program, what.index));
+    } else if (m_lastStatus != QLatin1String("\x01")) {
         StatusReady();
-}
-
-bool frmExerciseSelection::eventFilter(QObject* watched, QEvent* event)
-{
-    switch (event->type()) {
-    case QEvent::MouseButtonPress: {
-        auto* me = static_cast<QMouseEvent*>(event);
-        if (me->button() != Qt::LeftButton)
-            break;
-        const QPoint global = me->globalPosition().toPoint();
-        if (watched == m_srcFrame) {
-            const int choice = m_srcFrame->PictureAt(me->position().toPoint());
-            if (choice >= 0) {
-                SrcImMouseDown(choice);
-                BeginDrag({DragSource::Choice, choice}, QPixmap::fromImage(m_srcFrame->Picture(choice)), global);
-                return true;
-            }
-        } else if (const int slot = IndexOf(TargetIm, watched); slot >= 0) {
-            TargetImMouseDown(slot);
-            BeginDrag({DragSource::Slot, slot}, TargetIm.at(static_cast<size_t>(slot))->pixmap(), global);
-            return true;
-        }
-        break;
     }
-    case QEvent::MouseButtonDblClick: {
-        auto* me = static_cast<QMouseEvent*>(event);
-        if (me->button() != Qt::LeftButton)
-            break;
-        if (watched == m_srcFrame) {
-            const int choice = m_srcFrame->PictureAt(me->position().toPoint());
-            if (choice >= 0) {
-                SrcImDblClick(choice);
-                return true;
-            }
-        } else if (const int slot = IndexOf(TargetIm, watched); slot >= 0) {
-            TargetImDblClick(slot);
-            return true;
-        }
-        break;
-    }
-    case QEvent::MouseMove: {
-        auto* me = static_cast<QMouseEvent*>(event);
-        if (m_drag.kind != DragSource::None && (me->buttons() & Qt::LeftButton)) {
-            DragMove(me->globalPosition().toPoint());
-            return true;
-        }
-        if (me->buttons() == Qt::NoButton && watched->isWidgetType()) {
-            // Handled here so that the panel behind does not answer the same move.
-            MouseOver(watched, me->position().toPoint());
-            return true;
-        }
-        break;
-    }
-    case QEvent::MouseButtonRelease: {
-        auto* me = static_cast<QMouseEvent*>(event);
-        if (m_drag.kind != DragSource::None && me->button() == Qt::LeftButton) {
-            EndDrag(me->globalPosition().toPoint());
-            return true;
-        }
-        break;
-    }
-    case QEvent::KeyPress:
-        if (watched == TargetFrame && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-            if (m_selectedSlot >= 0)
-                DeleteSelectedEx(m_selectedSlot);
-            return true;
-        }
-        break;
-    case QEvent::FocusOut:
-        if (watched == TargetFrame)
-            TgtSelectedRect->hide();
-        break;
-    case QEvent::Wheel:
-        // The wheel scrolls the panel under the pointer.
-        if (watched == m_srcFrame || watched == ChoiceOuterFrame) {
-            QCoreApplication::sendEvent(VScroll1, event);
-            return true;
-        }
-        if (watched == TargetFrame || watched == SelExOuterFrame || IndexOf(TargetIm, watched) >= 0 ||
-            IndexOf(DescLabel, watched) >= 0 || IndexOf(NumLabel, watched) >= 0) {
-            if (VScroll2->isVisibleTo(this))
-                QCoreApplication::sendEvent(VScroll2, event);
-            return true;
-        }
-        break;
-    default:
-        break;
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -973,24 +578,26 @@ bool frmExerciseSelection::eventFilter(QObject* watched, QEvent* event)
 void frmExerciseSelection::cmdOkCancelClick(const QString& tag)
 {
     ProgramState& program = m_ctx.Program;
+    const bool forProgram = m_selectionMode == Mode::Program;
     if (tag == QLatin1String("OK")) {
-        if (m_selectionMode == ModeProgram) {
+        if (forProgram) {
             program.Modified = true;
             StatusReady();
             program.Provider = cboProvider->currentText();
             program.Usage = cboUsage->currentText();
             const QDateTime now = QDateTime::currentDateTime();
-            program.Date = QDateTime(now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second()));
+            program.Date = QDateTime(
+                now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second()));
             m_ctx.MainWindow().UpdateToolbar(2);
             m_lastStatus.clear();
             // A failed save keeps the window open with the edits; the user has been told why.
             if (!SaveProgram(m_ctx, false))
                 return;
-        } else if (m_selectionMode == ModeNewProtocol || m_selectionMode == ModeEditProtocol) {
+        } else if (m_selectionMode == Mode::NewProtocol || m_selectionMode == Mode::EditProtocol) {
             emit protocolAccepted(m_selectionMode);
         }
     } else if (tag == QLatin1String("Cancel")) {
-        if (m_selectionMode == ModeProgram) {
+        if (forProgram) {
             try {
                 LoadProgram(m_ctx, program.InvoiceID);
             } catch (const DbError& e) {
@@ -1049,7 +656,8 @@ void frmExerciseSelection::StatusReady()
 
 void frmExerciseSelection::ReportError(const QString& routine, const QString& message)
 {
-    m_ctx.Prompt().Message(QStringLiteral("Error in ") + routine, message, PromptIcon::Critical, PromptButtons::Ok);
+    m_ctx.Prompt().Message(QStringLiteral("Error in ") + routine, message, PromptIcon::Critical,
+                           PromptButtons::Ok);
 }
 
 } // namespace tramelle

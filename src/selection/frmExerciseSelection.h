@@ -1,8 +1,10 @@
 #pragma once
 
 #include "Database.h"
+#include "DragController.h"
 #include "LibraryCache.h"
 #include "LibraryEntry.h"
+#include "ProgramRules.h"
 
 #include <QPixmap>
 #include <QStringList>
@@ -11,10 +13,8 @@
 #include <optional>
 
 class QComboBox;
-class QFrame;
 class QGroupBox;
 class QLabel;
-class QListWidget;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
@@ -23,6 +23,9 @@ namespace tramelle {
 
 class AppContext;
 class ChoiceGrid;
+class DragController;
+class FilterLists;
+class SlotPanel;
 
 // "Select Exercises": the filter lists, the grid of library choices and the 20-slot program
 // list that the user fills by dragging. Lives hidden between uses; OK, Cancel and Protocol
@@ -32,24 +35,28 @@ class frmExerciseSelection : public QWidget
     Q_OBJECT
 
 public:
-    // What the window edits: 0 nothing yet (start-up), 1 the current patient's program,
-    // 2 a new protocol, 3 an existing protocol.
-    enum Mode { ModeNone = 0, ModeProgram = 1, ModeNewProtocol = 2, ModeEditProtocol = 3 };
-
-    // Something being dragged: a library choice (pool index) or a program slot.
-    struct DragSource
+    // What the window edits.
+    enum class Mode
     {
-        enum Kind { None, Choice, Slot };
-        Kind kind = None;
-        int index = -1;
+        None = 0,         // nothing yet (start-up)
+        Program = 1,      // the current patient's program
+        NewProtocol = 2,  // a new protocol
+        EditProtocol = 3, // an existing protocol
     };
+    Q_ENUM(Mode)
+    static constexpr Mode ModeNone = Mode::None;
+    static constexpr Mode ModeProgram = Mode::Program;
+    static constexpr Mode ModeNewProtocol = Mode::NewProtocol;
+    static constexpr Mode ModeEditProtocol = Mode::EditProtocol;
+
+    using DragSource = tramelle::DragSource;
 
     // Loads the whole library into the pool and builds the grid (the form's load).
     explicit frmExerciseSelection(AppContext& ctx, QWidget* parent = nullptr);
     ~frmExerciseSelection() override;
 
-    int SelectionMode() const { return m_selectionMode; }
-    void SetSelectionMode(int mode) { m_selectionMode = mode; }
+    Mode SelectionMode() const { return m_selectionMode; }
+    void SetSelectionMode(Mode mode) { m_selectionMode = mode; }
 
     // Each time the window is opened for work; with recall the stored program is loaded.
     void InitExerciseSelection(bool recall);
@@ -63,7 +70,6 @@ public:
     void DropSelectedEx(int target, DragSource source);
     void DeleteTarget(DragSource source);
     void DeleteSelectedEx(int slot);
-    void SetSelExFromAnother(int destination, int source);
     // Puts `entry` into slot `destination` (the parameters dialog adds an exercise this way).
     void SetSelExFromTmp(int destination, const ProgramEntry& entry);
     // Shows slot i's caption again after its parameters changed.
@@ -73,16 +79,14 @@ public:
     void RefillPickLists();
     // Changes whenever slot i receives another entry, is cleared or is reloaded: a parameters
     // dialog opened on the slot compares it before writing back.
-    quint64 SlotGeneration(int slot) const { return m_slotGeneration.at(static_cast<size_t>(slot)); }
+    quint64 SlotGeneration(int slot) const;
     // With 20 entries: the "Exercise list full" message, and true.
     bool RefuseWhenFull();
 
-    // The filter lists' criteria, exposed for the list queries and for checks.
-    const QStringList& JointFilter() const { return m_jointFilter; }
-    const QStringList& MotionFilter() const { return m_motionFilter; }
-    const QStringList& TypeFilter() const { return m_typeFilter; }
-    // The statement behind the list with this tag ("Joint", "Motion", "Type").
-    BoundStatement BuildListQuery(const QString& tag) const;
+    // The filter lists' criteria.
+    const QStringList& JointFilter() const;
+    const QStringList& MotionFilter() const;
+    const QStringList& TypeFilter() const;
 
     int SelectedSlot() const { return m_selectedSlot; }
     // Picture files read for the choice grid since the window was built.
@@ -96,42 +100,27 @@ signals:
     // "Protocol" was pressed.
     void protocolRequested();
     // OK in a protocol mode: the protocol editor stores the exercises.
-    void protocolAccepted(int selectionMode);
+    void protocolAccepted(frmExerciseSelection::Mode selectionMode);
     // The window was hidden (OK, Cancel, Protocol): open parameters dialogs close.
     void windowHidden();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void CreateControls();
+    void CreateButtons();
     void FillProviderUsageLists();
     void ShowProgramHeaderControls(bool visible);
     void LayoutChoiceGrid();
-    void ShowSelectedEx(int slot, const QPixmap* picture = nullptr);
-    void ClearTargetSlot(int slot);
-    void SetSelExFromPool(int slot, int poolIndex);
-    void CopyEntryInto(int slot, const ProgramEntry& entry, const QPixmap* picture);
+    void ShowEdit(const ProgramEdit& edit);
+    QPixmap SlotPicture(const ProgramEntry& entry, QSize size);
 
-    void FillFilterList(const BoundStatement& query, QListWidget* list, bool sorted);
-    static QStringList BuildInClause(const QListWidget* list);
-    static QStringList BuildLikeClause(const QListWidget* list);
-    static bool ListContains(const QListWidget* list, const QString& text);
     void ViewListClick(int index);
     void ApplyFilter(const LibraryFilter& filter);
 
     void ShowAllBtnClick();
     void ToggleShowAll(bool programScrollVisible);
 
-    void SrcImMouseDown(int choice);
-    void TargetImMouseDown(int slot);
-    void BeginDrag(DragSource source, const QPixmap& picture, QPoint globalPos);
-    void DragMove(QPoint globalPos);
-    void EndDrag(QPoint globalPos);
-    void DescLabelDragOver(int slot, int yTwips);
-    void SrcImDblClick(int choice);
-    void TargetImDblClick(int slot);
-    void MouseOver(QObject* watched, QPoint localPos);
+    void ConnectPointer();
+    void PointerOver(DragSource what);
 
     void cmdOkCancelClick(const QString& tag);
     void cmdProtocolClick();
@@ -144,24 +133,18 @@ private:
     void ReportError(const QString& routine, const QString& message);
 
     AppContext& m_ctx;
-    int m_selectionMode = ModeNone;
+    Mode m_selectionMode = Mode::None;
 
     // Filter state.
-    QStringList m_jointFilter, m_motionFilter, m_typeFilter;
     std::optional<LibraryFilter> m_lastFilter; // empty after a failed load: the next click reloads
-    int m_fillingLists = 0;
     bool m_filterBusy = false;
     bool m_showAllBusy = false;
     bool m_deleteBusy = false;
 
     // Grid and program state.
     int m_selectedSlot = -1;
-    bool m_autoScrollArmed = false;
     int m_choicePictureReads = 0;
-    std::array<quint64, 20> m_slotGeneration{};
-    DragSource m_drag;
-    bool m_dragMoved = false;
-    QPoint m_dragHotSpot;
+    DragController* m_pointer = nullptr;
     QString m_lastStatus;
 
     // Controls.
@@ -171,15 +154,9 @@ private:
     QScrollBar* VScroll1 = nullptr;
     QLabel* SelectedLabel = nullptr;
     QWidget* SelExOuterFrame = nullptr;
-    QWidget* TargetFrame = nullptr;
-    std::array<QLabel*, 20> TargetIm{};
-    std::array<QLabel*, 20> DescLabel{};
-    std::array<QLabel*, 20> NumLabel{};
-    QFrame* TgtSelectedRect = nullptr;
+    SlotPanel* TargetFrame = nullptr;
     QScrollBar* VScroll2 = nullptr;
-    QGroupBox* Frame1 = nullptr;
-    std::array<QLabel*, 3> ViewLabel{};
-    std::array<QListWidget*, 3> ViewList{};
+    FilterLists* Frame1 = nullptr;
     QGroupBox* Frame2 = nullptr;
     std::array<QRadioButton*, 2> DragModeOp{};
     std::array<QPushButton*, 2> cmdOkCancel{};
@@ -190,7 +167,6 @@ private:
     QComboBox* cboProvider = nullptr;
     QLabel* lblUsage = nullptr;
     QComboBox* cboUsage = nullptr;
-    QLabel* m_dragImage = nullptr;
 };
 
 } // namespace tramelle

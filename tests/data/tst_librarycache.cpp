@@ -1,6 +1,7 @@
 #include "AppContext.h"
 #include "DbError.h"
 #include "LibraryCache.h"
+#include "LibraryFilterValues.h"
 #include "TestSupport.h"
 
 #include <QSqlQuery>
@@ -64,11 +65,11 @@ private slots:
     {
         TestContext t;
         FillLibrary(*t, SampleRows);
-        t->Library.DragMode = 1;
+        t->Library.DragMode = DragMode::Replace;
         LoadLibraryCache(*t);
         QCOMPARE(t->Library.LibraryCount, qint16(5));
         QCOMPARE(t->Library.Entries.size(), 5);
-        QCOMPARE(t->Library.DragMode, 0);
+        QVERIFY(t->Library.DragMode == DragMode::Insert);
         // Letter case does not decide the order.
         QCOMPARE(Abbrevs(*t), (QStringList{"Ankle pump", "Hip hike", "knee bend", "Neck tilt", "O'Brien's press"}));
 
@@ -116,10 +117,10 @@ private slots:
         FillLibrary(*t, SampleRows);
         auto filtered = [&](const LibraryFilter& f) {
             t->Db.LibraryRecordset.Filter = f;
-            t->Library.DragMode = 1;
+            t->Library.DragMode = DragMode::Replace;
             LoadLibraryCacheFiltered(*t);
             // The filter leaves the drop mode alone.
-            if (t->Library.DragMode != 1)
+            if (t->Library.DragMode != DragMode::Replace)
                 return QStringList{QStringLiteral("DragMode reset")};
             if (t->Library.LibraryCount != t->Library.Entries.size())
                 return QStringList{QStringLiteral("count differs")};
@@ -152,6 +153,35 @@ private slots:
         const BoundStatement s = LibrarySnapshotStatement(b);
         QCOMPARE(s.Values.size(), 3);
         QVERIFY(!s.Sql.contains(QStringLiteral("Knee")));
+    }
+
+    void letterCaseIsIgnoredBeyondAscii()
+    {
+        TestContext t;
+        FillLibrary(*t, {{1, QStringLiteral("a"), QStringLiteral("Épaule"), QStringLiteral("Équilibre"), QStringLiteral("Force")},
+                         {2, QStringLiteral("b"), QStringLiteral("épaule, Knee"), QStringLiteral("équilibre"), QStringLiteral("force")},
+                         {3, QStringLiteral("c"), QStringLiteral("knee"), QStringLiteral("Flexion"), QStringLiteral("ÉTIREMENT")},
+                         {4, QStringLiteral("d"), QVariant(), QStringLiteral("Flexion"), QStringLiteral("Étirement")}});
+        // Values differing only in letter case are one row, spelt as first met.
+        LibraryColumnValues joints = DistinctLibraryValues(*t, LibraryColumn::Joint, {});
+        QCOMPARE(joints.Values, (QStringList{"Épaule", "knee"}));
+        QVERIFY(joints.SeveralRows);
+        QCOMPARE(DistinctLibraryValues(*t, LibraryColumn::Motion, {}).Values, (QStringList{"Flexion", "Équilibre"}));
+        // The lists narrow in cascade under criteria with accented capitals.
+        const LibraryColumnValues types = DistinctLibraryValues(*t, LibraryColumn::Type, {{}, {"ÉQUILIBRE"}, {}});
+        QCOMPARE(types.Values, QStringList{"Force"});
+        QVERIFY(!types.SeveralRows); // "Force" and "force" are one text
+        QCOMPARE(DistinctLibraryValues(*t, LibraryColumn::Motion, {{"ÉPAULE"}, {}, {}}).Values, QStringList{"Équilibre"});
+        // The pool: joints contained, motions and types equal, case folded as text is.
+        auto pool = [&](const LibraryFilter& f) {
+            t->Db.LibraryRecordset.Filter = f;
+            LoadLibraryCacheFiltered(*t);
+            return Abbrevs(*t);
+        };
+        QCOMPARE(pool({{}, {"équilibre"}, {}}), (QStringList{"a", "b"}));
+        QCOMPARE(pool({{"éPAULE"}, {}, {}}), (QStringList{"a", "b"}));
+        QCOMPARE(pool({{}, {}, {"étirement"}}), (QStringList{"c", "d"}));
+        QCOMPARE(pool({{"KNEE"}, {"Flexion"}, {"Étirement"}}), QStringList{"c"});
     }
 
     void nullRequiredColumnStopsTheLoad()

@@ -122,6 +122,27 @@ private slots:
         QCOMPARE(indexes.size(), nodes);
     }
 
+    void listNamesIgnoreLetterCaseAndStayUnique()
+    {
+        TestContext t;
+        FillStore(*t, {{QStringLiteral("Équilibre"), {QStringLiteral("Balance board")}},
+                       {QStringLiteral("équilibre"), {QStringLiteral("Foam pad")}},
+                       {QStringLiteral("Usage"), {QStringLiteral("Home")}}});
+        // The first list of the name, letter case ignored beyond ASCII too.
+        QCOMPARE(PickListEntries(*t, QStringLiteral("ÉQUILIBRE")), QStringList{"Balance board"});
+        QCOMPARE(PickListEntries(*t, QStringLiteral("usage")), QStringList{"Home"});
+        // Each list keeps its own entries in the tree, not the first list of its name.
+        PickListTree tree = LoadPickListTree(*t);
+        QCOMPARE(tree.Root.Children.size(), size_t(3));
+        for (const PickListNode& list : tree.Root.Children)
+            QCOMPARE(list.Children.size(), size_t(1));
+        QCOMPARE(tree.FindListByName(QStringLiteral("USAGE"))->Text, QStringLiteral("Usage"));
+        // Saving two lists of one name is refused, and the store is left as it was.
+        const QStringList before = Store(*t);
+        QVERIFY_THROWS_EXCEPTION(DbError, SavePickListTree(*t, tree));
+        QCOMPARE(Store(*t), before);
+    }
+
     void loadAndSaveKeepTheStore()
     {
         TestContext t;
