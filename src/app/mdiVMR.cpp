@@ -3,6 +3,7 @@
 #include "AppContext.h"
 #include "Database.h"
 #include "HelpCommands.h"
+#include "MaintenanceCommands.h"
 #include "Settings.h"
 #include "frmPreferences.h"
 #include "frmProgress.h"
@@ -465,8 +466,15 @@ void mdiVMR::mnuExit_Click()
 }
 
 void mdiVMR::mnuBackup_Click() {}
-void mdiVMR::mnuCompress_Click() {}
-void mdiVMR::mnuRebuild_Click() {}
+void mdiVMR::mnuCompress_Click()
+{
+    CompressCommand(m_ctx);
+}
+
+void mdiVMR::mnuRebuild_Click()
+{
+    RebuildCommand(m_ctx);
+}
 void mdiVMR::mnuEditPicklist_Click() {}
 void mdiVMR::mnuProtocolEditor_Click() {}
 void mdiVMR::mnuLibrary_Click() {}
