@@ -177,6 +177,9 @@ public:
             indexes << idx.value(0).toString();
         idx.finish();
         const std::optional<qint64> sequence = [&]() -> std::optional<qint64> {
+            if (Number(QStringLiteral(
+                    "SELECT count(*) FROM sqlite_master WHERE name = 'sqlite_sequence'")) == 0)
+                return std::nullopt;
             QSqlQuery s =
                 Run(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?"), {table});
             return s.next() ? std::optional<qint64>(s.value(0).toLongLong()) : std::nullopt;
@@ -195,6 +198,10 @@ public:
         QSqlQuery info =
             Run(QStringLiteral("SELECT name, type, pk FROM pragma_table_info(?)"), {temp});
         while (info.next()) {
+            // Columns new to the table start empty (a quoted name the old table lacks
+            // would be read as a text).
+            if (!HasColumn(table, info.value(0).toString()))
+                continue;
             columns << QStringLiteral("\"%1\"").arg(info.value(0).toString());
             if (info.value(2).toInt() == 1 &&
                 info.value(1).toString().compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) ==
