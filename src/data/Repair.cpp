@@ -319,10 +319,12 @@ RepairResult RepairDatabaseFile(const QString& path, const QString& tempPath,
                 counts.UnreadableKnown = known.has_value();
                 const std::optional<qint64> sequence = Scalar(
                     src, QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?"), {table});
-                std::optional<qint64> low =
-                    Scalar(src, QStringLiteral("SELECT min(rowid) FROM %1").arg(Quoted(table)));
-                std::optional<qint64> high =
-                    Scalar(src, QStringLiteral("SELECT max(rowid) FROM %1").arg(Quoted(table)));
+                std::optional<qint64> low = Scalar(
+                    src,
+                    QStringLiteral("SELECT coalesce(min(rowid), 1) FROM %1").arg(Quoted(table)));
+                std::optional<qint64> high = Scalar(
+                    src,
+                    QStringLiteral("SELECT coalesce(max(rowid), 0) FROM %1").arg(Quoted(table)));
                 qint64 lowKey = low.value_or(1);
                 qint64 highKey = high.value_or(0);
                 if (known && !known->isEmpty()) {
