@@ -3,6 +3,7 @@
 #include "AppContext.h"
 #include "Database.h"
 #include "HelpCommands.h"
+#include "MaintenanceCommands.h"
 #include "Settings.h"
 #include "frmPreferences.h"
 #include "frmProgress.h"
@@ -466,8 +467,16 @@ void mdiVMR::mnuExit_Click()
 }
 
 void mdiVMR::mnuBackup_Click() {}
-void mdiVMR::mnuCompress_Click() {}
-void mdiVMR::mnuRebuild_Click() {}
+void mdiVMR::mnuCompress_Click()
+{
+    CompressCommand(m_ctx);
+}
+
+void mdiVMR::mnuRebuild_Click()
+{
+    RebuildCommand(m_ctx);
+}
+
 void mdiVMR::mnuEditPicklist_Click()
 {
     // The selection window fills its pick lists once; new entries are offered at once.

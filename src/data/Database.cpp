@@ -4,6 +4,7 @@
 #include "DbError.h"
 #include "DeliveredData.h"
 #include "Paths.h"
+#include "Upgrade.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -590,13 +591,16 @@ DbFileCheck CheckDatabaseFile(const QString& path, DbFile file)
                 q.finish();
                 QStringList problems;
                 // Columns are checked below, only for a file at the current version: an
-                // older file lacks some of them until it is upgraded.
+                // older file lacks some of them until it is upgraded. The oldest files
+                // have no Version table at all.
                 for (const auto& required : RequiredTables(file)) {
-                    if (!tables.contains(required.first, Qt::CaseInsensitive))
+                    if (!tables.contains(required.first, Qt::CaseInsensitive) && required.first != QLatin1String("Version"))
                         problems << QStringLiteral("table %1 is missing").arg(required.first);
                 }
                 if (!problems.isEmpty()) {
                     fail(problems.join(QStringLiteral("; ")));
+                } else if (!tables.contains(QStringLiteral("Version"), Qt::CaseInsensitive)) {
+                    result.status = DbFileCheck::NeedsUpgrade;
                 } else {
                     QSqlQuery v(db);
                     if (!v.exec(QStringLiteral("SELECT \"Version\" FROM \"Version\""))) {
@@ -606,7 +610,8 @@ DbFileCheck CheckDatabaseFile(const QString& path, DbFile file)
                     } else {
                         result.version = v.value(0).toString().trimmed();
                         v.finish();
-                        if (result.version != CurrentSchemaVersion) {
+                        // Versions compare as numbers ("3.80" is "3.8").
+                        if (VersionNumber(result.version) != VersionNumber(CurrentSchemaVersion)) {
                             result.status = DbFileCheck::NeedsUpgrade;
                         } else {
                             for (const auto& [table, columns] : RequiredTables(file)) {
@@ -843,6 +848,10 @@ void Databases::ApplyMainFileCheck()
 
 void OpenDatabases(AppContext& ctx)
 {
+    // Files of an older version are brought up to date first; the upgrade opens and
+    // closes them itself.
+    ctx.Db.Close();
+    UpgradeDatabases(ctx);
     ctx.Db.Open(ctx.AppFolder());
     ctx.Program.PatientID.reset();
     ctx.Program.InvoiceID.reset();
@@ -930,13 +939,16 @@ DataFilesCheck PrepareDataFiles(const QString& appFolder, const QString& deliver
                                  .arg(QDir::toNativeSeparators(path), check.error);
             return result;
         }
-        if (check.status == DbFileCheck::NeedsUpgrade) {
-            result.title = QStringLiteral("Database Upgrade Required");
-            result.message = QStringLiteral("The database file %1 is at version %2 and must be upgraded "
-                                            "to version %3 before it can be used. The file has not been changed.")
-                                 .arg(QDir::toNativeSeparators(path),
-                                      check.version.isEmpty() ? QStringLiteral("(unknown)") : check.version,
-                                      CurrentSchemaVersion);
+        // An older file is upgraded when it is opened; a newer one is left alone.
+        if (check.status == DbFileCheck::NeedsUpgrade && IsNewerThanCurrent(check.version)) {
+            result.title = QStringLiteral("Newer Database Version");
+            result.message = NewerVersionMessage(path, check.version);
+            return result;
+        }
+        if (check.status == DbFileCheck::NeedsUpgrade && !VersionNumber(check.version) && !check.version.isEmpty()) {
+            result.title = QStringLiteral("Database Error");
+            result.message = QStringLiteral("The database file %1 cannot be used.\r\n\r\nIts version \"%2\" is not a number.")
+                                 .arg(QDir::toNativeSeparators(path), check.version);
             return result;
         }
     }

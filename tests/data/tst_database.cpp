@@ -246,7 +246,7 @@ private slots:
         QTest::addColumn<int>("damage");
         QTest::newRow("not a database") << 0;
         QTest::newRow("table missing") << 1;
-        QTest::newRow("older version") << 2;
+        QTest::newRow("newer version") << 2;
         QTest::newRow("empty file") << 3;
     }
 
@@ -268,7 +268,7 @@ private slots:
                 if (damage == 1)
                     Exec(db, QStringLiteral("DROP TABLE ExerciseLibrary"));
                 else
-                    Exec(db, QStringLiteral("UPDATE Version SET Version = '3.5'"));
+                    Exec(db, QStringLiteral("UPDATE Version SET Version = '9.5'"));
             }
             CloseConnection(name);
         }
@@ -277,7 +277,7 @@ private slots:
         QVERIFY(!c.ok);
         QVERIFY2(c.message.contains(QDir::toNativeSeparators(lib)), qPrintable(c.message));
         if (damage == 2)
-            QVERIFY(c.message.contains(QLatin1String("must be upgraded")));
+            QVERIFY(c.message.contains(QLatin1String("made by a newer version")));
         if (damage == 1)
             QVERIFY(c.message.contains(QLatin1String("ExerciseLibrary")));
         QCOMPARE(FileBytes(lib), before);

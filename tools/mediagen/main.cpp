@@ -5,11 +5,17 @@
 //       folder's ICON, and the library rows into its library.json;
 //   tramelle-mediagen --patient-instructions HTML --pdf FILE
 //       the one-page patient instructions;
+//   tramelle-mediagen --update-files --delivered DIR
+//       the two upgrade files ("Video.MDB", "VMR Exercise Library.MDB") from the
+//       folder's library.json;
 //   tramelle-mediagen --large-library COUNT --out DIR --media DIR --delivered DIR
 //       a large library for benchmarks, reusing the sample pictures under new numbers.
 #include "SampleLibrary.h"
 
 #include "DbError.h"
+#include "DeliveredData.h"
+#include "Paths.h"
+#include "Upgrade.h"
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
@@ -26,26 +32,46 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Builds the delivered sample media and data."));
     parser.addHelpOption();
-    const QCommandLineOption exercises(QStringLiteral("exercises"), QStringLiteral("Exercise source."), QStringLiteral("file"));
-    const QCommandLineOption media(QStringLiteral("media"), QStringLiteral("Product media folder."), QStringLiteral("dir"));
-    const QCommandLineOption delivered(QStringLiteral("delivered"), QStringLiteral("Delivered files folder."), QStringLiteral("dir"));
-    const QCommandLineOption only(QStringLiteral("only"), QStringLiteral("Only these exercise numbers."), QStringLiteral("ids"));
-    const QCommandLineOption instructions(QStringLiteral("patient-instructions"), QStringLiteral("Patient instructions (HTML)."), QStringLiteral("file"));
-    const QCommandLineOption pdf(QStringLiteral("pdf"), QStringLiteral("PDF to write."), QStringLiteral("file"));
-    const QCommandLineOption large(QStringLiteral("large-library"), QStringLiteral("Number of exercises."), QStringLiteral("count"));
-    const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("Folder of the large library."), QStringLiteral("dir"));
-    parser.addOptions({exercises, media, delivered, only, instructions, pdf, large, out});
+    const QCommandLineOption exercises(QStringLiteral("exercises"),
+                                       QStringLiteral("Exercise source."), QStringLiteral("file"));
+    const QCommandLineOption media(QStringLiteral("media"), QStringLiteral("Product media folder."),
+                                   QStringLiteral("dir"));
+    const QCommandLineOption delivered(QStringLiteral("delivered"),
+                                       QStringLiteral("Delivered files folder."),
+                                       QStringLiteral("dir"));
+    const QCommandLineOption only(QStringLiteral("only"),
+                                  QStringLiteral("Only these exercise numbers."),
+                                  QStringLiteral("ids"));
+    const QCommandLineOption instructions(QStringLiteral("patient-instructions"),
+                                          QStringLiteral("Patient instructions (HTML)."),
+                                          QStringLiteral("file"));
+    const QCommandLineOption pdf(QStringLiteral("pdf"), QStringLiteral("PDF to write."),
+                                 QStringLiteral("file"));
+    const QCommandLineOption large(QStringLiteral("large-library"),
+                                   QStringLiteral("Number of exercises."), QStringLiteral("count"));
+    const QCommandLineOption out(QStringLiteral("out"),
+                                 QStringLiteral("Folder of the large library."),
+                                 QStringLiteral("dir"));
+    const QCommandLineOption updates(QStringLiteral("update-files"),
+                                     QStringLiteral("Write the upgrade files."));
+    parser.addOptions({exercises, media, delivered, only, instructions, pdf, large, out, updates});
     parser.process(app);
 
     auto need = [&](const QCommandLineOption& option) {
         if (parser.value(option).isEmpty()) {
-            std::fprintf(stderr, "tramelle-mediagen: --%s is required\n", qPrintable(option.names().first()));
+            std::fprintf(stderr, "tramelle-mediagen: --%s is required\n",
+                         qPrintable(option.names().first()));
             std::exit(2);
         }
         return parser.value(option);
     };
     try {
-        if (parser.isSet(instructions)) {
+        if (parser.isSet(updates)) {
+            const QString folder = need(delivered);
+            tramelle::WriteUpdateFiles(tramelle::ReadDeliveredLibrary(tramelle::JoinPath(
+                                           folder, tramelle::DeliveredLibraryFileName)),
+                                       folder);
+        } else if (parser.isSet(instructions)) {
             mediagen::WritePatientInstructions(need(instructions), need(pdf));
         } else if (parser.isSet(large)) {
             bool ok = false;
@@ -61,7 +87,9 @@ int main(int argc, char** argv)
                 QSet<qint32> wanted;
                 for (const QString& id : parser.value(only).split(QLatin1Char(',')))
                     wanted.insert(id.trimmed().toInt());
-                list.removeIf([&](const mediagen::SourceExercise& e) { return !wanted.contains(e.Row.Entry.ExerciseID); });
+                list.removeIf([&](const mediagen::SourceExercise& e) {
+                    return !wanted.contains(e.Row.Entry.ExerciseID);
+                });
             }
             mediagen::WriteSampleMedia(list, need(media), need(delivered));
         }

@@ -1,0 +1,146 @@
+#include "MaintenanceCommands.h"
+
+#include "AppContext.h"
+#include "Compaction.h"
+#include "Database.h"
+#include "DbError.h"
+#include "ProgramStore.h"
+#include "Repair.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScopeGuard>
+
+namespace tramelle {
+
+namespace {
+
+QString Tr(const char* text)
+{
+    return QCoreApplication::translate("Maintenance", text);
+}
+
+const QString AppTitle = QStringLiteral("VMR Tramelle");
+
+bool Ask(AppContext& ctx, const QString& title, const QString& question)
+{
+    return ctx.Prompt().Message(title, question, PromptIcon::Question, PromptButtons::YesNo) ==
+           PromptAnswer::Yes;
+}
+
+// The files are about to close and the program will belong to no patient: a modified
+// program is offered for saving first. False when the user cancels or the save failed.
+bool OfferToSave(AppContext& ctx)
+{
+    const ProgramState& p = ctx.Program;
+    if (!p.PatientID || !p.Modified)
+        return true;
+    switch (ctx.Prompt().Message(QStringLiteral("Exercise Program Modified"),
+                                 QStringLiteral("Save current exercise program in database"),
+                                 PromptIcon::Question, PromptButtons::YesNoCancel)) {
+    case PromptAnswer::Yes:
+        return SaveProgram(ctx, false);
+    case PromptAnswer::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Opens the databases again after the command; false (the user told) when they cannot
+// be opened, in which case only what needs no database stays enabled.
+bool Reopen(AppContext& ctx)
+{
+    try {
+        OpenDatabases(ctx);
+        return true;
+    } catch (const DbError& e) {
+        ctx.Prompt().Message(AppTitle,
+                             Tr("The databases could not be opened again.") +
+                                 QStringLiteral("\r\n\r\n") + e.message() +
+                                 QStringLiteral("\r\n\r\n") +
+                                 Tr("Close the program and restore the file from your backup."),
+                             PromptIcon::Critical);
+        ctx.Program.PatientID.reset();
+        ctx.Program.InvoiceID.reset();
+        ctx.MainWindow().UpdateToolbar(0);
+        ctx.MainWindow().UpdateMenu(0);
+        ctx.MainWindow().UpdateCaption();
+        return false;
+    }
+}
+
+// Runs the work with the files closed and re-opens them; the errors are listed one per
+// box, as the engine gave them, each behind `prefix`.
+template <typename Work>
+bool WithFilesClosed(AppContext& ctx, const QString& status, const QString& prefix, Work&& work)
+{
+    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+    ctx.MainWindow().SetStatusBar(status);
+    CloseDatabases(ctx);
+    QList<MaintenanceError> errors;
+    try {
+        work();
+    } catch (const MaintenanceFailure& failure) {
+        errors = failure.errors();
+    }
+    const bool opened = Reopen(ctx);
+    restore.dismiss();
+    QGuiApplication::restoreOverrideCursor();
+    for (const MaintenanceError& e : std::as_const(errors))
+        ctx.Prompt().Message(AppTitle,
+                             prefix + QStringLiteral("Error number: ") + QString::number(e.number) +
+                                 QLatin1Char('\r') + e.description,
+                             PromptIcon::Critical);
+    if (!errors.isEmpty() && opened)
+        ctx.Prompt().Message(AppTitle, Tr("The database was not changed and is open again."),
+                             PromptIcon::Information);
+    ctx.MainWindow().SetStatusBarReady();
+    return errors.isEmpty() && opened;
+}
+
+} // namespace
+
+void CompressCommand(AppContext& ctx)
+{
+    if (!Ask(ctx, QStringLiteral("Compress Database"),
+             QStringLiteral("Compress the VMR database?")) ||
+        !OfferToSave(ctx))
+        return;
+    const QString main = ctx.AppPathAndFName(MainDbFileName);
+    const QString temp = ctx.AppPathAndFName(CompactTempFileName);
+    const bool ok = WithFilesClosed(ctx, Tr("Compressing the database..."), QString(),
+                                    [&] { CompactDatabaseFile(main, temp); });
+    if (!ctx.Db.IsOpen())
+        return;
+    if (ok)
+        ctx.Prompt().Message(QStringLiteral("Compress Database"),
+                             QStringLiteral("Compression completed!"), PromptIcon::Information);
+    ClearCurrentPatient(ctx);
+}
+
+void RebuildCommand(AppContext& ctx)
+{
+    if (!Ask(ctx, QStringLiteral("Repair Database"), QStringLiteral("Repair the VMR database?")) ||
+        !OfferToSave(ctx))
+        return;
+    const QString main = ctx.AppPathAndFName(MainDbFileName);
+    const QString temp = ctx.AppPathAndFName(CompactTempFileName);
+    RepairResult result;
+    const bool ok = WithFilesClosed(ctx, Tr("Repairing the database..."),
+                                    QStringLiteral("Repair unsuccessful!\r"),
+                                    [&] { result = RepairDatabaseFile(main, temp); });
+    if (!ctx.Db.IsOpen())
+        return;
+    if (ok) {
+        QString text = QStringLiteral("Repair completed!");
+        if (!result.WasSound)
+            text += QStringLiteral("\r\n\r\n") + RepairReportText(result);
+        ctx.Prompt().Message(QStringLiteral("Repair Database"), text, PromptIcon::Information);
+    }
+    ClearCurrentPatient(ctx);
+}
+
+} // namespace tramelle
