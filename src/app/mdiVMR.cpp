@@ -271,7 +271,7 @@ void mdiVMR::UpdateMenu(int state)
         findChild<QMenu*>(QLatin1String(name))->menuAction()->setEnabled(rest);
 }
 
-bool mdiVMR::MaybeShowPrintDlg(QPrinter* printer)
+bool mdiVMR::MaybeShowPrintDlg(QPrinter* printer, const QString& proposedFile)
 {
     if (SkipPrintDialog) {
         SkipPrintDialog = false;
@@ -279,7 +279,7 @@ bool mdiVMR::MaybeShowPrintDlg(QPrinter* printer)
     }
     if (!printer)
         return false;
-    return m_ctx.Prompt().PrinterDialog(printer);
+    return m_ctx.Prompt().PrinterDialog(printer, proposedFile);
 }
 
 void mdiVMR::InitProgress(qint32 maximum)

@@ -623,7 +623,7 @@ private slots:
                 dialog->reject();
             }
         });
-        QVERIFY(!prompt.PrinterDialog(&printer)); // rejected: nothing to print
+        QVERIFY(!prompt.PrinterDialog(&printer, QString())); // rejected: nothing to print
         QVERIFY(seen);
         QVERIFY(!options.testFlag(QAbstractPrintDialog::PrintPageRange));
         QVERIFY(!options.testFlag(QAbstractPrintDialog::PrintCurrentPage));
