@@ -125,6 +125,7 @@ private:
     QPointer<frmPreferences> m_preferences;
     QString m_settingsFile;
     bool m_shutDown = false;
+    bool m_saveAsked = false;
     QPointer<frmExerciseSelection> m_selection;
     QMdiSubWindow* m_selectionSub = nullptr;
 };
