@@ -7,6 +7,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QPrinter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
@@ -129,8 +130,19 @@ QString WidgetPromptService::ExistingFolder(const QString& title, const QString&
     return QFileDialog::getExistingDirectory(QApplication::activeWindow(), title, folder);
 }
 
-bool WidgetPromptService::PrinterDialog(QPrinter* printer)
+bool WidgetPromptService::PrinterDialog(QPrinter* printer, const QString& proposedFile)
 {
+    // The dialog offers the printer's file name when the user prints to a file; the
+    // system printer stays the one chosen.
+    if (!proposedFile.isEmpty() && printer->outputFileName().isEmpty()) {
+        const QString printerName = printer->printerName();
+        const QPrinter::OutputFormat format = printer->outputFormat();
+        printer->setOutputFileName(proposedFile);
+        if (format == QPrinter::NativeFormat && !printerName.isEmpty()) {
+            printer->setOutputFormat(QPrinter::NativeFormat);
+            printer->setPrinterName(printerName);
+        }
+    }
     QPrintDialog dialog(printer, QApplication::activeWindow());
     // Printer and copies only: documents are always printed whole, so no page range,
     // current page or selection is offered.

@@ -15,7 +15,7 @@ public:
     QString OpenFileName(const QString& title, const QString& folder, const QString& filter) override;
     QString SaveFileName(const QString& title, const QString& folder, const QString& filter) override;
     QString ExistingFolder(const QString& title, const QString& folder) override;
-    bool PrinterDialog(QPrinter* printer) override;
+    bool PrinterDialog(QPrinter* printer, const QString& proposedFile) override;
 };
 
 // Opens documents with the desktop's programs and runs other programs.

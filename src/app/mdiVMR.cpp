@@ -273,7 +273,7 @@ void mdiVMR::UpdateMenu(int state)
         findChild<QMenu*>(QLatin1String(name))->menuAction()->setEnabled(rest);
 }
 
-bool mdiVMR::MaybeShowPrintDlg(QPrinter* printer)
+bool mdiVMR::MaybeShowPrintDlg(QPrinter* printer, const QString& proposedFile)
 {
     if (SkipPrintDialog) {
         SkipPrintDialog = false;
@@ -281,7 +281,7 @@ bool mdiVMR::MaybeShowPrintDlg(QPrinter* printer)
     }
     if (!printer)
         return false;
-    return m_ctx.Prompt().PrinterDialog(printer);
+    return m_ctx.Prompt().PrinterDialog(printer, proposedFile);
 }
 
 void mdiVMR::InitProgress(qint32 maximum)
@@ -341,8 +341,8 @@ void mdiVMR::Shutdown()
     m_shutDown = true;
     DestroyProgress();
     m_mdiArea->closeAllSubWindows();
-    // Offer to save a modified program; the answer cannot cancel the shutdown.
-    if (m_ctx.Db.IsOpen())
+    // Offer to save a modified program, unless closing the window already asked.
+    if (m_ctx.Db.IsOpen() && !m_saveAsked)
         SaveProgram(m_ctx, true);
     CloseDatabases(m_ctx);
     SaveSettings(m_ctx, *OpenSettingsStore(m_settingsFile));
@@ -364,6 +364,18 @@ bool mdiVMR::eventFilter(QObject* watched, QEvent* event)
 
 void mdiVMR::closeEvent(QCloseEvent* event)
 {
+    // A modified program: Yes saves, No closes without it, Cancel keeps the program running.
+    const ProgramState& p = m_ctx.Program;
+    if (!m_shutDown && m_ctx.Db.IsOpen() && p.PatientID && p.Modified) {
+        const PromptAnswer answer = m_ctx.Prompt().Message(
+            QStringLiteral("Exercise Program Modified"), QStringLiteral("Save current exercise program in database"),
+            PromptIcon::Question, PromptButtons::YesNoCancel);
+        if (answer == PromptAnswer::Cancel || (answer == PromptAnswer::Yes && !SaveProgram(m_ctx, false))) {
+            event->ignore();
+            return;
+        }
+        m_saveAsked = true;
+    }
     Shutdown();
     event->accept();
 }

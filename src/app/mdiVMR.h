@@ -43,7 +43,7 @@ public:
     void SetStatusBarReady() override;
     void UpdateToolbar(int state) override;
     void UpdateMenu(int state) override;
-    bool MaybeShowPrintDlg(QPrinter* printer) override;
+    bool MaybeShowPrintDlg(QPrinter* printer, const QString& proposedFile = QString()) override;
     void InitProgress(qint32 maximum) override;
     void UpdateProgress(qint32 value) override;
     void DestroyProgress() override;
@@ -125,6 +125,7 @@ private:
     QPointer<frmPreferences> m_preferences;
     QString m_settingsFile;
     bool m_shutDown = false;
+    bool m_saveAsked = false;
     QPointer<frmExerciseSelection> m_selection;
     QMdiSubWindow* m_selectionSub = nullptr;
 };

@@ -37,6 +37,8 @@ public:
     ClinicInfo Clinic;
     // Measures of the document being composed (printer or preview).
     PageGeometry Geometry;
+    // The folder a document was last printed to as a PDF file, in this run.
+    QString LastPdfFolder;
 
     // Text of "cover.txt" and the vendor's numbers, read at start-up.
     QString CoverText;

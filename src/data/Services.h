@@ -34,7 +34,8 @@ public:
                                  const QString& filter) = 0;
     virtual QString ExistingFolder(const QString& title, const QString& folder) = 0;
     // The system's printer dialog on the given printer; true when the user confirmed.
-    virtual bool PrinterDialog(QPrinter* printer) = 0;
+    // proposedFile is the name offered for printing to a PDF file.
+    virtual bool PrinterDialog(QPrinter* printer, const QString& proposedFile = QString()) = 0;
 };
 
 // Starting other programs and opening documents goes through this service.
@@ -67,8 +68,9 @@ public:
     virtual void SetStatusBarReady() = 0;
     virtual void UpdateToolbar(int state) = 0;
     virtual void UpdateMenu(int state) = 0;
-    // True when printing may go on (see SkipPrintDialog).
-    virtual bool MaybeShowPrintDlg(QPrinter* printer) = 0;
+    // True when printing may go on (see SkipPrintDialog); proposedFile is the name the
+    // printer dialog offers for printing to a PDF file.
+    virtual bool MaybeShowPrintDlg(QPrinter* printer, const QString& proposedFile = QString()) = 0;
 
     virtual void InitProgress(qint32 maximum) = 0;
     virtual void UpdateProgress(qint32 value) = 0;
@@ -108,7 +110,7 @@ public:
     QString OpenFileName(const QString&, const QString&, const QString&) override { return {}; }
     QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
     QString ExistingFolder(const QString&, const QString&) override { return {}; }
-    bool PrinterDialog(QPrinter*) override { return false; }
+    bool PrinterDialog(QPrinter*, const QString&) override { return false; }
 };
 
 class NullLauncherService : public LauncherService
@@ -143,7 +145,7 @@ public:
     void SetStatusBarReady() override {}
     void UpdateToolbar(int) override {}
     void UpdateMenu(int) override {}
-    bool MaybeShowPrintDlg(QPrinter*) override { return true; }
+    bool MaybeShowPrintDlg(QPrinter*, const QString&) override { return true; }
     void InitProgress(qint32) override {}
     void UpdateProgress(qint32) override {}
     void DestroyProgress() override {}

@@ -38,7 +38,8 @@ CupsJob::CupsJob(const QPrinter& chosen) : m_pdf(QPrinter::HighResolution)
     m_instance = slash < 0 ? QString() : name.mid(slash + 1);
 
     m_pdf.setOutputFormat(QPrinter::PdfFormat);
-    m_pdf.setOutputFileName(m_folder.isValid() ? m_folder.filePath(QStringLiteral("job.pdf")) : QString());
+    m_pdf.setOutputFileName(m_folder.isValid() ? m_folder.filePath(QStringLiteral("job.pdf"))
+                                               : QString());
     m_pdf.setDocName(chosen.docName());
     m_pdf.setFullPage(chosen.fullPage());
     m_pdf.setPageLayout(chosen.pageLayout());
@@ -76,9 +77,9 @@ CupsJob::CupsJob(const QPrinter& chosen) : m_pdf(QPrinter::HighResolution)
 
 CupsJob::~CupsJob() = default;
 
-int CupsJob::Submit(const QString& title)
+int CupsJob::Submit(const QString& title, const QString& file)
 {
-    if (!m_folder.isValid())
+    if (file.isEmpty() && !m_folder.isValid())
         throw PrintError(QStringLiteral("The job for the printer \"%1\" could not be prepared: %2")
                              .arg(m_destination, m_folder.errorString()));
     const QByteArray destination = m_destination.toUtf8();
@@ -96,9 +97,10 @@ int CupsJob::Submit(const QString& title)
     for (const auto& [name, value] : m_options)
         count = cupsAddOption(name.constData(), value.constData(), count, &options);
 
-    const int job = cupsPrintFile2(CUPS_HTTP_DEFAULT, destination.constData(),
-                                   QFile::encodeName(m_pdf.outputFileName()).constData(),
-                                   title.toUtf8().constData(), count, options);
+    const int job = cupsPrintFile2(
+        CUPS_HTTP_DEFAULT, destination.constData(),
+        QFile::encodeName(file.isEmpty() ? m_pdf.outputFileName() : file).constData(),
+        title.toUtf8().constData(), count, options);
     cupsFreeOptions(count, options);
     if (job <= 0)
         throw PrintError(QStringLiteral("The printer \"%1\" refused the job: %2")

@@ -28,9 +28,9 @@ public:
     // Name and value of each job option sent with the file.
     const QList<std::pair<QByteArray, QByteArray>>& Options() const { return m_options; }
 
-    // Sends the finished file; returns the job's number. Throws PrintError with the
-    // server's reason when the job is not taken.
-    int Submit(const QString& title);
+    // Sends the finished file, or another PDF file when one is given; returns the job's
+    // number. Throws PrintError with the server's reason when the job is not taken.
+    int Submit(const QString& title, const QString& file = QString());
 
 private:
     QTemporaryDir m_folder;

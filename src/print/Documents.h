@@ -24,4 +24,12 @@ void PrintCoverPage(AppContext& ctx, OutputSurface& surface);
 // Throws PrintError for a document this build cannot compose.
 void ComposeDocument(AppContext& ctx, PrintJobKind kind, OutputSurface& surface);
 
+// Whether a job of this kind starts with the cover page (the setting PrintPatientCover,
+// for the exercise sheets).
+bool JobHasCover(const AppContext& ctx, PrintJobKind kind);
+
+// Every page one print job of this kind prints: the cover page first when the job has
+// one, then the document. The printer and the preview both compose through this.
+void ComposeJob(AppContext& ctx, PrintJobKind kind, OutputSurface& surface);
+
 } // namespace tramelle

@@ -172,15 +172,16 @@ void PageComposer::PrintHeaderBlock()
     S.CurrentX = label2;
     S.PrintStay(QStringLiteral("Date:"));
     S.CurrentX = value2;
-    const QString date =
-        program.Date.isValid() ? QLocale().toString(program.Date.date(), QLocale::ShortFormat) : QString();
+    const QString date = program.Date.isValid()
+                             ? QLocale().toString(program.Date.date(), QLocale::ShortFormat)
+                             : QString();
     S.PrintLine(date);
 }
 
 double PageComposer::FooterTop() const
 {
-    return G.UnitsPerInch * G.PageHeightInches - 3 * S.TextHeight(QStringLiteral("X"))
-           - 0.5 * G.UnitsPerInch;
+    return G.UnitsPerInch * G.PageHeightInches - 3 * S.TextHeight(QStringLiteral("X")) -
+           0.5 * G.UnitsPerInch;
 }
 
 void PageComposer::PrintPlainFooter()
@@ -234,21 +235,48 @@ namespace {
 // The word wrap of PrintWrapped, shared with the row count so the two never disagree:
 // lineBreak() ends a row, word(text) puts a word where the row has reached. The widths
 // add up in the same order as the surface's CurrentX does, so positions match exactly.
+// A word that does not fit the rest of its row starts the next one; a word wider than
+// the whole column is broken at the column's edge, so nothing runs past it.
 template <typename LineBreak, typename Word>
 void WalkWrapped(const OutputSurface& s, const QString& text, qint16 leftX, qint16 width,
                  LineBreak lineBreak, Word word)
 {
     static const QRegularExpression paragraphBreak(QStringLiteral("\r\n|\r|\n"));
     const QString breakChars = QStringLiteral(" -");
+    const double right = double(leftX) + width;
     double x = leftX;
-    auto place = [&](const QString& w) {
-        const double advance = s.TextWidth(w);
-        if (x + advance > leftX + width) {
+
+    // A space at the end of a row takes no room that shows.
+    auto visibleWidth = [&](const QString& w) {
+        qsizetype n = w.size();
+        while (n > 0 && w.at(n - 1) == QLatin1Char(' '))
+            --n;
+        return s.TextWidth(w.left(n));
+    };
+    auto put = [&](const QString& w) {
+        word(w);
+        x += s.TextWidth(w);
+    };
+    auto place = [&](QString w) {
+        if (x + s.TextWidth(w) > right && x > leftX) {
             lineBreak();
             x = leftX;
         }
-        word(w);
-        x += advance;
+        // Wider than the column: as many characters as fit on each row.
+        while (x == leftX && visibleWidth(w) > width) {
+            qsizetype n = 1;
+            while (n < w.size() && s.TextWidth(w.left(n + 1)) <= width)
+                ++n;
+            if (n > 1 && w.at(n - 1).isHighSurrogate())
+                --n;
+            put(w.left(n));
+            w.remove(0, n);
+            if (w.isEmpty())
+                return;
+            lineBreak();
+            x = leftX;
+        }
+        put(w);
     };
     // A stored line break is honoured: printed as a character it would glue two lines
     // into one word.
@@ -291,7 +319,8 @@ int PageComposer::WrappedRowCount(const QString& text, qint16 leftX, qint16 widt
     if (text.isEmpty())
         return 0;
     int rows = 1;
-    WalkWrapped(S, text, leftX, width, [&] { ++rows; }, [](const QString&) {});
+    WalkWrapped(
+        S, text, leftX, width, [&] { ++rows; }, [](const QString&) {});
     return rows;
 }
 
@@ -304,18 +333,19 @@ QString PageComposer::PicturePath(const QString& fileName)
     return *found;
 }
 
-void PageComposer::PrefetchPictures(const QStringList& fileNames, qint16 width, qint16 height)
+void PageComposer::PrefetchPictures(const QList<PictureBox>& pictures)
 {
     QList<OutputSurface::PictureRequest> requests;
-    for (const QString& name : fileNames) {
-        const QString path = name.isEmpty() ? QString() : PicturePath(name);
+    for (const PictureBox& p : pictures) {
+        const QString path = p.fileName.isEmpty() ? QString() : PicturePath(p.fileName);
         if (!path.isEmpty())
-            requests.append({path, double(width), double(height)});
+            requests.append({path, double(p.width), double(p.height)});
     }
     S.PrefetchPictures(requests);
 }
 
-void PageComposer::DrawPicture(const QString& fileName, qint16 x, qint16 y, qint16 width, qint16 height)
+void PageComposer::DrawPicture(const QString& fileName, qint16 x, qint16 y, qint16 width,
+                               qint16 height)
 {
     if (fileName.isEmpty())
         return;

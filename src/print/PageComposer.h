@@ -45,16 +45,22 @@ public:
     void PrintTextRows(qint16 leftX, const QString& text);
     void PrintWord(const QString& word, qint16 leftX, qint16 width);
     // Word wrap into a column: breaks after spaces and hyphens, a line break in the text
-    // starts a new row; a word wider than the column runs past its right edge.
+    // starts a new row; a word wider than the column breaks at the column's edge.
     void PrintWrapped(const QString& text, qint16 leftX, qint16 width);
     // The rows PrintWrapped takes for the text in the current font (0 for no text).
     int WrappedRowCount(const QString& text, qint16 leftX, qint16 width) const;
     // Picture file (relative to the picture folder) stretched to the box; a missing or
     // unreadable file leaves the box empty.
     void DrawPicture(const QString& fileName, qint16 x, qint16 y, qint16 width, qint16 height);
-    // The pictures DrawPicture will be asked for next, in order, all in boxes of one size:
-    // a surface may read them ahead.
-    void PrefetchPictures(const QStringList& fileNames, qint16 width, qint16 height);
+    // The pictures DrawPicture will be asked for next, in order, with their boxes: a
+    // surface may read them ahead.
+    struct PictureBox
+    {
+        QString fileName;
+        qint16 width = 0;
+        qint16 height = 0;
+    };
+    void PrefetchPictures(const QList<PictureBox>& pictures);
     void ShadeBand(qint16 leftX, qint16 rightX, qint16 y);
 
     void AdvanceRow();

@@ -6,11 +6,19 @@
 #include "PainterSurfaces.h"
 #include "WaitPointer.h"
 
+#include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QStandardPaths>
+#include <filesystem>
 #include <memory>
+#include <unistd.h>
 
 namespace tramelle {
 
@@ -22,7 +30,10 @@ const QString PrintTitleText = QStringLiteral("Print");
 class PageScaleGuard
 {
 public:
-    explicit PageScaleGuard(PageGeometry& g) : m_g(g), m_scale(g.PageScale), m_preview(g.PreviewMode) {}
+    explicit PageScaleGuard(PageGeometry& g)
+        : m_g(g), m_scale(g.PageScale), m_preview(g.PreviewMode)
+    {
+    }
     ~PageScaleGuard()
     {
         m_g.PageScale = m_scale;
@@ -42,13 +53,17 @@ bool HasDestination(const QPrinter& printer)
 {
     if (printer.outputFormat() == QPrinter::PdfFormat)
         return !printer.outputFileName().isEmpty();
-    return !printer.printerName().isEmpty() && !QPrinterInfo::printerInfo(printer.printerName()).isNull();
+    return !printer.printerName().isEmpty() &&
+           !QPrinterInfo::printerInfo(printer.printerName()).isNull();
 }
 
 class StatusGuard
 {
 public:
-    StatusGuard(AppContext& ctx, const QString& text) : m_ctx(ctx) { ctx.MainWindow().SetStatusBar(text); }
+    StatusGuard(AppContext& ctx, const QString& text) : m_ctx(ctx)
+    {
+        ctx.MainWindow().SetStatusBar(text);
+    }
     ~StatusGuard() { m_ctx.MainWindow().SetStatusBarReady(); }
     StatusGuard(const StatusGuard&) = delete;
     StatusGuard& operator=(const StatusGuard&) = delete;
@@ -75,27 +90,70 @@ QString DocumentName(PrintJobKind kind)
     return QStringLiteral("Document");
 }
 
-bool PrintDocument(AppContext& ctx, PrintJobKind kind, bool skipDialog, const QString& pdfFile)
+QString SafeFileName(const QString& name)
 {
-    const bool withCover =
-        ctx.Settings.PrintPatientCover && (kind == PrintKindExercises2 || kind == PrintKindExercises4);
+    // Characters no file name may hold on one of the systems a clinic uses.
+    static const QString forbidden = QStringLiteral("/\\:*?\"<>|");
+    QString safe;
+    safe.reserve(name.size());
+    for (const QChar ch : name)
+        safe += (forbidden.contains(ch) || ch.unicode() < 0x20 || ch.unicode() == 0x7f)
+                    ? QLatin1Char('-')
+                    : ch;
+    safe = safe.trimmed();
+    // A leading dot would hide the file; a trailing one is dropped by some systems.
+    while (safe.startsWith(QLatin1Char('.')))
+        safe.remove(0, 1);
+    while (safe.endsWith(QLatin1Char('.')))
+        safe.chop(1);
+    return safe.isEmpty() ? QStringLiteral("Document") : safe;
+}
 
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(DocumentName(kind));
+QString ProposedPdfFile(const AppContext& ctx, const QString& documentName)
+{
+    QStringList parts;
+    const QString patient = ctx.Program.PatientName.trimmed();
+    if (ctx.Program.PatientID && !patient.isEmpty())
+        parts << patient;
+    parts << documentName;
+    const QDate date = ctx.Program.Date.isValid() ? ctx.Program.Date.date() : QDate::currentDate();
+    parts << date.toString(QStringLiteral("yyyy-MM-dd"));
+
+    QString folder = ctx.LastPdfFolder;
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    return QDir(folder).filePath(SafeFileName(parts.join(QStringLiteral(" - "))) +
+                                 QStringLiteral(".pdf"));
+}
+
+namespace {
+
+// Letter paper, drawn from its corner, whole documents only; a PDF file is proposed by a
+// name that says whose and what it is.
+void PreparePrinter(QPrinter& printer, const QString& documentName, bool landscape,
+                    const QString& pdfFile)
+{
+    printer.setDocName(documentName);
     printer.setPageSize(QPageSize(QPageSize::Letter));
     printer.setFullPage(true);
     printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
     printer.setPrintRange(QPrinter::AllPages);
-    // The orientation of the first page, so that the dialog shows it.
-    printer.setPageOrientation(kind == PrintKindExercises2 && !withCover ? QPageLayout::Landscape
-                                                                         : QPageLayout::Portrait);
+    printer.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
     if (!pdfFile.isEmpty()) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdfFile);
     }
+}
 
-    // One dialog per job: for the cover when it leads, and cancelling it prints nothing.
-    if (!skipDialog && !ctx.MainWindow().MaybeShowPrintDlg(&printer))
+// Asks the printer dialog unless skipped; false when there is nothing to print on. The
+// dialog proposes a file name for printing to a PDF file and asks before it replaces a
+// file of that name.
+bool ChooseDestination(AppContext& ctx, QPrinter& printer, bool skipDialog)
+{
+    if (!skipDialog &&
+        !ctx.MainWindow().MaybeShowPrintDlg(&printer, ProposedPdfFile(ctx, printer.docName())))
         return false;
     if (!HasDestination(printer)) {
         ctx.Prompt().Message(PrintTitleText,
@@ -105,6 +163,87 @@ bool PrintDocument(AppContext& ctx, PrintJobKind kind, bool skipDialog, const QS
                              PromptIcon::Warning);
         return false;
     }
+    if (printer.outputFormat() == QPrinter::PdfFormat)
+        ctx.LastPdfFolder = QFileInfo(printer.outputFileName()).absolutePath();
+    return true;
+}
+
+// A PDF file is written beside its target and renamed into place once complete, so a
+// failed job never leaves half a file, nor destroys the file it was to replace.
+class PdfTarget
+{
+public:
+    explicit PdfTarget(QPrinter& printer) : m_printer(printer)
+    {
+        if (printer.outputFormat() != QPrinter::PdfFormat)
+            return;
+        m_target = printer.outputFileName();
+        const QFileInfo info(m_target);
+        m_partial = info.absoluteDir().filePath(
+            QStringLiteral(".") + info.fileName() + QStringLiteral(".part-") +
+            QString::number(QCoreApplication::applicationPid()));
+        printer.setOutputFileName(m_partial);
+    }
+    ~PdfTarget()
+    {
+        if (!m_partial.isEmpty()) {
+            QFile::remove(m_partial);
+            m_printer.setOutputFileName(m_target);
+        }
+    }
+    PdfTarget(const PdfTarget&) = delete;
+    PdfTarget& operator=(const PdfTarget&) = delete;
+
+    const QString& Partial() const { return m_partial; }
+
+    // Syncs the finished file and puts it in place of the target.
+    void Commit()
+    {
+        if (m_partial.isEmpty())
+            return;
+        QFile file(m_partial);
+        if (!file.open(QIODevice::ReadWrite) || file.size() == 0)
+            throw PrintError(QStringLiteral("The file \"%1\" could not be written.")
+                                 .arg(QDir::toNativeSeparators(m_target)));
+        ::fsync(file.handle());
+        file.close();
+        std::error_code error;
+        std::filesystem::rename(QFile::encodeName(m_partial).toStdString(),
+                                QFile::encodeName(m_target).toStdString(), error);
+        if (error)
+            throw PrintError(QStringLiteral("The file \"%1\" could not be written: %2")
+                                 .arg(QDir::toNativeSeparators(m_target),
+                                      QString::fromStdString(error.message())));
+        m_printer.setOutputFileName(m_target);
+        m_partial.clear();
+    }
+
+private:
+    QPrinter& m_printer;
+    QString m_target;
+    QString m_partial;
+};
+
+void ReportFailure(AppContext& ctx, const QString& what, const QString& failure)
+{
+    ctx.Prompt().Message(PrintTitleText,
+                         QStringLiteral("The %1 could not be printed.\r\n%2").arg(what, failure),
+                         PromptIcon::Critical);
+}
+
+} // namespace
+
+bool PrintDocument(AppContext& ctx, PrintJobKind kind, bool skipDialog, const QString& pdfFile)
+{
+    const bool withCover = JobHasCover(ctx, kind);
+
+    QPrinter printer(QPrinter::HighResolution);
+    // The orientation of the first page, so that the dialog shows it.
+    PreparePrinter(printer, DocumentName(kind), kind == PrintKindExercises2 && !withCover, pdfFile);
+
+    // One dialog per job: for the cover when it leads, and cancelling it prints nothing.
+    if (!ChooseDestination(ctx, printer, skipDialog))
+        return false;
 
     const WaitPointer wait;
     PageGeometry& g = ctx.Geometry;
@@ -117,37 +256,59 @@ bool PrintDocument(AppContext& ctx, PrintJobKind kind, bool skipDialog, const QS
     std::unique_ptr<CupsJob> job;
     if (printer.outputFormat() == QPrinter::NativeFormat)
         job = std::make_unique<CupsJob>(printer);
+    PdfTarget file(printer);
     PrinterSurface surface(job ? job->Printer() : printer);
-    QString failure;
-    try {
-        if (withCover) {
-            ComposeDocument(ctx, PrintKindCoverPage, surface);
-            surface.NewPage();
-        }
-        ComposeDocument(ctx, kind, surface);
+    const std::optional<QString> failure = AttemptJob([&] {
+        ComposeJob(ctx, kind, surface);
         surface.EndDoc();
         if (job)
             job->Submit(printer.docName());
+        file.Commit();
+    });
+    if (!failure)
         return true;
-    } catch (const PrintError& e) {
-        failure = e.Reason();
-    } catch (const std::exception& e) {
-        failure = QString::fromUtf8(e.what());
-    }
     surface.Abort();
-    ctx.Prompt().Message(PrintTitleText,
-                         QStringLiteral("The %1 could not be printed.\r\n%2")
-                             .arg(DocumentName(kind).toLower(), failure),
-                         PromptIcon::Critical);
+    ReportFailure(ctx, DocumentName(kind).toLower(), *failure);
     return false;
 }
 
-bool PrintExerciseSheetsCommand(AppContext& ctx, PrintJobKind kind, bool skipDialog, const QString& pdfFile)
+bool PrintPdfDocument(AppContext& ctx, const QString& path, const QString& documentName,
+                      const QString& pdfFile)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    PreparePrinter(printer, documentName, false, pdfFile);
+    if (!ChooseDestination(ctx, printer, false))
+        return false;
+
+    const WaitPointer wait;
+    const std::optional<QString> failure = AttemptJob([&] {
+        if (printer.outputFormat() == QPrinter::NativeFormat) {
+            CupsJob job(printer);
+            job.Submit(documentName, path);
+        } else {
+            PdfTarget file(printer);
+            QFile::remove(file.Partial());
+            if (!QFile::copy(path, file.Partial()))
+                throw PrintError(QStringLiteral("\"%1\" could not be copied to \"%2\".")
+                                     .arg(QDir::toNativeSeparators(path),
+                                          QDir::toNativeSeparators(printer.outputFileName())));
+            file.Commit();
+        }
+    });
+    if (!failure)
+        return true;
+    ReportFailure(ctx, documentName.toLower(), *failure);
+    return false;
+}
+
+bool PrintExerciseSheetsCommand(AppContext& ctx, PrintJobKind kind, bool skipDialog,
+                                const QString& pdfFile)
 {
     const StatusGuard status(ctx, kind == PrintKindExercises2
                                       ? QStringLiteral("Printing 2 Exercises Per Page")
                                       : QStringLiteral("Printing 4 Exercises Per Page"));
-    return PrintDocument(ctx, kind == PrintKindExercises2 ? PrintKindExercises2 : PrintKindExercises4,
+    return PrintDocument(ctx,
+                         kind == PrintKindExercises2 ? PrintKindExercises2 : PrintKindExercises4,
                          skipDialog, pdfFile);
 }
 

@@ -22,6 +22,18 @@ bool PrintDocument(AppContext& ctx, PrintJobKind kind, bool skipDialog = false,
 bool PrintExerciseSheetsCommand(AppContext& ctx, PrintJobKind kind, bool skipDialog,
                                 const QString& pdfFile = QString());
 
+// Prints a finished PDF document (the delivered patient instructions) where the printer
+// dialog says: a system printer, or a PDF file. A failure is told in a message.
+bool PrintPdfDocument(AppContext& ctx, const QString& path, const QString& documentName,
+                      const QString& pdfFile = QString());
+
+// The file name proposed when a document is printed to a PDF file: whose and what it is
+// and the program's date ("Doe, Jane - Exercise Sheets - 2026-12-08.pdf"), in the folder
+// last printed to.
+QString ProposedPdfFile(const AppContext& ctx, const QString& documentName);
+// The name with every character a file name cannot hold replaced by "-".
+QString SafeFileName(const QString& name);
+
 // Title of a document, used as the print job's name.
 QString DocumentName(PrintJobKind kind);
 

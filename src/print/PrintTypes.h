@@ -3,12 +3,14 @@
 #include <QString>
 #include <QtGlobal>
 #include <cmath>
+#include <optional>
 #include <stdexcept>
 
 namespace tramelle {
 
 // Which document a print or preview command produces.
-enum PrintJobKind : qint32 {
+enum PrintJobKind : qint32
+{
     PrintKindVideoOrder = 0,
     PrintKindExercises2 = 1,
     PrintKindExercises4 = 2,
@@ -30,18 +32,38 @@ private:
     QString m_reason;
 };
 
+// Runs the steps of a job; the reason they failed, or nothing when they went through.
+template <typename Steps> std::optional<QString> AttemptJob(Steps steps)
+{
+    try {
+        steps();
+        return std::nullopt;
+    } catch (const PrintError& e) {
+        return e.Reason();
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    }
+}
+
 // Drawing measures are 16-bit: a value out of range is an error, never wrapped.
 inline qint16 CheckedInt16(double value)
 {
     if (!std::isfinite(value) || value < -32768.0 || value > 32767.0)
-        throw PrintError(QStringLiteral("Overflow: a page measure is out of range (%1).").arg(value));
+        throw PrintError(
+            QStringLiteral("Overflow: a page measure is out of range (%1).").arg(value));
     return static_cast<qint16>(value);
 }
 
 // Int(): the largest whole number not above the value.
-inline qint16 IntFloor16(double value) { return CheckedInt16(std::floor(value)); }
+inline qint16 IntFloor16(double value)
+{
+    return CheckedInt16(std::floor(value));
+}
 
 // Conversion to a 16-bit integer: to the nearest, halves to even.
-inline qint16 Round16(double value) { return CheckedInt16(std::nearbyint(value)); }
+inline qint16 Round16(double value)
+{
+    return CheckedInt16(std::nearbyint(value));
+}
 
 } // namespace tramelle

@@ -159,14 +159,8 @@ void frmPrintPreview::DoPrintPreview()
     PageGeometry& g = m_ctx.Geometry;
     g.PreviewMode = true;
     PreviewSurface surface(g.PageScale);
-    QString failure;
-    try {
-        ComposeDocument(m_ctx, m_kind, surface);
-    } catch (const PrintError& e) {
-        failure = e.Reason();
-    } catch (const std::exception& e) {
-        failure = QString::fromUtf8(e.what());
-    }
+    // The pages its Print prints, the cover included.
+    const std::optional<QString> failure = AttemptJob([&] { ComposeJob(m_ctx, m_kind, surface); });
     surface.EndDoc();
     g.PreviewMode = false;
     m_pages = surface.Pages();
@@ -174,10 +168,11 @@ void frmPrintPreview::DoPrintPreview()
     m_currentPage = std::clamp(m_currentPage, 0, LastPage());
     PagePrev->SetImage(m_pages.at(m_currentPage));
     UpdatePageControls();
-    if (!failure.isEmpty())
-        m_ctx.Prompt().Message(tr("Print Preview"),
-                               tr("The %1 could not be shown.\r\n%2").arg(DocumentName(m_kind).toLower(), failure),
-                               PromptIcon::Critical);
+    if (failure)
+        m_ctx.Prompt().Message(
+            tr("Print Preview"),
+            tr("The %1 could not be shown.\r\n%2").arg(DocumentName(m_kind).toLower(), *failure),
+            PromptIcon::Critical);
 }
 
 void frmPrintPreview::RecalcSizes()

@@ -399,6 +399,27 @@ private slots:
         QCOMPARE(Panel(w, "dirty"), QStringLiteral(" 1234"));
     }
 
+    void closingWithAModifiedProgramOffersCancel()
+    {
+        TestContext t;
+        mdiVMR w(*t);
+        w.SetSettingsFile(t.Dir.filePath(QStringLiteral("options.ini")));
+        t->Program.PatientID = 1;
+        t->Program.Modified = true;
+        t.Prompt.Answers = {PromptAnswer::Cancel};
+        QVERIFY(!w.close()); // Cancel keeps the program running and loses nothing
+        QCOMPARE(t.Prompt.Records.size(), 1);
+        QCOMPARE(t.Prompt.Records[0].buttons, PromptButtons::YesNoCancel);
+        QCOMPARE(t.Prompt.Records[0].text, QStringLiteral("Save current exercise program in database"));
+        QVERIFY(t->Program.Modified);
+        QVERIFY(t->Db.IsOpen());
+        // No closes without saving, and asks only once.
+        t.Prompt.Answers = {PromptAnswer::No};
+        QVERIFY(w.close());
+        QCOMPARE(t.Prompt.Records.size(), 2);
+        QVERIFY(!t->Db.IsOpen());
+    }
+
     void printDialogIsSkippedOnce()
     {
         TestContext t;
@@ -660,7 +681,7 @@ private slots:
                 dialog->reject();
             }
         });
-        QVERIFY(!prompt.PrinterDialog(&printer)); // rejected: nothing to print
+        QVERIFY(!prompt.PrinterDialog(&printer, QString())); // rejected: nothing to print
         QVERIFY(seen);
         QVERIFY(!options.testFlag(QAbstractPrintDialog::PrintPageRange));
         QVERIFY(!options.testFlag(QAbstractPrintDialog::PrintCurrentPage));

@@ -45,10 +45,10 @@ class PdfPromptService : public ScriptedPromptService
 public:
     QString Pdf;
 
-    bool PrinterDialog(QPrinter* printer) override
+    bool PrinterDialog(QPrinter* printer, const QString& proposedFile) override
     {
         PrinterAnswers.push_back(true);
-        ScriptedPromptService::PrinterDialog(printer);
+        ScriptedPromptService::PrinterDialog(printer, proposedFile);
         printer->setOutputFormat(QPrinter::PdfFormat);
         printer->setOutputFileName(Pdf);
         return true;

@@ -15,10 +15,12 @@ public:
     QString Pdf;
     bool Answer = true;
     int Dialogs = 0;
+    QStringList ProposedFiles;
 
-    bool MaybeShowPrintDlg(QPrinter* printer) override
+    bool MaybeShowPrintDlg(QPrinter* printer, const QString& proposedFile) override
     {
         ++Dialogs;
+        ProposedFiles << proposedFile;
         if (!Answer)
             return false;
         printer->setOutputFormat(QPrinter::PdfFormat);
@@ -58,7 +60,8 @@ inline QList<PdfPage> ReadPdf(const QString& path)
     const QString html = QString::fromUtf8(p.readAllStandardOutput());
     QList<PdfPage> pages;
     static const QRegularExpression token(
-        QStringLiteral("<page width=\"([\\d.]+)\" height=\"([\\d.]+)\">|<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" "
+        QStringLiteral("<page width=\"([\\d.]+)\" height=\"([\\d.]+)\">|<word xMin=\"([\\d.]+)\" "
+                       "yMin=\"([\\d.]+)\" "
                        "xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
     for (auto it = token.globalMatch(html); it.hasNext();) {
         const QRegularExpressionMatch m = it.next();
@@ -67,8 +70,9 @@ inline QList<PdfPage> ReadPdf(const QString& path)
         } else if (!pages.isEmpty()) {
             QString text = m.captured(7);
             text.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
-            pages.last().words.append({text, QRectF(QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()),
-                                                    QPointF(m.captured(5).toDouble(), m.captured(6).toDouble()))});
+            pages.last().words.append(
+                {text, QRectF(QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()),
+                              QPointF(m.captured(5).toDouble(), m.captured(6).toDouble()))});
         }
     }
     return pages;

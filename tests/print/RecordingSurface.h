@@ -5,7 +5,11 @@
 
 #include <QColor>
 #include <QDir>
+#include <QFile>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QList>
 #include <QPainter>
 #include <QRectF>
@@ -33,8 +37,14 @@ public:
     int Page = 0;
     bool Ended = false;
 
-    void Line(double x1, double y1, double x2, double y2) override { Add("line", {}, QRectF(QPointF(x1, y1), QPointF(x2, y2))); }
-    void Box(double x1, double y1, double x2, double y2) override { Add("box", {}, QRectF(QPointF(x1, y1), QPointF(x2, y2))); }
+    void Line(double x1, double y1, double x2, double y2) override
+    {
+        Add("line", {}, QRectF(QPointF(x1, y1), QPointF(x2, y2)));
+    }
+    void Box(double x1, double y1, double x2, double y2) override
+    {
+        Add("box", {}, QRectF(QPointF(x1, y1), QPointF(x2, y2)));
+    }
     void FillBox(double x1, double y1, double x2, double y2, const QColor&) override
     {
         Add("fill", {}, QRectF(QPointF(x1, y1), QPointF(x2, y2)));
@@ -91,12 +101,14 @@ protected:
 private:
     void Add(const char* kind, const QString& text, const QRectF& box)
     {
-        Ops.append({QString::fromLatin1(kind), text, box, FontName(), FontSize(), FontBold(), Page});
+        Ops.append(
+            {QString::fromLatin1(kind), text, box, FontName(), FontSize(), FontBold(), Page});
     }
 };
 
 // Writes a small picture, distinct per name, for the composers to load.
-inline void WritePicture(const QString& folder, const QString& name, QColor colour = QColor(90, 140, 200))
+inline void WritePicture(const QString& folder, const QString& name,
+                         QColor colour = QColor(90, 140, 200))
 {
     QImage image(160, 120, QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -141,6 +153,58 @@ inline void WriteProgramPictures(const QString& folder, int n)
     for (int i = 0; i < n; ++i)
         for (int k = 1; k <= 3; ++k)
             WritePicture(folder, QStringLiteral("%1_%2.JPG").arg(100 + i).arg(k));
+}
+
+// The three instructions of the delivered library's exercises whose instructions are the
+// longest, longest first.
+inline QList<QStringList> LongestDeliveredInstructions(int n)
+{
+    QFile file(QStringLiteral(TRAMELLE_RESOURCES_DIR "/exercises.json"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QList<QStringList> all;
+    const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
+    for (const auto& value : root.value(QStringLiteral("exercises")).toArray()) {
+        const QJsonObject e = value.toObject();
+        all.append({e.value(QStringLiteral("Instruct0")).toString(),
+                    e.value(QStringLiteral("Instruct1")).toString(),
+                    e.value(QStringLiteral("Instruct2")).toString()});
+    }
+    auto longest = [](const QStringList& l) {
+        qsizetype m = 0;
+        for (const QString& t : l)
+            m = std::max(m, t.size());
+        return m;
+    };
+    std::stable_sort(all.begin(), all.end(), [&](const QStringList& a, const QStringList& b) {
+        return longest(a) > longest(b);
+    });
+    return all.mid(0, n);
+}
+
+// 75 characters of words too long for a row of a picture column.
+inline QString LongWordsInstruction(int variant)
+{
+    const QString words[] = {QStringLiteral("Counterclockwise"), QStringLiteral("hyperextension"),
+                             QStringLiteral("interphalangeal"),
+                             QStringLiteral("sternocleidomastoid"),
+                             QStringLiteral("Uncharacteristically")};
+    QString text;
+    for (int i = variant; text.size() < 75; ++i)
+        text += words[i % 5] + QLatin1Char(' ');
+    return text.left(75);
+}
+
+// A program of n exercises with the given instructions, cycled.
+inline void SetInstructions(AppContext& ctx, const QList<QStringList>& instructions)
+{
+    for (int i = 0; i < ctx.Program.EntryCount; ++i) {
+        const QStringList& texts = instructions.at(i % instructions.size());
+        ProgramEntry& e = ctx.Program.Entries[i];
+        e.Instruct0 = texts.value(0);
+        e.Instruct1 = texts.value(1);
+        e.Instruct2 = texts.value(2);
+    }
 }
 
 } // namespace tramelle::test

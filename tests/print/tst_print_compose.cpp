@@ -29,6 +29,41 @@ double LineHeight(double points, bool bold = false)
     return QFontMetricsF(f).height();
 }
 
+// Where a drawn text ends but for its trailing spaces.
+double VisibleRight(const DrawOp& op)
+{
+    MeasuringSurface m;
+    m.SetFontName(op.font);
+    m.SetFontSize(op.size);
+    m.SetFontBold(op.bold);
+    QString text = op.text;
+    while (text.endsWith(QLatin1Char(' ')))
+        text.chop(1);
+    return op.box.x() + m.TextWidth(text);
+}
+
+// No two things drawn on a page cover each other: texts, pictures and the footer.
+void VerifyNoOverprint(const RecordingSurface& s)
+{
+    for (int page = 0; page <= s.Page; ++page) {
+        QList<DrawOp> ops;
+        for (const DrawOp& op : s.Ops)
+            if (op.page == page &&
+                (op.kind == QLatin1String("text") || op.kind == QLatin1String("picture")) &&
+                (op.kind == QLatin1String("picture") || !op.text.trimmed().isEmpty()))
+                ops << op;
+        for (int i = 0; i < ops.size(); ++i) {
+            for (int j = i + 1; j < ops.size(); ++j) {
+                const QRectF overlap = ops[i].box.intersected(ops[j].box);
+                QVERIFY2(overlap.width() < 0.5 || overlap.height() < 0.5,
+                         qPrintable(QStringLiteral("page %1: \"%2\" and \"%3\"")
+                                        .arg(page + 1)
+                                        .arg(ops[i].text, ops[j].text)));
+            }
+        }
+    }
+}
+
 } // namespace
 
 class TestPrintCompose : public QObject
@@ -93,20 +128,45 @@ private slots:
         QCOMPARE(c.WrappedRowCount(QString(), 500, width), 0);
     }
 
-    void wordWiderThanColumnStartsOnTheNextRow()
+    void wordWiderThanColumnBreaksAtItsEdge()
     {
         TestContext t(false);
         RecordingSurface s;
         PageComposer c(*t, s);
         s.SetFontSize(11);
+        const double h = s.TextHeight(QStringLiteral("X"));
         s.CurrentY = 0;
         c.PrintWrapped(QStringLiteral("Extraordinarily"), 100, 200);
-        QCOMPARE(s.Texts().size(), 1);
-        const DrawOp word = s.Texts().first();
-        // The first row stays empty; the word runs past the column, uncut.
-        QCOMPARE(word.box.topLeft(), QPointF(100, s.TextHeight(QStringLiteral("X"))));
-        QVERIFY(word.box.width() > 200);
-        QCOMPARE(c.WrappedRowCount(QStringLiteral("Extraordinarily"), 100, 200), 2);
+        const QList<DrawOp> pieces = s.Texts();
+        QVERIFY(pieces.size() > 1);
+        QString joined;
+        for (int i = 0; i < pieces.size(); ++i) {
+            // Row after row from the first, none past the column's right edge.
+            QCOMPARE(pieces[i].box.topLeft(), QPointF(100, i * h));
+            QVERIFY(pieces[i].box.right() <= 300 + 1e-6);
+            joined += pieces[i].text;
+        }
+        QCOMPARE(joined, QStringLiteral("Extraordinarily"));
+        QCOMPARE(c.WrappedRowCount(QStringLiteral("Extraordinarily"), 100, 200),
+                 int(pieces.size()));
+
+        // After other words the long one starts its own row first; a word that fits
+        // but for its trailing space stays whole on its row.
+        RecordingSurface s2;
+        PageComposer c2(*t, s2);
+        s2.SetFontSize(11);
+        const auto width = static_cast<qint16>(std::ceil(s2.TextWidth(QStringLiteral("Lift"))));
+        c2.PrintWrapped(QStringLiteral("Lift Lift"), 0, width);
+        QCOMPARE(s2.Texts().size(), 2);
+        QCOMPARE(s2.Texts()[1].box.topLeft(), QPointF(0, h));
+        QCOMPARE(c2.WrappedRowCount(QStringLiteral("Lift Lift"), 0, width), 2);
+        s2.Ops.clear();
+        s2.CurrentY = 0;
+        c2.PrintWrapped(QStringLiteral("ab Extraordinarily"), 0, width);
+        QCOMPARE(s2.Texts().first().text, QStringLiteral("ab "));
+        QCOMPARE(s2.Texts()[1].box.topLeft(), QPointF(0, h));
+        for (const DrawOp& op : s2.Texts())
+            QVERIFY(VisibleRight(op) <= width + 1e-6);
     }
 
     void storedLineBreaksStartNewRows()
@@ -159,7 +219,8 @@ private slots:
         const DrawOp patient = s.FindText(QStringLiteral("Patient:"));
         QCOMPARE(patient.box.topLeft(), QPointF(std::floor(upi * 0.5), upi * 0.875));
         QCOMPARE(s.FindText(QStringLiteral("Doe, Jane")).box.x(), std::floor(upi * 0.5) + upi);
-        QCOMPARE(s.FindText(QStringLiteral("Provider:")).box.topLeft(), QPointF(std::floor(upi * 4.25), upi * 0.875));
+        QCOMPARE(s.FindText(QStringLiteral("Provider:")).box.topLeft(),
+                 QPointF(std::floor(upi * 4.25), upi * 0.875));
         QCOMPARE(s.FindText(QStringLiteral("Date:")).box.x(), std::floor(upi * 4.25));
         QVERIFY(s.FindText(QStringLiteral("12/8/26")).box.x() > 0);
 
@@ -185,7 +246,8 @@ private slots:
             QCOMPARE(op.size, 12 * scale);
             QVERIFY2(qAbs(op.box.right() - std::floor(upi * 0.5)) < 1e-6, qPrintable(label));
         }
-        const DrawOp line1 = s.FindText(QStringLiteral("(C1) Exercise number 1: 10 reps, 5 sec hold, 3 sets"));
+        const DrawOp line1 =
+            s.FindText(QStringLiteral("(C1) Exercise number 1: 10 reps, 5 sec hold, 3 sets"));
         QVERIFY(line1.bold);
         QCOMPARE(line1.box.x(), std::floor(upi * 0.5));
 
@@ -197,7 +259,8 @@ private slots:
         QCOMPARE(instruction.size, 11 * scale);
         QCOMPARE(instruction.box.topLeft(), QPointF(columns[0], pictures[0].box.bottom()));
         const DrawOp line2 = s.FindText(QStringLiteral("(C2)"));
-        QVERIFY(qAbs(line2.box.y() - (pictures[0].box.bottom() + 2 * LineHeight(11 * scale))) < 1e-3);
+        QVERIFY(qAbs(line2.box.y() - (pictures[0].box.bottom() + 2 * LineHeight(11 * scale))) <
+                1e-3);
 
         // Every page carries title, header block and the footer notice.
         for (int page = 0; page <= 2; ++page) {
@@ -242,13 +305,19 @@ private slots:
     void pageCountsFollowPerPage()
     {
         TestContext t(false);
-        for (const auto& [count, perPage, pages] : {std::tuple{0, 4, 1}, {4, 4, 1}, {5, 4, 2}, {20, 4, 5},
-                                                    {2, 2, 1}, {3, 2, 2}, {20, 2, 10}}) {
+        for (const auto& [count, perPage, pages] : {std::tuple{0, 4, 1},
+                                                    {4, 4, 1},
+                                                    {5, 4, 2},
+                                                    {20, 4, 5},
+                                                    {2, 2, 1},
+                                                    {3, 2, 2},
+                                                    {20, 2, 10}}) {
             FillProgram(*t, count);
             AtScale(*t, 1);
             RecordingSurface s;
             PrintExerciseSheets(*t, s, perPage);
-            QVERIFY2(s.Page + 1 == pages, qPrintable(QStringLiteral("%1 at %2").arg(count).arg(perPage)));
+            QVERIFY2(s.Page + 1 == pages,
+                     qPrintable(QStringLiteral("%1 at %2").arg(count).arg(perPage)));
             QVERIFY(!s.FindText(PublisherNotice(), s.Page).text.isEmpty());
         }
     }
@@ -278,51 +347,120 @@ private slots:
         QCOMPARE(pictures[0].box.x(), 720.0);
         QVERIFY(!s.FindText(QStringLiteral("(C1) Exercise number 1: 1 rep, 1 set")).text.isEmpty());
         // Both instructions are still printed and the document goes on to its footer.
-        QVERIFY(!s.FindText(QStringLiteral("Start position 2")).text.isEmpty()
-                || !s.FindText(QStringLiteral("Start ")).text.isEmpty());
+        QVERIFY(!s.FindText(QStringLiteral("Start position 2")).text.isEmpty() ||
+                !s.FindText(QStringLiteral("Start ")).text.isEmpty());
         QVERIFY(!s.FindText(PublisherNotice()).text.isEmpty());
     }
 
-    void longInstructionsPushTheNextExerciseDown()
+    void longInstructionsShrinkThatPagesPictures()
     {
         TestContext t(false);
-        FillProgram(*t, 4);
+        FillProgram(*t, 8);
+        t->Settings.PictureFolder = t.Folder();
+        WriteProgramPictures(t.Folder(), 8);
         AtScale(*t, 1);
-        RecordingSurface plain;
-        PrintExerciseSheets(*t, plain, 4);
-        const double row11 = LineHeight(11);
-        const double y2 = plain.FindText(QStringLiteral("(C2)")).box.y();
-
-        // Five rows under the middle picture of exercise 1.
+        // Five rows under the middle picture of exercise 1; page 2 keeps its two rows.
         t->Program.Entries[0].Instruct1 = QStringLiteral("one\r\ntwo\r\nthree\r\nfour\r\nfive");
-        RecordingSurface pushed;
-        PrintExerciseSheets(*t, pushed, 4);
-        QVERIFY(qAbs(pushed.FindText(QStringLiteral("(C2)")).box.y() - (y2 + 3 * row11)) < 1e-3);
-        // Nothing of exercise 2 is drawn over the fifth row of exercise 1.
-        const DrawOp five = pushed.FindText(QStringLiteral("five"));
-        QVERIFY(five.box.bottom() <= pushed.FindText(QStringLiteral("(C2)")).box.y() + 1e-3);
-        // Exercise 4 no longer fits above the footer: it starts page 2 with its header.
-        QCOMPARE(pushed.Page, 1);
-        QCOMPARE(pushed.FindText(QStringLiteral("4. ")).page, 1);
-        QVERIFY(!pushed.FindText(QStringLiteral("Patient:"), 1).text.isEmpty());
-        const DrawOp footer = pushed.FindText(PublisherNotice(), 0);
-        for (const DrawOp& op : pushed.Ops)
-            if (op.page == 0 && op.kind != QLatin1String("text"))
-                QVERIFY(op.box.bottom() < footer.box.y());
+        RecordingSurface s;
+        PrintExerciseSheets(*t, s, 4);
+        QCOMPARE(s.Page, 1);
+        QCOMPARE(s.FindText(QStringLiteral("4. ")).page, 0);
+        VerifyNoOverprint(s);
+
+        // Every picture of page 1 shrinks alike, proportions kept, by at most 15 %.
+        const QList<DrawOp> first = s.Pictures(0);
+        QCOMPARE(first.size(), 12);
+        const QSizeF box = first[0].box.size();
+        QVERIFY(box.height() < 2160 && box.height() >= 2160 * 0.85);
+        QVERIFY(qAbs(box.width() / box.height() - 2880.0 / 2160) < 0.002);
+        for (const DrawOp& p : first)
+            QCOMPARE(p.box.size(), box);
+        // Columns and fonts stay; the instructions still wrap at the column's width.
+        QCOMPARE(first[1].box.x(), 4320.0);
+        QCOMPARE(s.FindText(QStringLiteral("five")).size, 11.0);
+        for (const DrawOp& p : s.Pictures(1))
+            QCOMPARE(p.box.size(), QSizeF(2880, 2160));
 
         // Two rows exactly keep the layout unchanged.
         t->Program.Entries[0].Instruct1 = QStringLiteral("one\r\ntwo");
         RecordingSurface two;
         PrintExerciseSheets(*t, two, 4);
-        QCOMPARE(two.FindText(QStringLiteral("(C2)")).box.y(), y2);
-        QCOMPARE(two.Page, 0);
+        for (const DrawOp& p : two.Pictures())
+            QCOMPARE(p.box.size(), QSizeF(2880, 2160));
+        QCOMPARE(two.Page, 1);
+    }
+
+    void longestInstructionsKeepFourAndTwoPerPage_data()
+    {
+        QTest::addColumn<bool>("delivered");
+        QTest::addColumn<double>("scale");
+        QTest::newRow("delivered library, printer") << true << 1.0;
+        QTest::newRow("delivered library, preview") << true << 0.75;
+        QTest::newRow("75 characters of long words, printer") << false << 1.0;
+        QTest::newRow("75 characters of long words, preview") << false << 0.75;
+    }
+
+    void longestInstructionsKeepFourAndTwoPerPage()
+    {
+        QFETCH(bool, delivered);
+        QFETCH(double, scale);
+        TestContext t(false);
+        FillProgram(*t, 20);
+        t->Settings.PictureFolder = t.Folder();
+        WriteProgramPictures(t.Folder(), 20);
+        QList<QStringList> texts;
+        if (delivered) {
+            texts = LongestDeliveredInstructions(20);
+            QCOMPARE(texts.size(), 20);
+        } else {
+            for (int i = 0; i < 5; ++i)
+                texts.append({LongWordsInstruction(i), LongWordsInstruction(i + 1),
+                              LongWordsInstruction(i + 2)});
+        }
+        SetInstructions(*t, texts);
+        for (const auto& [perPage, pages] : {std::pair{4, 5}, {2, 10}}) {
+            AtScale(*t, scale);
+            RecordingSurface s;
+            PrintExerciseSheets(*t, s, perPage);
+            QVERIFY2(s.Page + 1 == pages, qPrintable(QStringLiteral("%1 pages").arg(s.Page + 1)));
+            VerifyNoOverprint(s);
+            const double upi = t->Geometry.UnitsPerInch;
+            const double column = perPage == 4 ? upi * 2 : upi * 3;
+            const double fullHeight =
+                perPage == 4 ? std::floor(upi * 1.5) : std::nearbyint(std::floor(upi * 1.5) * 1.5);
+            for (int page = 0; page <= s.Page; ++page) {
+                const QList<DrawOp> pictures = s.Pictures(page);
+                QVERIFY(!pictures.isEmpty());
+                for (const DrawOp& p : pictures) {
+                    QCOMPARE(p.box.size(), pictures[0].box.size());
+                    QVERIFY(p.box.height() >= fullHeight * 0.85 - 1);
+                }
+                // Instructions in 11 or 10 points, inside their column.
+                for (const DrawOp& op : s.Texts(page)) {
+                    if (op.bold || op.box.y() < pictures[0].box.bottom() ||
+                        op.text == PublisherNotice() ||
+                        op.text.startsWith(QStringLiteral("Call Velmora")) ||
+                        op.text.startsWith(QStringLiteral("to order")))
+                        continue;
+                    QVERIFY2(qAbs(op.size - 11 * scale) < 1e-9 || qAbs(op.size - 10 * scale) < 1e-9,
+                             qPrintable(op.text));
+                    const DrawOp* own = nullptr;
+                    for (const DrawOp& p : pictures)
+                        if (p.box.x() <= op.box.x() + 1e-6)
+                            own = &p;
+                    QVERIFY(own);
+                    QVERIFY2(VisibleRight(op) <= own->box.x() + column + 1e-6, qPrintable(op.text));
+                }
+            }
+        }
     }
 
     void coverPageLayout()
     {
         TestContext t(false);
         FillProgram(*t, 3);
-        t->CoverText = QStringLiteral("Welcome to the clinic.\r\n\r\nCall us with any question.\r\n");
+        t->CoverText =
+            QStringLiteral("Welcome to the clinic.\r\n\r\nCall us with any question.\r\n");
         AtScale(*t, 1);
         RecordingSurface s;
         ComposeDocument(*t, PrintKindCoverPage, s);
@@ -372,11 +510,13 @@ private slots:
         t->Settings.PrintCallVMR = true;
         RecordingSurface on;
         PrintExerciseSheets(*t, on, 4);
-        const DrawOp call = on.FindText(QStringLiteral("Call Velmora, Inc. toll free at 1-800-555-0199"));
+        const DrawOp call =
+            on.FindText(QStringLiteral("Call Velmora, Inc. toll free at 1-800-555-0199"));
         QVERIFY(call.bold);
         QVERIFY(qAbs(call.box.y() - footerY) < 1e-3);
         QVERIFY(qAbs(call.box.center().x() - 6120) < 1);
-        const DrawOp order = on.FindText(QStringLiteral("to order your video tape of this exercise program."));
+        const DrawOp order =
+            on.FindText(QStringLiteral("to order your video tape of this exercise program."));
         QVERIFY(order.box.y() > call.box.y());
         QVERIFY(on.FindText(PublisherNotice()).box.y() > order.box.y());
         QVERIFY(!on.FindText(PublisherNotice()).bold);
@@ -449,8 +589,9 @@ private slots:
             for (int x = 0; x < picture.width(); ++x)
                 picture.setPixel(x, y, qRgb((x * 7) % 256, (y * 13) % 256, ((x + y) * 5) % 256));
         const QRectF box(733, 1201, 2160, 1620); // not on whole pixels
-        const QStringList words{QStringLiteral("Hold"), QStringLiteral("5"), QStringLiteral("seconds,"),
-                                QStringLiteral("Hold"), QStringLiteral("Wall push-ups"), QStringLiteral("Hold")};
+        const QStringList words{QStringLiteral("Hold"),          QStringLiteral("5"),
+                                QStringLiteral("seconds,"),      QStringLiteral("Hold"),
+                                QStringLiteral("Wall push-ups"), QStringLiteral("Hold")};
 
         PreviewSurface preview(0.75);
         preview.PaintPicture(picture, box.x(), box.y(), box.width(), box.height());
@@ -460,7 +601,8 @@ private slots:
             preview.SetFontBold(i % 3 == 0);
             preview.CurrentX = 400 + 37.5 * i;
             preview.CurrentY = 300 + 250 * i;
-            drawn.append({QPointF(preview.CurrentX, preview.CurrentY), preview.Font(), preview.Ascent(), words[i]});
+            drawn.append({QPointF(preview.CurrentX, preview.CurrentY), preview.Font(),
+                          preview.Ascent(), words[i]});
             preview.PrintStay(words[i]);
         }
         preview.EndDoc();
@@ -470,7 +612,8 @@ private slots:
         expected.fill(Qt::white);
         QPainter p(&expected);
         p.scale(1 / 15.0, 1 / 15.0);
-        p.setRenderHints(QPainter::SmoothPixmapTransform | QPainter::Antialiasing | QPainter::TextAntialiasing);
+        p.setRenderHints(QPainter::SmoothPixmapTransform | QPainter::Antialiasing |
+                         QPainter::TextAntialiasing);
         p.drawImage(box, picture);
         p.setPen(Qt::black);
         for (const auto& [at, font, ascent, text] : drawn) {
@@ -501,14 +644,18 @@ private slots:
             QVERIFY(image.save(files.last(), "JPG"));
         }
         const double w = 2160, h = 1620;
-        auto pixel = [](const QImage& image) { return image.isNull() ? QColor() : image.pixelColor(50, 50); };
+        auto pixel = [](const QImage& image) {
+            return image.isNull() ? QColor() : image.pixelColor(50, 50);
+        };
         PreviewSurface direct(0.75);
         const QImage expected = direct.LoadPicture(files[0], w, h);
         QCOMPARE(expected.size(), QSize(200, 150));
 
         PreviewSurface ahead(0.75);
-        ahead.PrefetchPictures({{files[0], w, h}, {files[1], w, h}, {files[0], w, h}, {files[2], w, h}});
-        QCOMPARE(ahead.LoadPicture(files[1], w, h), direct.LoadPicture(files[1], w, h)); // skips the first
+        ahead.PrefetchPictures(
+            {{files[0], w, h}, {files[1], w, h}, {files[0], w, h}, {files[2], w, h}});
+        QCOMPARE(ahead.LoadPicture(files[1], w, h),
+                 direct.LoadPicture(files[1], w, h)); // skips the first
         QCOMPARE(ahead.LoadPicture(files[0], w, h), expected);
         QCOMPARE(ahead.LoadPicture(files[0], w, h), expected); // no longer queued: read again
         QCOMPARE(pixel(ahead.LoadPicture(files[2], w, h)).blue() > 200, true);

@@ -28,7 +28,7 @@ public:
     QString Queue;
     int Copies = 1;
 
-    bool MaybeShowPrintDlg(QPrinter* printer) override
+    bool MaybeShowPrintDlg(QPrinter* printer, const QString&) override
     {
         printer->setPrinterName(Queue);
         printer->setCopyCount(Copies);

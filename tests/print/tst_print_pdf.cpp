@@ -31,7 +31,8 @@ struct PdfContext
 void VerifyLetter(const PdfPage& page, bool portrait)
 {
     const QSizeF letter = portrait ? QSizeF(612, 792) : QSizeF(792, 612);
-    QVERIFY2(qAbs(page.size.width() - letter.width()) < 0.5 && qAbs(page.size.height() - letter.height()) < 0.5,
+    QVERIFY2(qAbs(page.size.width() - letter.width()) < 0.5 &&
+                 qAbs(page.size.height() - letter.height()) < 0.5,
              qPrintable(QStringLiteral("%1 x %2").arg(page.size.width()).arg(page.size.height())));
 }
 
@@ -141,7 +142,8 @@ private slots:
         QCOMPARE(c.t.Prompt.Records.size(), 1);
         const PromptRecord r = c.t.Prompt.Records.first();
         QCOMPARE(r.icon, PromptIcon::Critical);
-        QVERIFY2(r.text.startsWith(QStringLiteral("The exercise sheets could not be printed.")), qPrintable(r.text));
+        QVERIFY2(r.text.startsWith(QStringLiteral("The exercise sheets could not be printed.")),
+                 qPrintable(r.text));
         QVERIFY(r.text.contains(QStringLiteral("no such folder")));
         QCOMPARE(c.t->Geometry.PageScale, 1.5);
     }
@@ -153,10 +155,107 @@ private slots:
         QCOMPARE(c.window.Dialogs, 0);
         QCOMPARE(c.t.Prompt.Records.size(), 1);
         QCOMPARE(c.t.Prompt.Records.first().icon, PromptIcon::Warning);
-        QVERIFY(c.t.Prompt.Records.first().text.startsWith(QStringLiteral("There is no printer to print on.")));
+        QVERIFY(c.t.Prompt.Records.first().text.startsWith(
+            QStringLiteral("There is no printer to print on.")));
         // The skip is one-shot: the next command asks again.
         QVERIFY(PrintExerciseSheetsCommand(*c.t, PrintKindExercises4, false));
         QCOMPARE(c.window.Dialogs, 1);
+    }
+
+    void longestInstructionsAsPdf_data()
+    {
+        QTest::addColumn<bool>("delivered");
+        QTest::newRow("delivered library") << true;
+        QTest::newRow("75 characters of long words") << false;
+    }
+
+    void longestInstructionsAsPdf()
+    {
+        QFETCH(bool, delivered);
+        PdfContext c(20);
+        QList<QStringList> texts;
+        if (delivered)
+            texts = LongestDeliveredInstructions(20);
+        else
+            for (int i = 0; i < 5; ++i)
+                texts.append({LongWordsInstruction(i), LongWordsInstruction(i + 1),
+                              LongWordsInstruction(i + 2)});
+        SetInstructions(*c.t, texts);
+        QVERIFY(PrintDocument(*c.t, PrintKindExercises4));
+        const QList<PdfPage> pages = ReadPdf(c.window.Pdf);
+        QCOMPARE(pages.size(), 5);
+        for (int n = 0; n < pages.size(); ++n) {
+            const PdfPage& page = pages[n];
+            QList<double> headings;
+            for (const PdfWord& w : page.words)
+                if (w.text.startsWith(QStringLiteral("(C")))
+                    headings << w.box.top();
+            auto inHeading = [&](const PdfWord& w) {
+                for (double top : headings)
+                    if (qAbs(w.box.top() - top) < 1)
+                        return true;
+                return false;
+            };
+            QVERIFY(page.Has(QStringLiteral("(C%1)").arg(4 * n + 1)));
+            QVERIFY(page.Has(QStringLiteral("(C%1)").arg(4 * n + 4)));
+            for (int i = 0; i < page.words.size(); ++i) {
+                const PdfWord& a = page.words[i];
+                for (int j = i + 1; j < page.words.size(); ++j) {
+                    const QRectF overlap = a.box.intersected(page.words[j].box);
+                    QVERIFY2(overlap.width() < 0.5 || overlap.height() < 0.5,
+                             qPrintable(QStringLiteral("page %1: %2 / %3")
+                                            .arg(n + 1)
+                                            .arg(a.text, page.words[j].text)));
+                }
+                // Under the pictures no word passes the right edge of its 2-inch column.
+                if (a.box.top() > 120 && a.box.bottom() < 700 && !inHeading(a)) {
+                    const double left = a.box.left() < 216 - 1   ? 36
+                                        : a.box.left() < 396 - 1 ? 216
+                                                                 : 396;
+                    QVERIFY2(a.box.right() <= left + 144 + 1, qPrintable(a.text));
+                }
+            }
+        }
+    }
+
+    void pdfFileNamesAndReplacing()
+    {
+        PdfContext c(2);
+        c.t->Program.PatientID = 7;
+        c.t->Program.PatientName = QStringLiteral("O/Neil: Ann");
+        QVERIFY(PrintDocument(*c.t, PrintKindExercises4));
+        QCOMPARE(QFileInfo(c.window.ProposedFiles.last()).fileName(),
+                 QStringLiteral("O-Neil- Ann - Exercise Sheets - 2026-12-08.pdf"));
+        // The next proposal is in the folder last printed to.
+        c.t->Program.PatientName = QStringLiteral("Doe, Jane");
+        QVERIFY(PrintDocument(*c.t, PrintKindPatientRecord));
+        QCOMPARE(c.window.ProposedFiles.last(),
+                 QDir(c.t.Folder())
+                     .filePath(QStringLiteral("Doe, Jane - Patient Record - 2026-12-08.pdf")));
+        c.t->Program.PatientID.reset();
+        QCOMPARE(QFileInfo(ProposedPdfFile(*c.t, QStringLiteral("Video Order"))).fileName(),
+                 QStringLiteral("Video Order - 2026-12-08.pdf"));
+        QCOMPARE(SafeFileName(QStringLiteral("..a\\b*c?d\"e<f>g|h\ti.")),
+                 QStringLiteral("a-b-c-d-e-f-g-h-i"));
+
+        // A job that fails leaves the file it was to replace as it was, and no part file.
+        QFile old(c.window.Pdf);
+        QVERIFY(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        old.write("the earlier file");
+        old.close();
+        QVERIFY(!PrintDocument(*c.t, static_cast<PrintJobKind>(9)));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("the earlier file"));
+        old.close();
+        QCOMPARE(QDir(c.t.Folder())
+                     .entryList(QStringList{QStringLiteral("*.part*")}, QDir::Files | QDir::Hidden),
+                 QStringList());
+        // One that succeeds replaces it whole.
+        QVERIFY(PrintDocument(*c.t, PrintKindExercises4));
+        QCOMPARE(ReadPdf(c.window.Pdf).size(), 1);
+        QCOMPARE(QDir(c.t.Folder())
+                     .entryList(QStringList{QStringLiteral("*.part*")}, QDir::Files | QDir::Hidden),
+                 QStringList());
     }
 };
 

@@ -51,6 +51,7 @@ private slots:
     {
         TestContext t(false);
         FillProgram(*t, 5);
+        t->Settings.PrintPatientCover = false;
         t->Settings.PictureFolder = t.Folder();
         WriteProgramPictures(t.Folder(), 5);
         t->Geometry.PageScale = 1;
@@ -95,6 +96,7 @@ private slots:
     {
         TestContext t(false);
         FillProgram(*t, 1);
+        t->Settings.PrintPatientCover = false;
         frmPrintPreview preview(*t, PrintKindExercises2);
         QCOMPARE(preview.PageImage(0).size(), QSize(792, 612));
         for (int i = 0; i < 10; ++i)
@@ -134,26 +136,41 @@ private slots:
         QVERIFY(!preview.isVisible());
     }
 
-    void printFromPreviewKeepsTheZoom()
+    void previewShowsWhatItsPrintPrints()
     {
         TestContext t(false);
         PdfMainWindow window;
         window.Pdf = QDir(t.Folder()).filePath(QStringLiteral("preview.pdf"));
         t->SetMainWindowServices(&window);
         FillProgram(*t, 3);
+        t->CoverText = QStringLiteral("Welcome to the clinic.\r\n");
         t->Settings.PrintPatientCover = true;
-        frmPrintPreview preview(*t, PrintKindExercises4);
+        frmPrintPreview preview(*t, PrintKindExercises2);
+        // The cover in portrait, then two landscape sheets.
+        QCOMPARE(preview.LastPage(), 2);
+        QCOMPARE(Status(preview), QStringLiteral("Page: 1 of 3"));
+        QCOMPARE(preview.PageImage(0).size(), QSize(612, 792));
+        QCOMPARE(preview.PageImage(1).size(), QSize(792, 612));
+        QCOMPARE(preview.PageImage(2).size(), QSize(792, 612));
         Click(preview, "ZoomOut");
         const int compositions = preview.Compositions();
+        QCOMPARE(preview.LastPage(), 2);
         Click(preview, "Print");
         QCOMPARE(t->Geometry.PageScale, 0.5);
         QCOMPARE(preview.Compositions(), compositions);
         QCOMPARE(window.Dialogs, 1);
-        // The cover page leads the sheets in the same job.
+        // The job holds the same pages: the cover leads the sheets.
         const QList<PdfPage> pages = ReadPdf(window.Pdf);
-        QCOMPARE(pages.size(), 2);
+        QCOMPARE(pages.size(), 3);
+        QVERIFY(pages[0].Has(QStringLiteral("Welcome")));
         QVERIFY(!pages[0].Has(QStringLiteral("(C1)")));
-        QVERIFY(pages[1].Has(QStringLiteral("(C3)")));
+        QVERIFY(pages[1].Has(QStringLiteral("(C2)")));
+        QVERIFY(pages[2].Has(QStringLiteral("(C3)")));
+
+        // With the preference off neither shows the cover.
+        t->Settings.PrintPatientCover = false;
+        frmPrintPreview plain(*t, PrintKindExercises2);
+        QCOMPARE(Status(plain), QStringLiteral("Page: 1 of 2"));
     }
 };
 

@@ -72,9 +72,9 @@ QString ScriptedPromptService::ExistingFolder(const QString& title, const QStrin
     return NextText(TextAnswers);
 }
 
-bool ScriptedPromptService::PrinterDialog(QPrinter*)
+bool ScriptedPromptService::PrinterDialog(QPrinter*, const QString& proposedFile)
 {
-    Records.append({QStringLiteral("printer"), QString(), QString(), PromptIcon::None, PromptButtons::OkCancel});
+    Records.append({QStringLiteral("printer"), QString(), proposedFile, PromptIcon::None, PromptButtons::OkCancel});
     if (PrinterAnswers.empty())
         return false;
     const bool a = PrinterAnswers.front();

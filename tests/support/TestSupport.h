@@ -43,7 +43,8 @@ public:
     QString OpenFileName(const QString& title, const QString& folder, const QString& filter) override;
     QString SaveFileName(const QString& title, const QString& folder, const QString& filter) override;
     QString ExistingFolder(const QString& title, const QString& folder) override;
-    bool PrinterDialog(QPrinter* printer) override;
+    // Records the proposed PDF file name as the text.
+    bool PrinterDialog(QPrinter* printer, const QString& proposedFile) override;
 
     // The texts of the message boxes shown, in order.
     QStringList MessageTexts() const;
@@ -89,7 +90,12 @@ public:
     void SetStatusBarReady() override { StatusTexts << QStringLiteral("Status: Ready"); }
     void UpdateToolbar(int state) override { ToolbarStates << state; }
     void UpdateMenu(int state) override { MenuStates << state; }
-    bool MaybeShowPrintDlg(QPrinter*) override { return PrintDialogAnswer; }
+    QStringList ProposedFiles;
+    bool MaybeShowPrintDlg(QPrinter*, const QString& proposedFile) override
+    {
+        ProposedFiles << proposedFile;
+        return PrintDialogAnswer;
+    }
     void InitProgress(qint32 maximum) override { Progress << -maximum; }
     void UpdateProgress(qint32 value) override { Progress << value; }
     void DestroyProgress() override {}
