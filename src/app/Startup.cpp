@@ -143,7 +143,9 @@ int StartApplication(const StartupOptions& options)
     // and builds its picture grid, so it is ready when first asked for.
     window.CreateSelectionWindow();
 
-    // 8. The tip of the day is shown here (modal) when ctx.Settings.ShowTips is set.
+    // 8. The tip of the day, modal.
+    if (ctx.Settings.ShowTips && options.ShowTipOfTheDay)
+        window.ShowTipOfTheDay();
 
     // 9. and 10.
     window.UpdateToolbar(1);
@@ -153,9 +155,8 @@ int StartApplication(const StartupOptions& options)
     window.SetStatusBarReady();
 
     // 11.
-    if (!PicturesPresent(ctx)) {
-        // The media check window opens here, not modal.
-    }
+    if (!PicturesPresent(ctx))
+        window.mnuCopyPictures_Click();
 
     // 12. and 13.
     CheckPreviousDatabase(ctx);
