@@ -19,7 +19,9 @@ namespace tramelle {
 namespace {
 
 const QString TipsFileName = QStringLiteral("TIPOFDAY.TXT");
-constexpr int TipFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap | Qt::TextWrapAnywhere;
+constexpr int WordFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+// A word wider than the box is broken anywhere rather than running out of it.
+constexpr int AnywhereFlags = WordFlags | Qt::TextWrapAnywhere;
 
 } // namespace
 
@@ -34,6 +36,9 @@ void TipLabel::Fit()
 {
     const QRect box = contentsRect();
     const QFontMetrics metrics(font());
+    m_flags = metrics.boundingRect(box, WordFlags, m_full).width() <= box.width() ? WordFlags
+                                                                                  : AnywhereFlags;
+    const int TipFlags = m_flags;
     const auto fits = [&](const QString& t) {
         return metrics.boundingRect(box, TipFlags, t).height() <= box.height();
     };
@@ -58,7 +63,7 @@ void TipLabel::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(contentsRect(), TipFlags, text());
+    painter.drawText(contentsRect(), m_flags, text());
 }
 
 void TipLabel::resizeEvent(QResizeEvent* event)

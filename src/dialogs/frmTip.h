@@ -31,6 +31,7 @@ protected:
 private:
     void Fit();
     QString m_full;
+    int m_flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
 };
 
 // "Tip of the Day": one tip at a time from "TIPOFDAY.TXT" in the application folder.
