@@ -28,6 +28,7 @@ int RunChild(const QString& appFolder, const QString& settingsFile, QElapsedTime
     QCoreApplication::setApplicationName(SettingsApplication);
     StartupOptions options;
     options.ShowSplash = false;
+    options.ShowTipOfTheDay = false;
     options.QuitWhenReady = true;
     options.AppFolder = appFolder;
     options.SettingsFile = settingsFile;

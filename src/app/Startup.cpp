@@ -185,7 +185,9 @@ int StartApplication(const StartupOptions& options)
     ctx.Db.StartMainFileCheck(
         [&ctx, &window](const QString& report) { OfferDamagedMainFile(ctx, window, report); });
 
-    // 8. The tip of the day is shown here (modal) when ctx.Settings.ShowTips is set.
+    // 8. The tip of the day, modal.
+    if (ctx.Settings.ShowTips && options.ShowTipOfTheDay)
+        window.ShowTipOfTheDay();
 
     // 9. and 10.
     window.UpdateToolbar(1);
@@ -195,9 +197,8 @@ int StartApplication(const StartupOptions& options)
     window.SetStatusBarReady();
 
     // 11.
-    if (!PicturesPresent(ctx)) {
-        // The media check window opens here, not modal.
-    }
+    if (!PicturesPresent(ctx))
+        window.mnuCopyPictures_Click();
 
     // 12. and 13.
     CheckPreviousDatabase(ctx);

@@ -15,6 +15,8 @@ class mdiVMR;
 struct StartupOptions
 {
     bool ShowSplash = true;
+    // With false the tip of the day is not shown, whatever the settings say.
+    bool ShowTipOfTheDay = true;
     // Closes the main window (a normal shutdown) as soon as start-up is done.
     bool QuitWhenReady = false;
     // Empty: the default application folder.

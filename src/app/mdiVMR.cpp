@@ -10,11 +10,15 @@
 #include "PatientWindows.h"
 #include "PrintJobs.h"
 #include "ProgramStore.h"
+#include "frmAbout.h"
+#include "frmCheckMedia.h"
 #include "frmClinic.h"
 #include "frmExerciseSelection.h"
 #include "frmItems.h"
+#include "frmMedia.h"
 #include "frmPicklistEditor.h"
 #include "frmPrintPreview.h"
+#include "frmTip.h"
 
 #include <QAction>
 #include <QApplication>
@@ -63,6 +67,20 @@ const ToolbarButtonDef ToolbarButtons[] = {
     {"", "", "", nullptr},
     {"Help", "Help", "help", &mdiVMR::Toolbar1_Help},
 };
+
+// Shows a window that opens once: a second command brings the open one to the front.
+template <typename Form>
+void ShowSingle(QPointer<Form>& form, AppContext& ctx, QWidget* parent)
+{
+    if (form) {
+        form->raise();
+        form->activateWindow();
+        return;
+    }
+    form = new Form(ctx, parent);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->show();
+}
 
 } // namespace
 
@@ -289,6 +307,8 @@ void mdiVMR::InitProgress(qint32 maximum)
     if (!m_progress)
         m_progress = new frmProgress(this);
     m_progress->InitProgress(maximum);
+    m_progress->setWindowTitle(QStringLiteral("Building Report"));
+    m_progress->SetCancellable(false);
     m_progress->adjustSize();
     CenterForm(m_progress);
     m_progress->show();
@@ -300,8 +320,24 @@ void mdiVMR::UpdateProgress(qint32 value)
         m_progress->UpdateProgress(value);
 }
 
+void mdiVMR::InitCancellableProgress(qint32 maximum, const QString& caption)
+{
+    InitProgress(maximum);
+    m_progressGone = false;
+    m_progress->setWindowTitle(caption);
+    m_progress->SetCancellable(true);
+    m_progress->adjustSize();
+    CenterForm(m_progress);
+}
+
+bool mdiVMR::ProgressCancelled()
+{
+    return m_progressGone || !m_progress || m_progress->Cancelled();
+}
+
 void mdiVMR::DestroyProgress()
 {
+    m_progressGone = true;
     if (!m_progress)
         return;
     m_progress->close();
@@ -458,19 +494,19 @@ void mdiVMR::mnuClinic_Click()
 {
     OpenClinicInfo(m_ctx, this);
 }
-void mdiVMR::mnuSetMedia_Click() {}
-void mdiVMR::mnuCopyPictures_Click() {}
+void mdiVMR::mnuSetMedia_Click()
+{
+    ShowSingle(m_media, m_ctx, this);
+}
+
+void mdiVMR::mnuCopyPictures_Click()
+{
+    ShowSingle(m_checkMedia, m_ctx, this);
+}
 
 void mdiVMR::mnuPreferences_Click()
 {
-    if (m_preferences) {
-        m_preferences->raise();
-        m_preferences->activateWindow();
-        return;
-    }
-    m_preferences = new frmPreferences(m_ctx, this);
-    m_preferences->setAttribute(Qt::WA_DeleteOnClose);
-    m_preferences->show();
+    ShowSingle(m_preferences, m_ctx, this);
 }
 
 void mdiVMR::mnuExit_Click()
@@ -510,7 +546,16 @@ void mdiVMR::mnuPrintManual_Click()
     OpenUserManual(m_ctx);
 }
 
-void mdiVMR::mnuAbout_Click() {}
+void mdiVMR::mnuAbout_Click()
+{
+    ShowSingle(m_about, m_ctx, this);
+}
+
+void mdiVMR::ShowTipOfTheDay()
+{
+    frmTip tip(m_ctx, this);
+    tip.exec();
+}
 
 void mdiVMR::Toolbar1_Patient()
 {

@@ -18,6 +18,9 @@ class QToolBar;
 namespace tramelle {
 
 class AppContext;
+class frmAbout;
+class frmCheckMedia;
+class frmMedia;
 
 // The main window: menus, toolbar, status bar and caption, from which every command
 // starts. Other windows reach it only through MainWindowServices.
@@ -47,6 +50,8 @@ public:
     void InitProgress(qint32 maximum) override;
     void UpdateProgress(qint32 value) override;
     void DestroyProgress() override;
+    void InitCancellableProgress(qint32 maximum, const QString& caption) override;
+    bool ProgressCancelled() override;
     void CenterForm(QWidget* form) override;
 
     QString AppPathAndFName(const QString& name) const;
@@ -65,6 +70,9 @@ public:
     // Builds the exercise selection window once, hidden (start-up step 7).
     bool CreateSelectionWindow();
     frmExerciseSelection* SelectionWindow() const { return m_selection; }
+
+    // The tip of the day, modal (start-up step 8).
+    void ShowTipOfTheDay();
 
 public slots:
     void mnuPrintEx4_Click();
@@ -122,7 +130,12 @@ private:
     QLabel* m_dirtyPanel = nullptr;
     QString m_lastStatus;
     QPointer<frmProgress> m_progress;
+    // Set when the progress window of cancellable work went away before the work ended.
+    bool m_progressGone = false;
     QPointer<frmPreferences> m_preferences;
+    QPointer<frmMedia> m_media;
+    QPointer<frmCheckMedia> m_checkMedia;
+    QPointer<frmAbout> m_about;
     QString m_settingsFile;
     bool m_shutDown = false;
     bool m_saveAsked = false;

@@ -75,6 +75,16 @@ public:
     virtual void InitProgress(qint32 maximum) = 0;
     virtual void UpdateProgress(qint32 value) = 0;
     virtual void DestroyProgress() = 0;
+    // The progress window with a caption of its own and a Cancel button, for work the user
+    // may stop (copying media).
+    virtual void InitCancellableProgress(qint32 maximum, const QString& caption)
+    {
+        Q_UNUSED(caption);
+        InitProgress(maximum);
+    }
+    // True once the user cancelled, or the progress window went away, since the last
+    // InitCancellableProgress.
+    virtual bool ProgressCancelled() { return false; }
 
     // Centres a window on the screen, or a child window across the top of the main
     // window's work area. Placement only: services without windows do nothing.

@@ -84,6 +84,7 @@ struct StartupRun
     {
         StartupOptions options;
         options.ShowSplash = false;
+        options.ShowTipOfTheDay = false;
         options.QuitWhenReady = quit;
         options.AppFolder = AppFolder;
         options.SettingsFile = SettingsFile;

@@ -142,6 +142,7 @@ private slots:
 
         StartupOptions options;
         options.ShowSplash = false;
+        options.ShowTipOfTheDay = false;
         options.AppFolder = appFolder;
         options.SettingsFile = settingsFile;
         options.Prompt = &prompt;

@@ -3,6 +3,9 @@
 #include "Database.h"
 #include "Paths.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QStandardPaths>
 #include <QTest>
@@ -120,6 +123,20 @@ bool ScriptedLauncherService::StartProgram(const QString& program, const QString
 QString ScriptedLauncherService::FindProgram(const QString& name)
 {
     return AvailablePrograms.contains(name) ? QStringLiteral("/usr/bin/") + name : QString();
+}
+
+void WriteTestFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
+    QCOMPARE(f.write(bytes), qint64(bytes.size()));
+}
+
+QByteArray TestFileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 TestContext::TestContext(bool install)

@@ -15,6 +15,11 @@ namespace tramelle::test {
 // fixed locale, test-mode settings store, the build tree's delivered folder.
 void InitTestEnvironment();
 
+// Writes a file, creating its folder; a failure fails the test.
+void WriteTestFile(const QString& path, const QByteArray& bytes);
+// The bytes of a file, or none when it cannot be read.
+QByteArray TestFileBytes(const QString& path);
+
 // One message box, input box or dialog as it was asked.
 struct PromptRecord
 {
@@ -96,8 +101,26 @@ public:
         ProposedFiles << proposedFile;
         return PrintDialogAnswer;
     }
+    QStringList ProgressCaptions;
+    // With a value n >= 0, ProgressCancelled answers true after n progress updates.
+    int CancelAfterUpdates = -1;
+    int ProgressUpdates = 0;
+
     void InitProgress(qint32 maximum) override { Progress << -maximum; }
-    void UpdateProgress(qint32 value) override { Progress << value; }
+    void UpdateProgress(qint32 value) override
+    {
+        Progress << value;
+        ++ProgressUpdates;
+    }
+    void InitCancellableProgress(qint32 maximum, const QString& caption) override
+    {
+        ProgressCaptions << caption;
+        InitProgress(maximum);
+    }
+    bool ProgressCancelled() override
+    {
+        return CancelAfterUpdates >= 0 && ProgressUpdates >= CancelAfterUpdates;
+    }
     void DestroyProgress() override {}
 };
 
