@@ -60,7 +60,7 @@ double Seconds(const QElapsedTimer& t)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const int programs = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 100000;
+    const int programs = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 50000;
     QTemporaryDir appDir, destDir;
     try {
         InstallDeliveredFiles(appDir.path(), DeliveredFilesFolder());

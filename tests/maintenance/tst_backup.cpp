@@ -5,6 +5,7 @@
 #include "RealLauncher.h"
 #include "SafeFiles.h"
 #include "TestSupport.h"
+#include "Upgrade.h"
 #include "frmBackup.h"
 
 #include <QApplication>
@@ -281,6 +282,30 @@ private slots:
         QCOMPARE(
             QFileInfo(JoinPath(contents.ClinicFolder, QStringLiteral("Movies/9002.AVI"))).size(),
             900 * 1024);
+    }
+
+    // A backup of an older version is restored and upgraded as it is opened.
+    void olderBackupIsUpgraded()
+    {
+        Fixture f;
+        QTemporaryDir src;
+        CreateOldDatabaseFile(JoinPath(src.path(), MainDbFileName), DbFile::Main,
+                              OldestSchemaVersion);
+        for (const QString& name : {LibraryDbFileName, PicklistDbFileName})
+            QVERIFY(QFile::copy(JoinPath(f.t.Folder(), name), JoinPath(src.path(), name)));
+        const QString archive = JoinPath(src.path(), BackupArchiveName);
+        QCOMPARE(Run(QStringLiteral("zip"),
+                     {QStringLiteral("-q"), archive, MainDbFileName, LibraryDbFileName,
+                      PicklistDbFileName},
+                     src.path()),
+                 0);
+        f.t.Prompt.TextAnswers = {archive};
+        f.t.Prompt.Answers = {PromptAnswer::Yes};
+        f.Click("cmdRestore");
+        QVERIFY2(f.t.Prompt.MessageTexts().last().startsWith(QStringLiteral("Restore completed.")),
+                 qPrintable(f.t.Prompt.MessageTexts().join(QLatin1Char('|'))));
+        QVERIFY(f.t->Db.IsOpen());
+        QCOMPARE(StoredVersion(f.t->Db.MainDb()).value_or(QString()), CurrentSchemaVersion);
     }
 
     // A damaged or hostile archive is refused before anything is replaced.
