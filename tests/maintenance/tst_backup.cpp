@@ -7,7 +7,9 @@
 #include "TestSupport.h"
 #include "Upgrade.h"
 #include "frmBackup.h"
+#include "mdiVMR.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -107,6 +109,25 @@ private slots:
         QCOMPARE(CalculateK(1024), QStringLiteral("1K"));
         QCOMPARE(CalculateK(2047), QStringLiteral("1K"));
         QCOMPARE(frmBackup::CalculateK(qint64(5) << 30), QStringLiteral("5242880K"));
+    }
+
+    // The Database menu's "Backup" opens one window, however often it is chosen.
+    void backupCommandOpensOneWindow()
+    {
+        TestContext t;
+        mdiVMR w(*t);
+        t->SetMainWindowServices(&w);
+        auto* action = w.findChild<QAction*>(QStringLiteral("mnuBackup"));
+        QVERIFY(action);
+        action->setEnabled(true);
+        action->trigger();
+        action->trigger();
+        const auto forms = w.findChildren<frmBackup*>();
+        QCOMPARE(forms.size(), 1);
+        QVERIFY(forms.at(0)->isVisible());
+        QCOMPARE(forms.at(0)->windowTitle(), QStringLiteral("Backup VMR Database"));
+        forms.at(0)->close();
+        t->SetMainWindowServices(&t.MainWindow);
     }
 
     // Backup of a program and the clinic's own media, then restore after the data changed.
