@@ -113,6 +113,12 @@ QList<Source> CollectSources(const QString& appFolder, const BackupOptions& opti
             throw MaintenanceFailure(*skip == SkipReason::NotFound ? ENOENT : EACCES,
                                      Tr("The file %1 could not be backed up.").arg(Native(path)));
         }
+        // Changes still in the journal beside a closed file would be missing from the copy.
+        if (QFileInfo(path + QStringLiteral("-wal")).size() > 0)
+            throw MaintenanceFailure(
+                EBUSY, Tr("The last changes to %1 are still in its journal beside it; "
+                          "the backup would miss them.")
+                           .arg(Native(path)));
         sources.append({path, {name, info.size(), info.lastModified(), false}});
     }
     const QString clinic = ResolvePath(JoinPath(appFolder, BackupClinicFolder));

@@ -244,6 +244,17 @@ private slots:
                                  WriteBackupArchive(partial.path(), f.Archive(), options));
         QCOMPARE(skipped, (QStringList{LibraryDbFileName, QStringLiteral("0")}));
         QCOMPARE(Hash(f.Archive()), old);
+
+        // Changes left in a journal beside a file (a close that could not merge them).
+        for (const QString& name : {LibraryDbFileName, PicklistDbFileName})
+            QVERIFY(QFile::copy(JoinPath(f.t.Folder(), name), JoinPath(partial.path(), name)));
+        WriteNoise(JoinPath(partial.path(), MainDbFileName + QStringLiteral("-wal")), 100);
+        QVERIFY_THROWS_EXCEPTION(MaintenanceFailure,
+                                 WriteBackupArchive(partial.path(), f.Archive()));
+        QCOMPARE(Hash(f.Archive()), old);
+        QFile::remove(JoinPath(partial.path(), MainDbFileName + QStringLiteral("-wal")));
+        WriteBackupArchive(partial.path(), f.Archive());
+        QVERIFY(Hash(f.Archive()) != old);
     }
 
     // A removable medium too small for the archive gets a standard split set.
