@@ -4,6 +4,7 @@
 #include "Database.h"
 #include "HelpCommands.h"
 #include "MaintenanceCommands.h"
+#include "frmBackup.h"
 #include "Settings.h"
 #include "frmPreferences.h"
 #include "frmProgress.h"
@@ -514,7 +515,10 @@ void mdiVMR::mnuExit_Click()
     close();
 }
 
-void mdiVMR::mnuBackup_Click() {}
+void mdiVMR::mnuBackup_Click()
+{
+    OpenBackup(m_ctx, this);
+}
 void mdiVMR::mnuCompress_Click()
 {
     CompressCommand(m_ctx);

@@ -29,48 +29,6 @@ bool Ask(AppContext& ctx, const QString& title, const QString& question)
            PromptAnswer::Yes;
 }
 
-// The files are about to close and the program will belong to no patient: a modified
-// program is offered for saving first. False when the user cancels or the save failed.
-bool OfferToSave(AppContext& ctx)
-{
-    const ProgramState& p = ctx.Program;
-    if (!p.PatientID || !p.Modified)
-        return true;
-    switch (ctx.Prompt().Message(QStringLiteral("Exercise Program Modified"),
-                                 QStringLiteral("Save current exercise program in database"),
-                                 PromptIcon::Question, PromptButtons::YesNoCancel)) {
-    case PromptAnswer::Yes:
-        return SaveProgram(ctx, false);
-    case PromptAnswer::No:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// Opens the databases again after the command; false (the user told) when they cannot
-// be opened, in which case only what needs no database stays enabled.
-bool Reopen(AppContext& ctx)
-{
-    try {
-        OpenDatabases(ctx);
-        return true;
-    } catch (const DbError& e) {
-        ctx.Prompt().Message(AppTitle,
-                             Tr("The databases could not be opened again.") +
-                                 QStringLiteral("\r\n\r\n") + e.message() +
-                                 QStringLiteral("\r\n\r\n") +
-                                 Tr("Close the program and restore the file from your backup."),
-                             PromptIcon::Critical);
-        ctx.Program.PatientID.reset();
-        ctx.Program.InvoiceID.reset();
-        ctx.MainWindow().UpdateToolbar(0);
-        ctx.MainWindow().UpdateMenu(0);
-        ctx.MainWindow().UpdateCaption();
-        return false;
-    }
-}
-
 // Runs the work with the files closed and re-opens them; the errors are listed one per
 // box, as the engine gave them, each behind `prefix`.
 template <typename Work>
@@ -102,6 +60,44 @@ bool WithFilesClosed(AppContext& ctx, const QString& status, const QString& pref
 }
 
 } // namespace
+
+bool OfferToSave(AppContext& ctx)
+{
+    const ProgramState& p = ctx.Program;
+    if (!p.PatientID || !p.Modified)
+        return true;
+    switch (ctx.Prompt().Message(QStringLiteral("Exercise Program Modified"),
+                                 QStringLiteral("Save current exercise program in database"),
+                                 PromptIcon::Question, PromptButtons::YesNoCancel)) {
+    case PromptAnswer::Yes:
+        return SaveProgram(ctx, false);
+    case PromptAnswer::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool Reopen(AppContext& ctx)
+{
+    try {
+        OpenDatabases(ctx);
+        return true;
+    } catch (const DbError& e) {
+        ctx.Prompt().Message(AppTitle,
+                             Tr("The databases could not be opened again.") +
+                                 QStringLiteral("\r\n\r\n") + e.message() +
+                                 QStringLiteral("\r\n\r\n") +
+                                 Tr("Close the program and restore the file from your backup."),
+                             PromptIcon::Critical);
+        ctx.Program.PatientID.reset();
+        ctx.Program.InvoiceID.reset();
+        ctx.MainWindow().UpdateToolbar(0);
+        ctx.MainWindow().UpdateMenu(0);
+        ctx.MainWindow().UpdateCaption();
+        return false;
+    }
+}
 
 void CompressCommand(AppContext& ctx)
 {
