@@ -2,10 +2,10 @@
 
 #include "AppContext.h"
 #include "Paths.h"
+#include "PrintJobs.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
-#include <QScopeGuard>
 
 namespace tramelle {
 
@@ -45,56 +45,22 @@ void OpenUserManual(AppContext& ctx)
                      QStringLiteral("User Manual"), QStringLiteral("user manual"));
 }
 
-void PrintCoverDocument(AppContext& ctx)
+bool PrintCoverDocument(AppContext& ctx, const QString& pdfFile)
 {
-    const QString title = QStringLiteral("Cover Page");
-    const QString pdf = ctx.AppPathAndFName(QStringLiteral("Patient Instructions.pdf"));
-    const QString doc = ctx.AppPathAndFName(QStringLiteral("Patient Instructions.Doc"));
-
-    QString program;
-    QStringList arguments;
-    QString path;
-    if (FileExistsAnyCase(pdf)) {
-        path = pdf;
-        program = QStringLiteral("lp");
-        arguments = {pdf};
-    } else if (FileExistsAnyCase(doc)) {
-        path = doc;
-        program = ctx.Launcher().FindProgram(QStringLiteral("soffice"));
-        if (program.isEmpty())
-            program = ctx.Launcher().FindProgram(QStringLiteral("libreoffice"));
-        if (program.isEmpty()) {
-            ctx.Prompt().Message(title,
-                                 QStringLiteral("The patient instructions %1 could not be printed: "
-                                                "LibreOffice is not installed.")
-                                     .arg(QDir::toNativeSeparators(doc)),
-                                 PromptIcon::Warning);
-            return;
-        }
-        arguments = {QStringLiteral("--headless"), QStringLiteral("-p"), doc};
-    } else {
+    const QString name = QStringLiteral("Patient Instructions");
+    const QString path = ResolvePath(ctx.AppPathAndFName(name + QStringLiteral(".pdf")));
+    if (!FileExistsAnyCase(path)) {
         ctx.Prompt().Message(
-            title,
-            QStringLiteral("The patient instructions could not be printed: neither "
-                           "\"Patient Instructions.pdf\" nor \"Patient Instructions.Doc\" "
-                           "is in %1.")
-                .arg(QDir::toNativeSeparators(ctx.AppFolder())),
+            QCoreApplication::translate("HelpCommands", "Cover Page"),
+            QCoreApplication::translate("HelpCommands",
+                                        "The patient instructions could not be printed: the "
+                                        "document %1 is missing.\r\n\r\nInstall VMR Tramelle "
+                                        "again to restore it.")
+                .arg(QDir::toNativeSeparators(path)),
             PromptIcon::Warning);
-        return;
+        return false;
     }
-
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-    QString error;
-    if (ctx.Launcher().RunProgram(program, arguments, &error, 120000))
-        return;
-    restore.dismiss();
-    QApplication::restoreOverrideCursor();
-    ctx.Prompt().Message(
-        title,
-        QStringLiteral("The patient instructions %1 could not be printed.\r\n\r\n%2")
-            .arg(QDir::toNativeSeparators(path), error),
-        PromptIcon::Warning);
+    return PrintPdfDocument(ctx, path, name, pdfFile);
 }
 
 } // namespace tramelle

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace tramelle {
 
 class AppContext;
@@ -11,8 +13,10 @@ void OpenHelpContents(AppContext& ctx);
 // "&User Manual": "Help/VMR Users Manual.doc" when present, otherwise the HTML help.
 void OpenUserManual(AppContext& ctx);
 
-// "&Cover Page": prints "Patient Instructions.pdf" with lp, or the word-processor
-// document "Patient Instructions.Doc" through LibreOffice when it is installed.
-void PrintCoverDocument(AppContext& ctx);
+// Print > "&Cover Page": prints the delivered patient instructions, "Patient
+// Instructions.pdf" in the application folder, where the printer dialog says (a printer
+// or a PDF file). pdfFile, when given, prints to that file. A missing document or a
+// failed job is told in a message; returns true when the job was sent.
+bool PrintCoverDocument(AppContext& ctx, const QString& pdfFile = QString());
 
 } // namespace tramelle

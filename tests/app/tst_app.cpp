@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -543,40 +544,60 @@ private slots:
         QVERIFY(t.Prompt.Records.first().text.contains(QStringLiteral("scripted failure")));
     }
 
-    void coverPageDocumentIsPrinted()
+    // Print > Cover Page prints the delivered instructions where the printer dialog says.
+    void coverPagePrintsTheDeliveredInstructions()
     {
         TestContext t(false);
-        PrintCoverDocument(*t);
-        QCOMPARE(t.Prompt.Records.size(), 1);
-        QVERIFY(t.Launcher.Launches.isEmpty());
+        const QString outFolder = t.Dir.filePath(QStringLiteral("out"));
+        const QString out = outFolder + QStringLiteral("/Instructions.pdf");
+        QDir().mkpath(outFolder);
 
-        // A word-processor document needs LibreOffice.
-        const QString doc = t.Dir.filePath(QStringLiteral("Patient Instructions.Doc"));
-        WriteFile(doc, "x");
+        // Nothing delivered: the missing document is named, and no dialog is asked.
+        QVERIFY(!PrintCoverDocument(*t, out));
+        QCOMPARE(t.Prompt.MessageTexts().size(), 1);
+        QVERIFY(t.Prompt.MessageTexts().first().contains(QStringLiteral("Patient Instructions.pdf")));
+        QVERIFY(t.MainWindow.ProposedFiles.isEmpty());
+
+        // Found whatever its letter case and copied whole over an older file.
+        const QByteArray pdf = "%PDF-1.4\n% patient instructions\n%%EOF\n";
+        WriteFile(t.Dir.filePath(QStringLiteral("patient instructions.PDF")), pdf);
+        WriteFile(out, "an older file");
         t.Prompt.Clear();
-        PrintCoverDocument(*t);
-        QCOMPARE(t.Prompt.Records.size(), 1);
-        QVERIFY(t.Prompt.Records.first().text.contains(QStringLiteral("LibreOffice")));
-        t.Launcher.AvailablePrograms = {QStringLiteral("soffice")};
-        t.Prompt.Clear();
-        PrintCoverDocument(*t);
+        QVERIFY(PrintCoverDocument(*t, out));
         QVERIFY(t.Prompt.Records.isEmpty());
-        QCOMPARE(t.Launcher.Launches.size(), 1);
-        QCOMPARE(t.Launcher.Launches.first().program, QStringLiteral("/usr/bin/soffice"));
-        QCOMPARE(t.Launcher.Launches.first().arguments, (QStringList{"--headless", "-p", doc}));
+        QCOMPARE(t.MainWindow.ProposedFiles.size(), 1);
+        QVERIFY2(t.MainWindow.ProposedFiles.first().endsWith(
+                     QStringLiteral("/Patient Instructions - ") +
+                     QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) +
+                     QStringLiteral(".pdf")),
+                 qPrintable(t.MainWindow.ProposedFiles.first()));
+        QCOMPARE(FileBytes(out), pdf);
+        QCOMPARE(QDir(outFolder).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("Instructions.pdf")});
 
-        // A PDF goes straight to the print queue.
-        const QString pdf = t.Dir.filePath(QStringLiteral("Patient Instructions.pdf"));
-        WriteFile(pdf, "%PDF-1.4");
-        t.Launcher.Launches.clear();
-        PrintCoverDocument(*t);
-        QCOMPARE(t.Launcher.Launches.first().program, QStringLiteral("lp"));
-        QCOMPARE(t.Launcher.Launches.first().arguments, QStringList{pdf});
+        // A folder that cannot take the file: told, and nothing half-written is left.
+        const QString nowhere = t.Dir.filePath(QStringLiteral("missing/Instructions.pdf"));
+        QVERIFY(!PrintCoverDocument(*t, nowhere));
+        QCOMPARE(t.Prompt.MessageTexts().size(), 1);
+        QVERIFY(t.Prompt.MessageTexts().first().startsWith(
+            QStringLiteral("The patient instructions could not be printed.")));
+        QVERIFY(t.Prompt.MessageTexts().first().contains(QDir::toNativeSeparators(nowhere)));
+        QVERIFY(!QFileInfo::exists(nowhere));
 
-        t.Launcher.Fail = true;
-        PrintCoverDocument(*t);
+        // A cancelled dialog prints nothing and says nothing.
+        t.Prompt.Clear();
+        t.MainWindow.PrintDialogAnswer = false;
+        QFile::remove(out);
+        QVERIFY(!PrintCoverDocument(*t, out));
+        QVERIFY(!QFileInfo::exists(out));
+        QVERIFY(t.Prompt.Records.isEmpty());
+
+        // The menu command asks the printer dialog of the main window.
+        mdiVMR w(*t);
+        w.findChild<QAction*>(QStringLiteral("mnuPrintCover"))->trigger();
         QCOMPARE(t.Prompt.Records.size(), 1);
-        QVERIFY(t.Prompt.Records.first().text.contains(QStringLiteral("could not be printed")));
+        QCOMPARE(t.Prompt.Records.first().kind, QStringLiteral("printer"));
+        QVERIFY(t.Prompt.Records.first().text.contains(QStringLiteral("Patient Instructions")));
     }
 
     // --- Preferences ------------------------------------------------------------
