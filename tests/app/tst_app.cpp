@@ -9,6 +9,7 @@
 #include "Settings.h"
 #include "Startup.h"
 #include "TestSupport.h"
+#include "frmHelp.h"
 #include "frmPreferences.h"
 #include "frmProgress.h"
 #include "frmSplash.h"
@@ -20,21 +21,24 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLockFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QSqlQuery>
-#include <QPrintDialog>
-#include <QPrinter>
-#include <QPrinterInfo>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
+#include <QUrl>
 
 #include <sys/mount.h>
 
@@ -56,6 +60,19 @@ QByteArray FileBytes(const QString& path)
     QFile f(path);
     f.open(QIODevice::ReadOnly);
     return f.readAll();
+}
+
+// Clicks the link whose text this is, as the mouse does.
+void ClickLink(QTextBrowser* browser, const QString& text)
+{
+    const QTextCursor found = browser->document()->find(text);
+    QVERIFY2(!found.isNull(), qPrintable(text));
+    QTextCursor middle(browser->document());
+    middle.setPosition((found.selectionStart() + found.selectionEnd()) / 2);
+    browser->setTextCursor(middle);
+    browser->ensureCursorVisible();
+    QTest::mouseClick(browser->viewport(), Qt::LeftButton, {},
+                      browser->cursorRect(middle).center());
 }
 
 bool MenuEnabled(const mdiVMR& w, const char* name)
@@ -507,41 +524,107 @@ private slots:
 
     // --- Help and documents -----------------------------------------------------
 
-    void helpOpensTheDeliveredDocuments()
+    // The help window: the manual inside the program, its pages, history and find bar;
+    // outside addresses go to the desktop.
+    void helpWindowShowsTheManual()
     {
         TestContext t(false);
-        // Nothing delivered: the user is told what could not be opened.
-        OpenHelpContents(*t);
-        QCOMPARE(t.Prompt.Records.size(), 1);
-        QVERIFY(t.Prompt.Records.first().text.contains(QStringLiteral("index.html")));
+        QWidget owner;
+        // Nothing delivered: the missing manual is named.
+        QVERIFY(!OpenHelpContents(*t, &owner));
+        QCOMPARE(t.Prompt.MessageTexts().size(), 1);
+        QVERIFY(t.Prompt.MessageTexts().first().contains(QStringLiteral("Help/index.html")));
         QVERIFY(t.Launcher.Launches.isEmpty());
 
-        WriteFile(t.Dir.filePath(QStringLiteral("Help/index.html")), "<html></html>");
+        const QString manual = t.Dir.filePath(QStringLiteral("Help/index.html"));
+        WriteFile(manual, "<html><head><title>Test Manual</title></head><body><h1>Manual</h1>"
+                          "<p>needle one</p><h2 id=\"contents\">Contents</h2>"
+                          "<p><a href=\"page2.html\">Second page</a></p>"
+                          "<p><a href=\"https://example.com/tramelle\">Web site</a> "
+                          "<a href=\"mailto:help@example.com\">Write to us</a> "
+                          "<a href=\"gone.html\">Lost page</a></p><p>needle two</p></body></html>");
+        WriteFile(t.Dir.filePath(QStringLiteral("Help/page2.html")),
+                  "<html><body><p>The second page.</p></body></html>");
+        const QUrl home = QUrl::fromLocalFile(manual);
         t.Prompt.Clear();
-        OpenHelpContents(*t);
-        OpenUserManual(*t);
+        frmHelp* help = OpenHelpContents(*t, &owner);
+        QVERIFY(help && help->isVisible());
+        QCOMPARE(help->Browser()->source(), QUrl(home.toString() + QStringLiteral("#contents")));
+        QCOMPARE(help->windowTitle(), QStringLiteral("VMR Tramelle Help - Test Manual"));
+        // One window, reused; closing only hides it.
+        help->close();
+        QCOMPARE(OpenUserManual(*t, &owner), help);
+        QVERIFY(help->isVisible());
+        QCOMPARE(help->Browser()->source(), home);
+        QCOMPARE(owner.findChildren<frmHelp*>().size(), 1);
+        QVERIFY(QTest::qWaitForWindowActive(help));
+
+        auto* back = help->findChild<QAction*>(QStringLiteral("cmdBack"));
+        auto* forward = help->findChild<QAction*>(QStringLiteral("cmdForward"));
+        ClickLink(help->Browser(), QStringLiteral("Second page"));
+        QCOMPARE(help->Browser()->source().fileName(), QStringLiteral("page2.html"));
+        QVERIFY(back->isEnabled() && !forward->isEnabled());
+        back->trigger();
+        QCOMPARE(help->Browser()->source().fileName(), QStringLiteral("index.html"));
+        QVERIFY(forward->isEnabled());
+        forward->trigger();
+        QCOMPARE(help->Browser()->source().fileName(), QStringLiteral("page2.html"));
+        help->findChild<QAction*>(QStringLiteral("cmdHome"))->trigger();
+        QCOMPARE(help->Browser()->source(), home);
+
+        // Web pages and e-mail leave through the launcher; the page stays.
+        ClickLink(help->Browser(), QStringLiteral("Web site"));
+        ClickLink(help->Browser(), QStringLiteral("Write to us"));
         QCOMPARE(t.Launcher.Launches.size(), 2);
-        QCOMPARE(t.Launcher.Launches.at(0).program,
-                 t.Folder() + QStringLiteral("/Help/index.html"));
-        QCOMPARE(t.Launcher.Launches.at(1).program,
-                 t.Folder() + QStringLiteral("/Help/index.html"));
-
-        // Help files of an earlier delivery take precedence, whatever their letter case.
-        WriteFile(t.Dir.filePath(QStringLiteral("Help/velmora.hlp")), "x");
-        WriteFile(t.Dir.filePath(QStringLiteral("Help/VMR Users Manual.DOC")), "x");
-        t.Launcher.Launches.clear();
-        OpenHelpContents(*t);
-        OpenUserManual(*t);
-        QCOMPARE(t.Launcher.Launches.at(0).program,
-                 t.Folder() + QStringLiteral("/Help/velmora.hlp"));
-        QCOMPARE(t.Launcher.Launches.at(1).program,
-                 t.Folder() + QStringLiteral("/Help/VMR Users Manual.DOC"));
+        QCOMPARE(t.Launcher.Launches.at(0).kind, QStringLiteral("url"));
+        QCOMPARE(t.Launcher.Launches.at(0).program, QStringLiteral("https://example.com/tramelle"));
+        QCOMPARE(t.Launcher.Launches.at(1).program, QStringLiteral("mailto:help@example.com"));
+        QCOMPARE(help->Browser()->source(), home);
         QVERIFY(t.Prompt.Records.isEmpty());
-
         t.Launcher.Fail = true;
-        OpenUserManual(*t);
-        QCOMPARE(t.Prompt.Records.size(), 1);
-        QVERIFY(t.Prompt.Records.first().text.contains(QStringLiteral("scripted failure")));
+        ClickLink(help->Browser(), QStringLiteral("Web site"));
+        QCOMPARE(t.Prompt.MessageTexts().size(), 1);
+        QVERIFY(t.Prompt.MessageTexts().first().contains(QStringLiteral("scripted failure")));
+        t.Prompt.Clear();
+        ClickLink(help->Browser(), QStringLiteral("Lost page"));
+        QCOMPARE(t.Prompt.MessageTexts().size(), 1);
+        QVERIFY(t.Prompt.MessageTexts().first().contains(QStringLiteral("gone.html")));
+        QCOMPARE(help->Browser()->source(), home);
+
+        // Ctrl+F, type, Enter for the next match round the end, Shift+Enter for the one before.
+        auto* findText = help->findChild<QLineEdit*>(QStringLiteral("txtFind"));
+        QTest::keyClick(help, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(findText->isVisible() && findText->hasFocus());
+        QTest::keyClicks(findText, QStringLiteral("needle"));
+        const auto selection = [&] {
+            const QTextCursor c = help->Browser()->textCursor();
+            return std::pair(c.selectedText(), c.selectionStart());
+        };
+        const auto [firstText, first] = selection();
+        QCOMPARE(firstText, QStringLiteral("needle"));
+        QTest::keyClick(findText, Qt::Key_Return);
+        const int second = selection().second;
+        QVERIFY(second != first);
+        QTest::keyClick(findText, Qt::Key_Return);
+        QCOMPARE(selection().second, first);
+        QTest::keyClick(findText, Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(selection().second, second);
+        QTest::keyClicks(findText, QStringLiteral("s"));
+        QCOMPARE(help->findChild<QLabel*>(QStringLiteral("lblFindStatus"))->text(),
+                 QStringLiteral("Not found"));
+        QCOMPARE(selection().second, second);
+        QTest::keyClick(findText, Qt::Key_Escape);
+        QVERIFY(!findText->isVisible());
+
+        // The Help menu and the toolbar's Help open the main window's own help window.
+        mdiVMR w(*t);
+        w.findChild<QAction*>(QStringLiteral("mnuPrintManual"))->trigger();
+        frmHelp* own = w.findChild<frmHelp*>();
+        QVERIFY(own && own != help && own->isVisible());
+        QCOMPARE(own->Browser()->source(), home);
+        w.ToolbarButton(QStringLiteral("Help"))->trigger();
+        QCOMPARE(w.findChildren<frmHelp*>(), QList<frmHelp*>{own});
+        QCOMPARE(own->Browser()->source().fragment(), QStringLiteral("contents"));
     }
 
     // Print > Cover Page prints the delivered instructions where the printer dialog says.
