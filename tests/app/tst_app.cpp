@@ -26,20 +26,24 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
 #include <QSqlQuery>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 
+#include <functional>
 #include <sys/mount.h>
 
 using namespace tramelle;
@@ -625,6 +629,77 @@ private slots:
         w.ToolbarButton(QStringLiteral("Help"))->trigger();
         QCOMPARE(w.findChildren<frmHelp*>(), QList<frmHelp*>{own});
         QCOMPARE(own->Browser()->source().fragment(), QStringLiteral("contents"));
+    }
+
+    // Every menu path and toolbar button the manual names is a real one, every command of
+    // the menus is described, and the contents' links lead somewhere.
+    void manualNamesTheRealMenus()
+    {
+        QFile file(QStringLiteral(TRAMELLE_RESOURCES_DIR) + QStringLiteral("/help/index.html"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString html = QString::fromUtf8(file.readAll());
+        TestContext t(false);
+        mdiVMR w(*t);
+
+        const auto plain = [](QString text) {
+            text.replace(QStringLiteral("&gt;"), QStringLiteral(">"));
+            return text.simplified();
+        };
+        const auto caption = [](const QAction* a) {
+            return QString(a->text()).remove(QLatin1Char('&'));
+        };
+        QStringList named;
+        QRegularExpression marked(QStringLiteral("<span class=\"(menu|toolbar)\">(.*?)</span>"),
+                                  QRegularExpression::DotMatchesEverythingOption);
+        for (const QRegularExpressionMatch& m : marked.globalMatch(html)) {
+            const QString text = plain(m.captured(2));
+            if (m.captured(1) == QLatin1String("toolbar")) {
+                QVERIFY2(w.ToolbarButton(text), qPrintable(text));
+                continue;
+            }
+            QList<QAction*> level = w.menuBar()->actions();
+            QAction* found = nullptr;
+            for (const QString& step : text.split(QLatin1Char('>'))) {
+                QVERIFY2(!found || found->menu(),
+                         qPrintable(text + QStringLiteral(": not a menu")));
+                if (found)
+                    level = found->menu()->actions();
+                found = nullptr;
+                for (QAction* a : level) {
+                    if (!a->isSeparator() && caption(a) == step.trimmed())
+                        found = a;
+                }
+                QVERIFY2(found,
+                         qPrintable(text + QStringLiteral(": no \"") + step.trimmed() + "\""));
+            }
+            named << found->objectName();
+        }
+
+        // Every command of the menus is described.
+        std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
+            for (QAction* a : actions) {
+                if (a->menu())
+                    walk(a->menu()->actions());
+                else if (!a->isSeparator())
+                    QVERIFY2(named.contains(a->objectName()), qPrintable(caption(a)));
+            }
+        };
+        walk(w.menuBar()->actions());
+
+        // "the ... menu" in the text names a real menu.
+        QStringList menus;
+        for (const QMenu* m : w.findChildren<QMenu*>())
+            menus << caption(m->menuAction());
+        QTextDocument document;
+        document.setHtml(html);
+        QRegularExpression menuWord(QStringLiteral("\\b[Tt]he (\\w+) menu"));
+        for (const QRegularExpressionMatch& m : menuWord.globalMatch(document.toPlainText()))
+            QVERIFY2(menus.contains(m.captured(1)), qPrintable(m.captured(0)));
+
+        QRegularExpression anchor(QStringLiteral("href=\"#([^\"]+)\""));
+        for (const QRegularExpressionMatch& m : anchor.globalMatch(html))
+            QVERIFY2(html.contains(QStringLiteral("id=\"%1\"").arg(m.captured(1))),
+                     qPrintable(m.captured(0)));
     }
 
     // Print > Cover Page prints the delivered instructions where the printer dialog says.
