@@ -168,6 +168,16 @@ bool DesktopLauncherService::OpenDocument(const QString& path, QString* error)
     return true;
 }
 
+bool DesktopLauncherService::OpenUrl(const QUrl& url, QString* error)
+{
+    if (!QDesktopServices::openUrl(url)) {
+        if (error)
+            *error = QStringLiteral("No program is set up to open this kind of address.");
+        return false;
+    }
+    return true;
+}
+
 bool DesktopLauncherService::RunProgram(const QString& program, const QStringList& arguments, QString* error,
                                         int timeoutMs)
 {

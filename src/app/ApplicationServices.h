@@ -23,6 +23,7 @@ class DesktopLauncherService : public LauncherService
 {
 public:
     bool OpenDocument(const QString& path, QString* error) override;
+    bool OpenUrl(const QUrl& url, QString* error) override;
     bool RunProgram(const QString& program, const QStringList& arguments, QString* error,
                     int timeoutMs) override;
     bool StartProgram(const QString& program, const QStringList& arguments, QString* error) override;

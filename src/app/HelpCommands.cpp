@@ -2,99 +2,85 @@
 
 #include "AppContext.h"
 #include "Paths.h"
+#include "PrintJobs.h"
+#include "frmHelp.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
-#include <QScopeGuard>
+#include <QUrl>
+#include <QWidget>
 
 namespace tramelle {
 
 namespace {
 
-const QString HtmlHelp = QStringLiteral("Help/index.html");
+const QString ManualFile = QStringLiteral("Help/index.html");
 
-// The user asked for a document: a failure is reported, never silent.
-void OpenFirstPresent(AppContext& ctx, const QString& preferred, const QString& title,
-                      const QString& what)
+frmHelp* ShowManual(AppContext& ctx, QWidget* parent, const QString& anchor)
 {
-    QString path = ctx.AppPathAndFName(preferred);
-    if (!FileExistsAnyCase(path))
-        path = ctx.AppPathAndFName(HtmlHelp);
-    QString error;
-    if (!FileExistsAnyCase(path))
-        error = QStringLiteral("The file does not exist.");
-    else if (ctx.Launcher().OpenDocument(path, &error))
-        return;
-    ctx.Prompt().Message(title,
-                         QStringLiteral("The %1 could not be opened:\r\n%2\r\n\r\n%3")
-                             .arg(what, QDir::toNativeSeparators(path), error),
-                         PromptIcon::Warning);
+    const QString path = ResolvePath(ctx.AppPathAndFName(ManualFile));
+    if (!FileExistsAnyCase(path)) {
+        ctx.Prompt().Message(QCoreApplication::translate("HelpCommands", "Help"),
+                             QCoreApplication::translate(
+                                 "HelpCommands", "The user manual %1 could not be found.\r\n\r\n"
+                                                 "Install VMR Tramelle again to restore it.")
+                                 .arg(QDir::toNativeSeparators(path)),
+                             PromptIcon::Warning);
+        return nullptr;
+    }
+    const QUrl home = QUrl::fromLocalFile(path);
+    frmHelp* window =
+        parent ? parent->findChild<frmHelp*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    if (window && window->Home() != home) {
+        // The application folder changed: a new window for the manual found there.
+        delete window;
+        window = nullptr;
+    }
+    if (!window) {
+        window = new frmHelp(ctx, home, parent);
+        // Closing only hides the window, with its pages and history; without an owner it
+        // goes when closed.
+        window->setAttribute(Qt::WA_DeleteOnClose, parent == nullptr);
+        ctx.MainWindow().CenterForm(window);
+    }
+    QUrl page = home;
+    if (!anchor.isEmpty())
+        page.setFragment(anchor);
+    window->ShowPage(page);
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
 }
 
 } // namespace
 
-void OpenHelpContents(AppContext& ctx)
+frmHelp* OpenHelpContents(AppContext& ctx, QWidget* parent)
 {
-    OpenFirstPresent(ctx, QStringLiteral("Help/Velmora.HLP"), QStringLiteral("Help"),
-                     QStringLiteral("help"));
+    return ShowManual(ctx, parent, QStringLiteral("contents"));
 }
 
-void OpenUserManual(AppContext& ctx)
+frmHelp* OpenUserManual(AppContext& ctx, QWidget* parent)
 {
-    OpenFirstPresent(ctx, QStringLiteral("Help/VMR Users Manual.doc"),
-                     QStringLiteral("User Manual"), QStringLiteral("user manual"));
+    return ShowManual(ctx, parent, QString());
 }
 
-void PrintCoverDocument(AppContext& ctx)
+bool PrintCoverDocument(AppContext& ctx, const QString& pdfFile)
 {
-    const QString title = QStringLiteral("Cover Page");
-    const QString pdf = ctx.AppPathAndFName(QStringLiteral("Patient Instructions.pdf"));
-    const QString doc = ctx.AppPathAndFName(QStringLiteral("Patient Instructions.Doc"));
-
-    QString program;
-    QStringList arguments;
-    QString path;
-    if (FileExistsAnyCase(pdf)) {
-        path = pdf;
-        program = QStringLiteral("lp");
-        arguments = {pdf};
-    } else if (FileExistsAnyCase(doc)) {
-        path = doc;
-        program = ctx.Launcher().FindProgram(QStringLiteral("soffice"));
-        if (program.isEmpty())
-            program = ctx.Launcher().FindProgram(QStringLiteral("libreoffice"));
-        if (program.isEmpty()) {
-            ctx.Prompt().Message(title,
-                                 QStringLiteral("The patient instructions %1 could not be printed: "
-                                                "LibreOffice is not installed.")
-                                     .arg(QDir::toNativeSeparators(doc)),
-                                 PromptIcon::Warning);
-            return;
-        }
-        arguments = {QStringLiteral("--headless"), QStringLiteral("-p"), doc};
-    } else {
+    const QString name = QStringLiteral("Patient Instructions");
+    const QString path = ResolvePath(ctx.AppPathAndFName(name + QStringLiteral(".pdf")));
+    if (!FileExistsAnyCase(path)) {
         ctx.Prompt().Message(
-            title,
-            QStringLiteral("The patient instructions could not be printed: neither "
-                           "\"Patient Instructions.pdf\" nor \"Patient Instructions.Doc\" "
-                           "is in %1.")
-                .arg(QDir::toNativeSeparators(ctx.AppFolder())),
+            QCoreApplication::translate("HelpCommands", "Cover Page"),
+            QCoreApplication::translate("HelpCommands",
+                                        "The patient instructions could not be printed: the "
+                                        "document %1 is missing.\r\n\r\nInstall VMR Tramelle "
+                                        "again to restore it.")
+                .arg(QDir::toNativeSeparators(path)),
             PromptIcon::Warning);
-        return;
+        return false;
     }
-
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-    QString error;
-    if (ctx.Launcher().RunProgram(program, arguments, &error, 120000))
-        return;
-    restore.dismiss();
-    QApplication::restoreOverrideCursor();
-    ctx.Prompt().Message(
-        title,
-        QStringLiteral("The patient instructions %1 could not be printed.\r\n\r\n%2")
-            .arg(QDir::toNativeSeparators(path), error),
-        PromptIcon::Warning);
+    return PrintPdfDocument(ctx, path, name, pdfFile);
 }
 
 } // namespace tramelle

@@ -542,12 +542,12 @@ void mdiVMR::mnuLibrary_Click() {}
 
 void mdiVMR::mnuContents_Click()
 {
-    OpenHelpContents(m_ctx);
+    OpenHelpContents(m_ctx, this);
 }
 
 void mdiVMR::mnuPrintManual_Click()
 {
-    OpenUserManual(m_ctx);
+    OpenUserManual(m_ctx, this);
 }
 
 void mdiVMR::mnuAbout_Click()

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <optional>
 
 class QPrinter;
@@ -47,6 +48,9 @@ public:
     // Opens a document or folder with the desktop's default program. Does not wait.
     // On failure returns false and sets error.
     virtual bool OpenDocument(const QString& path, QString* error) = 0;
+    // Opens an address outside the program (a web page, a new e-mail) with the desktop's
+    // program for it. Does not wait. On failure returns false and sets error.
+    virtual bool OpenUrl(const QUrl& url, QString* error) = 0;
     // Runs a program and waits for it to end; true when it started and exited with 0.
     virtual bool RunProgram(const QString& program, const QStringList& arguments, QString* error,
                             int timeoutMs = 60000) = 0;
@@ -127,6 +131,12 @@ class NullLauncherService : public LauncherService
 {
 public:
     bool OpenDocument(const QString&, QString* error) override
+    {
+        if (error)
+            *error = QStringLiteral("No launcher available");
+        return false;
+    }
+    bool OpenUrl(const QUrl&, QString* error) override
     {
         if (error)
             *error = QStringLiteral("No launcher available");

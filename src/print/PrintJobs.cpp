@@ -286,12 +286,13 @@ bool PrintPdfDocument(AppContext& ctx, const QString& path, const QString& docum
             CupsJob job(printer);
             job.Submit(documentName, path);
         } else {
+            const QString target = printer.outputFileName();
             PdfTarget file(printer);
             QFile::remove(file.Partial());
             if (!QFile::copy(path, file.Partial()))
-                throw PrintError(QStringLiteral("\"%1\" could not be copied to \"%2\".")
-                                     .arg(QDir::toNativeSeparators(path),
-                                          QDir::toNativeSeparators(printer.outputFileName())));
+                throw PrintError(
+                    QStringLiteral("\"%1\" could not be copied to \"%2\".")
+                        .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(target)));
             file.Commit();
         }
     });

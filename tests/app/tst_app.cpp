@@ -9,6 +9,7 @@
 #include "Settings.h"
 #include "Startup.h"
 #include "TestSupport.h"
+#include "frmHelp.h"
 #include "frmPreferences.h"
 #include "frmProgress.h"
 #include "frmSplash.h"
@@ -16,25 +17,33 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLockFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QScreen>
-#include <QSettings>
-#include <QSqlQuery>
+#include <QMenuBar>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QSettings>
+#include <QSqlQuery>
 #include <QTest>
+#include <QTextBrowser>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
+#include <QUrl>
 
+#include <functional>
 #include <sys/mount.h>
 
 using namespace tramelle;
@@ -55,6 +64,19 @@ QByteArray FileBytes(const QString& path)
     QFile f(path);
     f.open(QIODevice::ReadOnly);
     return f.readAll();
+}
+
+// Clicks the link whose text this is, as the mouse does.
+void ClickLink(QTextBrowser* browser, const QString& text)
+{
+    const QTextCursor found = browser->document()->find(text);
+    QVERIFY2(!found.isNull(), qPrintable(text));
+    QTextCursor middle(browser->document());
+    middle.setPosition((found.selectionStart() + found.selectionEnd()) / 2);
+    browser->setTextCursor(middle);
+    browser->ensureCursorVisible();
+    QTest::mouseClick(browser->viewport(), Qt::LeftButton, {},
+                      browser->cursorRect(middle).center());
 }
 
 bool MenuEnabled(const mdiVMR& w, const char* name)
@@ -507,77 +529,234 @@ private slots:
 
     // --- Help and documents -----------------------------------------------------
 
-    void helpOpensTheDeliveredDocuments()
+    // The help window: the manual inside the program, its pages, history and find bar;
+    // outside addresses go to the desktop.
+    void helpWindowShowsTheManual()
     {
         TestContext t(false);
-        // Nothing delivered: the user is told what could not be opened.
-        OpenHelpContents(*t);
-        QCOMPARE(t.Prompt.Records.size(), 1);
-        QVERIFY(t.Prompt.Records.first().text.contains(QStringLiteral("index.html")));
+        QWidget owner;
+        // Nothing delivered: the missing manual is named.
+        QVERIFY(!OpenHelpContents(*t, &owner));
+        QCOMPARE(t.Prompt.MessageTexts().size(), 1);
+        QVERIFY(t.Prompt.MessageTexts().first().contains(QStringLiteral("Help/index.html")));
         QVERIFY(t.Launcher.Launches.isEmpty());
 
-        WriteFile(t.Dir.filePath(QStringLiteral("Help/index.html")), "<html></html>");
+        const QString manual = t.Dir.filePath(QStringLiteral("Help/index.html"));
+        WriteFile(manual, "<html><head><title>Test Manual</title></head><body><h1>Manual</h1>"
+                          "<p>needle one</p><h2 id=\"contents\">Contents</h2>"
+                          "<p><a href=\"page2.html\">Second page</a></p>"
+                          "<p><a href=\"https://example.com/tramelle\">Web site</a> "
+                          "<a href=\"mailto:help@example.com\">Write to us</a> "
+                          "<a href=\"gone.html\">Lost page</a></p><p>needle two</p></body></html>");
+        WriteFile(t.Dir.filePath(QStringLiteral("Help/page2.html")),
+                  "<html><body><p>The second page.</p></body></html>");
+        const QUrl home = QUrl::fromLocalFile(manual);
         t.Prompt.Clear();
-        OpenHelpContents(*t);
-        OpenUserManual(*t);
+        frmHelp* help = OpenHelpContents(*t, &owner);
+        QVERIFY(help && help->isVisible());
+        QCOMPARE(help->Browser()->source(), QUrl(home.toString() + QStringLiteral("#contents")));
+        QCOMPARE(help->windowTitle(), QStringLiteral("VMR Tramelle Help - Test Manual"));
+        // One window, reused; closing only hides it.
+        help->close();
+        QCOMPARE(OpenUserManual(*t, &owner), help);
+        QVERIFY(help->isVisible());
+        QCOMPARE(help->Browser()->source(), home);
+        QCOMPARE(owner.findChildren<frmHelp*>().size(), 1);
+        QVERIFY(QTest::qWaitForWindowActive(help));
+
+        auto* back = help->findChild<QAction*>(QStringLiteral("cmdBack"));
+        auto* forward = help->findChild<QAction*>(QStringLiteral("cmdForward"));
+        ClickLink(help->Browser(), QStringLiteral("Second page"));
+        QCOMPARE(help->Browser()->source().fileName(), QStringLiteral("page2.html"));
+        QVERIFY(back->isEnabled() && !forward->isEnabled());
+        back->trigger();
+        QCOMPARE(help->Browser()->source().fileName(), QStringLiteral("index.html"));
+        QVERIFY(forward->isEnabled());
+        forward->trigger();
+        QCOMPARE(help->Browser()->source().fileName(), QStringLiteral("page2.html"));
+        help->findChild<QAction*>(QStringLiteral("cmdHome"))->trigger();
+        QCOMPARE(help->Browser()->source(), home);
+
+        // Web pages and e-mail leave through the launcher; the page stays.
+        ClickLink(help->Browser(), QStringLiteral("Web site"));
+        ClickLink(help->Browser(), QStringLiteral("Write to us"));
         QCOMPARE(t.Launcher.Launches.size(), 2);
-        QCOMPARE(t.Launcher.Launches.at(0).program,
-                 t.Folder() + QStringLiteral("/Help/index.html"));
-        QCOMPARE(t.Launcher.Launches.at(1).program,
-                 t.Folder() + QStringLiteral("/Help/index.html"));
-
-        // Help files of an earlier delivery take precedence, whatever their letter case.
-        WriteFile(t.Dir.filePath(QStringLiteral("Help/velmora.hlp")), "x");
-        WriteFile(t.Dir.filePath(QStringLiteral("Help/VMR Users Manual.DOC")), "x");
-        t.Launcher.Launches.clear();
-        OpenHelpContents(*t);
-        OpenUserManual(*t);
-        QCOMPARE(t.Launcher.Launches.at(0).program,
-                 t.Folder() + QStringLiteral("/Help/velmora.hlp"));
-        QCOMPARE(t.Launcher.Launches.at(1).program,
-                 t.Folder() + QStringLiteral("/Help/VMR Users Manual.DOC"));
+        QCOMPARE(t.Launcher.Launches.at(0).kind, QStringLiteral("url"));
+        QCOMPARE(t.Launcher.Launches.at(0).program, QStringLiteral("https://example.com/tramelle"));
+        QCOMPARE(t.Launcher.Launches.at(1).program, QStringLiteral("mailto:help@example.com"));
+        QCOMPARE(help->Browser()->source(), home);
         QVERIFY(t.Prompt.Records.isEmpty());
-
         t.Launcher.Fail = true;
-        OpenUserManual(*t);
-        QCOMPARE(t.Prompt.Records.size(), 1);
-        QVERIFY(t.Prompt.Records.first().text.contains(QStringLiteral("scripted failure")));
+        ClickLink(help->Browser(), QStringLiteral("Web site"));
+        QCOMPARE(t.Prompt.MessageTexts().size(), 1);
+        QVERIFY(t.Prompt.MessageTexts().first().contains(QStringLiteral("scripted failure")));
+        t.Prompt.Clear();
+        ClickLink(help->Browser(), QStringLiteral("Lost page"));
+        QCOMPARE(t.Prompt.MessageTexts().size(), 1);
+        QVERIFY(t.Prompt.MessageTexts().first().contains(QStringLiteral("gone.html")));
+        QCOMPARE(help->Browser()->source(), home);
+
+        // Ctrl+F, type, Enter for the next match round the end, Shift+Enter for the one before.
+        auto* findText = help->findChild<QLineEdit*>(QStringLiteral("txtFind"));
+        QTest::keyClick(help, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(findText->isVisible() && findText->hasFocus());
+        QTest::keyClicks(findText, QStringLiteral("needle"));
+        const auto selection = [&] {
+            const QTextCursor c = help->Browser()->textCursor();
+            return std::pair(c.selectedText(), c.selectionStart());
+        };
+        const auto [firstText, first] = selection();
+        QCOMPARE(firstText, QStringLiteral("needle"));
+        QTest::keyClick(findText, Qt::Key_Return);
+        const int second = selection().second;
+        QVERIFY(second != first);
+        QTest::keyClick(findText, Qt::Key_Return);
+        QCOMPARE(selection().second, first);
+        QTest::keyClick(findText, Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(selection().second, second);
+        QTest::keyClicks(findText, QStringLiteral("s"));
+        QCOMPARE(help->findChild<QLabel*>(QStringLiteral("lblFindStatus"))->text(),
+                 QStringLiteral("Not found"));
+        QCOMPARE(selection().second, second);
+        QTest::keyClick(findText, Qt::Key_Escape);
+        QVERIFY(!findText->isVisible());
+
+        // The Help menu and the toolbar's Help open the main window's own help window.
+        mdiVMR w(*t);
+        w.findChild<QAction*>(QStringLiteral("mnuPrintManual"))->trigger();
+        frmHelp* own = w.findChild<frmHelp*>();
+        QVERIFY(own && own != help && own->isVisible());
+        QCOMPARE(own->Browser()->source(), home);
+        w.ToolbarButton(QStringLiteral("Help"))->trigger();
+        QCOMPARE(w.findChildren<frmHelp*>(), QList<frmHelp*>{own});
+        QCOMPARE(own->Browser()->source().fragment(), QStringLiteral("contents"));
     }
 
-    void coverPageDocumentIsPrinted()
+    // Every menu path and toolbar button the manual names is a real one, every command of
+    // the menus is described, and the contents' links lead somewhere.
+    void manualNamesTheRealMenus()
+    {
+        QFile file(QStringLiteral(TRAMELLE_RESOURCES_DIR) + QStringLiteral("/help/index.html"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString html = QString::fromUtf8(file.readAll());
+        TestContext t(false);
+        mdiVMR w(*t);
+
+        const auto plain = [](QString text) {
+            text.replace(QStringLiteral("&gt;"), QStringLiteral(">"));
+            return text.simplified();
+        };
+        const auto caption = [](const QAction* a) {
+            return QString(a->text()).remove(QLatin1Char('&'));
+        };
+        QStringList named;
+        QRegularExpression marked(QStringLiteral("<span class=\"(menu|toolbar)\">(.*?)</span>"),
+                                  QRegularExpression::DotMatchesEverythingOption);
+        for (const QRegularExpressionMatch& m : marked.globalMatch(html)) {
+            const QString text = plain(m.captured(2));
+            if (m.captured(1) == QLatin1String("toolbar")) {
+                QVERIFY2(w.ToolbarButton(text), qPrintable(text));
+                continue;
+            }
+            QList<QAction*> level = w.menuBar()->actions();
+            QAction* found = nullptr;
+            for (const QString& step : text.split(QLatin1Char('>'))) {
+                QVERIFY2(!found || found->menu(),
+                         qPrintable(text + QStringLiteral(": not a menu")));
+                if (found)
+                    level = found->menu()->actions();
+                found = nullptr;
+                for (QAction* a : level) {
+                    if (!a->isSeparator() && caption(a) == step.trimmed())
+                        found = a;
+                }
+                QVERIFY2(found,
+                         qPrintable(text + QStringLiteral(": no \"") + step.trimmed() + "\""));
+            }
+            named << found->objectName();
+        }
+
+        // Every command of the menus is described.
+        std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
+            for (QAction* a : actions) {
+                if (a->menu())
+                    walk(a->menu()->actions());
+                else if (!a->isSeparator())
+                    QVERIFY2(named.contains(a->objectName()), qPrintable(caption(a)));
+            }
+        };
+        walk(w.menuBar()->actions());
+
+        // "the ... menu" in the text names a real menu.
+        QStringList menus;
+        for (const QMenu* m : w.findChildren<QMenu*>())
+            menus << caption(m->menuAction());
+        QTextDocument document;
+        document.setHtml(html);
+        QRegularExpression menuWord(QStringLiteral("\\b[Tt]he (\\w+) menu"));
+        for (const QRegularExpressionMatch& m : menuWord.globalMatch(document.toPlainText()))
+            QVERIFY2(menus.contains(m.captured(1)), qPrintable(m.captured(0)));
+
+        QRegularExpression anchor(QStringLiteral("href=\"#([^\"]+)\""));
+        for (const QRegularExpressionMatch& m : anchor.globalMatch(html))
+            QVERIFY2(html.contains(QStringLiteral("id=\"%1\"").arg(m.captured(1))),
+                     qPrintable(m.captured(0)));
+    }
+
+    // Print > Cover Page prints the delivered instructions where the printer dialog says.
+    void coverPagePrintsTheDeliveredInstructions()
     {
         TestContext t(false);
-        PrintCoverDocument(*t);
-        QCOMPARE(t.Prompt.Records.size(), 1);
-        QVERIFY(t.Launcher.Launches.isEmpty());
+        const QString outFolder = t.Dir.filePath(QStringLiteral("out"));
+        const QString out = outFolder + QStringLiteral("/Instructions.pdf");
+        QDir().mkpath(outFolder);
 
-        // A word-processor document needs LibreOffice.
-        const QString doc = t.Dir.filePath(QStringLiteral("Patient Instructions.Doc"));
-        WriteFile(doc, "x");
+        // Nothing delivered: the missing document is named, and no dialog is asked.
+        QVERIFY(!PrintCoverDocument(*t, out));
+        QCOMPARE(t.Prompt.MessageTexts().size(), 1);
+        QVERIFY(t.Prompt.MessageTexts().first().contains(QStringLiteral("Patient Instructions.pdf")));
+        QVERIFY(t.MainWindow.ProposedFiles.isEmpty());
+
+        // Found whatever its letter case and copied whole over an older file.
+        const QByteArray pdf = "%PDF-1.4\n% patient instructions\n%%EOF\n";
+        WriteFile(t.Dir.filePath(QStringLiteral("patient instructions.PDF")), pdf);
+        WriteFile(out, "an older file");
         t.Prompt.Clear();
-        PrintCoverDocument(*t);
-        QCOMPARE(t.Prompt.Records.size(), 1);
-        QVERIFY(t.Prompt.Records.first().text.contains(QStringLiteral("LibreOffice")));
-        t.Launcher.AvailablePrograms = {QStringLiteral("soffice")};
-        t.Prompt.Clear();
-        PrintCoverDocument(*t);
+        QVERIFY(PrintCoverDocument(*t, out));
         QVERIFY(t.Prompt.Records.isEmpty());
-        QCOMPARE(t.Launcher.Launches.size(), 1);
-        QCOMPARE(t.Launcher.Launches.first().program, QStringLiteral("/usr/bin/soffice"));
-        QCOMPARE(t.Launcher.Launches.first().arguments, (QStringList{"--headless", "-p", doc}));
+        QCOMPARE(t.MainWindow.ProposedFiles.size(), 1);
+        QVERIFY2(t.MainWindow.ProposedFiles.first().endsWith(
+                     QStringLiteral("/Patient Instructions - ") +
+                     QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) +
+                     QStringLiteral(".pdf")),
+                 qPrintable(t.MainWindow.ProposedFiles.first()));
+        QCOMPARE(FileBytes(out), pdf);
+        QCOMPARE(QDir(outFolder).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("Instructions.pdf")});
 
-        // A PDF goes straight to the print queue.
-        const QString pdf = t.Dir.filePath(QStringLiteral("Patient Instructions.pdf"));
-        WriteFile(pdf, "%PDF-1.4");
-        t.Launcher.Launches.clear();
-        PrintCoverDocument(*t);
-        QCOMPARE(t.Launcher.Launches.first().program, QStringLiteral("lp"));
-        QCOMPARE(t.Launcher.Launches.first().arguments, QStringList{pdf});
+        // A folder that cannot take the file: told, and nothing half-written is left.
+        const QString nowhere = t.Dir.filePath(QStringLiteral("missing/Instructions.pdf"));
+        QVERIFY(!PrintCoverDocument(*t, nowhere));
+        QCOMPARE(t.Prompt.MessageTexts().size(), 1);
+        QVERIFY(t.Prompt.MessageTexts().first().startsWith(
+            QStringLiteral("The patient instructions could not be printed.")));
+        QVERIFY(t.Prompt.MessageTexts().first().contains(QDir::toNativeSeparators(nowhere)));
+        QVERIFY(!QFileInfo::exists(nowhere));
 
-        t.Launcher.Fail = true;
-        PrintCoverDocument(*t);
+        // A cancelled dialog prints nothing and says nothing.
+        t.Prompt.Clear();
+        t.MainWindow.PrintDialogAnswer = false;
+        QFile::remove(out);
+        QVERIFY(!PrintCoverDocument(*t, out));
+        QVERIFY(!QFileInfo::exists(out));
+        QVERIFY(t.Prompt.Records.isEmpty());
+
+        // The menu command asks the printer dialog of the main window.
+        mdiVMR w(*t);
+        w.findChild<QAction*>(QStringLiteral("mnuPrintCover"))->trigger();
         QCOMPARE(t.Prompt.Records.size(), 1);
-        QVERIFY(t.Prompt.Records.first().text.contains(QStringLiteral("could not be printed")));
+        QCOMPARE(t.Prompt.Records.first().kind, QStringLiteral("printer"));
+        QVERIFY(t.Prompt.Records.first().text.contains(QStringLiteral("Patient Instructions")));
     }
 
     // --- Preferences ------------------------------------------------------------

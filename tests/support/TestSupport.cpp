@@ -103,6 +103,14 @@ bool ScriptedLauncherService::OpenDocument(const QString& path, QString* error)
     return !Fail;
 }
 
+bool ScriptedLauncherService::OpenUrl(const QUrl& url, QString* error)
+{
+    Launches.append({QStringLiteral("url"), url.toString(), {}});
+    if (Fail && error)
+        *error = FailureText;
+    return !Fail;
+}
+
 bool ScriptedLauncherService::RunProgram(const QString& program, const QStringList& arguments, QString* error,
                                          int)
 {

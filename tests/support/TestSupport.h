@@ -58,7 +58,7 @@ public:
 
 struct LaunchRecord
 {
-    QString kind; // "open", "run", "start"
+    QString kind; // "open", "url", "run", "start"
     QString program;
     QStringList arguments;
 };
@@ -73,6 +73,8 @@ public:
     QStringList AvailablePrograms; // names FindProgram finds
 
     bool OpenDocument(const QString& path, QString* error) override;
+    // Recorded as kind "url" with the address as the program.
+    bool OpenUrl(const QUrl& url, QString* error) override;
     bool RunProgram(const QString& program, const QStringList& arguments, QString* error,
                     int timeoutMs) override;
     bool StartProgram(const QString& program, const QStringList& arguments, QString* error) override;
