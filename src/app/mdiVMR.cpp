@@ -485,7 +485,8 @@ void mdiVMR::mnuProtocolEditor_Click()
 {
     if (!CreateSelectionWindow())
         return;
-    frmProtocolEditor::Open(m_ctx, m_selection, [this] { ShowSelectionWindow(); }, this);
+    frmProtocolEditor::Open(
+        m_ctx, m_selection, [this] { ShowSelectionWindow(); }, this);
 }
 void mdiVMR::mnuLibrary_Click() {}
 
@@ -535,8 +536,10 @@ bool mdiVMR::CreateSelectionWindow()
             m_selection->FormActivate();
     });
     // "Protocol" hid the window; the protocol list brings it back.
-    connect(m_selection, &frmExerciseSelection::protocolRequested, this,
-            [this] { frmSelectProtocol::Open(m_ctx, m_selection, [this] { ShowSelectionWindow(); }, this); });
+    connect(m_selection, &frmExerciseSelection::protocolRequested, this, [this] {
+        frmSelectProtocol::Open(
+            m_ctx, m_selection, [this] { ShowSelectionWindow(); }, this);
+    });
     m_selectionSub->hide();
     return true;
 }

@@ -84,7 +84,10 @@ public:
     // When `adding` more entries would pass 20: the "Exercise list full" message, and true.
     bool RefuseWhenFull(int adding = 1);
     // Asked by OK in a protocol mode; false keeps the window open with its exercises.
-    void SetProtocolAcceptor(std::function<bool(Mode)> acceptor) { m_protocolAcceptor = std::move(acceptor); }
+    void SetProtocolAcceptor(std::function<bool(Mode)> acceptor)
+    {
+        m_protocolAcceptor = std::move(acceptor);
+    }
 
     // The filter lists' criteria.
     const QStringList& JointFilter() const;
