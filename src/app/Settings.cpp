@@ -19,6 +19,7 @@ const QString KeyPrintPatientCover = QStringLiteral("PrintPatientCover");
 const QString KeyPrintCallVMR = QStringLiteral("PrintCallVMR");
 const QString KeyShowTips = QStringLiteral("ShowTips");
 const QString KeyProvider = QStringLiteral("Provider");
+const QString KeyAddProtocolToProgram = QStringLiteral("AddProtocolToProgram");
 
 QString BoolText(bool value)
 {
@@ -154,6 +155,7 @@ void LoadSettings(AppContext& ctx, QSettings& store)
     s.PrintCallVMR = ReadBool(ctx, store, KeyPrintCallVMR, false);
     s.ShowTips = ReadBool(ctx, store, KeyShowTips, true);
     s.DefaultProvider = store.value(KeyProvider).toString();
+    s.AddProtocolToProgram = ReadBool(ctx, store, KeyAddProtocolToProgram, false);
     store.endGroup();
 }
 
@@ -173,7 +175,8 @@ bool SaveSettings(AppContext& ctx, QSettings& store)
         {KeyPrintPatientCover, BoolText(s.PrintPatientCover)},
         {KeyPrintCallVMR, BoolText(s.PrintCallVMR)},
         {KeyShowTips, BoolText(s.ShowTips)},
-        {KeyProvider, s.DefaultProvider}};
+        {KeyProvider, s.DefaultProvider},
+        {KeyAddProtocolToProgram, BoolText(s.AddProtocolToProgram)}};
     for (const auto& [key, value] : written)
         store.setValue(key, value);
     store.endGroup();

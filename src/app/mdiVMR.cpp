@@ -19,6 +19,8 @@
 #include "frmMedia.h"
 #include "frmPicklistEditor.h"
 #include "frmPrintPreview.h"
+#include "frmProtocolEditor.h"
+#include "frmSelectProtocol.h"
 #include "frmTip.h"
 
 #include <QAction>
@@ -377,6 +379,9 @@ void mdiVMR::Shutdown()
         return;
     m_shutDown = true;
     DestroyProgress();
+    // A protocol being put together gives the patient's program back before anything is saved.
+    if (auto* editor = findChild<frmProtocolEditor*>(QString(), Qt::FindDirectChildrenOnly))
+        editor->reject();
     m_mdiArea->closeAllSubWindows();
     // Offer to save a modified program, unless closing the window already asked.
     if (m_ctx.Db.IsOpen() && !m_saveAsked)
@@ -537,7 +542,13 @@ void mdiVMR::mnuEditPicklist_Click()
             m_selection->RefillPickLists();
     });
 }
-void mdiVMR::mnuProtocolEditor_Click() {}
+void mdiVMR::mnuProtocolEditor_Click()
+{
+    if (!CreateSelectionWindow())
+        return;
+    frmProtocolEditor::Open(
+        m_ctx, m_selection, [this] { ShowSelectionWindow(); }, this);
+}
 void mdiVMR::mnuLibrary_Click() {}
 
 void mdiVMR::mnuContents_Click()
@@ -574,9 +585,7 @@ void mdiVMR::Toolbar1_Exercises()
     if (!m_selection)
         return;
     m_selection->SetSelectionMode(frmExerciseSelection::Mode::Program);
-    m_selectionSub->showMaximized();
-    m_selectionSub->raise();
-    m_mdiArea->setActiveSubWindow(m_selectionSub);
+    ShowSelectionWindow();
     m_selection->InitExerciseSelection(true);
     UpdateMenu(1);
     UpdateToolbar(3);
@@ -596,8 +605,22 @@ bool mdiVMR::CreateSelectionWindow()
         if (sub && sub == m_selectionSub && m_selection && sub->isVisible())
             m_selection->FormActivate();
     });
+    // "Protocol" hid the window; the protocol list brings it back.
+    connect(m_selection, &frmExerciseSelection::protocolRequested, this, [this] {
+        frmSelectProtocol::Open(
+            m_ctx, m_selection, [this] { ShowSelectionWindow(); }, this);
+    });
     m_selectionSub->hide();
     return true;
+}
+
+void mdiVMR::ShowSelectionWindow()
+{
+    if (!m_selectionSub)
+        return;
+    m_selectionSub->showMaximized();
+    m_selectionSub->raise();
+    m_mdiArea->setActiveSubWindow(m_selectionSub);
 }
 
 void mdiVMR::Toolbar1_Video()

@@ -70,6 +70,8 @@ public:
     // Builds the exercise selection window once, hidden (start-up step 7).
     bool CreateSelectionWindow();
     frmExerciseSelection* SelectionWindow() const { return m_selection; }
+    // Shows the selection window maximised as the active child.
+    void ShowSelectionWindow();
 
     // The tip of the day, modal (start-up step 8).
     void ShowTipOfTheDay();

@@ -51,6 +51,8 @@ struct ProgramState
     qint16 EntryCount = 0;
     std::array<OrderItem, MaxOrderItems> OrderItems{};
     qint16 OrderItemCount = 0;
+
+    bool operator==(const ProgramState&) const = default;
 };
 
 } // namespace tramelle

@@ -16,6 +16,8 @@ struct SettingsValues
     bool PrintCallVMR = false;
     bool ShowTips = true;
     QString DefaultProvider;
+    // "Protocol Selection" adds the protocol after the program's own exercises.
+    bool AddProtocolToProgram = false;
 };
 
 } // namespace tramelle

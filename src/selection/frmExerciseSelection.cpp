@@ -277,7 +277,8 @@ void frmExerciseSelection::FormActivate()
         break;
     case Mode::NewProtocol:
     case Mode::EditProtocol:
-        m_ctx.MainWindow().UpdateMenu(1);
+        // A protocol is not the patient's program: nothing of it may be printed.
+        m_ctx.MainWindow().UpdateMenu(0);
         ShowProgramHeaderControls(false);
         break;
     }
@@ -475,9 +476,9 @@ void frmExerciseSelection::ClearSelectedExercises()
     LoadSelectedExs();
 }
 
-bool frmExerciseSelection::RefuseWhenFull()
+bool frmExerciseSelection::RefuseWhenFull(int adding)
 {
-    if (m_ctx.Program.EntryCount < MaxProgramEntries)
+    if (m_ctx.Program.EntryCount + adding <= MaxProgramEntries)
         return false;
     m_ctx.Prompt().Message(
         QStringLiteral("Exercise list full"),
@@ -594,6 +595,8 @@ void frmExerciseSelection::cmdOkCancelClick(const QString& tag)
             if (!SaveProgram(m_ctx, false))
                 return;
         } else if (m_selectionMode == Mode::NewProtocol || m_selectionMode == Mode::EditProtocol) {
+            if (m_protocolAcceptor && !m_protocolAcceptor(m_selectionMode))
+                return;
             emit protocolAccepted(m_selectionMode);
         }
     } else if (tag == QLatin1String("Cancel")) {

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <optional>
 
 class QComboBox;
@@ -80,8 +81,13 @@ public:
     // Changes whenever slot i receives another entry, is cleared or is reloaded: a parameters
     // dialog opened on the slot compares it before writing back.
     quint64 SlotGeneration(int slot) const;
-    // With 20 entries: the "Exercise list full" message, and true.
-    bool RefuseWhenFull();
+    // When `adding` more entries would pass 20: the "Exercise list full" message, and true.
+    bool RefuseWhenFull(int adding = 1);
+    // Asked by OK in a protocol mode; false keeps the window open with its exercises.
+    void SetProtocolAcceptor(std::function<bool(Mode)> acceptor)
+    {
+        m_protocolAcceptor = std::move(acceptor);
+    }
 
     // The filter lists' criteria.
     const QStringList& JointFilter() const;
@@ -99,7 +105,7 @@ signals:
     void editRequested(bool fromLibrary, int index);
     // "Protocol" was pressed.
     void protocolRequested();
-    // OK in a protocol mode: the protocol editor stores the exercises.
+    // OK in a protocol mode stored the exercises (or nobody was asked to).
     void protocolAccepted(frmExerciseSelection::Mode selectionMode);
     // The window was hidden (OK, Cancel, Protocol): open parameters dialogs close.
     void windowHidden();
@@ -134,6 +140,7 @@ private:
 
     AppContext& m_ctx;
     Mode m_selectionMode = Mode::None;
+    std::function<bool(Mode)> m_protocolAcceptor;
 
     // Filter state.
     std::optional<LibraryFilter> m_lastFilter; // empty after a failed load: the next click reloads

@@ -576,7 +576,7 @@ private slots:
         f.w->FormActivate();
         QVERIFY(f.Find(QStringLiteral("cboProvider"))->isHidden());
         QVERIFY(f.Find(QStringLiteral("cmdProtocol"))->isHidden());
-        QCOMPARE(f.tc.MainWindow.MenuStates.last(), 1);
+        QCOMPARE(f.tc.MainWindow.MenuStates.last(), 0);
         QSignalSpy accepted(f.w.get(), &frmExerciseSelection::protocolAccepted);
         QTest::mouseClick(f.Find(QStringLiteral("cmdOkCancel_0")), Qt::LeftButton);
         QCOMPARE(accepted.count(), 1);
