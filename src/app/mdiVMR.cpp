@@ -12,6 +12,7 @@
 #include "frmClinic.h"
 #include "frmExerciseSelection.h"
 #include "frmItems.h"
+#include "frmLibrary.h"
 #include "frmPicklistEditor.h"
 #include "frmPrintPreview.h"
 
@@ -477,7 +478,10 @@ void mdiVMR::mnuEditPicklist_Click()
     });
 }
 void mdiVMR::mnuProtocolEditor_Click() {}
-void mdiVMR::mnuLibrary_Click() {}
+void mdiVMR::mnuLibrary_Click()
+{
+    OpenLibrary(m_ctx, this, [this] { RebuildSelectionWindow(); });
+}
 
 void mdiVMR::mnuContents_Click()
 {
@@ -528,6 +532,18 @@ bool mdiVMR::CreateSelectionWindow()
     });
     m_selectionSub->hide();
     return true;
+}
+
+void mdiVMR::RebuildSelectionWindow()
+{
+    if (m_selectionSub) {
+        m_selectionSub->removeEventFilter(this);
+        delete m_selectionSub; // and the selection window inside it
+        m_selectionSub = nullptr;
+    }
+    // CreateSelectionWindow connects the activation again.
+    disconnect(m_mdiArea, &QMdiArea::subWindowActivated, this, nullptr);
+    CreateSelectionWindow();
 }
 
 void mdiVMR::Toolbar1_Video()

@@ -65,6 +65,9 @@ public:
     // Builds the exercise selection window once, hidden (start-up step 7).
     bool CreateSelectionWindow();
     frmExerciseSelection* SelectionWindow() const { return m_selection; }
+    // Builds the selection window afresh from the re-opened library (after the library
+    // list's "Exit").
+    void RebuildSelectionWindow();
 
 public slots:
     void mnuPrintEx4_Click();
