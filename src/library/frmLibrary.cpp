@@ -160,7 +160,7 @@ frmLibrary::frmLibrary(AppContext& ctx, std::function<void()> rebuildSelection, 
 {
     setObjectName(QStringLiteral("frmLibrary"));
     setWindowTitle(tr("Exercise Library"));
-    resize(640, 480);
+    resize(700, 480);
 
     m_model = new LibraryListModel(this);
     ListView1 = new LibraryListView(this);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LibraryStore.h"
+#include "frmEditExercise.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>
@@ -15,7 +16,6 @@ class QPushButton;
 namespace tramelle {
 
 class AppContext;
-class frmEditExercise;
 
 // The rows of the library list: "Code" (the number as three digits), "Desc", "Joint",
 // "Motion", "Type". Sorting by "Code" sorts by number.
