@@ -10,6 +10,9 @@
 #include "TestSupport.h"
 #include "frmEditExercise.h"
 #include "frmLibrary.h"
+#include "mdiVMR.h"
+
+#include <QAction>
 
 #include <QApplication>
 #include <QComboBox>
@@ -347,6 +350,30 @@ private slots:
         QCOMPARE(Column(*t, 100000, "IconSrc").toInt(), 2);
         QCOMPARE(QImageReader(icon).size().width(), 61);
         QCOMPARE(IconPath(*t, 100000), icon);
+    }
+
+    // The menu command opens the list with the toolbar and menus off; Exit brings them
+    // back and the selection window is built again on the re-opened library.
+    void menuCommandAndExit()
+    {
+        TestContext t;
+        mdiVMR main(*t);
+        t->SetMainWindowServices(&main);
+        QVERIFY(main.CreateSelectionWindow());
+        QPointer<frmExerciseSelection> before = main.SelectionWindow();
+        main.findChild<QAction*>(QStringLiteral("mnuLibrary"))->trigger();
+        auto* library = main.findChild<frmLibrary*>();
+        QVERIFY(library);
+        QCOMPARE(main.ToolbarState, 0);
+        QCOMPARE(main.MenuState, 0);
+        main.findChild<QAction*>(QStringLiteral("mnuLibrary"))->trigger(); // raises the open one
+        QCOMPARE(main.findChildren<frmLibrary*>().size(), 1);
+        library->findChild<QPushButton*>(QStringLiteral("cmdExit"))->click();
+        QTRY_VERIFY(!before);
+        QVERIFY(main.SelectionWindow());
+        QCOMPARE(main.ToolbarState, 1);
+        QCOMPARE(main.MenuState, 2);
+        t->SetMainWindowServices(nullptr);
     }
 
     // Editing keeps the number's three digits in the caption and clears HasVideo.
