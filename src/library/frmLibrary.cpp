@@ -20,6 +20,8 @@ namespace tramelle {
 
 namespace {
 
+QString g_imageEditorProgram;
+
 const char* const ColumnKeys[] = {"Code", "Desc", "Joint", "Motion", "Type"};
 
 const QString& Cell(const LibraryListRow& r, int column)
@@ -216,10 +218,16 @@ frmLibrary::frmLibrary(AppContext& ctx, std::function<void()> rebuildSelection, 
 
 frmLibrary::~frmLibrary() = default;
 
+void frmLibrary::SetImageEditorProgram(const QString& program)
+{
+    g_imageEditorProgram = program;
+}
+
 void frmLibrary::StartImageEditor()
 {
     m_ctx.MainWindow().SetStatusBar(tr("Starting Image Editor"));
-    const QString program = ImageEditorProgram();
+    const QString program =
+        g_imageEditorProgram.isEmpty() ? ImageEditorProgram() : g_imageEditorProgram;
     const QFileInfo info(program);
     QString error;
     if (!info.isFile() || !info.isExecutable() ||

@@ -67,6 +67,8 @@ public:
     ~frmLibrary() override;
 
     void cmdFillListBox_Click();
+    // The image editor program started on opening; empty for the one beside this program.
+    static void SetImageEditorProgram(const QString& program);
     // The exercise editor on the selected row, or on a new exercise.
     frmEditExercise* Editor() const { return m_editor; }
     LibraryListModel* Model() const { return m_model; }

@@ -143,6 +143,7 @@ private slots:
     {
         InitTestEnvironment();
         frmEditExercise::SetLinkTimeout(0);
+        frmLibrary::SetImageEditorProgram(QStringLiteral("/nonexistent/tramelle-imageeditor"));
     }
 
     void iconFromPicture()
@@ -189,6 +190,7 @@ private slots:
         QCOMPARE(t.Prompt.MessageTexts(),
                  QStringList{QStringLiteral("Can't find VMR Image Editor")});
         QCOMPARE(t.Prompt.Records.at(0).title, QStringLiteral("Image Editor Not Found"));
+        QVERIFY(t.Launcher.Launches.isEmpty());
 
         LibraryListModel* model = library->Model();
         QCOMPARE(model->rowCount(), 6);
@@ -361,7 +363,13 @@ private slots:
         t->SetMainWindowServices(&main);
         QVERIFY(main.CreateSelectionWindow());
         QPointer<frmExerciseSelection> before = main.SelectionWindow();
+        // The editor program is started for the application folder, through the launcher.
+        frmLibrary::SetImageEditorProgram(QStringLiteral("/bin/true"));
         main.findChild<QAction*>(QStringLiteral("mnuLibrary"))->trigger();
+        frmLibrary::SetImageEditorProgram(QStringLiteral("/nonexistent/tramelle-imageeditor"));
+        QCOMPARE(t.Launcher.Launches.size(), 1);
+        QCOMPARE(t.Launcher.Launches.at(0).arguments, ImageEditorArguments(t.Folder()));
+        QVERIFY(t.Prompt.Records.isEmpty());
         auto* library = main.findChild<frmLibrary*>();
         QVERIFY(library);
         QCOMPARE(main.ToolbarState, 0);
