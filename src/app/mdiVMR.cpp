@@ -16,6 +16,7 @@
 #include "frmClinic.h"
 #include "frmExerciseSelection.h"
 #include "frmItems.h"
+#include "frmLibrary.h"
 #include "frmMedia.h"
 #include "frmPicklistEditor.h"
 #include "frmPrintPreview.h"
@@ -549,7 +550,10 @@ void mdiVMR::mnuProtocolEditor_Click()
     frmProtocolEditor::Open(
         m_ctx, m_selection, [this] { ShowSelectionWindow(); }, this);
 }
-void mdiVMR::mnuLibrary_Click() {}
+void mdiVMR::mnuLibrary_Click()
+{
+    OpenLibrary(m_ctx, this, [this] { RebuildSelectionWindow(); });
+}
 
 void mdiVMR::mnuContents_Click()
 {
@@ -621,6 +625,18 @@ void mdiVMR::ShowSelectionWindow()
     m_selectionSub->showMaximized();
     m_selectionSub->raise();
     m_mdiArea->setActiveSubWindow(m_selectionSub);
+}
+
+void mdiVMR::RebuildSelectionWindow()
+{
+    if (m_selectionSub) {
+        m_selectionSub->removeEventFilter(this);
+        delete m_selectionSub; // and the selection window inside it
+        m_selectionSub = nullptr;
+    }
+    // CreateSelectionWindow connects the activation again.
+    disconnect(m_mdiArea, &QMdiArea::subWindowActivated, this, nullptr);
+    CreateSelectionWindow();
 }
 
 void mdiVMR::Toolbar1_Video()

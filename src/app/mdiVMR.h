@@ -76,6 +76,10 @@ public:
     // The tip of the day, modal (start-up step 8).
     void ShowTipOfTheDay();
 
+    // Builds the selection window afresh from the re-opened library (after the library
+    // list's "Exit").
+    void RebuildSelectionWindow();
+
 public slots:
     void mnuPrintEx4_Click();
     void mnuPrintEx2_Click();

@@ -2,6 +2,7 @@
 
 #include "AppContext.h"
 #include "DbError.h"
+#include "DeliveredData.h"
 #include "Paths.h"
 #include "TextHelpers.h"
 
@@ -265,17 +266,46 @@ LibraryEntry ReadEntry(const QSqlQuery& q, const EntryColumns& c)
     return e;
 }
 
+QString ConfiguredMediaFolder(const AppContext& ctx, MediaKind kind)
+{
+    switch (kind) {
+    case MediaKind::Picture:
+        return ctx.Settings.PictureFolder;
+    case MediaKind::Icon:
+        return ctx.Settings.IconFolder;
+    case MediaKind::Movie:
+        break;
+    }
+    return ctx.Settings.MovieFolder;
+}
+
+QString FindMediaFile(const AppContext& ctx, MediaKind kind, const QString& name)
+{
+    return ResolveMediaFile(ClinicMediaFolder(ctx.AppFolder(), kind), ConfiguredMediaFolder(ctx, kind), name);
+}
+
+QString ClinicMediaPath(const AppContext& ctx, MediaKind kind, const QString& name)
+{
+    return ClinicMediaFolder(ctx.AppFolder(), kind) + name;
+}
+
+// The file that is read: the clinic's own when it exists, otherwise the configured one.
 QString PicturePath(const AppContext& ctx, qint32 exerciseId, qint16 number)
 {
-    const QString name = QString::number(exerciseId) + QLatin1Char('_') + QString::number(number) +
-                         QStringLiteral(".JPG");
+    const QString name = PictureFileName(exerciseId, number);
+    const QString found = FindMediaFile(ctx, MediaKind::Picture, name);
+    if (!found.isEmpty())
+        return found;
     const QString& folder = ctx.Settings.PictureFolder;
     return folder.isEmpty() ? name : WithTrailingSlash(folder) + name;
 }
 
 QString IconPath(const AppContext& ctx, qint32 exerciseId)
 {
-    const QString name = QString::number(exerciseId) + QStringLiteral(".JPG");
+    const QString name = IconFileName(exerciseId);
+    const QString found = FindMediaFile(ctx, MediaKind::Icon, name);
+    if (!found.isEmpty())
+        return found;
     const QString& folder = ctx.Settings.IconFolder;
     return folder.isEmpty() ? name : WithTrailingSlash(folder) + name;
 }

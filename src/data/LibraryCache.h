@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LibraryEntry.h"
+#include "Paths.h"
 #include "ProgramRules.h"
 
 #include <QList>
@@ -72,5 +73,14 @@ LibraryEntry ReadEntry(const QSqlQuery& query, const EntryColumns& columns);
 QString PicturePath(const AppContext& ctx, qint32 exerciseId, qint16 number);
 // IconFolder + id + ".JPG".
 QString IconPath(const AppContext& ctx, qint32 exerciseId);
+
+// A picture, icon or movie named in a library row: the clinic's own file when there is
+// one, otherwise the configured folder's; "" when neither holds a regular file.
+QString FindMediaFile(const AppContext& ctx, MediaKind kind, const QString& name);
+// The configured folder of a kind (PictureFolder, IconFolder, MovieFolder).
+QString ConfiguredMediaFolder(const AppContext& ctx, MediaKind kind);
+// Where the program writes a file of that kind: the clinic's folder.
+QString ClinicMediaPath(const AppContext& ctx, MediaKind kind, const QString& name);
+
 
 } // namespace tramelle

@@ -119,6 +119,24 @@ QString ResolveMediaFile(const QString& folder, const QString& name)
     return ExistingRegularFile(JoinPath(folder, n));
 }
 
+QString ClinicMediaFolder(const QString& appFolder, MediaKind kind)
+{
+    const QString sub = kind == MediaKind::Picture ? QStringLiteral("Clinic/Picture")
+                        : kind == MediaKind::Icon  ? QStringLiteral("Clinic/ICON")
+                                                   : QStringLiteral("Clinic/Movie");
+    return WithTrailingSlash(JoinPath(appFolder, sub));
+}
+
+QString ResolveMediaFile(const QString& clinicFolder, const QString& folder, const QString& name)
+{
+    if (!clinicFolder.isEmpty()) {
+        const QString own = ResolveMediaFile(clinicFolder, name);
+        if (!own.isEmpty())
+            return own;
+    }
+    return ResolveMediaFile(folder, name);
+}
+
 QString ResolveMediaPath(const QString& path)
 {
     const QString p = NormalizeSlashes(path);

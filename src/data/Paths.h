@@ -30,6 +30,19 @@ bool FileExistsAnyCase(const QString& path);
 // none (a missing file, a folder, a named pipe or a device are all "no picture").
 QString ResolveMediaFile(const QString& folder, const QString& name);
 
+// The clinic's own pictures, icons and movies: "Clinic/Picture", "Clinic/ICON" and
+// "Clinic/Movie" under the application folder (never the read-only product media).
+enum class MediaKind
+{
+    Picture,
+    Icon,
+    Movie
+};
+QString ClinicMediaFolder(const QString& appFolder, MediaKind kind);
+
+// ResolveMediaFile in the clinic's folder first and in the configured folder second.
+QString ResolveMediaFile(const QString& clinicFolder, const QString& folder, const QString& name);
+
 // The same for a media folder and name already joined into one path: "" when any
 // component is "..", or when no regular file is there.
 QString ResolveMediaPath(const QString& path);

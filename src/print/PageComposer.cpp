@@ -329,7 +329,7 @@ QString PageComposer::PicturePath(const QString& fileName)
     auto found = m_picturePaths.constFind(fileName);
     if (found == m_picturePaths.cend())
         found =
-            m_picturePaths.insert(fileName, ResolveMediaFile(Ctx.Settings.PictureFolder, fileName));
+            m_picturePaths.insert(fileName, FindMediaFile(Ctx, MediaKind::Picture, fileName));
     return *found;
 }
 

@@ -199,7 +199,7 @@ void frmExerciseParams::LoadExercisePictures()
         // A picture that cannot be shown leaves its box empty, without a word.
         QImage image;
         if (!pictures[i]->isEmpty())
-            image = LoadScaledPicture(m_ctx.Settings.PictureFolder, *pictures[i], Image1[i]->size())
+            image = LoadScaledPicture(FindMediaFile(m_ctx, MediaKind::Picture, *pictures[i]), Image1[i]->size())
                         .Image;
         Image1[i]->setPixmap(QPixmap::fromImage(image));
         const QSignalBlocker block(txtInstr[i]);
@@ -327,7 +327,7 @@ void frmExerciseParams::OpenMovieFile()
     m_movieFile = m_workEntry.Movie.isEmpty() ? QString() : JoinPath(m_ctx.Settings.MovieFolder, m_workEntry.Movie);
     m_movieFound = m_workEntry.Movie.isEmpty()
                        ? QString()
-                       : ResolveMediaFile(m_ctx.Settings.MovieFolder, m_workEntry.Movie);
+                       : FindMediaFile(m_ctx, MediaKind::Movie, m_workEntry.Movie);
     cmdControlClick(0);
 }
 

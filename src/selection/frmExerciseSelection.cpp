@@ -36,6 +36,10 @@ constexpr int ProviderLimit = 40; // the stored column's size
 
 QString IconFile(const AppContext& ctx, const LibraryEntry& entry)
 {
+    // The clinic's own icon first, then the configured folder's.
+    const QString own = FindMediaFile(ctx, MediaKind::Icon, entry.Icon);
+    if (!own.isEmpty())
+        return own;
     const QString& folder = ctx.Settings.IconFolder;
     return folder.isEmpty() ? entry.Icon : WithTrailingSlash(folder) + entry.Icon;
 }

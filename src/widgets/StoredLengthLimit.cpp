@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextCursor>
 #include <QValidator>
 
 namespace tramelle {
@@ -37,7 +39,50 @@ private:
     mutable QString m_accepted; // the box's text as last accepted
 };
 
+// Follows a multi-line box: what a change put in beyond the limit is taken out again.
+class PlainTextLimit : public QObject
+{
+public:
+    PlainTextLimit(QPlainTextEdit* box, qsizetype limit) : QObject(box), m_box(box), m_limit(limit)
+    {
+        const QString fitting = LeftStored(box->toPlainText(), limit);
+        if (fitting != box->toPlainText())
+            box->setPlainText(fitting);
+        m_accepted = fitting;
+        connect(box, &QPlainTextEdit::textChanged, this, &PlainTextLimit::Changed);
+    }
+
+private:
+    void Changed()
+    {
+        if (m_restoring)
+            return;
+        const LimitedText fitted = FitStoredLength(m_accepted, m_box->toPlainText(),
+                                                   m_box->textCursor().position(), m_limit);
+        if (fitted.Changed) {
+            m_restoring = true;
+            m_box->setPlainText(fitted.Text);
+            QTextCursor cursor = m_box->textCursor();
+            cursor.setPosition(fitted.Caret);
+            m_box->setTextCursor(cursor);
+            m_restoring = false;
+            QApplication::beep();
+        }
+        m_accepted = fitted.Text;
+    }
+
+    QPlainTextEdit* m_box;
+    const qsizetype m_limit;
+    QString m_accepted;
+    bool m_restoring = false;
+};
+
 } // namespace
+
+void LimitStoredLength(QPlainTextEdit* box, qsizetype limit)
+{
+    new PlainTextLimit(box, limit);
+}
 
 void LimitStoredLength(QLineEdit* edit, qsizetype limit)
 {

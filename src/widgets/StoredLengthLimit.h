@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 class QLineEdit;
+class QPlainTextEdit;
 
 namespace tramelle {
 
@@ -12,5 +13,7 @@ namespace tramelle {
 // Replaces the line edit's own maximum length, which counts UTF-16 code units. A text
 // already in the box that does not fit is cut.
 void LimitStoredLength(QLineEdit* edit, qsizetype limit);
+// The same rule for a multi-line box (a line break counts as the two characters stored).
+void LimitStoredLength(QPlainTextEdit* box, qsizetype limit);
 
 } // namespace tramelle
