@@ -68,7 +68,7 @@ QString SelectColumns()
     return QStringLiteral(
         "SELECT ExerciseID, code, Desc, AbbrevDesc, Joint, Motion, Type, Reps, Hold, Sets, Movie, Icon, "
         "Picture0, Picture1, Picture2, Instruct0, Instruct1, Instruct2, HasVideo, VideoReps, VideoHold, "
-        "VideoSets FROM ExerciseLibrary");
+        "VideoSets, IconSrc FROM ExerciseLibrary");
 }
 
 // The order of "ORDER BY AbbrevDesc COLLATE NOCASE, ExerciseID": letters A to Z compare
@@ -228,7 +228,8 @@ EntryColumns::EntryColumns(const QSqlRecord& r)
       Picture2(r.indexOf(QStringLiteral("Picture2"))), Instruct0(r.indexOf(QStringLiteral("Instruct0"))),
       Instruct1(r.indexOf(QStringLiteral("Instruct1"))), Instruct2(r.indexOf(QStringLiteral("Instruct2"))),
       HasVideo(r.indexOf(QStringLiteral("HasVideo"))), VideoReps(r.indexOf(QStringLiteral("VideoReps"))),
-      VideoHold(r.indexOf(QStringLiteral("VideoHold"))), VideoSets(r.indexOf(QStringLiteral("VideoSets")))
+      VideoHold(r.indexOf(QStringLiteral("VideoHold"))), VideoSets(r.indexOf(QStringLiteral("VideoSets"))),
+      IconSrc(r.indexOf(QStringLiteral("IconSrc")))
 {
     const int required[] = {ExerciseID, code, Reps, Hold, Sets, HasVideo};
     for (int index : required) {
@@ -262,7 +263,20 @@ LibraryEntry ReadEntry(const QSqlQuery& q, const EntryColumns& c)
     e.VideoReps = c.VideoReps < 0 ? 0 : NullToInteger(q.value(c.VideoReps));
     e.VideoHold = c.VideoHold < 0 ? 0 : NullToInteger(q.value(c.VideoHold));
     e.VideoSets = c.VideoSets < 0 ? 0 : NullToInteger(q.value(c.VideoSets));
+    e.IconSrc = c.IconSrc < 0 ? 0 : NullToInteger(q.value(c.IconSrc));
     return e;
+}
+
+const QString& IconSourcePicture(const LibraryEntry& entry)
+{
+    switch (entry.IconSrc) {
+    case 2:
+        return entry.Picture1;
+    case 3:
+        return entry.Picture2;
+    default:
+        return entry.Picture0;
+    }
 }
 
 QString PicturePath(const AppContext& ctx, qint32 exerciseId, qint16 number)
