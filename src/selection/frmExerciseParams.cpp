@@ -23,6 +23,8 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QUrl>
+#include <QVideoFrame>
+#include <QVideoSink>
 #include <QVideoWidget>
 #include <algorithm>
 #include <cmath>
@@ -413,6 +415,29 @@ int frmExerciseParams::nFuncOpenMedia(QWidget* window, const QString& file, QSiz
             });
     m_player->setSource(QUrl::fromLocalFile(file));
     m_video->show();
+    // The paused player hands its first frame to the sink but may leave the video area
+    // unpainted: the frame is shown as a picture until Play.
+    m_still = new QLabel(window);
+    m_still->setObjectName(QStringLiteral("MovieStill"));
+    m_still->setGeometry(window->rect());
+    m_still->setAlignment(Qt::AlignCenter);
+    m_still->hide();
+    connect(m_video->videoSink(), &QVideoSink::videoFrameChanged, this,
+            [this](const QVideoFrame& frame) {
+                if (!m_still || !m_player ||
+                    m_player->playbackState() != QMediaPlayer::PausedState ||
+                    m_player->position() != 0 || !frame.isValid())
+                    return;
+                const QImage image = frame.toImage();
+                if (image.isNull())
+                    return;
+                m_still->setPixmap(QPixmap::fromImage(
+                    image.scaled(m_still->size() * devicePixelRatioF(), Qt::KeepAspectRatio,
+                                 Qt::SmoothTransformation)));
+                // The video area may be a window of its own, drawn over its siblings.
+                m_video->hide();
+                m_still->show();
+            });
     if (size)
         *size = window->size();
     return 1;
@@ -446,6 +471,10 @@ void frmExerciseParams::cmdControlClick(int index)
         break;
     }
     case 1:
+        if (m_still && m_still->isVisible()) {
+            m_still->hide();
+            m_video->show();
+        }
         if (m_player)
             m_player->play();
         break;
@@ -468,6 +497,8 @@ void frmExerciseParams::cmdControlClick(int index)
             delete m_player;
             m_player = nullptr;
         }
+        delete m_still;
+        m_still = nullptr;
         delete m_video;
         m_video = nullptr;
         break;

@@ -96,6 +96,7 @@ private:
     int m_mediaHandle = 0;
     QMediaPlayer* m_player = nullptr;
     QVideoWidget* m_video = nullptr;
+    QLabel* m_still = nullptr; // the first frame, until Play
     QString m_movieError;
     bool m_firstFramePending = false; // the movie pauses on its first frame once loaded
 

@@ -646,6 +646,10 @@ private slots:
         auto* video = d->findChild<QVideoWidget*>(QStringLiteral("MovieVideo"));
         QTRY_VERIFY_WITH_TIMEOUT(video->videoSink()->videoFrame().isValid(), 10000);
         QCOMPARE(d->Player()->position(), qint64(0));
+        auto* still = d->findChild<QLabel*>(QStringLiteral("MovieStill"));
+        QTRY_VERIFY_WITH_TIMEOUT(still->isVisible() && !still->pixmap().isNull(), 10000);
+        Click(d, QStringLiteral("cmdControl_1"));
+        QVERIFY(!still->isVisible());
         for (int i : {1, 2, 3, 5})
             QVERIFY(Find(d, QStringLiteral("cmdControl_%1").arg(i))->isEnabled());
 
