@@ -95,7 +95,7 @@ void DragChoiceToSlot(frmExerciseSelection& s, int choice, int slot)
 {
     ChoiceGrid* grid = s.Grid();
     auto* target = Find<QLabel>(&s, QStringLiteral("TargetIm_%1").arg(slot));
-    const QPoint from = ChoiceGrid::PictureRect(choice).center();
+    const QPoint from = grid->PictureRect(choice).center();
     QTest::mousePress(grid, Qt::LeftButton, {}, from);
     QTest::mouseMove(grid, from + QPoint(4, 4));
     QTest::mouseMove(target, target->rect().center());
