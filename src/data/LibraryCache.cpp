@@ -55,7 +55,9 @@ qint16 RequiredInt16(const QVariant& v, const char* column)
     if (!ok)
         return NullToInteger(v);
     if (n < std::numeric_limits<qint16>::min() || n > std::numeric_limits<qint16>::max())
-        throw DbError(QStringLiteral("Overflow: %1 of %2 does not fit a 16-bit integer").arg(n).arg(QLatin1String(column)));
+        throw DbError(QStringLiteral("Overflow: %1 of %2 does not fit a 16-bit integer")
+                          .arg(n)
+                          .arg(QLatin1String(column)));
     return static_cast<qint16>(n);
 }
 
@@ -66,10 +68,11 @@ QString OptionalText(const QSqlQuery& q, int column)
 
 QString SelectColumns()
 {
-    return QStringLiteral(
-        "SELECT ExerciseID, code, Desc, AbbrevDesc, Joint, Motion, Type, Reps, Hold, Sets, Movie, Icon, "
-        "Picture0, Picture1, Picture2, Instruct0, Instruct1, Instruct2, HasVideo, VideoReps, VideoHold, "
-        "VideoSets FROM ExerciseLibrary");
+    return QStringLiteral("SELECT ExerciseID, code, Desc, AbbrevDesc, Joint, Motion, Type, Reps, "
+                          "Hold, Sets, Movie, Icon, "
+                          "Picture0, Picture1, Picture2, Instruct0, Instruct1, Instruct2, "
+                          "HasVideo, VideoReps, VideoHold, "
+                          "VideoSets, IconSrc FROM ExerciseLibrary");
 }
 
 // The order of "ORDER BY AbbrevDesc COLLATE NOCASE, ExerciseID": letters A to Z compare
@@ -105,7 +108,9 @@ void RunInto(AppContext& ctx, const LibraryFilter& filter)
     const QSqlDatabase db = ctx.Db.LibraryDb();
     // The exact count first, so that the cache is sized once.
     const BoundStatement condition = LibraryFilterCondition(filter);
-    QSqlQuery count = Exec(db, QStringLiteral("SELECT COUNT(*) FROM ExerciseLibrary") + condition.Sql, condition.Values);
+    QSqlQuery count =
+        Exec(db, QStringLiteral("SELECT COUNT(*) FROM ExerciseLibrary") + condition.Sql,
+             condition.Values);
     const qsizetype rows = count.next() ? count.value(0).toLongLong() : 0;
     count.finish();
     if (rows == 0)
@@ -114,13 +119,16 @@ void RunInto(AppContext& ctx, const LibraryFilter& filter)
     QSqlQuery query = Exec(db, SelectColumns() + condition.Sql, condition.Values);
     FillLibraryFromRecordset(ctx, query, rows);
     QList<LibraryEntry>& entries = ctx.Library.Entries;
-    entries.removeIf([&](const LibraryEntry& e) { return !LibraryFilterAccepts(filter, e.Joint, e.Motion, e.Type); });
+    entries.removeIf([&](const LibraryEntry& e) {
+        return !LibraryFilterAccepts(filter, e.Joint, e.Motion, e.Type);
+    });
     ctx.Library.LibraryCount = static_cast<qint16>(entries.size());
     // Positions are sorted, then each entry moves once.
     std::vector<qsizetype> order(static_cast<size_t>(entries.size()));
     std::iota(order.begin(), order.end(), qsizetype(0));
-    std::stable_sort(order.begin(), order.end(),
-                     [&](qsizetype a, qsizetype b) { return LibraryOrder(entries[a], entries[b]); });
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        return LibraryOrder(entries[a], entries[b]);
+    });
     QList<LibraryEntry> sorted;
     sorted.reserve(entries.size());
     for (qsizetype i : order)
@@ -150,12 +158,14 @@ BoundStatement LibraryFilterCondition(const LibraryFilter& filter)
         conditions << QLatin1Char('(') + any.join(QStringLiteral(" OR ")) + QLatin1Char(')');
     }
     if (!filter.Motions.isEmpty() && ascii(filter.Motions)) {
-        conditions << QStringLiteral("Motion COLLATE NOCASE IN (%1)").arg(Placeholders(filter.Motions.size()));
+        conditions << QStringLiteral("Motion COLLATE NOCASE IN (%1)")
+                          .arg(Placeholders(filter.Motions.size()));
         for (const QString& m : filter.Motions)
             s.Values << m;
     }
     if (!filter.Types.isEmpty() && ascii(filter.Types)) {
-        conditions << QStringLiteral("Type COLLATE NOCASE IN (%1)").arg(Placeholders(filter.Types.size()));
+        conditions
+            << QStringLiteral("Type COLLATE NOCASE IN (%1)").arg(Placeholders(filter.Types.size()));
         for (const QString& t : filter.Types)
             s.Values << t;
     }
@@ -173,9 +183,9 @@ bool LibraryFilterAccepts(const LibraryFilter& filter, const QString& joint, con
                });
     };
     const bool jointOk =
-        filter.Joints.isEmpty() || std::any_of(filter.Joints.begin(), filter.Joints.end(), [&](const QString& j) {
-            return joint.contains(j, Qt::CaseInsensitive);
-        });
+        filter.Joints.isEmpty() ||
+        std::any_of(filter.Joints.begin(), filter.Joints.end(),
+                    [&](const QString& j) { return joint.contains(j, Qt::CaseInsensitive); });
     return jointOk && equalsOne(filter.Motions, motion) && equalsOne(filter.Types, type);
 }
 
@@ -206,7 +216,8 @@ void LoadLibraryCacheFiltered(AppContext& ctx)
 void FillLibraryFromRecordset(AppContext& ctx, QSqlQuery& query, qsizetype expectedRows)
 {
     QList<LibraryEntry> entries;
-    entries.reserve(std::min<qsizetype>(std::max<qsizetype>(expectedRows, query.size()), std::numeric_limits<qint16>::max()));
+    entries.reserve(std::min<qsizetype>(std::max<qsizetype>(expectedRows, query.size()),
+                                        std::numeric_limits<qint16>::max()));
     const EntryColumns columns(query.record());
     while (query.next()) {
         if (entries.size() >= std::numeric_limits<qint16>::max())
@@ -225,11 +236,17 @@ EntryColumns::EntryColumns(const QSqlRecord& r)
       Type(r.indexOf(QStringLiteral("Type"))), Reps(r.indexOf(QStringLiteral("Reps"))),
       Hold(r.indexOf(QStringLiteral("Hold"))), Sets(r.indexOf(QStringLiteral("Sets"))),
       Movie(r.indexOf(QStringLiteral("Movie"))), Icon(r.indexOf(QStringLiteral("Icon"))),
-      Picture0(r.indexOf(QStringLiteral("Picture0"))), Picture1(r.indexOf(QStringLiteral("Picture1"))),
-      Picture2(r.indexOf(QStringLiteral("Picture2"))), Instruct0(r.indexOf(QStringLiteral("Instruct0"))),
-      Instruct1(r.indexOf(QStringLiteral("Instruct1"))), Instruct2(r.indexOf(QStringLiteral("Instruct2"))),
-      HasVideo(r.indexOf(QStringLiteral("HasVideo"))), VideoReps(r.indexOf(QStringLiteral("VideoReps"))),
-      VideoHold(r.indexOf(QStringLiteral("VideoHold"))), VideoSets(r.indexOf(QStringLiteral("VideoSets")))
+      Picture0(r.indexOf(QStringLiteral("Picture0"))),
+      Picture1(r.indexOf(QStringLiteral("Picture1"))),
+      Picture2(r.indexOf(QStringLiteral("Picture2"))),
+      Instruct0(r.indexOf(QStringLiteral("Instruct0"))),
+      Instruct1(r.indexOf(QStringLiteral("Instruct1"))),
+      Instruct2(r.indexOf(QStringLiteral("Instruct2"))),
+      HasVideo(r.indexOf(QStringLiteral("HasVideo"))),
+      VideoReps(r.indexOf(QStringLiteral("VideoReps"))),
+      VideoHold(r.indexOf(QStringLiteral("VideoHold"))),
+      VideoSets(r.indexOf(QStringLiteral("VideoSets"))),
+      IconSrc(r.indexOf(QStringLiteral("IconSrc")))
 {
     const int required[] = {ExerciseID, code, Reps, Hold, Sets, HasVideo};
     for (int index : required) {
@@ -263,7 +280,20 @@ LibraryEntry ReadEntry(const QSqlQuery& q, const EntryColumns& c)
     e.VideoReps = c.VideoReps < 0 ? 0 : NullToInteger(q.value(c.VideoReps));
     e.VideoHold = c.VideoHold < 0 ? 0 : NullToInteger(q.value(c.VideoHold));
     e.VideoSets = c.VideoSets < 0 ? 0 : NullToInteger(q.value(c.VideoSets));
+    e.IconSrc = c.IconSrc < 0 ? 0 : NullToInteger(q.value(c.IconSrc));
     return e;
+}
+
+const QString& IconSourcePicture(const LibraryEntry& entry)
+{
+    switch (entry.IconSrc) {
+    case 2:
+        return entry.Picture1;
+    case 3:
+        return entry.Picture2;
+    default:
+        return entry.Picture0;
+    }
 }
 
 QString ConfiguredMediaFolder(const AppContext& ctx, MediaKind kind)
@@ -281,7 +311,8 @@ QString ConfiguredMediaFolder(const AppContext& ctx, MediaKind kind)
 
 QString FindMediaFile(const AppContext& ctx, MediaKind kind, const QString& name)
 {
-    return ResolveMediaFile(ClinicMediaFolder(ctx.AppFolder(), kind), ConfiguredMediaFolder(ctx, kind), name);
+    return ResolveMediaFile(ClinicMediaFolder(ctx.AppFolder(), kind),
+                            ConfiguredMediaFolder(ctx, kind), name);
 }
 
 QString ClinicMediaPath(const AppContext& ctx, MediaKind kind, const QString& name)

@@ -61,13 +61,16 @@ struct EntryColumns
     explicit EntryColumns(const QSqlRecord& record);
     int ExerciseID, code, Desc, AbbrevDesc, Joint, Motion, Type, Reps, Hold, Sets, Movie, Icon,
         Picture0, Picture1, Picture2, Instruct0, Instruct1, Instruct2, HasVideo, VideoReps, VideoHold,
-        VideoSets;
+        VideoSets, IconSrc;
 };
 
 // One exercise row (library, program or protocol) with the conversions of the cache:
 // null texts read as "", null video values as 0; a null code, Reps, Hold, Sets or
 // HasVideo throws DbError.
 LibraryEntry ReadEntry(const QSqlQuery& query, const EntryColumns& columns);
+
+// The picture the entry's icon was made from (IconSrc), else Picture0.
+const QString& IconSourcePicture(const LibraryEntry& entry);
 
 // PictureFolder + id + "_" + number + ".JPG" ("385_1.JPG").
 QString PicturePath(const AppContext& ctx, qint32 exerciseId, qint16 number);

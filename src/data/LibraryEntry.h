@@ -31,6 +31,8 @@ struct LibraryEntry
     qint16 VideoReps = 0;
     qint16 VideoHold = 0;
     qint16 VideoSets = 0;
+    // Which picture (1 to 3) the icon was made from; 0 when not known (stored programs).
+    qint16 IconSrc = 0;
 
     bool operator==(const LibraryEntry&) const = default;
 };

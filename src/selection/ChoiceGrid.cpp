@@ -1,5 +1,7 @@
 #include "ChoiceGrid.h"
 
+#include "LayoutScale.h"
+
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
@@ -25,12 +27,26 @@ void ChoiceGrid::Reset(int count)
     update();
 }
 
+void ChoiceGrid::SetScale(double scale)
+{
+    m_scale = scale;
+    for (Cell& cell : m_cells) {
+        cell = Cell{};
+    }
+    update();
+}
+
+int ChoiceGrid::RowTop(int row) const
+{
+    return Scaled(row * RowPitch, m_scale);
+}
+
 void ChoiceGrid::SetCell(int i, QImage picture, const QString& caption, bool hasMovie)
 {
     Cell& cell = m_cells.at(static_cast<size_t>(i));
     cell.Picture = std::move(picture);
     cell.Caption = caption;
-    cell.CaptionFont = FittingFont(font(), QSize(CaptionWidth, CaptionRoom), caption, CaptionFlags);
+    cell.CaptionFont = FittingFont(font(), CaptionBox(i).size(), caption, CaptionFlags);
     cell.Movie = hasMovie;
     cell.Loaded = true;
     update(PictureRect(i).united(CaptionRect(i)));
@@ -39,10 +55,10 @@ void ChoiceGrid::SetCell(int i, QImage picture, const QString& caption, bool has
 void ChoiceGrid::SetSelected(int i)
 {
     if (m_selected >= 0)
-        update(PictureRect(m_selected).adjusted(-2, -2, 2, 2));
+        update(PictureRect(m_selected).adjusted(-4, -4, 4, 4));
     m_selected = i;
     if (m_selected >= 0)
-        update(PictureRect(m_selected).adjusted(-2, -2, 2, 2));
+        update(PictureRect(m_selected).adjusted(-4, -4, 4, 4));
 }
 
 QFont ChoiceGrid::FittingFont(const QFont& font, QSize box, const QString& text, int flags)
@@ -60,24 +76,49 @@ QFont ChoiceGrid::FittingFont(const QFont& font, QSize box, const QString& text,
     return fitted;
 }
 
-QRect ChoiceGrid::PictureRect(int i)
+QRect ChoiceGrid::BasePictureRect(int i)
 {
-    return {(i % Columns) * ColumnPitch + PictureLeft, (i / Columns) * RowPitch + PictureTop, PictureWidth,
-            PictureHeight};
+    return {(i % Columns) * ColumnPitch + PictureLeft, (i / Columns) * RowPitch + PictureTop,
+            PictureWidth, PictureHeight};
 }
 
-QRect ChoiceGrid::CaptionRect(int i)
+QRect ChoiceGrid::BaseCaptionRect(int i)
 {
-    return {(i % Columns) * ColumnPitch + CaptionLeft, (i / Columns) * RowPitch + CaptionTop, CaptionWidth,
-            CaptionHeight};
+    return {(i % Columns) * ColumnPitch + CaptionLeft, (i / Columns) * RowPitch + CaptionTop,
+            CaptionWidth, CaptionHeight};
+}
+
+// Cells are placed within their row, and rows at whole multiples of the scaled pitch, so
+// that scrolling by rows (RowTop) lands every row on the same pixel.
+QRect ChoiceGrid::PictureRect(int i) const
+{
+    return Scaled(BasePictureRect(i % Columns), m_scale).translated(0, RowTop(i / Columns));
+}
+
+QRect ChoiceGrid::CaptionRect(int i) const
+{
+    return Scaled(BaseCaptionRect(i % Columns), m_scale).translated(0, RowTop(i / Columns));
+}
+
+QRect ChoiceGrid::CaptionBox(int i) const
+{
+    const QRect caption = CaptionRect(i);
+    return {caption.topLeft(), QSize(caption.width(), Scaled(CaptionRoom, m_scale))};
 }
 
 int ChoiceGrid::PictureAt(QPoint p) const
 {
     if (p.x() < 0 || p.y() < 0)
         return -1;
-    const int i = (p.y() / RowPitch) * Columns + std::min(p.x() / ColumnPitch, Columns - 1);
-    return i < Count() && PictureRect(i).contains(p) ? i : -1;
+    const int row = static_cast<int>(p.y() / ScaledRowPitch());
+    const int column = std::min(static_cast<int>(p.x() / (ColumnPitch * m_scale)), Columns - 1);
+    // Rounding may put the point just inside the neighbouring row.
+    for (int r = std::max(row - 1, 0); r <= row + 1; ++r) {
+        const int i = r * Columns + column;
+        if (i < Count() && PictureRect(i).contains(p))
+            return i;
+    }
+    return -1;
 }
 
 int ChoiceGrid::CaptionAt(QPoint p) const
@@ -85,12 +126,14 @@ int ChoiceGrid::CaptionAt(QPoint p) const
     if (p.x() < 0 || p.y() < 0)
         return -1;
     // Captions are wider than the column gap on the left, so look at both neighbours.
-    const int row = p.y() / RowPitch;
-    const int column = std::min(p.x() / ColumnPitch, Columns - 1);
-    for (int c = std::max(column - 1, 0); c <= std::min(column + 1, Columns - 1); ++c) {
-        const int i = row * Columns + c;
-        if (i < Count() && CaptionRect(i).contains(p))
-            return i;
+    const int row = static_cast<int>(p.y() / ScaledRowPitch());
+    const int column = std::min(static_cast<int>(p.x() / (ColumnPitch * m_scale)), Columns - 1);
+    for (int r = std::max(row - 1, 0); r <= row + 1; ++r) {
+        for (int c = std::max(column - 1, 0); c <= std::min(column + 1, Columns - 1); ++c) {
+            const int i = r * Columns + c;
+            if (i < Count() && CaptionRect(i).contains(p))
+                return i;
+        }
     }
     return -1;
 }
@@ -100,8 +143,8 @@ void ChoiceGrid::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     const QRect area = event->rect();
     painter.fillRect(area, palette().base());
-    const int firstRow = std::max(area.top() / RowPitch, 0);
-    const int lastRow = area.bottom() / RowPitch;
+    const int firstRow = std::max(static_cast<int>(area.top() / ScaledRowPitch()), 0);
+    const int lastRow = static_cast<int>(area.bottom() / ScaledRowPitch());
     for (int row = firstRow; row <= lastRow; ++row) {
         for (int c = 0; c < Columns; ++c) {
             const int i = row * Columns + c;
@@ -114,16 +157,15 @@ void ChoiceGrid::paintEvent(QPaintEvent* event)
                 painter.drawImage(PictureRect(i), cell.Picture);
             painter.setPen(cell.Movie ? QColor(Qt::blue) : QColor(Qt::black));
             painter.setFont(cell.CaptionFont);
-            const QRect caption = CaptionRect(i);
-            painter.drawText(QRect(caption.topLeft(), QSize(CaptionWidth, CaptionRoom)), CaptionFlags, cell.Caption);
+            painter.drawText(CaptionBox(i), CaptionFlags, cell.Caption);
         }
     }
     if (m_selected >= 0 && m_selected < Count()) {
         // 71 x 54 outline at the picture's top left.
         const QRect r = PictureRect(m_selected);
-        painter.setPen(QPen(QColor(0, 0, 128), 2));
+        painter.setPen(QPen(QColor(0, 0, 128), Scaled(2, m_scale)));
         painter.setBrush(Qt::NoBrush);
-        painter.drawRect(QRect(r.topLeft(), QSize(71, 54)));
+        painter.drawRect(QRect(r.topLeft(), QSize(Scaled(71, m_scale), Scaled(54, m_scale))));
     }
 }
 

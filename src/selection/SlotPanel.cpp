@@ -1,6 +1,7 @@
 #include "SlotPanel.h"
 
 #include "ChoiceGrid.h"
+#include "LayoutScale.h"
 #include "TextHelpers.h"
 
 #include <QFrame>
@@ -36,7 +37,7 @@ SlotPanel::SlotPanel(PictureLoader loader, QWidget* parent)
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Base);
     setFocusPolicy(Qt::ClickFocus);
-    resize(463, 327);
+    resize(BaseSize);
     auto label = [this](const QString& name, QRect geometry) {
         auto* l = new QLabel(this);
         l->setObjectName(name);
@@ -79,6 +80,25 @@ QRect SlotPanel::NumberRect(int i)
     return {1 + 88 * (i % 5), 4 + 80 * (i / 5), 16, 14};
 }
 
+void SlotPanel::SetScale(double scale, const ProgramState& program)
+{
+    m_scale = scale;
+    resize(Scaled(QRect(QPoint(), BaseSize), scale).size());
+    for (int i = 0; i < MaxProgramEntries; ++i) {
+        Picture(i)->setGeometry(Scaled(PictureRect(i), scale));
+        Caption(i)->setGeometry(Scaled(CaptionRect(i), scale));
+        m_numbers.at(static_cast<size_t>(i))->setGeometry(Scaled(NumberRect(i), scale));
+    }
+    m_selectedRect->setLineWidth(Scaled(2, scale));
+    m_selectedRect->resize(Scaled(71, scale), Scaled(54, scale));
+    SetSelected(m_selectedSlot);
+    for (int i = 0; i < program.EntryCount && i < MaxProgramEntries; ++i) {
+        Picture(i)->setPixmap(
+            m_loader(program.Entries.at(static_cast<size_t>(i)), Picture(i)->size()));
+        RefreshCaption(program, i);
+    }
+}
+
 void SlotPanel::ShowAll(const ProgramState& program)
 {
     for (int i = 0; i < MaxProgramEntries; ++i) {
@@ -110,7 +130,7 @@ void SlotPanel::Apply(const ProgramState& program, const ProgramEdit& edit)
 void SlotPanel::ShowSlot(const ProgramState& program, int slot)
 {
     Show(program, slot,
-         m_loader(program.Entries.at(static_cast<size_t>(slot)), PictureRect(slot).size()));
+         m_loader(program.Entries.at(static_cast<size_t>(slot)), Picture(slot)->size()));
 }
 
 void SlotPanel::Show(const ProgramState& program, int slot, const QPixmap& picture)
@@ -138,11 +158,12 @@ void SlotPanel::ClearSlot(int slot)
 
 void SlotPanel::SetSelected(int slot)
 {
+    m_selectedSlot = slot;
     if (slot < 0 || slot >= MaxProgramEntries) {
         m_selectedRect->hide();
         return;
     }
-    m_selectedRect->move(PictureRect(slot).topLeft());
+    m_selectedRect->move(Picture(slot)->pos());
     m_selectedRect->show();
     m_selectedRect->raise();
 }

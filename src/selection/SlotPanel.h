@@ -14,7 +14,8 @@ namespace tramelle {
 
 // The panel of the 20 program slots ("TargetFrame"): each slot a numbered picture with its
 // caption below, five to a row, and the outline that marks the pressed slot. It shows the
-// program; the editing rules (ProgramRules) decide what each slot holds.
+// program; the editing rules (ProgramRules) decide what each slot holds. The rectangles are
+// the layout at 96 dots per inch; SetScale grows every slot alike.
 class SlotPanel : public QWidget
 {
     Q_OBJECT
@@ -25,9 +26,16 @@ public:
 
     SlotPanel(PictureLoader loader, QWidget* parent = nullptr);
 
+    // Where slot controls are at scale 1.
     static QRect PictureRect(int slot);
     static QRect CaptionRect(int slot);
     static QRect NumberRect(int slot);
+    static constexpr QSize BaseSize{463, 327};
+
+    // Lays the slots out at `scale` times their size and reads the used slots' pictures
+    // again at that size; the slots keep their generations (they hold the same entries).
+    void SetScale(double scale, const ProgramState& program);
+    double Scale() const { return m_scale; }
 
     // Slots 0 .. EntryCount - 1 with their entries, the others empty.
     void ShowAll(const ProgramState& program);
@@ -64,6 +72,8 @@ private:
     std::array<QLabel*, MaxProgramEntries> m_numbers{};
     std::array<quint64, MaxProgramEntries> m_generation{};
     QFrame* m_selectedRect = nullptr;
+    int m_selectedSlot = -1;
+    double m_scale = 1.0;
 };
 
 } // namespace tramelle

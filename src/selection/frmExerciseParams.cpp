@@ -11,7 +11,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMediaPlayer>
@@ -21,7 +23,11 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QUrl>
+#include <QVideoFrame>
+#include <QVideoSink>
 #include <QVideoWidget>
+#include <algorithm>
+#include <cmath>
 
 namespace tramelle {
 
@@ -43,8 +49,8 @@ const QStringList frmExerciseParams::RepsRows = NumberRows(25, 5);
 const QStringList frmExerciseParams::HoldRows = NumberRows(60, 5);
 const QStringList frmExerciseParams::SetsRows = NumberRows(10, 1);
 
-frmExerciseParams* frmExerciseParams::Open(AppContext& ctx, frmExerciseSelection& selection, bool fromLibrary,
-                                           int index)
+frmExerciseParams* frmExerciseParams::Open(AppContext& ctx, frmExerciseSelection& selection,
+                                           bool fromLibrary, int index)
 {
     const int count = fromLibrary ? ctx.Library.LibraryCount : ctx.Program.EntryCount;
     if (index < 0 || index >= count)
@@ -55,8 +61,10 @@ frmExerciseParams* frmExerciseParams::Open(AppContext& ctx, frmExerciseSelection
     return dialog;
 }
 
-frmExerciseParams::frmExerciseParams(AppContext& ctx, frmExerciseSelection& selection, bool fromLibrary, int index)
-    : QDialog(&selection), m_ctx(ctx), m_selection(selection), m_fromLibrary(fromLibrary), m_index(index)
+frmExerciseParams::frmExerciseParams(AppContext& ctx, frmExerciseSelection& selection,
+                                     bool fromLibrary, int index)
+    : QDialog(&selection), m_ctx(ctx), m_selection(selection), m_fromLibrary(fromLibrary),
+      m_index(index)
 {
     setObjectName(QStringLiteral("frmExerciseParams"));
     setWindowTitle(tr("Exercise Parameters"));
@@ -96,7 +104,8 @@ void frmExerciseParams::CreateControls()
     BtnFrame->setObjectName(QStringLiteral("BtnFrame"));
     BtnFrame->setGeometry(56, 168, 165, 30);
     // Open and Close are used from code only; the visible ones run left to right.
-    const QString controls[6] = {tr("Open"), tr("Play"), tr("Pause"), tr("Stop"), tr("Close"), tr("Rewind")};
+    const QString controls[6] = {tr("Open"), tr("Play"),  tr("Pause"),
+                                 tr("Stop"), tr("Close"), tr("Rewind")};
     const int visibleOrder[6] = {-1, 0, 1, 2, -1, 3};
     for (int i = 0; i < 6; ++i) {
         auto* b = new QPushButton(controls[i], BtnFrame);
@@ -145,8 +154,14 @@ void frmExerciseParams::CreateControls()
         Image1[k]->setAlignment(Qt::AlignCenter);
         txtInstr[k] = new QPlainTextEdit(fraExercises);
         txtInstr[k]->setObjectName(QStringLiteral("txtInstr_%1").arg(i));
-        txtInstr[k]->setGeometry(left, 126, 136, 41);
         txtInstr[k]->setTabChangesFocus(true);
+        // Three whole lines between the margins (the box wants a margin and a pixel more
+        // below), and no more than a sliver of a fourth.
+        txtInstr[k]->document()->setDocumentMargin(1);
+        const int lines =
+            static_cast<int>(std::ceil(3 * QFontMetricsF(txtInstr[k]->font()).lineSpacing()));
+        txtInstr[k]->setGeometry(left, 126, 136, lines + 2 * txtInstr[k]->frameWidth() + 5);
+        txtInstr[k]->installEventFilter(this);
         connect(txtInstr[k], &QPlainTextEdit::textChanged, this,
                 [this, i] { InstructionChanged(i); });
     }
@@ -159,8 +174,11 @@ void frmExerciseParams::CreateControls()
         b->setProperty("tag", tags[i]);
         b->setGeometry(377, 8 + 32 * i, 72, 26);
         b->setAutoDefault(false);
+        // Enter presses OK wherever it does not start a new line.
+        b->setDefault(i == 0);
         cmdOkCancel[static_cast<size_t>(i)] = b;
-        connect(b, &QPushButton::clicked, this, [this, b] { cmdOkCancelClick(b->property("tag").toString()); });
+        connect(b, &QPushButton::clicked, this,
+                [this, b] { cmdOkCancelClick(b->property("tag").toString()); });
     }
 
     StatusBar1 = new QStatusBar(this);
@@ -193,8 +211,10 @@ void frmExerciseParams::InitListBoxes()
 
 void frmExerciseParams::LoadExercisePictures()
 {
-    const QString* pictures[3] = {&m_workEntry.Picture0, &m_workEntry.Picture1, &m_workEntry.Picture2};
-    const QString* texts[3] = {&m_workEntry.Instruct0, &m_workEntry.Instruct1, &m_workEntry.Instruct2};
+    const QString* pictures[3] = {&m_workEntry.Picture0, &m_workEntry.Picture1,
+                                  &m_workEntry.Picture2};
+    const QString* texts[3] = {&m_workEntry.Instruct0, &m_workEntry.Instruct1,
+                               &m_workEntry.Instruct2};
     for (size_t i = 0; i < 3; ++i) {
         // A picture that cannot be shown leaves its box empty, without a word.
         QImage image;
@@ -228,6 +248,37 @@ void frmExerciseParams::InstructionChanged(int i)
         QApplication::beep();
     }
     m_instrText[k] = fitted.Text;
+    ShowCharactersLeft(i);
+}
+
+void frmExerciseParams::ShowCharactersLeft(int i)
+{
+    const qsizetype left = std::max<qsizetype>(
+        InstructLimit - StoredLength(ToCrLf(txtInstr[static_cast<size_t>(i)]->toPlainText())), 0);
+    if (left == 0)
+        StatusBar1->showMessage(
+            tr("No characters left: an instruction holds %1 characters.").arg(InstructLimit));
+    else
+        StatusBar1->showMessage(left == 1 ? tr("1 character left")
+                                          : tr("%1 characters left").arg(left));
+}
+
+bool frmExerciseParams::eventFilter(QObject* watched, QEvent* event)
+{
+    const auto box = std::find(txtInstr.begin(), txtInstr.end(), watched);
+    if (box != txtInstr.end()) {
+        if (event->type() == QEvent::FocusIn) {
+            ShowCharactersLeft(static_cast<int>(box - txtInstr.begin()));
+        } else if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+                (key->modifiers() & Qt::ControlModifier)) {
+                cmdOkCancel[0]->click();
+                return true;
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -237,7 +288,8 @@ void frmExerciseParams::cmdOkCancelClick(const QString& tag)
 {
     if (tag == QLatin1String("OK")) {
         qint16 reps = 0, hold = 0, sets = 0;
-        if (!ReadNumber(RepsList, tr("Repetitions"), reps) || !ReadNumber(HoldList, tr("Hold (secs)"), hold) ||
+        if (!ReadNumber(RepsList, tr("Repetitions"), reps) ||
+            !ReadNumber(HoldList, tr("Hold (secs)"), hold) ||
             !ReadNumber(SetsList, tr("Sets"), sets))
             return;
         m_workEntry.Reps = reps;
@@ -277,14 +329,16 @@ bool frmExerciseParams::ReadNumber(QComboBox* list, const QString& field, qint16
 bool frmExerciseParams::ApplyToSlot()
 {
     ProgramState& program = m_ctx.Program;
-    if (m_index >= program.EntryCount || m_selection.SlotGeneration(m_index) != m_sourceGeneration) {
+    if (m_index >= program.EntryCount ||
+        m_selection.SlotGeneration(m_index) != m_sourceGeneration) {
         // The slot holds another exercise now (moved, deleted or reloaded): writing there
         // would change the wrong one.
-        m_ctx.Prompt().Message(DialogTitle,
-                               tr("Slot %1 of the program no longer holds this exercise: it was moved, deleted "
-                                  "or reloaded while this window was open.\r\nThe changes were not applied.")
-                                   .arg(m_index + 1),
-                               PromptIcon::Information, PromptButtons::Ok);
+        m_ctx.Prompt().Message(
+            DialogTitle,
+            tr("Slot %1 of the program no longer holds this exercise: it was moved, deleted "
+               "or reloaded while this window was open.\r\nThe changes were not applied.")
+                .arg(m_index + 1),
+            PromptIcon::Information, PromptButtons::Ok);
         close();
         return false;
     }
@@ -324,10 +378,14 @@ void frmExerciseParams::reject()
 
 void frmExerciseParams::OpenMovieFile()
 {
-    m_movieFile = m_workEntry.Movie.isEmpty() ? QString() : JoinPath(m_ctx.Settings.MovieFolder, m_workEntry.Movie);
+    m_movieFile = m_workEntry.Movie.isEmpty()
+                      ? QString()
+                      : JoinPath(m_ctx.Settings.MovieFolder, m_workEntry.Movie);
     m_movieFound = m_workEntry.Movie.isEmpty()
                        ? QString()
                        : FindMediaFile(m_ctx, MediaKind::Movie, m_workEntry.Movie);
+    // Without a movie there is nothing to play.
+    EnableMovieButtons(!m_movieFound.isEmpty());
     cmdControlClick(0);
 }
 
@@ -344,11 +402,51 @@ int frmExerciseParams::nFuncOpenMedia(QWidget* window, const QString& file, QSiz
     m_player->setVideoOutput(m_video);
     connect(m_player, &QMediaPlayer::errorOccurred, this,
             [this](QMediaPlayer::Error, const QString& message) { MovieFailed(message); });
+    // Paused at the start, the movie shows its first frame until Play.
+    // Only once: Stop leaves the movie stopped.
+    m_firstFramePending = true;
+    connect(m_player, &QMediaPlayer::mediaStatusChanged, this,
+            [this](QMediaPlayer::MediaStatus status) {
+                if (status == QMediaPlayer::LoadedMedia && m_firstFramePending &&
+                    m_player->playbackState() == QMediaPlayer::StoppedState) {
+                    m_firstFramePending = false;
+                    m_player->pause();
+                }
+            });
     m_player->setSource(QUrl::fromLocalFile(file));
     m_video->show();
+    // The paused player hands its first frame to the sink but may leave the video area
+    // unpainted: the frame is shown as a picture until Play.
+    m_still = new QLabel(window);
+    m_still->setObjectName(QStringLiteral("MovieStill"));
+    m_still->setGeometry(window->rect());
+    m_still->setAlignment(Qt::AlignCenter);
+    m_still->hide();
+    connect(m_video->videoSink(), &QVideoSink::videoFrameChanged, this,
+            [this](const QVideoFrame& frame) {
+                if (!m_still || !m_player ||
+                    m_player->playbackState() != QMediaPlayer::PausedState ||
+                    m_player->position() != 0 || !frame.isValid())
+                    return;
+                const QImage image = frame.toImage();
+                if (image.isNull())
+                    return;
+                m_still->setPixmap(QPixmap::fromImage(
+                    image.scaled(m_still->size() * devicePixelRatioF(), Qt::KeepAspectRatio,
+                                 Qt::SmoothTransformation)));
+                // The video area may be a window of its own, drawn over its siblings.
+                m_video->hide();
+                m_still->show();
+            });
     if (size)
         *size = window->size();
     return 1;
+}
+
+void frmExerciseParams::EnableMovieButtons(bool enabled)
+{
+    for (int i : {1, 2, 3, 5})
+        cmdControl[static_cast<size_t>(i)]->setEnabled(enabled);
 }
 
 void frmExerciseParams::MovieFailed(const QString& message)
@@ -373,6 +471,10 @@ void frmExerciseParams::cmdControlClick(int index)
         break;
     }
     case 1:
+        if (m_still && m_still->isVisible()) {
+            m_still->hide();
+            m_video->show();
+        }
         if (m_player)
             m_player->play();
         break;
@@ -395,6 +497,8 @@ void frmExerciseParams::cmdControlClick(int index)
             delete m_player;
             m_player = nullptr;
         }
+        delete m_still;
+        m_still = nullptr;
         delete m_video;
         m_video = nullptr;
         break;

@@ -36,9 +36,11 @@ public:
 
     // Builds, centres and shows a dialog that deletes itself when closed. Returns nullptr
     // when the source no longer exists (a choice outside the pool, an unused slot).
-    static frmExerciseParams* Open(AppContext& ctx, frmExerciseSelection& selection, bool fromLibrary, int index);
+    static frmExerciseParams* Open(AppContext& ctx, frmExerciseSelection& selection,
+                                   bool fromLibrary, int index);
 
-    frmExerciseParams(AppContext& ctx, frmExerciseSelection& selection, bool fromLibrary, int index);
+    frmExerciseParams(AppContext& ctx, frmExerciseSelection& selection, bool fromLibrary,
+                      int index);
     ~frmExerciseParams() override;
 
     bool FromLibrary() const { return m_fromLibrary; }
@@ -63,6 +65,8 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
+    // Ctrl+Enter in an instruction box presses OK (Enter there starts a new line).
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateControls();
@@ -75,6 +79,9 @@ private:
     bool ApplyToSlot();
     bool AppendToProgram();
     void InstructionChanged(int i);
+    // "n characters left" for the instruction box in use.
+    void ShowCharactersLeft(int i);
+    void EnableMovieButtons(bool enabled);
     void MovieFailed(const QString& message);
 
     AppContext& m_ctx;
@@ -89,7 +96,9 @@ private:
     int m_mediaHandle = 0;
     QMediaPlayer* m_player = nullptr;
     QVideoWidget* m_video = nullptr;
+    QLabel* m_still = nullptr; // the first frame, until Play
     QString m_movieError;
+    bool m_firstFramePending = false; // the movie pauses on its first frame once loaded
 
     // The last accepted text of each instruction box, to cut an edit that would not fit
     // the stored column.

@@ -5,11 +5,14 @@
 #include "DbError.h"
 #include "DragController.h"
 #include "FilterLists.h"
+#include "LayoutScale.h"
+#include "LibraryCache.h"
 #include "Paths.h"
 #include "PickListCombo.h"
 #include "ProgramStore.h"
 #include "ScaledPicture.h"
 #include "SlotPanel.h"
+#include "StoredLengthLimit.h"
 #include "TextHelpers.h"
 #include "frmExerciseParams.h"
 
@@ -22,6 +25,7 @@
 #include <QMetaMethod>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QStyle>
@@ -34,15 +38,9 @@ namespace {
 
 constexpr int ProviderLimit = 40; // the stored column's size
 
-QString IconFile(const AppContext& ctx, const LibraryEntry& entry)
-{
-    // The clinic's own icon first, then the configured folder's.
-    const QString own = FindMediaFile(ctx, MediaKind::Icon, entry.Icon);
-    if (!own.isEmpty())
-        return own;
-    const QString& folder = ctx.Settings.IconFolder;
-    return folder.isEmpty() ? entry.Icon : WithTrailingSlash(folder) + entry.Icon;
-}
+constexpr int IconWidth = 61; // icons are made this wide from one of the pictures
+constexpr int BaseFontPixels = 11;
+constexpr int BaseButtonIcon = 12;
 
 // The hourglass until the scope ends, whatever way it is left.
 [[nodiscard]] auto WaitPointer()
@@ -69,6 +67,7 @@ frmExerciseSelection::frmExerciseSelection(AppContext& ctx, QWidget* parent)
     small.setPixelSize(11);
     setFont(small);
     CreateControls();
+    RecordBaseLayout();
 
     // The form's load: the whole library becomes the pool.
     const auto wait = WaitPointer();
@@ -96,7 +95,7 @@ void frmExerciseSelection::CreateControls()
 {
     // Controls keep their places at the top left; the window may grow (it is shown
     // maximised in the main window) but not shrink below them.
-    setMinimumSize(756, 466);
+    setMinimumSize(BaseSize);
     auto watch = [](QWidget* w, const QString& name, QRect geometry) {
         w->setObjectName(name);
         w->setGeometry(geometry);
@@ -127,7 +126,7 @@ void frmExerciseSelection::CreateControls()
     VScroll1->setSingleStep(1);
     VScroll1->setPageStep(2);
     connect(VScroll1, &QScrollBar::valueChanged, this, [this](int value) {
-        m_srcFrame->move(-1, -ChoiceGrid::RowPitch * value);
+        m_srcFrame->move(Scaled(-1, m_scale), -m_srcFrame->RowTop(value));
         // While the thumb is dragged only the panel moves; pictures load when it settles.
         if (!VScroll1->isSliderDown())
             LoadPictsInSight();
@@ -150,7 +149,7 @@ void frmExerciseSelection::CreateControls()
     VScroll2->setPageStep(160);
     VScroll2->setValue(2);
     connect(VScroll2, &QScrollBar::valueChanged, this,
-            [this](int value) { TargetFrame->move(-1, -value); });
+            [this](int value) { TargetFrame->move(Scaled(-1, m_scale), -Scaled(value, m_scale)); });
 
     Frame2 = new QGroupBox(tr("Drag Mode"), this);
     watch(Frame2, QStringLiteral("Frame2"), {8, 420, 200, 40});
@@ -187,7 +186,7 @@ void frmExerciseSelection::CreateControls()
         return box;
     };
     cboProvider = combo(QStringLiteral("Provider"), {266, 424, 180, 22}, &ProgramState::Provider);
-    cboProvider->lineEdit()->setMaxLength(ProviderLimit);
+    LimitStoredLength(cboProvider->lineEdit(), ProviderLimit);
     cboUsage = combo(QStringLiteral("Usage"), {496, 424, 161, 22}, &ProgramState::Usage);
 
     ConnectPointer();
@@ -220,6 +219,77 @@ void frmExerciseSelection::CreateButtons()
     connect(cmdProtocol, &QPushButton::clicked, this, [this] { cmdProtocolClick(); });
     cmdClear = button(QStringLiteral("cmdClear"), tr("Clear"), QStyle::SP_DialogResetButton, 150);
     connect(cmdClear, &QPushButton::clicked, this, [this] { ClearSelectedExercises(); });
+}
+
+// ---------------------------------------------------------------------------------------
+// Scale: the layout grows with the window, one factor for both directions
+
+void frmExerciseSelection::RecordBaseLayout()
+{
+    // The window's own controls, named as they are documented; the parts inside the two
+    // panels are laid out by the panels.
+    for (QWidget* w : findChildren<QWidget*>()) {
+        const QString name = w->objectName();
+        if (name.isEmpty() || name.startsWith(QLatin1String("qt_")) || w == m_srcFrame ||
+            w == TargetFrame || TargetFrame->isAncestorOf(w))
+            continue;
+        m_baseGeometry.insert(w, w->geometry());
+    }
+}
+
+void frmExerciseSelection::SetBaseGeometry(QWidget* w, const QRect& geometry)
+{
+    m_baseGeometry.insert(w, geometry);
+    w->setGeometry(Scaled(geometry, m_scale));
+}
+
+void frmExerciseSelection::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    ApplyScale(LayoutScaleFor(event->size(), BaseSize));
+}
+
+void frmExerciseSelection::ApplyScale(double scale)
+{
+    if (scale == m_scale)
+        return;
+    m_scale = scale;
+    QFont f = font();
+    f.setPixelSize(Scaled(BaseFontPixels, scale));
+    setFont(f);
+    for (auto it = m_baseGeometry.cbegin(); it != m_baseGeometry.cend(); ++it)
+        it.key()->setGeometry(Scaled(it.value(), scale));
+    for (QPushButton* b : findChildren<QPushButton*>())
+        b->setIconSize(QSize(Scaled(BaseButtonIcon, scale), Scaled(BaseButtonIcon, scale)));
+
+    m_srcFrame->SetScale(scale);
+    SizeChoiceGrid();
+    m_srcFrame->move(Scaled(-1, scale), -m_srcFrame->RowTop(VScroll1->value()));
+    TargetFrame->SetScale(scale, m_ctx.Program);
+    // In the all-slots layout the panel stays at its first rows.
+    const int slotsTop = VScroll2->isVisibleTo(this) ? VScroll2->value() : 2;
+    TargetFrame->move(Scaled(-1, scale), -Scaled(slotsTop, scale));
+    LoadPictsInSight();
+}
+
+QImage frmExerciseSelection::CellPicture(const LibraryEntry& entry, QSize size, int* errorNumber,
+                                         QString* errorText)
+{
+    const qreal ratio = devicePixelRatioF();
+    const QSize device(qRound(size.width() * ratio), qRound(size.height() * ratio));
+    ScaledPicture loaded;
+    if (device.width() > IconWidth) {
+        // The icon would be enlarged: the picture it was made from is sharp at any size.
+        const QString& picture = IconSourcePicture(entry);
+        if (!picture.isEmpty())
+            loaded = LoadScaledPicture(FindMediaFile(m_ctx, MediaKind::Picture, picture), device);
+    }
+    if (loaded.Image.isNull())
+        loaded = LoadScaledPicture(FindMediaFile(m_ctx, MediaKind::Icon, entry.Icon), device);
+    *errorNumber = loaded.Missing ? 0 : loaded.ErrorNumber;
+    *errorText = loaded.ErrorText;
+    loaded.Image.setDevicePixelRatio(ratio);
+    return std::move(loaded.Image);
 }
 
 void frmExerciseSelection::FillProviderUsageLists()
@@ -370,15 +440,15 @@ void frmExerciseSelection::ToggleShowAll(bool programScrollVisible)
         ChoiceOuterFrame->hide();
         VScroll1->hide();
         VScroll2->hide();
-        TargetFrame->move(-1, -2);
+        TargetFrame->move(Scaled(-1, m_scale), -Scaled(2, m_scale));
     }
     // Slide the program panel up (or back down) by 140 pixels, growing it by as much.
-    const int labelTop = SelectedLabel->y();
-    const QRect frame = SelExOuterFrame->geometry();
+    const QRect label = m_baseGeometry.value(SelectedLabel);
+    const QRect frame = m_baseGeometry.value(SelExOuterFrame);
     for (int offset = 0; offset <= 140; offset += 10) {
-        SelectedLabel->move(SelectedLabel->x(), labelTop + step * offset);
-        SelExOuterFrame->setGeometry(frame.x(), frame.y() + step * offset, frame.width(),
-                                     frame.height() - step * offset);
+        SetBaseGeometry(SelectedLabel, label.translated(0, step * offset));
+        SetBaseGeometry(SelExOuterFrame, QRect(frame.x(), frame.y() + step * offset, frame.width(),
+                                               frame.height() - step * offset));
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
     if (!show) {
@@ -388,7 +458,7 @@ void frmExerciseSelection::ToggleShowAll(bool programScrollVisible)
         VScroll1->show();
         VScroll2->show();
         // The panel follows its scroll bar again.
-        TargetFrame->move(-1, -VScroll2->value());
+        TargetFrame->move(Scaled(-1, m_scale), -Scaled(VScroll2->value(), m_scale));
     }
 }
 
@@ -397,35 +467,49 @@ void frmExerciseSelection::ToggleShowAll(bool programScrollVisible)
 
 void frmExerciseSelection::LayoutChoiceGrid()
 {
-    const int n = m_ctx.Library.LibraryCount;
-    m_srcFrame->Reset(n);
+    m_srcFrame->Reset(m_ctx.Library.LibraryCount);
+    SizeChoiceGrid();
+}
+
+void frmExerciseSelection::SizeChoiceGrid()
+{
+    const int n = m_srcFrame->Count();
+    const int lastRow = (n - 1) / ChoiceGrid::Columns;
     const int height = n < 11 ? ChoiceOuterFrame->height() + 1
-                              : ChoiceGrid::CaptionRect(n - 1).top() + ChoiceGrid::CaptionHeight +
-                                    ChoiceGrid::PictureTop;
-    m_srcFrame->resize(m_srcFrame->width(), height);
-    VScroll1->setMaximum(static_cast<int>(std::nearbyint((n - 1) / 5.0)));
+                              : m_srcFrame->RowTop(lastRow) +
+                                    Scaled(ChoiceGrid::CaptionTop + ChoiceGrid::CaptionHeight +
+                                               ChoiceGrid::PictureTop,
+                                           m_scale);
+    m_srcFrame->resize(Scaled(463, m_scale), height);
+    // The last position shows the last rows whole, and nothing beyond them.
+    const int rows = (n + ChoiceGrid::Columns - 1) / ChoiceGrid::Columns;
+    const int wholeRowsInSight =
+        static_cast<int>(ChoiceOuterFrame->height() / m_srcFrame->ScaledRowPitch());
+    VScroll1->setMaximum(std::max(rows - wholeRowsInSight, 0));
 }
 
 void frmExerciseSelection::LoadPictsInSight()
 {
     const int n = std::min<int>(m_ctx.Library.LibraryCount, m_srcFrame->Count());
-    const int row =
-        static_cast<int>(std::nearbyint(-m_srcFrame->y() / double(ChoiceGrid::RowPitch)));
+    const double pitch = m_srcFrame->ScaledRowPitch();
+    const int row = static_cast<int>(std::nearbyint(-m_srcFrame->y() / pitch));
+    // The rows that show, the last one perhaps in part: three at every scale.
+    const int rowsInSight = static_cast<int>(std::ceil(ChoiceOuterFrame->height() / pitch));
     const int first = std::max(ChoiceGrid::Columns * row, 0);
-    const int last = std::min(first + 14, n - 1);
-    const QSize size(ChoiceGrid::PictureWidth, ChoiceGrid::PictureHeight);
+    const int last = std::min(first + ChoiceGrid::Columns * rowsInSight - 1, n - 1);
     for (int i = first; i <= last; ++i) {
         if (m_srcFrame->IsLoaded(i))
             continue;
         const LibraryEntry& entry = m_ctx.Library.Entries.at(i);
         ++m_choicePictureReads;
-        ScaledPicture picture = LoadScaledPicture(IconFile(m_ctx, entry), size);
-        if (!picture.Missing && picture.ErrorNumber != 0)
-            m_ctx.Prompt().Message(
-                QStringLiteral("Error in LoadPictsInSight"),
-                QStringLiteral("Error%1 %2").arg(picture.ErrorNumber).arg(picture.ErrorText),
-                PromptIcon::None, PromptButtons::Ok);
-        m_srcFrame->SetCell(i, std::move(picture.Image), entry.AbbrevDesc, !entry.Movie.isEmpty());
+        int error = 0;
+        QString text;
+        QImage picture = CellPicture(entry, m_srcFrame->PictureRect(i).size(), &error, &text);
+        if (error != 0)
+            m_ctx.Prompt().Message(QStringLiteral("Error in LoadPictsInSight"),
+                                   QStringLiteral("Error%1 %2").arg(error).arg(text),
+                                   PromptIcon::None, PromptButtons::Ok);
+        m_srcFrame->SetCell(i, std::move(picture), entry.AbbrevDesc, !entry.Movie.isEmpty());
     }
 }
 
@@ -434,13 +518,14 @@ void frmExerciseSelection::LoadPictsInSight()
 
 QPixmap frmExerciseSelection::SlotPicture(const ProgramEntry& entry, QSize size)
 {
-    const ScaledPicture loaded = LoadScaledPicture(IconFile(m_ctx, entry), size);
-    if (!loaded.Missing && loaded.ErrorNumber != 0)
-        m_ctx.Prompt().Message(
-            QStringLiteral("SetSelExFromPool"),
-            QStringLiteral("Error: %1,  %2").arg(loaded.ErrorNumber).arg(loaded.ErrorText),
-            PromptIcon::Warning, PromptButtons::Ok);
-    return QPixmap::fromImage(loaded.Image);
+    int error = 0;
+    QString text;
+    QImage picture = CellPicture(entry, size, &error, &text);
+    if (error != 0)
+        m_ctx.Prompt().Message(QStringLiteral("SetSelExFromPool"),
+                               QStringLiteral("Error: %1,  %2").arg(error).arg(text),
+                               PromptIcon::Warning, PromptButtons::Ok);
+    return QPixmap::fromImage(std::move(picture));
 }
 
 void frmExerciseSelection::ShowEdit(const ProgramEdit& edit)
@@ -598,6 +683,11 @@ void frmExerciseSelection::cmdOkCancelClick(const QString& tag)
             // A failed save keeps the window open with the edits; the user has been told why.
             if (!SaveProgram(m_ctx, false))
                 return;
+            // Without a patient nothing is stored, and nothing is said.
+            if (!program.Modified && program.PatientID) {
+                m_lastStatus = tr("Program saved for ") + program.PatientName;
+                m_ctx.MainWindow().SetStatusBar(m_lastStatus);
+            }
         } else if (m_selectionMode == Mode::NewProtocol || m_selectionMode == Mode::EditProtocol) {
             if (m_protocolAcceptor && !m_protocolAcceptor(m_selectionMode))
                 return;

@@ -6,6 +6,7 @@
 #include "LibraryEntry.h"
 #include "ProgramRules.h"
 
+#include <QHash>
 #include <QPixmap>
 #include <QStringList>
 #include <QWidget>
@@ -98,6 +99,10 @@ public:
     // Picture files read for the choice grid since the window was built.
     int ChoicePictureReads() const { return m_choicePictureReads; }
     ChoiceGrid* Grid() const { return m_srcFrame; }
+    // The factor the layout is drawn at: it grows with the window, never below 1.
+    double LayoutScale() const { return m_scale; }
+    // The window's layout at scale 1; also its smallest size.
+    static constexpr QSize BaseSize{756, 466};
 
 signals:
     // A double click asks for the parameters dialog: a library choice (pool index) or a
@@ -110,8 +115,20 @@ signals:
     // The window was hidden (OK, Cancel, Protocol): open parameters dialogs close.
     void windowHidden();
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void CreateControls();
+    // Remembers where the window's own controls are at scale 1.
+    void RecordBaseLayout();
+    void ApplyScale(double scale);
+    // Moves a control to `geometry` of the layout at scale 1.
+    void SetBaseGeometry(QWidget* w, const QRect& geometry);
+    void SizeChoiceGrid();
+    // What a cell of `size` shows for `entry`: the exercise's picture when the cell is
+    // larger than the icon, else (and when that picture is missing) the icon.
+    QImage CellPicture(const LibraryEntry& entry, QSize size, int* errorNumber, QString* errorText);
     void CreateButtons();
     void FillProviderUsageLists();
     void ShowProgramHeaderControls(bool visible);
@@ -153,6 +170,8 @@ private:
     int m_choicePictureReads = 0;
     DragController* m_pointer = nullptr;
     QString m_lastStatus;
+    double m_scale = 1.0;
+    QHash<QWidget*, QRect> m_baseGeometry;
 
     // Controls.
     QLabel* ChoicesLabel = nullptr;

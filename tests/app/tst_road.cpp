@@ -3,6 +3,7 @@
 // in the program list, and the settings written at exit.
 #include "AppContext.h"
 #include "ChoiceGrid.h"
+#include "LayoutScale.h"
 #include "Database.h"
 #include "DbError.h"
 #include "PatientWindows.h"
@@ -95,7 +96,7 @@ void DragChoiceToSlot(frmExerciseSelection& s, int choice, int slot)
 {
     ChoiceGrid* grid = s.Grid();
     auto* target = Find<QLabel>(&s, QStringLiteral("TargetIm_%1").arg(slot));
-    const QPoint from = ChoiceGrid::PictureRect(choice).center();
+    const QPoint from = grid->PictureRect(choice).center();
     QTest::mousePress(grid, Qt::LeftButton, {}, from);
     QTest::mouseMove(grid, from + QPoint(4, 4));
     QTest::mouseMove(target, target->rect().center());
@@ -200,10 +201,11 @@ private slots:
                     descriptions << ctx.Library.Entries.at(choice).Desc;
                 }
                 QCOMPARE(ctx.Program.EntryCount, 3);
-                // The window fills the client area with its controls at the top left, and every
-                // slot caption fits its box whole.
+                // The window fills the client area, its layout grown to the room it has with
+                // the controls at the top left, and every slot caption fits its box whole.
                 QCOMPARE(s->geometry(), sub->contentsRect());
-                QCOMPARE(Find(s, QStringLiteral("ChoicesLabel"))->pos(), QPoint(8, 0));
+                QCOMPARE(s->LayoutScale(), LayoutScaleFor(s->size(), frmExerciseSelection::BaseSize));
+                QCOMPARE(Find(s, QStringLiteral("ChoicesLabel"))->pos(), QPoint(Scaled(8, s->LayoutScale()), 0));
                 for (int i = 0; i < 3; ++i) {
                     auto* caption = Find<QLabel>(s, QStringLiteral("DescLabel_%1").arg(i));
                     const QRect needed = QFontMetrics(caption->font())

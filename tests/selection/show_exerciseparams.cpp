@@ -36,13 +36,15 @@ int main(int argc, char** argv)
     if (!dialog)
         return 1;
     dialog->move(420, 300);
-    dialog->findChild<QPushButton*>(QStringLiteral("cmdControl_1"))->click();
+    // "still" as the second argument leaves the movie on its first frame.
+    if (argc <= 2 || QString::fromLocal8Bit(argv[2]) != QLatin1String("still"))
+        dialog->findChild<QPushButton*>(QStringLiteral("cmdControl_1"))->click();
 
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [dialog] {
         if (QMediaPlayer* p = dialog->Player())
-            qInfo("state %d status %d position %lld of %lld", int(p->playbackState()), int(p->mediaStatus()),
-                  p->position(), p->duration());
+            qInfo("state %d status %d position %lld of %lld", int(p->playbackState()),
+                  int(p->mediaStatus()), p->position(), p->duration());
     });
     ticker.start(500);
     const int seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 8;

@@ -2,7 +2,10 @@
 // dragging, and keeps it on screen for a few seconds so that it can be looked at:
 //   xvfb-run -a -s "-screen 0 1280x1024x24" show_exerciseselection &
 //   sleep 3; import -window root shot.png
+// Arguments: seconds on screen, and the window's size (the child area of a maximised main
+// window, "1280x916" on a 1280 by 1024 screen).
 #include "ChoiceGrid.h"
+#include "Paths.h"
 #include "TestSupport.h"
 #include "frmExerciseSelection.h"
 
@@ -21,9 +24,15 @@ int main(int argc, char** argv)
     InitTestEnvironment();
     TestContext tc;
     tc->Settings.IconFolder = tc.Folder() + QStringLiteral("/ICON/");
+    tc->Settings.PictureFolder = ProductMediaFolder() + QStringLiteral("Picture/");
     frmExerciseSelection w(*tc);
     w.SetSelectionMode(frmExerciseSelection::ModeProgram);
     w.move(0, 0);
+    if (argc > 2) {
+        const QStringList size = QString::fromLocal8Bit(argv[2]).split(QLatin1Char('x'));
+        if (size.size() == 2)
+            w.resize(size.at(0).toInt(), size.at(1).toInt());
+    }
     w.show();
     w.InitExerciseSelection(false);
     w.FormActivate();
@@ -37,7 +46,8 @@ int main(int argc, char** argv)
         QTest::mouseRelease(to, Qt::LeftButton, {}, b);
     };
     for (int choice : {0, 3, 6, 8, 11, 12, 2})
-        drag(grid, ChoiceGrid::PictureRect(choice).center(), slot(8), slot(8)->rect().center());
+        drag(grid, w.Grid()->PictureRect(choice).center(), slot(8), slot(8)->rect().center());
+    QTest::qWait(100);
     // Move the last one to the front, and leave the third slot selected.
     drag(slot(6), slot(6)->rect().center(), slot(0), slot(0)->rect().center());
     QTest::mouseClick(slot(2), Qt::LeftButton);

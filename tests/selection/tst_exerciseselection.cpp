@@ -1,6 +1,7 @@
 #include "ChoiceGrid.h"
 #include "DbError.h"
 #include "DeliveredData.h"
+#include "LayoutScale.h"
 #include "TestSupport.h"
 #include "TextHelpers.h"
 #include "frmExerciseSelection.h"
@@ -32,18 +33,18 @@ struct Row
 
 // A small library with joint lists, an apostrophe and an empty type.
 const QList<Row> SmallLibrary = {
-    {"Knee", "Flexion", "Strength", true},         // 1
-    {"Knee", "Extension", "Strength", false},      // 2
-    {"Hip", "Flexion", "Stretch", false},          // 3
-    {"Knee, Hip", "Flexion", "Strength", false},   // 4
+    {"Knee", "Flexion", "Strength", true},           // 1
+    {"Knee", "Extension", "Strength", false},        // 2
+    {"Hip", "Flexion", "Stretch", false},            // 3
+    {"Knee, Hip", "Flexion", "Strength", false},     // 4
     {"Shoulder", "Patient's Own", "Stretch", false}, // 5
-    {"Shoulder", "Extension", "Strength", false},  // 6
-    {"Ankle", "Flexion", "Stretch", false},        // 7
-    {"Ankle", "Extension", "Stretch", false},      // 8
-    {"Hip", "Extension", "Strength", false},       // 9
-    {"Elbow", "Flexion", "Strength", false},       // 10
-    {"Elbow", "Extension", "Stretch", false},      // 11
-    {"Wrist", "Flexion", "", false},               // 12
+    {"Shoulder", "Extension", "Strength", false},    // 6
+    {"Ankle", "Flexion", "Stretch", false},          // 7
+    {"Ankle", "Extension", "Stretch", false},        // 8
+    {"Hip", "Extension", "Strength", false},         // 9
+    {"Elbow", "Flexion", "Strength", false},         // 10
+    {"Elbow", "Extension", "Stretch", false},        // 11
+    {"Wrist", "Flexion", "", false},                 // 12
 };
 
 DeliveredExercise MakeRow(qint32 id, const Row& r)
@@ -100,15 +101,17 @@ struct Fixture
         w->InitExerciseSelection(false);
     }
 
-    template <typename T = QWidget>
-    T* Find(const QString& name) const
+    template <typename T = QWidget> T* Find(const QString& name) const
     {
         T* found = w->findChild<T*>(name);
         if (!found)
             qFatal("no control %s", qPrintable(name));
         return found;
     }
-    QListWidget* List(int i) const { return Find<QListWidget>(QStringLiteral("ViewList_%1").arg(i)); }
+    QListWidget* List(int i) const
+    {
+        return Find<QListWidget>(QStringLiteral("ViewList_%1").arg(i));
+    }
     QWidget* SrcFrame() const { return Find(QStringLiteral("SrcFrame")); }
     QLabel* Slot(int i) const { return Find<QLabel>(QStringLiteral("TargetIm_%1").arg(i)); }
     QLabel* Caption(int i) const { return Find<QLabel>(QStringLiteral("DescLabel_%1").arg(i)); }
@@ -155,7 +158,8 @@ struct Fixture
     }
     void DragChoiceToSlot(int choice, int slot)
     {
-        Drag(SrcFrame(), ChoiceGrid::PictureRect(choice).center(), Slot(slot), Slot(slot)->rect().center());
+        Drag(SrcFrame(), w->Grid()->PictureRect(choice).center(), Slot(slot),
+             Slot(slot)->rect().center());
     }
     void DragSlotToSlot(int from, int to)
     {
@@ -191,7 +195,8 @@ private slots:
         Fixture f(SmallLibrary);
         QCOMPARE(f.w->windowTitle(), QStringLiteral("Select Exercises"));
         // Joint rows are split at commas and sorted; the others keep the query's order.
-        QCOMPARE(f.Rows(0), (QStringList{"(All)", "Ankle", "Elbow", "Hip", "Knee", "Shoulder", "Wrist"}));
+        QCOMPARE(f.Rows(0),
+                 (QStringList{"(All)", "Ankle", "Elbow", "Hip", "Knee", "Shoulder", "Wrist"}));
         QCOMPARE(f.Rows(1), (QStringList{"(All)", "Extension", "Flexion", "Patient's Own"}));
         QCOMPARE(f.Rows(2), (QStringList{"(All)", "Strength", "Stretch"}));
         for (int i = 0; i < 3; ++i)
@@ -248,7 +253,8 @@ private slots:
 
     void firstJointRowWithoutAllRowRestrictsNothing()
     {
-        Fixture f({{"Knee, Hip", "Flexion", "Strength", false}, {"Knee, Hip", "Extension", "Strength", false}});
+        Fixture f({{"Knee, Hip", "Flexion", "Strength", false},
+                   {"Knee, Hip", "Extension", "Strength", false}});
         QCOMPARE(f.Rows(0), (QStringList{"Hip", "Knee"}));
         f.Select(0, {"Hip"});
         QVERIFY(f.w->JointFilter().isEmpty());
@@ -291,15 +297,18 @@ private slots:
     {
         {
             Fixture f(Generic(10));
-            QCOMPARE(f.SrcFrame()->height(), f.Find(QStringLiteral("ChoiceOuterFrame"))->height() + 1);
+            QCOMPARE(f.SrcFrame()->height(),
+                     f.Find(QStringLiteral("ChoiceOuterFrame"))->height() + 1);
+            QCOMPARE(f.Find<QScrollBar>(QStringLiteral("VScroll1"))->maximum(), 0);
         }
         {
+            // Three rows, two of them whole in sight.
             Fixture f(Generic(13));
-            QCOMPARE(f.Find<QScrollBar>(QStringLiteral("VScroll1"))->maximum(), 2);
+            QCOMPARE(f.Find<QScrollBar>(QStringLiteral("VScroll1"))->maximum(), 1);
         }
         Fixture f(Generic(40));
         auto* scroll = f.Find<QScrollBar>(QStringLiteral("VScroll1"));
-        QCOMPARE(scroll->maximum(), 8); // 39 / 5 = 7.8
+        QCOMPARE(scroll->maximum(), 6); // 8 rows less 2 in sight
         QCOMPARE(f.SrcFrame()->height(), 7 * 76 + 57 + 22 + 4);
         ChoiceGrid* grid = f.w->Grid();
         QCOMPARE(f.w->ChoicePictureReads(), 15);
@@ -311,19 +320,104 @@ private slots:
         // Back to the top: those pictures are already there.
         scroll->setValue(0);
         QCOMPARE(f.w->ChoicePictureReads(), 30);
-        // The last row: the range stops at the pool's end.
-        scroll->setValue(7);
-        QVERIFY(grid->IsLoaded(39) && !grid->IsLoaded(34));
-        QCOMPARE(f.w->ChoicePictureReads(), 35);
-        // The maximum shows what is below the last row: nothing to load there.
-        scroll->setValue(8);
-        QCOMPARE(f.w->ChoicePictureReads(), 35);
+        // The last position: the range stops at the pool's end.
+        scroll->setValue(6);
+        QVERIFY(grid->IsLoaded(30) && grid->IsLoaded(39));
+        QCOMPARE(f.w->ChoicePictureReads(), 40);
     }
 
-    void fourteenChoicesScrollToThree()
+    void scrollingEndsAtTheLastWholeRow()
     {
-        Fixture f(Generic(14));
-        QCOMPARE(f.Find<QScrollBar>(QStringLiteral("VScroll1"))->maximum(), 3);
+        // 9 hip exercises among 70.
+        QList<Row> rows = Generic(70);
+        for (int i = 0; i < 9; ++i)
+            rows[i * 7].joint = "Hip";
+        Fixture f(rows);
+        auto* scroll = f.Find<QScrollBar>(QStringLiteral("VScroll1"));
+        QWidget* frame = f.Find(QStringLiteral("ChoiceOuterFrame"));
+        QCOMPARE(scroll->maximum(), 12); // 14 rows
+        scroll->setValue(scroll->maximum());
+        // The last row shows whole; what shows below it is less than a row.
+        const QRect last = f.w->Grid()->CaptionRect(69).translated(0, f.SrcFrame()->y());
+        QVERIFY(last.bottom() < frame->height());
+        QVERIFY(frame->height() - last.bottom() < 76);
+        QVERIFY(f.w->Grid()->IsLoaded(69));
+
+        f.Select(0, {"Hip"});
+        QCOMPARE(f.Ctx().Library.LibraryCount, qint16(9));
+        QCOMPARE(scroll->maximum(), 0);
+        QCOMPARE(f.SrcFrame()->y(), 0);
+    }
+
+    void layoutGrowsWithTheWindow()
+    {
+        // Never below the layout's own size; one factor for both directions.
+        QCOMPARE(LayoutScaleFor({600, 400}, frmExerciseSelection::BaseSize), 1.0);
+        QCOMPARE(LayoutScaleFor({1512, 2000}, frmExerciseSelection::BaseSize), 2.0);
+        QCOMPARE(LayoutScaleFor({3000, 932}, frmExerciseSelection::BaseSize), 2.0);
+        QCOMPARE(Scaled(QRect(8, 16, 465, 197), 1.5), QRect(12, 24, 698, 296));
+
+        Fixture f(Generic(40));
+        ChoiceGrid* grid = f.w->Grid();
+        f.FillProgram(7);
+        f.Find<QScrollBar>(QStringLiteral("VScroll1"))->setValue(2);
+        f.w->resize(1512, 1000);
+        QCOMPARE(f.w->LayoutScale(), 2.0);
+        // Every control at twice its place and size, spare room right and below.
+        QCOMPARE(f.Find(QStringLiteral("ChoiceOuterFrame"))->geometry(), QRect(16, 32, 930, 394));
+        QCOMPARE(f.Find(QStringLiteral("ViewList_0"))->geometry(), QRect(16, 76, 290, 190));
+        QCOMPARE(f.Find(QStringLiteral("cmdOkCancel_0"))->geometry(), QRect(1328, 28, 168, 52));
+        QCOMPARE(f.Find(QStringLiteral("cboProvider"))->geometry(), QRect(532, 848, 360, 44));
+        QCOMPARE(f.w->font().pixelSize(), 22);
+        // Five to a row, whole rows: the scroll position is kept.
+        QCOMPARE(grid->PictureRect(6), QRect(36 + 178, 8 + 152, 140, 106));
+        QCOMPARE(f.SrcFrame()->y(), -2 * 152);
+        QCOMPARE(f.Find<QScrollBar>(QStringLiteral("VScroll1"))->maximum(), 6);
+        // Pictures are decoded again at the new size, for the rows in sight.
+        QVERIFY(grid->IsLoaded(10) && grid->IsLoaded(24) && !grid->IsLoaded(25) &&
+                !grid->IsLoaded(0));
+        QCOMPARE(grid->Picture(10).size(), QSize(140, 106) * grid->Picture(10).devicePixelRatio());
+        QCOMPARE(f.Slot(6)->geometry(), QRect(2 * 106, 2 * 84, 140, 106));
+        QCOMPARE(f.Slot(6)->pixmap().size(), QSize(140, 106));
+        QCOMPARE(f.Find(QStringLiteral("TargetFrame"))->y(), -4);
+        // The program is shown again, not changed.
+        QCOMPARE(f.ProgramIds(), (QList<qint32>{1, 2, 3, 4, 5, 6, 7}));
+        // Drags work at the new size.
+        f.DragSlotToSlot(0, 6);
+        QCOMPARE(f.ProgramIds(), (QList<qint32>{2, 3, 4, 5, 6, 7, 1}));
+        f.w->resize(frmExerciseSelection::BaseSize);
+        QCOMPARE(f.w->LayoutScale(), 1.0);
+        QCOMPARE(f.Find(QStringLiteral("ChoiceOuterFrame"))->geometry(), QRect(8, 16, 465, 197));
+    }
+
+    void largeCellsShowThePictureTheIconWasMadeFrom()
+    {
+        Fixture f(SmallLibrary.mid(0, 3));
+        QTemporaryDir pictures;
+        f.Ctx().Settings.PictureFolder = pictures.path();
+        auto save = [&](const QString& name, QColor colour) {
+            QImage image(400, 300, QImage::Format_RGB32);
+            image.fill(colour);
+            QVERIFY(image.save(pictures.filePath(name), "JPG"));
+        };
+        // Exercise 1's icon was made from picture 2, exercise 2's from picture 1 (not
+        // known: the first); exercise 3 has no pictures and keeps its icon.
+        f.Ctx().Library.Entries[0].IconSrc = 2;
+        save(PictureFileName(1, 1), Qt::green);
+        save(PictureFileName(1, 2), Qt::red);
+        save(PictureFileName(2, 1), Qt::blue);
+        f.w->resize(1512, 1000);
+        ChoiceGrid* grid = f.w->Grid();
+        const QPoint middle(70, 53);
+        auto colour = [&](const QImage& image) { return image.pixelColor(middle); };
+        QCOMPARE(grid->Picture(0).size(), QSize(140, 106));
+        QVERIFY(colour(grid->Picture(0)).red() > 200 && colour(grid->Picture(0)).green() < 60);
+        QVERIFY(colour(grid->Picture(1)).blue() > 200 && colour(grid->Picture(1)).red() < 60);
+        const QColor icon = colour(grid->Picture(2));
+        QVERIFY(icon.green() > icon.red() && icon.green() > icon.blue());
+        f.DragChoiceToSlot(0, 0);
+        QVERIFY(colour(f.Slot(0)->pixmap().toImage()).red() > 200);
+        QVERIFY(f.tc.Prompt.Records.isEmpty());
     }
 
     void missingPictureShowsEmptyCellSilently()
@@ -335,7 +429,7 @@ private slots:
         QCOMPARE(grid->Caption(1), QStringLiteral("Ex02"));
         QVERIFY(!grid->Picture(0).isNull());
         QCOMPARE(grid->Picture(0).size(), QSize(70, 53));
-        QVERIFY(grid->CaptionIsBlue(0));  // exercise 1 has a movie
+        QVERIFY(grid->CaptionIsBlue(0)); // exercise 1 has a movie
         QVERIFY(!grid->CaptionIsBlue(2));
         f.DragChoiceToSlot(1, 0);
         QVERIFY(f.Slot(0)->pixmap().isNull());
@@ -360,8 +454,9 @@ private slots:
         QCOMPARE(f.ProgramIds(), (QList<qint32>{1, 1, 10, 2, 3, 4, 5}));
         QCOMPARE(f.Caption(3)->text(), QStringLiteral("Ex02\n10r/2x"));
         // A drop on a caption or a number does nothing.
-        f.Drag(f.SrcFrame(), ChoiceGrid::PictureRect(0).center(), f.Caption(1), {5, 5});
-        f.Drag(f.SrcFrame(), ChoiceGrid::PictureRect(0).center(), f.Find(QStringLiteral("NumLabel_1")), {5, 5});
+        f.Drag(f.SrcFrame(), f.w->Grid()->PictureRect(0).center(), f.Caption(1), {5, 5});
+        f.Drag(f.SrcFrame(), f.w->Grid()->PictureRect(0).center(),
+               f.Find(QStringLiteral("NumLabel_1")), {5, 5});
         QCOMPARE(f.Ctx().Program.EntryCount, qint16(7));
     }
 
@@ -411,13 +506,14 @@ private slots:
         QCOMPARE(f.Ctx().Program.EntryCount, qint16(20));
         const QList<qint32> full = f.ProgramIds();
         f.DragChoiceToSlot(0, 3);
-        QTest::mouseDClick(f.SrcFrame(), Qt::LeftButton, {}, ChoiceGrid::PictureRect(0).center());
+        QTest::mouseDClick(f.SrcFrame(), Qt::LeftButton, {}, f.w->Grid()->PictureRect(0).center());
         QCOMPARE(f.ProgramIds(), full);
         QCOMPARE(edits.count(), 0);
         QCOMPARE(f.tc.Prompt.Records.size(), 2);
         for (const PromptRecord& r : f.tc.Prompt.Records) {
             QCOMPARE(r.title, QStringLiteral("Exercise list full"));
-            QCOMPARE(r.text, QStringLiteral("No room for more exercises.\r\nPlease delete one first."));
+            QCOMPARE(r.text,
+                     QStringLiteral("No room for more exercises.\r\nPlease delete one first."));
             QCOMPARE(r.icon, PromptIcon::Information);
         }
         // Reordering still works.
@@ -445,9 +541,9 @@ private slots:
         QVERIFY(f.Caption(2)->text().isEmpty());
         // Dropping a slot on the choice panel deletes it; on a choice caption it does not.
         QWidget* grid = f.SrcFrame();
-        f.Drag(f.Slot(1), {10, 10}, grid, ChoiceGrid::CaptionRect(2).center());
+        f.Drag(f.Slot(1), {10, 10}, grid, f.w->Grid()->CaptionRect(2).center());
         QCOMPARE(f.ProgramIds(), (QList<qint32>{1, 3}));
-        f.Drag(f.Slot(1), {10, 10}, grid, ChoiceGrid::PictureRect(2).center());
+        f.Drag(f.Slot(1), {10, 10}, grid, f.w->Grid()->PictureRect(2).center());
         QCOMPARE(f.ProgramIds(), (QList<qint32>{1}));
         // An empty slot cannot be deleted.
         f.w->DeleteSelectedEx(5);
@@ -459,7 +555,7 @@ private slots:
         Fixture f(SmallLibrary);
         QSignalSpy edits(f.w.get(), &frmExerciseSelection::editRequested);
         f.FillProgram(2);
-        QTest::mouseDClick(f.SrcFrame(), Qt::LeftButton, {}, ChoiceGrid::PictureRect(3).center());
+        QTest::mouseDClick(f.SrcFrame(), Qt::LeftButton, {}, f.w->Grid()->PictureRect(3).center());
         QTest::mouseDClick(f.Slot(1), Qt::LeftButton);
         QTest::mouseDClick(f.Slot(5), Qt::LeftButton); // empty slot
         QCOMPARE(edits.count(), 2);
@@ -472,17 +568,19 @@ private slots:
         Fixture f(SmallLibrary);
         f.FillProgram(1);
         auto hover = [](QWidget* w, QPoint pos) {
-            QMouseEvent move(QEvent::MouseMove, pos, w->mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QMouseEvent move(QEvent::MouseMove, pos, w->mapToGlobal(pos), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
             QCoreApplication::sendEvent(w, &move);
         };
         QStringList& texts = f.tc.MainWindow.StatusTexts;
         texts.clear();
-        hover(f.SrcFrame(), ChoiceGrid::PictureRect(2).center());
+        hover(f.SrcFrame(), f.w->Grid()->PictureRect(2).center());
         QCOMPARE(texts.last(), QStringLiteral("Exercise: Exercise number 3"));
-        hover(f.SrcFrame(), ChoiceGrid::CaptionRect(4).center());
+        hover(f.SrcFrame(), f.w->Grid()->CaptionRect(4).center());
         QCOMPARE(texts.last(), QStringLiteral("Exercise: Exercise number 5"));
         hover(f.Caption(0), {5, 5});
-        QCOMPARE(texts.last(), QStringLiteral("Exercise: Exercise number 1, 10 reps, 5 sec hold, 2 set"));
+        QCOMPARE(texts.last(),
+                 QStringLiteral("Exercise: Exercise number 1, 10 reps, 5 sec hold, 2 set"));
         hover(f.Find(QStringLiteral("NumLabel_0")), {2, 2});
         QCOMPARE(texts.last(), QStringLiteral("Status: Ready"));
     }
@@ -518,7 +616,8 @@ private slots:
     {
         Fixture f(SmallLibrary);
         AppContext& ctx = f.Ctx();
-        QSqlQuery patient = Exec(ctx.Db.MainDb(), QStringLiteral("INSERT INTO Patient (FullName) VALUES ('Doe, Jane')"));
+        QSqlQuery patient = Exec(
+            ctx.Db.MainDb(), QStringLiteral("INSERT INTO Patient (FullName) VALUES ('Doe, Jane')"));
         ctx.Program.PatientID = static_cast<qint32>(patient.lastInsertId().toLongLong());
         ctx.Program.PatientName = QStringLiteral("Doe, Jane");
         ctx.Program.SaveAsNew = true;
@@ -529,9 +628,11 @@ private slots:
         QVERIFY(f.w->isHidden());
         QVERIFY(!ctx.Program.Modified);
         QVERIFY(ctx.Program.InvoiceID.has_value());
+        QCOMPARE(f.tc.MainWindow.StatusTexts.last(), QStringLiteral("Program saved for Doe, Jane"));
         QCOMPARE(f.tc.MainWindow.MenuStates.last(), 2);
-        QSqlQuery stored = Exec(ctx.Db.MainDb(), QStringLiteral("SELECT COUNT(*), MAX(Usage) FROM Exercise "
-                                                                "JOIN Invoice USING (InvoiceID)"));
+        QSqlQuery stored =
+            Exec(ctx.Db.MainDb(), QStringLiteral("SELECT COUNT(*), MAX(Usage) FROM Exercise "
+                                                 "JOIN Invoice USING (InvoiceID)"));
         QVERIFY(stored.next());
         QCOMPARE(stored.value(0).toInt(), 3);
         QCOMPARE(stored.value(1).toString(), QStringLiteral("Home"));

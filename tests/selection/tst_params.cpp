@@ -17,8 +17,12 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
+#include <QVideoFrame>
+#include <QVideoSink>
+#include <QVideoWidget>
 
 using namespace tramelle;
 using namespace tramelle::test;
@@ -64,12 +68,13 @@ struct Fixture
 
     frmExerciseParams* DoubleClickChoice(int choice)
     {
-        QTest::mouseDClick(w->Grid(), Qt::LeftButton, {}, ChoiceGrid::PictureRect(choice).center());
+        QTest::mouseDClick(w->Grid(), Qt::LeftButton, {}, w->Grid()->PictureRect(choice).center());
         return Newest();
     }
     frmExerciseParams* DoubleClickSlot(int slot)
     {
-        QTest::mouseDClick(w->findChild<QLabel*>(QStringLiteral("TargetIm_%1").arg(slot)), Qt::LeftButton);
+        QTest::mouseDClick(w->findChild<QLabel*>(QStringLiteral("TargetIm_%1").arg(slot)),
+                           Qt::LeftButton);
         return Newest();
     }
     frmExerciseParams* Newest() const
@@ -83,8 +88,7 @@ struct Fixture
     }
 };
 
-template <typename T = QWidget>
-T* Find(const QWidget* dialog, const QString& name)
+template <typename T = QWidget> T* Find(const QWidget* dialog, const QString& name)
 {
     T* found = dialog->findChild<T*>(name);
     if (!found)
@@ -134,7 +138,8 @@ private slots:
         QCOMPARE(Find<QComboBox>(d, "RepsList")->currentText(), QStringLiteral("12"));
         QCOMPARE(Find<QComboBox>(d, "HoldList")->currentText(), QStringLiteral("35"));
         QCOMPARE(Find<QComboBox>(d, "SetsList")->currentText(), QStringLiteral("4"));
-        QCOMPARE(Find<QPlainTextEdit>(d, "txtInstr_1")->toPlainText(), QStringLiteral("Slowly.\nTwice a day."));
+        QCOMPARE(Find<QPlainTextEdit>(d, "txtInstr_1")->toPlainText(),
+                 QStringLiteral("Slowly.\nTwice a day."));
         QCOMPARE(Find<QComboBox>(d, "RepsList")->count(), 6);
         QCOMPARE(Find<QComboBox>(d, "HoldList")->itemText(12), QStringLiteral("60"));
         QCOMPARE(Find<QComboBox>(d, "SetsList")->count(), 11);
@@ -218,7 +223,8 @@ private slots:
         QPointer<frmExerciseParams> guard(d);
         d->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(d));
-        const std::pair<const char*, const char*> typed[] = {{"RepsList", "1"}, {"HoldList", "3"}, {"SetsList", "1"}};
+        const std::pair<const char*, const char*> typed[] = {
+            {"RepsList", "1"}, {"HoldList", "3"}, {"SetsList", "1"}};
         for (const auto& [name, keys] : typed) {
             auto* list = Find<QComboBox>(d, QString::fromLatin1(name));
             list->setFocus();
@@ -250,9 +256,11 @@ private slots:
         QVERIFY(QDir().mkpath(media + QStringLiteral("/Movie")));
         f.Ctx().Settings.PictureFolder = media + QStringLiteral("/Picture/");
         f.Ctx().Settings.MovieFolder = media + QStringLiteral("/Movie/");
-        const QString real = ProductMediaFolder() + QStringLiteral("Picture/") + f.Ctx().Library.Entries.at(0).Picture0;
+        const QString real = ProductMediaFolder() + QStringLiteral("Picture/") +
+                             f.Ctx().Library.Entries.at(0).Picture0;
         QVERIFY(QFile::copy(ResolvePath(real), f.tc.Folder() + QStringLiteral("/outside.jpg")));
-        QVERIFY(QFile::link(f.tc.Folder() + QStringLiteral("/outside.jpg"), media + QStringLiteral("/Picture/linked.jpg")));
+        QVERIFY(QFile::link(f.tc.Folder() + QStringLiteral("/outside.jpg"),
+                            media + QStringLiteral("/Picture/linked.jpg")));
         NamedPipe pipe(media + QStringLiteral("/Picture/pipe.jpg"));
         NamedPipe moviePipe(media + QStringLiteral("/Movie/pipe.avi"));
         QVERIFY(pipe.Made() && moviePipe.Made());
@@ -280,12 +288,24 @@ private slots:
         QTest::addColumn<QString>("list");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("field");
-        QTest::newRow("reps") << "RepsList" << "32768" << "Repetitions";
-        QTest::newRow("hold") << "HoldList" << "100000" << "Hold (secs)";
-        QTest::newRow("sets") << "SetsList" << "-40000" << "Sets";
-        QTest::newRow("negative reps") << "RepsList" << "-1" << "Repetitions";
-        QTest::newRow("negative hold") << "HoldList" << "-5" << "Hold (secs)";
-        QTest::newRow("negative sets, rounded") << "SetsList" << "-0.6" << "Sets";
+        QTest::newRow("reps") << "RepsList"
+                              << "32768"
+                              << "Repetitions";
+        QTest::newRow("hold") << "HoldList"
+                              << "100000"
+                              << "Hold (secs)";
+        QTest::newRow("sets") << "SetsList"
+                              << "-40000"
+                              << "Sets";
+        QTest::newRow("negative reps") << "RepsList"
+                                       << "-1"
+                                       << "Repetitions";
+        QTest::newRow("negative hold") << "HoldList"
+                                       << "-5"
+                                       << "Hold (secs)";
+        QTest::newRow("negative sets, rounded") << "SetsList"
+                                                << "-0.6"
+                                                << "Sets";
     }
     void outOfRangeNumberKeepsTheDialogOpen()
     {
@@ -374,7 +394,8 @@ private slots:
         QVERIFY(d);
         QCOMPARE(f.tc.Prompt.Records.size(), 1);
         QCOMPARE(f.tc.Prompt.Records[0].title, QStringLiteral("Exercise list full"));
-        QCOMPARE(f.tc.Prompt.Records[0].text, QStringLiteral("No room for more exercises.\r\nPlease delete one first."));
+        QCOMPARE(f.tc.Prompt.Records[0].text,
+                 QStringLiteral("No room for more exercises.\r\nPlease delete one first."));
         QCOMPARE(f.Program().EntryCount, qint16(MaxProgramEntries));
         QCOMPARE(f.Program().Entries, entries);
 
@@ -429,7 +450,8 @@ private slots:
         Settle();
         QVERIFY(!d);
         QCOMPARE(f.tc.Prompt.Records.size(), 1);
-        QVERIFY(f.tc.Prompt.Records[0].text.startsWith(QStringLiteral("Slot 3 of the program no longer holds")));
+        QVERIFY(f.tc.Prompt.Records[0].text.startsWith(
+            QStringLiteral("Slot 3 of the program no longer holds")));
         QCOMPARE(f.Program().Entries, entries);
         QCOMPARE(f.Program().EntryCount, count);
     }
@@ -518,7 +540,8 @@ private slots:
 
         Click(d, QStringLiteral("cmdOkCancel_0"));
         Settle();
-        QCOMPARE(f.Program().Entries[0].Instruct0, QString(73, QLatin1Char('a')) + QStringLiteral("xy"));
+        QCOMPARE(f.Program().Entries[0].Instruct0,
+                 QString(73, QLatin1Char('a')) + QStringLiteral("xy"));
         QVERIFY(StoredLength(f.Program().Entries[0].Instruct0) <= InstructLimit);
     }
 
@@ -528,7 +551,8 @@ private slots:
         const int choice = f.Choice(true);
         QPointer<frmExerciseParams> d = f.DoubleClickChoice(choice);
         QVERIFY(d);
-        QCOMPARE(d->MovieFile(), f.Ctx().Settings.MovieFolder + f.Ctx().Library.Entries.at(choice).Movie);
+        QCOMPARE(d->MovieFile(),
+                 f.Ctx().Settings.MovieFolder + f.Ctx().Library.Entries.at(choice).Movie);
         QVERIFY(d->MediaHandle() != 0);
         QPointer<QMediaPlayer> player = d->Player();
         QVERIFY(player);
@@ -546,7 +570,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(player->playbackState(), QMediaPlayer::PlayingState, 10000);
         Click(d, QStringLiteral("cmdControl_3"));
         QTRY_COMPARE_WITH_TIMEOUT(player->playbackState(), QMediaPlayer::StoppedState, 10000);
-        QVERIFY(d->findChild<QStatusBar*>(QStringLiteral("StatusBar1"))->currentMessage().isEmpty());
+        QVERIFY(
+            d->findChild<QStatusBar*>(QStringLiteral("StatusBar1"))->currentMessage().isEmpty());
 
         // Only the four movie buttons show.
         QCOMPARE(Find(d, QStringLiteral("cmdControl_0"))->isVisibleTo(d), false);
@@ -558,6 +583,79 @@ private slots:
         QVERIFY(!player);
         Settle();
         QVERIFY(!d);
+    }
+
+    void keysAndInstructionBoxes()
+    {
+        Fixture f;
+        // Enter in a list presses OK: the exercise is appended with what was typed.
+        frmExerciseParams* d = f.DoubleClickChoice(0);
+        QLineEdit* reps = Find<QComboBox>(d, "RepsList")->lineEdit();
+        reps->setFocus();
+        reps->selectAll();
+        QTest::keyClicks(reps, QStringLiteral("12"));
+        QTest::keyClick(reps, Qt::Key_Return);
+        Settle();
+        QCOMPARE(f.Program().EntryCount, qint16(1));
+        QCOMPARE(f.Program().Entries[0].Reps, qint16(12));
+
+        // In an instruction box Enter starts a line, Ctrl+Enter presses OK.
+        d = f.DoubleClickSlot(0);
+        auto* box = Find<QPlainTextEdit>(d, "txtInstr_2");
+        auto* status = Find<QStatusBar>(d, "StatusBar1");
+        box->setFocus();
+        box->clear();
+        QTest::keyClicks(box, QStringLiteral("Slowly"));
+        QCOMPARE(status->currentMessage(), QStringLiteral("69 characters left"));
+        QTest::keyClick(box, Qt::Key_Return);
+        QTest::keyClicks(box, QStringLiteral("Twice"));
+        // A line break is stored as two characters.
+        QCOMPARE(status->currentMessage(), QStringLiteral("62 characters left"));
+        QTest::keyClicks(box, QString(62, QLatin1Char('x')));
+        QCOMPARE(status->currentMessage(),
+                 QStringLiteral("No characters left: an instruction holds 75 characters."));
+        QTest::keyClicks(box, QStringLiteral("y"));
+        QCOMPARE(status->currentMessage(),
+                 QStringLiteral("No characters left: an instruction holds 75 characters."));
+        QVERIFY(d->isVisible());
+        QTest::keyClick(box, Qt::Key_Return, Qt::ControlModifier);
+        Settle();
+        QCOMPARE(f.w->findChildren<frmExerciseParams*>().size(), 0);
+        QCOMPARE(f.Program().Entries[0].Instruct2,
+                 QStringLiteral("Slowly\r\nTwice") + QString(62, QLatin1Char('x')));
+
+        // Three lines of text show whole, without a scroll bar and without a fourth line.
+        d = f.DoubleClickSlot(0);
+        box = Find<QPlainTextEdit>(d, "txtInstr_0");
+        box->setPlainText(QStringLiteral("one\ntwo\nthree"));
+        QApplication::processEvents();
+        const int line = box->fontMetrics().lineSpacing();
+        QVERIFY(box->viewport()->height() >= 3 * line);
+        QVERIFY(box->viewport()->height() < 4 * line);
+        QCOMPARE(box->verticalScrollBar()->maximum(), 0);
+        QVERIFY(box->geometry().bottom() < Find(d, QStringLiteral("fraExercises"))->height());
+    }
+
+    void movieShowsItsFirstFrameAndButtonsFollowIt()
+    {
+        Fixture f;
+        frmExerciseParams* d = f.DoubleClickChoice(f.Choice(true));
+        QVERIFY(d->Player());
+        // Loaded and paused at the start: the first frame is in the movie area.
+        QTRY_COMPARE_WITH_TIMEOUT(d->Player()->playbackState(), QMediaPlayer::PausedState, 10000);
+        auto* video = d->findChild<QVideoWidget*>(QStringLiteral("MovieVideo"));
+        QTRY_VERIFY_WITH_TIMEOUT(video->videoSink()->videoFrame().isValid(), 10000);
+        QCOMPARE(d->Player()->position(), qint64(0));
+        auto* still = d->findChild<QLabel*>(QStringLiteral("MovieStill"));
+        QTRY_VERIFY_WITH_TIMEOUT(still->isVisible() && !still->pixmap().isNull(), 10000);
+        Click(d, QStringLiteral("cmdControl_1"));
+        QVERIFY(!still->isVisible());
+        for (int i : {1, 2, 3, 5})
+            QVERIFY(Find(d, QStringLiteral("cmdControl_%1").arg(i))->isEnabled());
+
+        frmExerciseParams* none = f.DoubleClickChoice(f.Choice(false));
+        for (int i : {1, 2, 3, 5})
+            QVERIFY(!Find(none, QStringLiteral("cmdControl_%1").arg(i))->isEnabled());
     }
 
     void missingOrBrokenMovieIsHarmless()
