@@ -200,20 +200,6 @@ QString DamagedRefusal(const QString& path)
         .arg(QDir::toNativeSeparators(path));
 }
 
-// Reads the file without changing it or creating anything beside it: as immutable when
-// no journal lies beside it, through the journal otherwise.
-void ConfigureReadOnly(QSqlDatabase& db, const QString& path)
-{
-    if (QFileInfo::exists(path + QStringLiteral("-wal"))) {
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
-    } else {
-        db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
-                           QStringLiteral("?mode=ro&immutable=1"));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY"));
-    }
-}
-
 QString OpenErrorText(const QSqlDatabase& db)
 {
     return db.lastError().databaseText().isEmpty() ? db.lastError().text()
@@ -423,6 +409,18 @@ bool FinishInterruptedInstall(const QString& appFolder, const QString& delivered
 }
 
 } // namespace
+
+void ConfigureReadOnly(QSqlDatabase& db, const QString& path)
+{
+    if (QFileInfo::exists(path + QStringLiteral("-wal"))) {
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
+    } else {
+        db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
+                           QStringLiteral("?mode=ro&immutable=1"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY"));
+    }
+}
 
 QString DbFileName(DbFile file)
 {

@@ -55,6 +55,10 @@ struct DbFileCheck
 
 // Opens the file read-only (no setting is applied to it) and checks its tables and
 // its Version row.
+// Points the connection at the file for reading only, creating nothing beside it: as
+// immutable when no journal lies beside it, through the journal otherwise.
+void ConfigureReadOnly(QSqlDatabase& db, const QString& path);
+
 DbFileCheck CheckDatabaseFile(const QString& path, DbFile file);
 
 // The library snapshot's filter: the joints (contained), motions and types (equal),

@@ -117,16 +117,7 @@ QSqlDatabase OpenReadOnlyConnection(const QString& path, const QString& connecti
         throw DbError(
             QStringLiteral("Cannot open \"%1\": the file does not exist").arg(Native(path)));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
-    // Without a log beside it the file is read as immutable, which creates nothing
-    // beside it; with one, it must be read through the log.
-    if (QFileInfo::exists(path + QStringLiteral("-wal"))) {
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
-    } else {
-        db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
-                           QStringLiteral("?mode=ro&immutable=1"));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY"));
-    }
+    ConfigureReadOnly(db, path);
     if (!db.open()) {
         const QSqlError error = db.lastError();
         db = QSqlDatabase();
