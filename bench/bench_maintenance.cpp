@@ -2,7 +2,10 @@
 // file with 1 % of its pages damaged, and the upgrade of an oldest-version main file,
 // each on 50,000 stored programs of ten exercises (about 100 MB).
 //
-//   bench_maintenance [--upgrade-only] [programs]
+//   bench_maintenance [--upgrade-only] [--statements] [programs]
+//
+// --statements also prints every upgrade statement that took over 0.1 s (a stamp's figure
+// includes the commit of its step).
 #include "Compaction.h"
 #include "Database.h"
 #include "DbError.h"
@@ -89,6 +92,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     const bool upgradeOnly = args.removeAll(QStringLiteral("--upgrade-only")) > 0;
+    const bool statements = args.removeAll(QStringLiteral("--statements")) > 0;
     const int programs = args.isEmpty() ? 50000 : args.first().toInt();
     QTemporaryDir dir;
     const QString path = JoinPath(dir.path(), MainDbFileName);
@@ -192,6 +196,14 @@ int main(int argc, char** argv)
             finishStep();
             running = text;
             step.restart();
+        };
+        QElapsedTimer statement;
+        QString last;
+        options.BeforeStatement = [&](const QString& sql) {
+            if (!last.isEmpty() && Seconds(statement) > 0.1 && statements)
+                std::printf("    %.2f s %s\n", Seconds(statement), qPrintable(last.left(70)));
+            last = sql;
+            statement.restart();
         };
         QElapsedTimer t;
         t.start();
