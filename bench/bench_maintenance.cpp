@@ -2,7 +2,10 @@
 // file with 1 % of its pages damaged, and the upgrade of an oldest-version main file,
 // each on 50,000 stored programs of ten exercises (about 100 MB).
 //
-//   bench_maintenance [programs]
+//   bench_maintenance [--upgrade-only] [--statements] [programs]
+//
+// --statements also prints every upgrade statement that took over 0.1 s (a stamp's figure
+// includes the commit of its step).
 #include "Compaction.h"
 #include "Database.h"
 #include "DbError.h"
@@ -87,85 +90,93 @@ double Seconds(const QElapsedTimer& t)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const int programs = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 50000;
+    QStringList args = app.arguments().mid(1);
+    const bool upgradeOnly = args.removeAll(QStringLiteral("--upgrade-only")) > 0;
+    const bool statements = args.removeAll(QStringLiteral("--statements")) > 0;
+    const int programs = args.isEmpty() ? 50000 : args.first().toInt();
     QTemporaryDir dir;
     const QString path = JoinPath(dir.path(), MainDbFileName);
     const QString temp = JoinPath(dir.path(), CompactTempFileName);
     try {
-        CreateDatabaseFile(path, DbFile::Main);
-        Fill(path, programs, false);
-        std::printf("main file: %d programs, %.1f MB\n", programs, QFileInfo(path).size() / 1e6);
+        if (!upgradeOnly) {
+            CreateDatabaseFile(path, DbFile::Main);
+            Fill(path, programs, false);
+            std::printf("main file: %d programs, %.1f MB\n", programs,
+                        QFileInfo(path).size() / 1e6);
 
-        // The shell and the command, twice each, alternating; the best of each counts.
-        double shell = 1e9, ours = 1e9;
-        for (int round = 0; round < 2; ++round) {
-            const QString out = JoinPath(dir.path(), QStringLiteral("shell.MDB"));
-            QFile::remove(out);
-            QElapsedTimer t;
-            t.start();
-            QProcess::execute(QStringLiteral("sqlite3"),
-                              {path, QStringLiteral("VACUUM INTO '%1'").arg(out)});
-            shell = std::min(shell, Seconds(t));
-            t.restart();
-            CompactDatabaseFile(path, temp);
-            ours = std::min(ours, Seconds(t));
-        }
-        std::printf("compaction: %.2f s, sqlite3 VACUUM INTO: %.2f s, ratio %.2f (target <= 1.2)\n",
-                    ours, shell, ours / shell);
-
-        // 1 % of the pages (never the first) overwritten with noise.
-        const QString damaged = JoinPath(dir.path(), QStringLiteral("damaged.MDB"));
-        QFile::copy(path, damaged);
-        {
-            QFile f(damaged);
-            f.open(QIODevice::ReadWrite);
-            const qint64 pages = f.size() / 4096;
-            for (qint64 i = 0; i < pages / 100; ++i) {
-                QByteArray noise(4096, '\0');
-                for (char& c : noise)
-                    c = char(QRandomGenerator::global()->bounded(256));
-                f.seek((2 + QRandomGenerator::global()->bounded(pages - 2)) * 4096);
-                f.write(noise);
+            // The shell and the command, twice each, alternating; the best of each counts.
+            double shell = 1e9, ours = 1e9;
+            for (int round = 0; round < 2; ++round) {
+                const QString out = JoinPath(dir.path(), QStringLiteral("shell.MDB"));
+                QFile::remove(out);
+                QElapsedTimer t;
+                t.start();
+                QProcess::execute(QStringLiteral("sqlite3"),
+                                  {path, QStringLiteral("VACUUM INTO '%1'").arg(out)});
+                shell = std::min(shell, Seconds(t));
+                t.restart();
+                CompactDatabaseFile(path, temp);
+                ours = std::min(ours, Seconds(t));
             }
-        }
-        // What reading each table by single keys finds.
-        qint64 readable = 0;
-        {
-            ScopedDb db(damaged, true);
-            for (const auto& [table, upTo] :
-                 {std::pair{QStringLiteral("Patient"), qint64(programs)},
-                  std::pair{QStringLiteral("Invoice"), qint64(programs)},
-                  std::pair{QStringLiteral("Exercise"), qint64(programs) * 10},
-                  std::pair{QStringLiteral("Items"), qint64(programs)}}) {
-                QSqlQuery q(db.Db());
-                q.prepare(QStringLiteral("SELECT * FROM \"%1\" WHERE rowid = ?").arg(table));
-                for (qint64 k = 1; k <= upTo; ++k) {
-                    q.bindValue(0, k);
-                    if (q.exec() && q.next())
-                        ++readable;
+            std::printf(
+                "compaction: %.2f s, sqlite3 VACUUM INTO: %.2f s, ratio %.2f (target <= 1.2)\n",
+                ours, shell, ours / shell);
+
+            // 1 % of the pages (never the first) overwritten with noise.
+            const QString damaged = JoinPath(dir.path(), QStringLiteral("damaged.MDB"));
+            QFile::copy(path, damaged);
+            {
+                QFile f(damaged);
+                f.open(QIODevice::ReadWrite);
+                const qint64 pages = f.size() / 4096;
+                for (qint64 i = 0; i < pages / 100; ++i) {
+                    QByteArray noise(4096, '\0');
+                    for (char& c : noise)
+                        c = char(QRandomGenerator::global()->bounded(256));
+                    f.seek((2 + QRandomGenerator::global()->bounded(pages - 2)) * 4096);
+                    f.write(noise);
                 }
             }
+            // What reading each table by single keys finds.
+            qint64 readable = 0;
+            {
+                ScopedDb db(damaged, true);
+                for (const auto& [table, upTo] :
+                     {std::pair{QStringLiteral("Patient"), qint64(programs)},
+                      std::pair{QStringLiteral("Invoice"), qint64(programs)},
+                      std::pair{QStringLiteral("Exercise"), qint64(programs) * 10},
+                      std::pair{QStringLiteral("Items"), qint64(programs)}}) {
+                    QSqlQuery q(db.Db());
+                    q.prepare(QStringLiteral("SELECT * FROM \"%1\" WHERE rowid = ?").arg(table));
+                    for (qint64 k = 1; k <= upTo; ++k) {
+                        q.bindValue(0, k);
+                        if (q.exec() && q.next())
+                            ++readable;
+                    }
+                }
+            }
+            QElapsedTimer t;
+            t.start();
+            const RepairResult r = RepairDatabaseFile(damaged, temp);
+            const double repair = Seconds(t);
+            qint64 read = 0, copied = 0, orphans = 0;
+            for (const TableRepair& table : r.Tables) {
+                if (table.Table == QLatin1String("Protocol") ||
+                    table.Table == QLatin1String("ProtocolExercise") ||
+                    table.Table == QLatin1String("Clinic"))
+                    continue;
+                read += table.Read;
+                copied += table.Copied;
+                orphans += table.Orphans;
+            }
+            std::printf("repair (1 %% of pages damaged): %.2f s; rows read %lld = copied %lld + "
+                        "orphans %lld; "
+                        "rows readable by single keys %lld\n",
+                        repair, qlonglong(read), qlonglong(copied), qlonglong(orphans),
+                        qlonglong(readable));
+            std::printf("%s\n", qPrintable(RepairReportText(r).replace(QStringLiteral("\r\n"),
+                                                                       QStringLiteral("\n  "))));
         }
-        QElapsedTimer t;
-        t.start();
-        const RepairResult r = RepairDatabaseFile(damaged, temp);
-        const double repair = Seconds(t);
-        qint64 read = 0, copied = 0, orphans = 0;
-        for (const TableRepair& table : r.Tables) {
-            if (table.Table == QLatin1String("Protocol") ||
-                table.Table == QLatin1String("ProtocolExercise") ||
-                table.Table == QLatin1String("Clinic"))
-                continue;
-            read += table.Read;
-            copied += table.Copied;
-            orphans += table.Orphans;
-        }
-        std::printf(
-            "repair (1 %% of pages damaged): %.2f s; rows read %lld = copied %lld + orphans %lld; "
-            "rows readable by single keys %lld\n",
-            repair, qlonglong(read), qlonglong(copied), qlonglong(orphans), qlonglong(readable));
-        std::printf("%s\n", qPrintable(RepairReportText(r).replace(QStringLiteral("\r\n"),
-                                                                   QStringLiteral("\n  "))));
 
         // Upgrade of an oldest-version file of the same size.
         const QString old = JoinPath(dir.path(), QStringLiteral("old/") + MainDbFileName);
@@ -174,8 +185,30 @@ int main(int argc, char** argv)
         Fill(old, programs, true);
         UpgradeOptions options;
         options.UpdateFolders = {DeliveredFilesFolder()};
-        t.restart();
+        // Each step's share, printed as the next one starts.
+        QElapsedTimer step;
+        QString running;
+        const auto finishStep = [&] {
+            if (!running.isEmpty())
+                std::printf("  %s: %.2f s\n", qPrintable(running), Seconds(step));
+        };
+        options.Status = [&](const QString& text) {
+            finishStep();
+            running = text;
+            step.restart();
+        };
+        QElapsedTimer statement;
+        QString last;
+        options.BeforeStatement = [&](const QString& sql) {
+            if (!last.isEmpty() && Seconds(statement) > 0.1 && statements)
+                std::printf("    %.2f s %s\n", Seconds(statement), qPrintable(last.left(70)));
+            last = sql;
+            statement.restart();
+        };
+        QElapsedTimer t;
+        t.start();
         const FileUpgradeResult u = UpgradeDatabaseFile(old, DbFile::Main, options);
+        finishStep();
         std::printf(
             "upgrade of a %s main file (%.1f MB) to %s: %.2f s (target < 10 s), %lld steps\n",
             qPrintable(OldestSchemaVersion), QFileInfo(u.BackupPath).size() / 1e6,

@@ -64,6 +64,15 @@ QStringList Columns(const QString& path)
     return out;
 }
 
+// The upgrade runs through a rollback journal: the file must be left in log mode (both
+// format bytes of its header 2) with no journal beside it.
+bool LeftInLogMode(const QString& path)
+{
+    const QByteArray bytes = FileBytes(path);
+    return bytes.size() > 19 && bytes.at(18) == 2 && bytes.at(19) == 2 &&
+           !QFileInfo::exists(path + QStringLiteral("-journal"));
+}
+
 QVariant Value(const QString& path, const QString& sql)
 {
     ScopedDb db(path, true);
@@ -157,6 +166,7 @@ private slots:
 
         QCOMPARE(Value(path, QStringLiteral("SELECT Version FROM Version")).toString(),
                  CurrentSchemaVersion);
+        QVERIFY(LeftInLogMode(path));
         const QString fresh = JoinPath(dir.path(), QStringLiteral("fresh.MDB"));
         CreateDatabaseFile(fresh, DbFile::Main);
         QCOMPARE(Columns(path), Columns(fresh));
@@ -371,6 +381,7 @@ private slots:
         }
         QCOMPARE(Value(path, QStringLiteral("SELECT Version FROM Version")).toString(),
                  QStringLiteral("3.4"));
+        QVERIFY(LeftInLogMode(path));
         {
             // The half-done step left nothing: the instructions are as narrow as before.
             ScopedDb db(path, false);
