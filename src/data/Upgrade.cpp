@@ -729,29 +729,14 @@ FileUpgradeResult UpgradeDatabaseFile(const QString& path, DbFile file,
     Exec(db.Db(), QStringLiteral("PRAGMA foreign_keys=OFF"));
     // A rebuilt table goes once straight into the file through a rollback journal (its new
     // pages need no journal) instead of twice through the log, and stays in the cache until
-    // its step commits. Each step still commits with its stamp, so a stopped run resumes
-    // at the step not done; the steps are not flushed one by one, since the copy taken
-    // above holds the file should the machine stop meanwhile. The file is flushed, and the
-    // log returns, when the run ends (the next opening brings the log back otherwise).
+    // its step commits. Every step still commits durably; the log returns afterwards, and
+    // the next opening brings it back should this run be cut short.
     Exec(db.Db(), QStringLiteral("PRAGMA journal_mode=DELETE"));
-    Exec(db.Db(), QStringLiteral("PRAGMA synchronous=OFF"));
     Exec(db.Db(), QStringLiteral("PRAGMA cache_size=-262144"));
-    const auto endFastWrites = [&] {
-        Exec(db.Db(), QStringLiteral("PRAGMA cache_size=-2000"));
-        Exec(db.Db(), QStringLiteral("PRAGMA synchronous=FULL"));
-        Exec(db.Db(), QStringLiteral("PRAGMA journal_mode=WAL"));
-        try {
-            SyncFile(path);
-        } catch (const MaintenanceFailure& e) {
-            throw DbError(e.errors().first().description);
-        }
-    };
     auto restoreLog = qScopeGuard([&] {
-        try {
-            endFastWrites();
-        } catch (const DbError&) {
-            // The failure of the step is the one reported.
-        }
+        QSqlQuery q(db.Db());
+        q.exec(QStringLiteral("PRAGMA cache_size=-2000"));
+        q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     });
     StepRun run(db.Db(), path, options, result);
     for (const UpgradeStep& step : UpgradeSteps()) {
@@ -780,7 +765,8 @@ FileUpgradeResult UpgradeDatabaseFile(const QString& path, DbFile file,
         result.StepsRun << version;
     }
     restoreLog.dismiss();
-    endFastWrites();
+    Exec(db.Db(), QStringLiteral("PRAGMA cache_size=-2000"));
+    Exec(db.Db(), QStringLiteral("PRAGMA journal_mode=WAL"));
     Exec(db.Db(), QStringLiteral("PRAGMA foreign_keys=ON"));
     return result;
 }
