@@ -83,7 +83,7 @@ private slots:
         QVERIFY(!w.findChild<QMenu*>(QStringLiteral("mnuPreview"))->menuAction()->isEnabled());
         QCOMPARE(EnabledButtons(w), QStringList{QStringLiteral("Help")});
         auto* slot = s->findChild<QLabel*>(QStringLiteral("TargetIm_0"));
-        QTest::mousePress(s->Grid(), Qt::LeftButton, {}, ChoiceGrid::PictureRect(0).center());
+        QTest::mousePress(s->Grid(), Qt::LeftButton, {}, s->Grid()->PictureRect(0).center());
         QTest::mouseMove(slot, slot->rect().center());
         QTest::mouseRelease(slot, Qt::LeftButton, {}, slot->rect().center());
         QCOMPARE(t->Program.EntryCount, qint16(1));

@@ -72,7 +72,7 @@ struct Fixture
     {
         QWidget* src = Find(w.get(), QStringLiteral("SrcFrame"));
         QWidget* target = Find(w.get(), QStringLiteral("TargetIm_%1").arg(slot));
-        QTest::mousePress(src, Qt::LeftButton, {}, ChoiceGrid::PictureRect(choice).center());
+        QTest::mousePress(src, Qt::LeftButton, {}, w->Grid()->PictureRect(choice).center());
         QTest::mouseMove(target, target->rect().center());
         QTest::mouseRelease(target, Qt::LeftButton, {}, target->rect().center());
     }
