@@ -3,6 +3,9 @@
 // the selection window with its icon, and the exercise sheet printed to a PDF. Each step
 // is saved as a picture of the screen in the folder given:
 //   xvfb-run -a -s "-screen 0 1280x1024x24" show_library /tmp/shots
+// With --real-editor the image editor beside this program is started instead of the
+// stand-in, opens a 4000 x 3000 photograph and is made to save each picture by pressing
+// its Save keys through xdotool (there is no window manager under Xvfb).
 #include "AppContext.h"
 #include "ChoiceGrid.h"
 #include "DeliveredData.h"
@@ -19,6 +22,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocalServer>
@@ -26,9 +30,11 @@
 #include <QMdiSubWindow>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <memory>
 
 using namespace tramelle;
 using namespace tramelle::test;
@@ -95,19 +101,35 @@ private:
     int m_saves = 0;
 };
 
+// Presses the Save keys in the image editor's window.
+bool PressSaveInEditor()
+{
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"),
+                  {QStringLiteral("search"), QStringLiteral("--sync"),
+                   QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                   QStringLiteral("Image Editor"), QStringLiteral("windowfocus"),
+                   QStringLiteral("--sync"), QStringLiteral("key"), QStringLiteral("ctrl+s")});
+    return xdotool.waitForFinished(10000) && xdotool.exitCode() == 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     InitTestEnvironment();
-    g_shots = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath();
+    QStringList args = QCoreApplication::arguments().mid(1);
+    const bool realEditor = args.removeAll(QStringLiteral("--real-editor")) > 0;
+    g_shots = !args.isEmpty() ? args.first() : QDir::tempPath();
     QDir().mkpath(g_shots);
     TestContext tc;
     // The product media stand read-only in their own folder; the clinic's go to Clinic/.
     tc->Settings.IconFolder = tc.Folder() + QStringLiteral("/ICON/");
     tc->Settings.PictureFolder = ProductMediaFolder() + QStringLiteral("Picture/");
-    StandInEditor editor(tc.Folder());
+    std::unique_ptr<StandInEditor> standIn;
+    if (!realEditor)
+        standIn = std::make_unique<StandInEditor>(tc.Folder());
 
     mdiVMR main(tc.Ctx.operator*());
     tc->SetMainWindowServices(&main);
@@ -121,6 +143,58 @@ int main(int argc, char** argv)
     main.findChild<QAction*>(QStringLiteral("mnuLibrary"))->trigger();
     auto* library = main.findChild<frmLibrary*>();
     library->move(20, 80);
+    QProcess realEditorProcess;
+    if (realEditor) {
+        // The library list asked the launcher to start the editor: start it as asked, with
+        // a photograph to open.
+        if (tc.Launcher.Launches.isEmpty()) {
+            std::fprintf(stderr, "the library list did not start the image editor\n");
+            return 1;
+        }
+        const QString photo = g_shots + QStringLiteral("/photo.jpg");
+        QImage image(4000, 3000, QImage::Format_RGB32);
+        QPainter p(&image);
+        QLinearGradient gradient(0, 0, 4000, 3000);
+        gradient.setColorAt(0, QColor(30, 90, 160));
+        gradient.setColorAt(1, QColor(230, 190, 80));
+        p.fillRect(image.rect(), gradient);
+        p.setPen(QPen(Qt::white, 40));
+        p.drawEllipse(QPoint(2000, 1500), 900, 900);
+        p.setFont(QFont(QStringLiteral("DejaVu Sans"), 300, QFont::Bold));
+        p.drawText(image.rect(), Qt::AlignCenter, QStringLiteral("PHOTO"));
+        p.end();
+        image.save(photo, "JPEG", 90);
+        const LaunchRecord launch = tc.Launcher.Launches.last();
+        realEditorProcess.setProcessChannelMode(QProcess::ForwardedChannels);
+        realEditorProcess.start(launch.program, launch.arguments + QStringList{photo});
+        if (!realEditorProcess.waitForStarted(5000)) {
+            std::fprintf(stderr, "the image editor %s does not start\n",
+                         qPrintable(launch.program));
+            return 1;
+        }
+        QLocalSocket probe;
+        const QString socket = ImageEditorSocketPath(tc.Folder());
+        if (!QTest::qWaitFor(
+                [&] {
+                    probe.connectToServer(socket);
+                    return probe.waitForConnected(100);
+                },
+                10000)) {
+            std::fprintf(stderr, "the image editor does not answer on the link\n");
+            return 1;
+        }
+        probe.disconnectFromServer();
+    }
+    // Without a window manager the image editor stays above the program's windows.
+    auto toFront = [&] {
+        if (!realEditor)
+            return;
+        main.raise();
+        main.activateWindow();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w != &main && w->isVisible())
+                w->raise();
+    };
     Shot(QStringLiteral("1-library"));
 
     library->findChild<QPushButton*>(QStringLiteral("cmdAdd"))->click();
@@ -143,9 +217,26 @@ int main(int argc, char** argv)
         QTest::mouseDClick(dialog->findChild<QWidget*>(QStringLiteral("imgPicture_%1").arg(i)),
                            Qt::LeftButton);
         QTest::qWait(300);
+        if (realEditor) {
+            if (i == 0)
+                Shot(QStringLiteral("2a-image-editor"));
+            auto* status = dialog->findChild<QLabel*>(QStringLiteral("lblLinkStatus"));
+            const QString before = status->text();
+            if (!PressSaveInEditor() ||
+                !QTest::qWaitFor([&] { return status->text() != before; }, 10000)) {
+                std::fprintf(stderr, "picture %d: the image editor did not save\n", i + 1);
+                return 1;
+            }
+            QTest::qWait(300);
+            toFront();
+            dialog->raise();
+            if (i == 0)
+                Shot(QStringLiteral("2b-after-save"));
+        }
     }
     Shot(QStringLiteral("2-editor"));
     dialog->findChild<QPushButton*>(QStringLiteral("cmdOkCancel_0"))->click();
+    toFront();
     Shot(QStringLiteral("3-stored"));
 
     library->findChild<QPushButton*>(QStringLiteral("cmdExit"))->click();
@@ -155,6 +246,7 @@ int main(int argc, char** argv)
     selection->parentWidget()->showMaximized();
     selection->InitExerciseSelection(false);
     selection->FormActivate();
+    toFront();
     Shot(QStringLiteral("4-selection"));
 
     // The sheet of a program holding the new exercise, through the real print path.
@@ -171,6 +263,10 @@ int main(int argc, char** argv)
     tc->SetMainWindowServices(&pdf);
     PrintDocument(*tc, PrintKindExercises4);
     tc->SetMainWindowServices(&main);
+    if (realEditor) {
+        realEditorProcess.terminate();
+        realEditorProcess.waitForFinished(5000);
+    }
     std::printf("new exercise 100000 stored; icon %s; sheet %s\n",
                 qPrintable(IconPath(*tc, 100000)), qPrintable(pdf.Pdf));
     return 0;
