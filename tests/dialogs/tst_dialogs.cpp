@@ -2,6 +2,7 @@
 // media check window, and media folders taking effect at once.
 #include "AboutInfo.h"
 #include "ChoiceGrid.h"
+#include "LibraryCache.h"
 #include "Paths.h"
 #include "Startup.h"
 #include "TestSupport.h"
@@ -288,7 +289,7 @@ private slots:
     }
 
     // Icons chosen in "Media Locations" show in the selection window's grid without a restart.
-    void aNewIconFolderTakesEffectAtOnce()
+    void aNewPictureFolderTakesEffectAtOnce()
     {
         QTemporaryDir home;
         ScriptedPromptService prompt;
@@ -307,8 +308,9 @@ private slots:
         options.OnReady = [&](mdiVMR& w, AppContext& ctx) {
             if (ctx.Library.Entries.isEmpty())
                 return;
-            const QString icon = ctx.Library.Entries.first().Icon;
-            const QString red = home.filePath(QStringLiteral("red icons/"));
+            // The grid is larger than the icons here, so its cells show the pictures.
+            const QString icon = IconSourcePicture(ctx.Library.Entries.first());
+            const QString red = home.filePath(QStringLiteral("red pictures/"));
             QDir().mkpath(red);
             QImage picture(70, 53, QImage::Format_RGB32);
             picture.fill(Qt::red);
@@ -325,14 +327,14 @@ private slots:
             w.findChild<QAction*>(QStringLiteral("mnuSetMedia"))->trigger();
             auto* media = w.findChild<frmMedia*>();
             prompt.TextAnswers.push_back(red + icon);
-            media->findChild<QPushButton*>(QStringLiteral("cmdMedia_0"))->click();
+            media->findChild<QPushButton*>(QStringLiteral("cmdMedia_1"))->click();
             media->findChild<QPushButton*>(QStringLiteral("cmdOKCancel_0"))->click();
-            iconFolder = ctx.Settings.IconFolder;
+            iconFolder = ctx.Settings.PictureFolder;
             w.Toolbar1_Exercises();
             after = centre();
         };
         QCOMPARE(StartApplication(options), 0);
-        QCOMPARE(iconFolder, home.filePath(QStringLiteral("red icons/")));
+        QCOMPARE(iconFolder, home.filePath(QStringLiteral("red pictures/")));
         QVERIFY(qRed(after) > 200 && qGreen(after) < 60);
         QVERIFY(before != after);
     }
