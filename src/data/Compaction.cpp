@@ -36,7 +36,7 @@ void CompactDatabaseFile(const QString& path, const QString& tempPath,
                                              .arg(QDir::toNativeSeparators(path)));
     RemoveDatabaseFile(tempPath);
     Stage(options, MaintenanceStage::TempRemoved);
-    try {
+    ReplaceThroughCopy(tempPath, path, [&] {
         ScopedDb source(path, false);
         QSqlQuery q(source.Db());
         if (!q.prepare(QStringLiteral("VACUUM INTO ?")))
@@ -57,15 +57,7 @@ void CompactDatabaseFile(const QString& path, const QString& tempPath,
         SyncFile(tempPath);
         Stage(options, MaintenanceStage::Synced);
         ReplaceFile(tempPath, path);
-    } catch (const DbError& e) {
-        QFile::remove(tempPath);
-        throw MaintenanceFailure(0, e.message());
-    } catch (...) {
-        // The old file is untouched until the rename; the copy is of no use.
-        if (QFileInfo::exists(path))
-            QFile::remove(tempPath);
-        throw;
-    }
+    });
     Stage(options, MaintenanceStage::Replaced);
 }
 

@@ -266,7 +266,7 @@ RepairResult RepairDatabaseFile(const QString& path, const QString& tempPath,
         return result;
     }
 
-    try {
+    ReplaceThroughCopy(tempPath, path, [&] {
         RemoveDatabaseFile(tempPath);
         CreateDatabaseFile(tempPath, DbFile::Main);
         const QFileInfo info(path);
@@ -396,14 +396,7 @@ RepairResult RepairDatabaseFile(const QString& path, const QString& tempPath,
         if (orphans.Used())
             result.OrphansPath = orphans.Path();
         ReplaceFile(tempPath, path);
-    } catch (const DbError& e) {
-        QFile::remove(tempPath);
-        throw MaintenanceFailure(0, e.message());
-    } catch (...) {
-        if (QFileInfo::exists(path))
-            QFile::remove(tempPath);
-        throw;
-    }
+    });
     return result;
 }
 

@@ -83,6 +83,21 @@ void ReplaceFile(const QString& from, const QString& to)
     SyncFolder(QFileInfo(to).absolutePath());
 }
 
+void ReplaceThroughCopy(const QString& tempPath, const QString& path,
+                        const std::function<void()>& work)
+{
+    try {
+        work();
+    } catch (const DbError& e) {
+        QFile::remove(tempPath);
+        throw MaintenanceFailure(0, e.message());
+    } catch (...) {
+        if (QFileInfo::exists(path))
+            QFile::remove(tempPath);
+        throw;
+    }
+}
+
 void CopyFileSafely(const QString& from, const QString& to)
 {
     const QString temp = to + QStringLiteral(".part");

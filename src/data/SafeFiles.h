@@ -4,6 +4,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <exception>
+#include <functional>
 
 namespace tramelle {
 
@@ -34,6 +35,12 @@ void SyncFile(const QString& path);
 // place) and flushes the folder, so the rename itself survives a power cut.
 // Throws MaintenanceFailure.
 void ReplaceFile(const QString& from, const QString& to);
+
+// Runs work, which writes tempPath and ends by renaming it over path. On failure the copy
+// is removed (the old file is untouched until the rename) and an engine error becomes a
+// MaintenanceFailure.
+void ReplaceThroughCopy(const QString& tempPath, const QString& path,
+                        const std::function<void()>& work);
 
 // Copies a file to a new name, through a temporary file that is synced and renamed, so
 // the copy is whole or absent. Throws MaintenanceFailure.
