@@ -21,8 +21,7 @@ void Stage(const CompactOptions& options, MaintenanceStage stage)
 // The engine's error, with its number.
 MaintenanceFailure EngineFailure(const QSqlError& error)
 {
-    return MaintenanceFailure(error.nativeErrorCode().toInt(),
-                              error.databaseText().isEmpty() ? error.text() : error.databaseText());
+    return MaintenanceFailure(error.nativeErrorCode().toInt(), EngineText(error));
 }
 
 } // namespace

@@ -200,12 +200,6 @@ QString DamagedRefusal(const QString& path)
         .arg(QDir::toNativeSeparators(path));
 }
 
-QString OpenErrorText(const QSqlDatabase& db)
-{
-    return db.lastError().databaseText().isEmpty() ? db.lastError().text()
-                                                   : db.lastError().databaseText();
-}
-
 // Opens a configured connection and applies its settings; on failure the connection is
 // forgotten and DbError carries the engine's text and code.
 QSqlDatabase OpenConfigured(QSqlDatabase db,
@@ -213,7 +207,7 @@ QSqlDatabase OpenConfigured(QSqlDatabase db,
 {
     const QString connectionName = db.connectionName();
     if (!db.open()) {
-        const QString err = OpenErrorText(db);
+        const QString err = EngineText(db.lastError());
         const int code = EngineCode(db.lastError());
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(connectionName);
@@ -518,9 +512,7 @@ QString CloseConnection(const QString& connectionName)
                 // A read-only file has nothing of ours to merge.
                 if (!db.connectOptions().contains(QLatin1String("QSQLITE_OPEN_READONLY"))) {
                     if (!q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")))
-                        problem = q.lastError().databaseText().isEmpty()
-                                      ? q.lastError().text()
-                                      : q.lastError().databaseText();
+                        problem = EngineText(q.lastError());
                     else if (q.next() && q.value(0).toInt() != 0)
                         problem = QStringLiteral("another program is using the file");
                 }
@@ -574,12 +566,12 @@ DbFileCheck CheckDatabaseFile(const QString& path, DbFile file)
             result.error = error;
         };
         if (!db.open()) {
-            fail(OpenErrorText(db));
+            fail(EngineText(db.lastError()));
         } else {
             QSqlQuery q(db);
             // Reading the schema fails on a file that is not a database or is locked.
             if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"))) {
-                fail(q.lastError().databaseText());
+                fail(EngineText(q.lastError()));
                 if (IsInUse(EngineCode(q.lastError())))
                     result.status = DbFileCheck::InUse;
             } else {
@@ -602,7 +594,7 @@ DbFileCheck CheckDatabaseFile(const QString& path, DbFile file)
                 } else {
                     QSqlQuery v(db);
                     if (!v.exec(QStringLiteral("SELECT \"Version\" FROM \"Version\""))) {
-                        fail(v.lastError().databaseText());
+                        fail(EngineText(v.lastError()));
                     } else if (!v.next()) {
                         fail(QStringLiteral("the Version table is empty"));
                     } else {
@@ -642,12 +634,12 @@ QuickCheckResult QuickCheckFile(const QString& path)
         ConfigureReadOnly(db, path);
         if (!db.open()) {
             result.ok = false;
-            result.report = OpenErrorText(db);
+            result.report = EngineText(db.lastError());
         } else {
             QSqlQuery q(db);
             if (!q.exec(QStringLiteral("PRAGMA quick_check(10)"))) {
                 result.ok = false;
-                result.report = q.lastError().databaseText();
+                result.report = EngineText(q.lastError());
             } else {
                 QStringList findings;
                 while (q.next())

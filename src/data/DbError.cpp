@@ -35,16 +35,6 @@ WriteState StateOf(const QSqlDriver* driver)
     return States().value(driver);
 }
 
-QString EngineText(const QSqlError& error)
-{
-    QString text = error.databaseText();
-    if (text.isEmpty())
-        text = error.text();
-    if (text.isEmpty())
-        text = QStringLiteral("Unknown database error");
-    return text;
-}
-
 // A statement that only reads never waits for the gate.
 bool IsRead(const QString& sql)
 {
@@ -54,6 +44,16 @@ bool IsRead(const QString& sql)
 }
 
 } // namespace
+
+QString EngineText(const QSqlError& error)
+{
+    QString text = error.databaseText();
+    if (text.isEmpty())
+        text = error.text();
+    if (text.isEmpty())
+        text = QStringLiteral("Unknown database error");
+    return text;
+}
 
 int EngineCode(const QSqlError& error)
 {

@@ -34,6 +34,9 @@ inline constexpr int EngineLocked = 6;
 inline constexpr int EngineReadOnly = 8;
 inline constexpr int EngineFull = 13;
 
+// What the engine said about an error, in its own words; the driver's text when the
+// engine said nothing. Every message that quotes the engine takes its text from here.
+QString EngineText(const QSqlError& error);
 // The engine's primary result code of an error, 0 when it has none.
 int EngineCode(const QSqlError& error);
 

@@ -329,7 +329,8 @@ void InsertLibraryRows(const QSqlDatabase& db, const QList<DeliveredExercise>& r
             for (int i = 0; i < values.size(); ++i)
                 q.bindValue(i, values.at(i));
             if (!q.exec())
-                throw DbError(Describe(row) + QStringLiteral(": ") + q.lastError().databaseText());
+                throw DbError(Describe(row) + QStringLiteral(": ") + EngineText(q.lastError()),
+                              EngineCode(q.lastError()));
         }
     });
 }

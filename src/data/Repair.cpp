@@ -174,8 +174,7 @@ private:
 QStringList SourceColumns(const QSqlDatabase& db, const QString& table)
 {
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(table)))
-        throw DbError(q.lastError().databaseText());
+    ThrowIfFailed(q, q.exec(QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(table)));
     QStringList names;
     while (q.next())
         names << q.value(0).toString();
@@ -251,12 +250,12 @@ RepairResult RepairDatabaseFile(const QString& path, const QString& tempPath,
         QSqlQuery q(check.Db());
         QStringList lines;
         if (!q.exec(QStringLiteral("PRAGMA integrity_check"))) {
-            lines << q.lastError().databaseText();
+            lines << EngineText(q.lastError());
         } else {
             while (q.next())
                 lines << q.value(0).toString();
             if (q.lastError().isValid() && q.lastError().type() != QSqlError::NoError)
-                lines << q.lastError().databaseText();
+                lines << EngineText(q.lastError());
         }
         result.CheckText = lines.join(QStringLiteral("\r\n"));
         result.WasSound = lines == QStringList{QStringLiteral("ok")};

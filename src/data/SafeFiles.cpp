@@ -137,10 +137,8 @@ QSqlDatabase OpenReadOnlyConnection(const QString& path, const QString& connecti
         const QSqlError error = db.lastError();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(connectionName);
-        throw DbError(QStringLiteral("Cannot open \"%1\": %2")
-                          .arg(Native(path), error.databaseText().isEmpty()
-                                                 ? error.text()
-                                                 : error.databaseText()));
+        throw DbError(QStringLiteral("Cannot open \"%1\": %2").arg(Native(path), EngineText(error)),
+                      EngineCode(error));
     }
     return db;
 }

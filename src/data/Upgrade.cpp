@@ -279,8 +279,8 @@ void LoadUpdateTable(StepRun& s, const QString& updatePath, const QString& sourc
     read.setForwardOnly(true);
     if (!read.exec(QStringLiteral("SELECT %1 FROM \"%2\"")
                        .arg(quoted.join(QStringLiteral(", ")), sourceTable)))
-        throw DbError(
-            QStringLiteral("\"%1\": %2").arg(Native(updatePath), read.lastError().databaseText()));
+        throw DbError(QStringLiteral("\"%1\": %2").arg(Native(updatePath), EngineText(read.lastError())),
+                      EngineCode(read.lastError()));
     QSqlQuery insert(s.Db);
     ThrowIfFailed(
         insert, insert.prepare(QStringLiteral("INSERT OR REPLACE INTO temp.\"%1\" VALUES (%2)")
