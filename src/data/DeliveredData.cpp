@@ -4,13 +4,13 @@
 #include "DbError.h"
 #include "Paths.h"
 #include "TextHelpers.h"
+#include "Transaction.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
 #include <cmath>
@@ -106,25 +106,6 @@ private:
     QString m_name;
     QSqlDatabase m_db;
 };
-
-// Runs `body` inside one transaction; rolls back and rethrows on failure.
-template <typename Body>
-void InTransaction(QSqlDatabase db, Body&& body)
-{
-    if (!db.transaction())
-        ThrowIfFailed(db.lastError());
-    try {
-        body();
-    } catch (...) {
-        db.rollback();
-        throw;
-    }
-    if (!db.commit()) {
-        const QSqlError error = db.lastError();
-        db.rollback();
-        ThrowIfFailed(error);
-    }
-}
 
 } // namespace
 
@@ -312,7 +293,8 @@ void InsertLibraryRows(const QSqlDatabase& db, const QList<DeliveredExercise>& r
         if (!problems.isEmpty())
             throw DbError(Describe(row) + QStringLiteral(": ") + problems.join(QStringLiteral("; ")));
     }
-    InTransaction(db, [&] {
+    Transaction transaction(db);
+    {
         QSqlQuery q(db);
         ThrowIfFailed(q, q.prepare(QStringLiteral(
                              "INSERT INTO ExerciseLibrary (ExerciseID, code, \"Desc\", AbbrevDesc, Joint, Motion, "
@@ -332,7 +314,8 @@ void InsertLibraryRows(const QSqlDatabase& db, const QList<DeliveredExercise>& r
                 throw DbError(Describe(row) + QStringLiteral(": ") + EngineText(q.lastError()),
                               EngineCode(q.lastError()));
         }
-    });
+    }
+    transaction.Commit();
 }
 
 void InsertPickLists(const QSqlDatabase& db, const QList<DeliveredPickList>& lists)
@@ -346,20 +329,20 @@ void InsertPickLists(const QSqlDatabase& db, const QList<DeliveredPickList>& lis
                                   .arg(max));
         }
     }
-    InTransaction(db, [&] {
-        // Lists and entries share one numbering, as the pick-list editor writes them.
-        qint16 next = 1;
-        for (const DeliveredPickList& list : lists) {
-            const qint16 labelID = next++;
-            Exec(db, QStringLiteral("INSERT INTO Label (ID, Name) VALUES (?, ?)"), {labelID, list.Name});
-            for (const QString& entry : list.Entries) {
-                if (next == std::numeric_limits<qint16>::max())
-                    throw DbError(QStringLiteral("Too many pick-list entries"));
-                Exec(db, QStringLiteral("INSERT INTO Level1 (ID, Name, LabelID) VALUES (?, ?, ?)"),
-                     {next++, entry, labelID});
-            }
+    Transaction transaction(db);
+    // Lists and entries share one numbering, as the pick-list editor writes them.
+    qint16 next = 1;
+    for (const DeliveredPickList& list : lists) {
+        const qint16 labelID = next++;
+        Exec(db, QStringLiteral("INSERT INTO Label (ID, Name) VALUES (?, ?)"), {labelID, list.Name});
+        for (const QString& entry : list.Entries) {
+            if (next == std::numeric_limits<qint16>::max())
+                throw DbError(QStringLiteral("Too many pick-list entries"));
+            Exec(db, QStringLiteral("INSERT INTO Level1 (ID, Name, LabelID) VALUES (?, ?, ?)"),
+                 {next++, entry, labelID});
         }
-    });
+    }
+    transaction.Commit();
 }
 
 void FillDeliveredData(const QString& mainPath, const QString& libraryPath, const QString& picklistPath,

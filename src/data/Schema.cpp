@@ -2,10 +2,10 @@
 
 #include "DbError.h"
 #include "DbFileTexts.h"
+#include "Transaction.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlError>
 #include <QUuid>
 
 namespace tramelle {
@@ -219,17 +219,11 @@ void CreateDatabaseFile(const QString& path, DbFile file)
         // reaches Qt's strings without a conversion per value.
         QSqlDatabase db = OpenConnection(path, name,
                                          file == DbFile::Library ? QStringLiteral("UTF-16le") : QString());
-        ThrowIfFailed(db.transaction() ? QSqlError() : db.lastError());
-        try {
-            for (const QString& statement : SchemaStatements(file))
-                Exec(db, statement);
-            Exec(db, QStringLiteral("INSERT INTO \"Version\" (\"Version\") VALUES (?)"), {CurrentSchemaVersion});
-            if (!db.commit())
-                ThrowIfFailed(db.lastError());
-        } catch (...) {
-            db.rollback();
-            throw;
-        }
+        Transaction transaction(db);
+        for (const QString& statement : SchemaStatements(file))
+            Exec(db, statement);
+        Exec(db, QStringLiteral("INSERT INTO \"Version\" (\"Version\") VALUES (?)"), {CurrentSchemaVersion});
+        transaction.Commit();
     } catch (...) {
         CloseConnection(name);
         QFile::remove(path);
