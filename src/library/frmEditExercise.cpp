@@ -199,7 +199,7 @@ void frmEditExercise::CreateControls()
 
 bool frmEditExercise::LoadRecord(std::optional<qint32> exerciseToEdit)
 {
-    const QSqlDatabase db = m_ctx.Db.LibraryDb();
+    const auto db = m_ctx.Db.LibraryDb();
     try {
         if (!exerciseToEdit) {
             m_isNew = true;
