@@ -130,7 +130,7 @@ QString WidgetPromptService::ExistingFolder(const QString& title, const QString&
     return QFileDialog::getExistingDirectory(QApplication::activeWindow(), title, folder);
 }
 
-bool WidgetPromptService::PrinterDialog(QPrinter* printer, const QString& proposedFile)
+bool WidgetWindowServices::PrinterDialog(QPrinter* printer, const QString& proposedFile)
 {
     // The dialog offers the printer's file name when the user prints to a file; the
     // system printer stays the one chosen.
@@ -150,6 +150,11 @@ bool WidgetPromptService::PrinterDialog(QPrinter* printer, const QString& propos
     dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
     dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
     return dialog.exec() == QDialog::Accepted;
+}
+
+bool WidgetWindowServices::MaybeShowPrintDlg(QPrinter* printer, const QString& proposedFile)
+{
+    return printer && PrinterDialog(printer, proposedFile);
 }
 
 bool DesktopLauncherService::OpenDocument(const QString& path, QString* error)

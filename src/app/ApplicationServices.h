@@ -1,10 +1,11 @@
 #pragma once
 
 #include "Services.h"
+#include "WindowServices.h"
 
 namespace tramelle {
 
-// Message boxes, input boxes and file and printer dialogs shown with real widgets.
+// Message boxes, input boxes and file dialogs shown with real widgets.
 class WidgetPromptService : public PromptService
 {
 public:
@@ -15,7 +16,16 @@ public:
     QString OpenFileName(const QString& title, const QString& folder, const QString& filter) override;
     QString SaveFileName(const QString& title, const QString& folder, const QString& filter) override;
     QString ExistingFolder(const QString& title, const QString& folder) override;
+};
+
+// The system's printer dialog, shown with real widgets, before there is a main window
+// (the main window puts its own placement and print rules over it).
+class WidgetWindowServices : public WindowServices
+{
+public:
     bool PrinterDialog(QPrinter* printer, const QString& proposedFile) override;
+    bool MaybeShowPrintDlg(QPrinter* printer, const QString& proposedFile) override;
+    void CenterForm(QWidget*) override {}
 };
 
 // Opens documents with the desktop's programs and runs other programs.

@@ -4,6 +4,7 @@
 #include "Paths.h"
 #include "PrintJobs.h"
 #include "frmHelp.h"
+#include "WindowServices.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -41,7 +42,7 @@ frmHelp* ShowManual(AppContext& ctx, QWidget* parent, const QString& anchor)
         // Closing only hides the window, with its pages and history; without an owner it
         // goes when closed.
         window->setAttribute(Qt::WA_DeleteOnClose, parent == nullptr);
-        ctx.MainWindow().CenterForm(window);
+        Windows(ctx).CenterForm(window);
     }
     QUrl page = home;
     if (!anchor.isEmpty())

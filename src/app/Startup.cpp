@@ -131,10 +131,12 @@ int RunApplication(int argc, char** argv)
 int StartApplication(const StartupOptions& options)
 {
     WidgetPromptService widgetPrompt;
+    WidgetWindowServices widgetWindows;
     DesktopLauncherService desktopLauncher;
     AppContext ctx(options.AppFolder.isEmpty() ? DefaultApplicationFolder() : options.AppFolder);
     ctx.SetPromptService(options.Prompt ? options.Prompt : &widgetPrompt);
     ctx.SetLauncherService(options.Launcher ? options.Launcher : &desktopLauncher);
+    ctx.SetWindowServices(options.Windows ? options.Windows : &widgetWindows);
 
     mdiVMR window(ctx);
     window.SetSettingsFile(options.SettingsFile);

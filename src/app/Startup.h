@@ -8,6 +8,7 @@ namespace tramelle {
 class AppContext;
 class LauncherService;
 class PromptService;
+class WindowServices;
 class mdiVMR;
 
 // How a caller in code (tests, benchmarks) runs the start-up. The program itself
@@ -26,6 +27,8 @@ struct StartupOptions
     // Services to use instead of the widget and desktop ones.
     PromptService* Prompt = nullptr;
     LauncherService* Launcher = nullptr;
+    // Replaces the system's printer dialog under the main window.
+    WindowServices* Windows = nullptr;
     // Called when the main window is ready, before the event loop runs.
     std::function<void(mdiVMR&, AppContext&)> OnReady;
 };

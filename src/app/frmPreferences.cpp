@@ -2,6 +2,7 @@
 
 #include "AppContext.h"
 #include "Paths.h"
+#include "WindowServices.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -69,7 +70,7 @@ frmPreferences::frmPreferences(AppContext& ctx, QWidget* parent)
     layout->addLayout(buttons);
 
     adjustSize();
-    m_ctx.MainWindow().CenterForm(this);
+    Windows(m_ctx).CenterForm(this);
     InitPreferences();
 }
 

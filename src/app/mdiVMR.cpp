@@ -89,7 +89,8 @@ void ShowSingle(QPointer<Form>& form, AppContext& ctx, QWidget* parent)
 } // namespace
 
 mdiVMR::mdiVMR(AppContext& ctx, QWidget* parent)
-    : QMainWindow(parent), m_ctx(ctx), m_mdiArea(new QMdiArea(this))
+    : QMainWindow(parent), m_ctx(ctx), m_dialogs(ctx.InstalledWindowServices()),
+      m_mdiArea(new QMdiArea(this))
 {
     InitAppResources();
     setObjectName(QStringLiteral("mdiVMR"));
@@ -103,12 +104,15 @@ mdiVMR::mdiVMR(AppContext& ctx, QWidget* parent)
     BuildStatusBar();
     resize(1000, 700);
     m_ctx.SetMainWindowServices(this);
+    m_ctx.SetWindowServices(this);
 }
 
 mdiVMR::~mdiVMR()
 {
     if (&m_ctx.MainWindow() == this)
         m_ctx.SetMainWindowServices(nullptr);
+    if (m_ctx.InstalledWindowServices() == this)
+        m_ctx.SetWindowServices(m_dialogs);
 }
 
 QAction* mdiVMR::MenuItem(QMenu* menu, const char* name, const QString& caption,
@@ -301,9 +305,12 @@ bool mdiVMR::MaybeShowPrintDlg(QPrinter* printer, const QString& proposedFile)
         SkipPrintDialog = false;
         return true;
     }
-    if (!printer)
-        return false;
-    return m_ctx.Prompt().PrinterDialog(printer, proposedFile);
+    return printer && PrinterDialog(printer, proposedFile);
+}
+
+bool mdiVMR::PrinterDialog(QPrinter* printer, const QString& proposedFile)
+{
+    return m_dialogs && m_dialogs->PrinterDialog(printer, proposedFile);
 }
 
 void mdiVMR::InitProgress(qint32 maximum)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Services.h"
+#include "WindowServices.h"
 #include "frmExerciseSelection.h"
 #include "frmPreferences.h"
 #include "frmProgress.h"
@@ -23,8 +24,9 @@ class frmCheckMedia;
 class frmMedia;
 
 // The main window: menus, toolbar, status bar and caption, from which every command
-// starts. Other windows reach it only through MainWindowServices.
-class mdiVMR : public QMainWindow, public MainWindowServices
+// starts. Other windows reach it only through MainWindowServices and WindowServices;
+// the printer dialog itself is the one of the window services installed before it.
+class mdiVMR : public QMainWindow, public MainWindowServices, public WindowServices
 {
     Q_OBJECT
 
@@ -46,6 +48,7 @@ public:
     void SetStatusBarReady() override;
     void UpdateToolbar(int state) override;
     void UpdateMenu(int state) override;
+    bool PrinterDialog(QPrinter* printer, const QString& proposedFile = QString()) override;
     bool MaybeShowPrintDlg(QPrinter* printer, const QString& proposedFile = QString()) override;
     void InitProgress(qint32 maximum) override;
     void UpdateProgress(qint32 value) override;
@@ -129,6 +132,8 @@ private:
     void Preview();
 
     AppContext& m_ctx;
+    // The window services installed before this window, which show the printer dialog.
+    WindowServices* m_dialogs = nullptr;
     QMdiArea* m_mdiArea;
     QToolBar* m_toolbar = nullptr;
     QHash<QString, QAction*> m_buttons;

@@ -13,6 +13,10 @@
 
 namespace tramelle {
 
+// What windows ask of the main window and of the system's dialogs; declared and
+// reached on the widget side (WindowServices.h), held here only as a pointer.
+class WindowServices;
+
 // The shared state of one run of the program: the application folder, the settings
 // values, the current program, the open databases and the services that the data
 // routines call. Tests build a fresh one in a temporary folder.
@@ -53,6 +57,10 @@ public:
     void SetPromptService(PromptService* service);
     void SetLauncherService(LauncherService* service);
     void SetMainWindowServices(MainWindowServices* service);
+    // The installed widget-side services, or nullptr; windows reach them through
+    // Windows(ctx), which falls back to ones that do nothing.
+    WindowServices* InstalledWindowServices() const { return m_windows; }
+    void SetWindowServices(WindowServices* service) { m_windows = service; }
 
 private:
     QString m_appFolder;
@@ -62,6 +70,7 @@ private:
     PromptService* m_prompt = &m_nullPrompt;
     LauncherService* m_launcher = &m_nullLauncher;
     MainWindowServices* m_mainWindow = &m_nullMainWindow;
+    WindowServices* m_windows = nullptr;
 };
 
 } // namespace tramelle

@@ -5,16 +5,13 @@
 #include <QUrl>
 #include <optional>
 
-class QPrinter;
-class QWidget;
-
 namespace tramelle {
 
 enum class PromptIcon { None, Information, Warning, Critical, Question };
 enum class PromptButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore };
 enum class PromptAnswer { Ok, Cancel, Yes, No, Retry, Abort, Ignore };
 
-// Every message box, input box, file dialog and the printer dialog goes through this
+// Every message box, input box and file dialog goes through this
 // service. The program installs one that shows real dialogs; tests install a scripted
 // one that records what was asked and answers it.
 class PromptService
@@ -34,9 +31,6 @@ public:
     virtual QString SaveFileName(const QString& title, const QString& folder,
                                  const QString& filter) = 0;
     virtual QString ExistingFolder(const QString& title, const QString& folder) = 0;
-    // The system's printer dialog on the given printer; true when the user confirmed.
-    // proposedFile is the name offered for printing to a PDF file.
-    virtual bool PrinterDialog(QPrinter* printer, const QString& proposedFile = QString()) = 0;
 };
 
 // Starting other programs and opening documents goes through this service.
@@ -72,9 +66,6 @@ public:
     virtual void SetStatusBarReady() = 0;
     virtual void UpdateToolbar(int state) = 0;
     virtual void UpdateMenu(int state) = 0;
-    // True when printing may go on (see SkipPrintDialog); proposedFile is the name the
-    // printer dialog offers for printing to a PDF file.
-    virtual bool MaybeShowPrintDlg(QPrinter* printer, const QString& proposedFile = QString()) = 0;
 
     virtual void InitProgress(qint32 maximum) = 0;
     virtual void UpdateProgress(qint32 value) = 0;
@@ -89,10 +80,6 @@ public:
     // True once the user cancelled, or the progress window went away, since the last
     // InitCancellableProgress.
     virtual bool ProgressCancelled() { return false; }
-
-    // Centres a window on the screen, or a child window across the top of the main
-    // window's work area. Placement only: services without windows do nothing.
-    virtual void CenterForm(QWidget* form) { Q_UNUSED(form); }
 };
 
 // Services that do nothing and answer every prompt with its first button's "no" path:
@@ -124,7 +111,6 @@ public:
     QString OpenFileName(const QString&, const QString&, const QString&) override { return {}; }
     QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
     QString ExistingFolder(const QString&, const QString&) override { return {}; }
-    bool PrinterDialog(QPrinter*, const QString&) override { return false; }
 };
 
 class NullLauncherService : public LauncherService
@@ -165,7 +151,6 @@ public:
     void SetStatusBarReady() override {}
     void UpdateToolbar(int) override {}
     void UpdateMenu(int) override {}
-    bool MaybeShowPrintDlg(QPrinter*, const QString&) override { return true; }
     void InitProgress(qint32) override {}
     void UpdateProgress(qint32) override {}
     void DestroyProgress() override {}

@@ -2,6 +2,7 @@
 
 #include "AboutInfo.h"
 #include "AppContext.h"
+#include "WindowServices.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -145,7 +146,7 @@ frmAbout::frmAbout(AppContext& ctx, QWidget* parent)
     layout->addLayout(bottom);
 
     adjustSize();
-    m_ctx.MainWindow().CenterForm(this);
+    Windows(m_ctx).CenterForm(this);
 }
 
 QString frmAbout::VersionText()

@@ -3,6 +3,7 @@
 #include "AppContext.h"
 #include "Paths.h"
 #include "TipsFile.h"
+#include "WindowServices.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -127,7 +128,7 @@ frmTip::frmTip(AppContext& ctx, QWidget* parent)
 
     chkLoadTipsAtStartup->setChecked(true);
     adjustSize();
-    m_ctx.MainWindow().CenterForm(this);
+    Windows(m_ctx).CenterForm(this);
     if (!LoadTips(m_ctx.AppPathAndFName(TipsFileName))) {
         lblTipText->SetTip(tr("That the ") + TipsFileName + tr(" file was not found? ") +
                            QLatin1Char('\n') + QLatin1Char('\n') + tr("Create a text file named ") +

@@ -8,6 +8,7 @@
 #include "StoredLengthLimit.h"
 #include "TextHelpers.h"
 #include "frmLibrary.h"
+#include "WindowServices.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -72,7 +73,7 @@ frmEditExercise::frmEditExercise(AppContext& ctx, std::optional<qint32> exercise
     m_loaded = LoadRecord(exerciseToEdit);
     if (!m_loaded)
         return;
-    m_ctx.MainWindow().CenterForm(this);
+    Windows(m_ctx).CenterForm(this);
     connect(&m_link, &ImageEditorLink::ItemChanged, this, &frmEditExercise::LinkItemChanged);
     LinkImageEditor();
 }

@@ -5,6 +5,7 @@
 #include "ImageEditorLink.h"
 #include "ProgramStore.h"
 #include "frmEditExercise.h"
+#include "WindowServices.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -211,7 +212,7 @@ frmLibrary::frmLibrary(AppContext& ctx, std::function<void()> rebuildSelection, 
 
     m_ctx.MainWindow().UpdateToolbar(0);
     m_ctx.MainWindow().UpdateMenu(0);
-    m_ctx.MainWindow().CenterForm(this);
+    Windows(m_ctx).CenterForm(this);
     cmdFillListBox_Click();
     StartImageEditor();
 }

@@ -6,10 +6,9 @@
 #include "DbError.h"
 #include "ProgramStore.h"
 #include "Repair.h"
+#include "WaitPointer.h"
 
 #include <QCoreApplication>
-#include <QCursor>
-#include <QGuiApplication>
 #include <QScopeGuard>
 
 namespace tramelle {
@@ -34,8 +33,7 @@ bool Ask(AppContext& ctx, const QString& title, const QString& question)
 template <typename Work>
 bool WithFilesClosed(AppContext& ctx, const QString& status, const QString& prefix, Work&& work)
 {
-    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+    WaitPointer wait;
     ctx.MainWindow().SetStatusBar(status);
     CloseDatabases(ctx);
     QList<MaintenanceError> errors;
@@ -45,8 +43,7 @@ bool WithFilesClosed(AppContext& ctx, const QString& status, const QString& pref
         errors = failure.errors();
     }
     const bool opened = Reopen(ctx);
-    restore.dismiss();
-    QGuiApplication::restoreOverrideCursor();
+    wait.Restore();
     for (const MaintenanceError& e : std::as_const(errors))
         ctx.Prompt().Message(AppTitle,
                              prefix + QStringLiteral("Error number: ") + QString::number(e.number) +

@@ -4,6 +4,7 @@
 #include "MaintenanceCommands.h"
 #include "Paths.h"
 #include "ProgramStore.h"
+#include "WaitPointer.h"
 
 #include <QApplication>
 #include <QDir>
@@ -294,8 +295,7 @@ void frmBackup::cmdBackup_Click()
         EnableBackupButtons(false);
         m_busy = false;
     });
-    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    auto cursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    WaitPointer wait;
     CloseDatabases(m_ctx);
     EnableBackupButtons(true);
     int code = 0;
@@ -315,8 +315,7 @@ void frmBackup::cmdBackup_Click()
     EnableBackupButtons(false);
     if (Reopen(m_ctx))
         ClearCurrentPatient(m_ctx);
-    cursor.dismiss();
-    QApplication::restoreOverrideCursor();
+    wait.Restore();
     if (code != 0)
         m_ctx.Prompt().Message(QStringLiteral("Backup Error: ") + QString::number(code),
                                QStringLiteral("An error occurred during the backup procedure") +
@@ -510,8 +509,7 @@ void frmBackup::cmdRestore_Click()
     QTemporaryDir work;
     BackupContents contents;
     try {
-        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-        auto cursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        const WaitPointer wait;
         m_ctx.MainWindow().SetStatusBar(QStringLiteral(" Testing file: ") +
                                         QFileInfo(archive).fileName() + QStringLiteral(" (") +
                                         CalculateK(QFileInfo(archive).size()) +
@@ -542,8 +540,7 @@ void frmBackup::cmdRestore_Click()
         !OfferToSave(m_ctx))
         return;
 
-    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    auto cursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    WaitPointer wait;
     CloseDatabases(m_ctx);
     QStringList kept;
     QString problem;
@@ -556,8 +553,7 @@ void frmBackup::cmdRestore_Click()
     const bool opened = Reopen(m_ctx);
     if (opened)
         ClearCurrentPatient(m_ctx);
-    cursor.dismiss();
-    QApplication::restoreOverrideCursor();
+    wait.Restore();
     if (!problem.isEmpty())
         m_ctx.Prompt().Message(title, tr("The restore did not complete.") + problem,
                                PromptIcon::Critical);

@@ -4,6 +4,7 @@
 #include "MediaFiles.h"
 #include "Paths.h"
 #include "WaitPointer.h"
+#include "WindowServices.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -97,7 +98,7 @@ frmCheckMedia::frmCheckMedia(AppContext& ctx, QWidget* parent)
         Drive1->addItem(QDir::toNativeSeparators(drive), drive);
     SelectCDDrive();
     adjustSize();
-    m_ctx.MainWindow().CenterForm(this);
+    Windows(m_ctx).CenterForm(this);
 }
 
 QStringList frmCheckMedia::DriveChoices(const AppContext& ctx)

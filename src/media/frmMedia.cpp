@@ -3,6 +3,7 @@
 #include "AppContext.h"
 #include "MediaFiles.h"
 #include "Paths.h"
+#include "WindowServices.h"
 
 #include <QDir>
 #include <QGridLayout>
@@ -76,7 +77,7 @@ frmMedia::frmMedia(AppContext& ctx, QWidget* parent) : QDialog(parent), m_ctx(ct
     for (size_t i = 0; i < m_folders.size(); ++i)
         ShowFolder(i);
     adjustSize();
-    m_ctx.MainWindow().CenterForm(this);
+    Windows(m_ctx).CenterForm(this);
 }
 
 void frmMedia::ShowFolder(size_t index)

@@ -6,6 +6,7 @@
 #include "PatientStore.h"
 #include "ProgramStore.h"
 #include "StoredLengthLimit.h"
+#include "WindowServices.h"
 
 #include <QBoxLayout>
 #include <QGridLayout>
@@ -135,7 +136,7 @@ frmSelectPatient::frmSelectPatient(AppContext& ctx, QWidget* parent)
     m_ctx.MainWindow().UpdateMenu(0);
     m_ctx.Program.PatientID.reset();
 
-    m_ctx.MainWindow().CenterForm(this);
+    Windows(m_ctx).CenterForm(this);
     FillPatientList();
     if (m_model->rowCount() > 0)
         lstPatients->SelectRow(0);
@@ -297,7 +298,7 @@ frmEditPatient::frmEditPatient(AppContext& ctx, QWidget* parent) : QDialog(paren
     setTabOrder(cmdOkCancel[0], cmdOkCancel[1]);
     resize(360, 160);
 
-    m_ctx.MainWindow().CenterForm(this);
+    Windows(m_ctx).CenterForm(this);
     OpenPatientRecord();
 }
 
@@ -388,7 +389,7 @@ frmListPrograms::frmListPrograms(AppContext& ctx, QWidget* parent)
     resize(560, 340);
 
 
-    m_ctx.MainWindow().CenterForm(this);
+    Windows(m_ctx).CenterForm(this);
     FillProgramList();
 }
 

@@ -4,6 +4,7 @@
 #include "DbError.h"
 #include "DeliveredData.h"
 #include "PickListStore.h"
+#include "WindowServices.h"
 
 #include <QBoxLayout>
 #include <QCollator>
@@ -201,7 +202,7 @@ frmPicklistEditor::frmPicklistEditor(AppContext& ctx, QWidget* parent) : QDialog
     connect(cmdDelete, &QPushButton::clicked, this, [this] { cmdDelete_Click(); });
 
     // Form_Load
-    m_ctx.MainWindow().CenterForm(this);
+    Windows(m_ctx).CenterForm(this);
     LoadTree();
 }
 

@@ -3,7 +3,6 @@
 #include "PageComposer.h"
 #include "PatientRecord.h"
 #include "VideoOrderForm.h"
-#include "WaitPointer.h"
 
 #include <array>
 #include <vector>
@@ -145,7 +144,6 @@ std::vector<SheetPage> PlanSheetPages(PageComposer& c, const SheetLayout& layout
 
 void PrintExerciseSheets(AppContext& ctx, OutputSurface& surface, int perPage)
 {
-    const WaitPointer wait;
     PageComposer c(ctx, surface);
     PageGeometry& g = ctx.Geometry;
     OutputSurface& s = surface;
@@ -237,7 +235,6 @@ void PrintExerciseSheets(AppContext& ctx, OutputSurface& surface, int perPage)
 
 void PrintCoverPage(AppContext& ctx, OutputSurface& surface)
 {
-    const WaitPointer wait;
     PageComposer c(ctx, surface);
     PageGeometry& g = ctx.Geometry;
     OutputSurface& s = surface;

@@ -2,13 +2,11 @@
 
 #include "AppContext.h"
 #include "FormGrid.h"
-#include "WaitPointer.h"
 
 namespace tramelle {
 
 void PrintPatientRecord(AppContext& ctx, OutputSurface& surface)
 {
-    const WaitPointer wait;
     PageComposer c(ctx, surface);
     PageGeometry& g = ctx.Geometry;
     OutputSurface& s = surface;

@@ -3,8 +3,9 @@
 #include "AppContext.h"
 #include "CupsJob.h"
 #include "Documents.h"
-#include "PainterSurfaces.h"
+#include "PrinterSurface.h"
 #include "WaitPointer.h"
+#include "WindowServices.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -153,7 +154,7 @@ void PreparePrinter(QPrinter& printer, const QString& documentName, bool landsca
 bool ChooseDestination(AppContext& ctx, QPrinter& printer, bool skipDialog)
 {
     if (!skipDialog &&
-        !ctx.MainWindow().MaybeShowPrintDlg(&printer, ProposedPdfFile(ctx, printer.docName())))
+        !Windows(ctx).MaybeShowPrintDlg(&printer, ProposedPdfFile(ctx, printer.docName())))
         return false;
     if (!HasDestination(printer)) {
         ctx.Prompt().Message(PrintTitleText,

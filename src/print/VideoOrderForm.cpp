@@ -2,7 +2,6 @@
 
 #include "AppContext.h"
 #include "FormGrid.h"
-#include "WaitPointer.h"
 
 #include <QLocale>
 #include <array>
@@ -157,7 +156,6 @@ void PrintShippingChoices(PageComposer& c, qint16 x)
 
 void PrintVideoOrderForm(AppContext& ctx, OutputSurface& surface)
 {
-    const WaitPointer wait;
     PageComposer c(ctx, surface);
     PageGeometry& g = ctx.Geometry;
     OutputSurface& s = surface;

@@ -4,6 +4,7 @@
 #include "Clinic.h"
 #include "DbError.h"
 #include "OrderFields.h"
+#include "WindowServices.h"
 
 #include <QBoxLayout>
 #include <QComboBox>
@@ -88,7 +89,7 @@ frmClinic::frmClinic(AppContext& ctx, QWidget* parent)
 
     // Form_Load
     adjustSize();
-    m_ctx.MainWindow().CenterForm(this);
+    Windows(m_ctx).CenterForm(this);
     cboPayMethod->addItems(PayMethodChoices());
     cboShipMethod->addItems(ShipMethodChoices());
     connect(cboPayMethod, &QComboBox::currentIndexChanged, this, [this] { cboPayMethod_Click(); });

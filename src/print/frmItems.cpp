@@ -3,6 +3,7 @@
 #include "AppContext.h"
 #include "OrderFields.h"
 #include "ProgramStore.h"
+#include "WindowServices.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>
@@ -171,7 +172,7 @@ frmItems::frmItems(AppContext& ctx, QWidget* parent)
     m_ctx.MainWindow().UpdateToolbar(4);
     m_ctx.MainWindow().UpdateMenu(0);
     adjustSize();
-    m_ctx.MainWindow().CenterForm(this);
+    Windows(m_ctx).CenterForm(this);
     LoadItemChoices();
     connect(cboPayMethod, &QComboBox::currentIndexChanged, this, [this] { cboPayMethod_Click(); });
     connect(cboShipMethod, &QComboBox::currentIndexChanged, this, [this] { CalculateTotals(); });

@@ -7,6 +7,7 @@
 #include "ScaledPicture.h"
 #include "TextHelpers.h"
 #include "frmExerciseSelection.h"
+#include "WindowServices.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -189,7 +190,7 @@ void frmExerciseParams::CreateControls()
 
 void frmExerciseParams::FormLoad()
 {
-    m_ctx.MainWindow().CenterForm(this);
+    Windows(m_ctx).CenterForm(this);
     InitListBoxes();
     show();
     OpenMovieFile();

@@ -14,6 +14,7 @@
 #include "SlotPanel.h"
 #include "StoredLengthLimit.h"
 #include "TextHelpers.h"
+#include "WaitPointer.h"
 #include "frmExerciseParams.h"
 
 #include <QApplication>
@@ -42,13 +43,6 @@ constexpr int IconWidth = 61; // icons are made this wide from one of the pictur
 constexpr int BaseFontPixels = 11;
 constexpr int BaseButtonIcon = 12;
 
-// The hourglass until the scope ends, whatever way it is left.
-[[nodiscard]] auto WaitPointer()
-{
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    return qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-}
-
 // Sets a busy flag until the scope ends.
 [[nodiscard]] auto BusyFlag(bool& flag)
 {
@@ -70,7 +64,7 @@ frmExerciseSelection::frmExerciseSelection(AppContext& ctx, QWidget* parent)
     RecordBaseLayout();
 
     // The form's load: the whole library becomes the pool.
-    const auto wait = WaitPointer();
+    const WaitPointer wait;
     try {
         LoadLibraryCache(m_ctx);
         m_lastFilter = LibraryFilter{};
@@ -319,7 +313,7 @@ void frmExerciseSelection::ShowProgramHeaderControls(bool visible)
 
 void frmExerciseSelection::InitExerciseSelection(bool recall)
 {
-    const auto wait = WaitPointer();
+    const WaitPointer wait;
     m_selectedSlot = -1;
     try {
         InitListBoxes();
@@ -391,7 +385,7 @@ void frmExerciseSelection::ViewListClick(int index)
     if (m_filterBusy)
         return;
     const auto busy = BusyFlag(m_filterBusy);
-    const auto wait = WaitPointer();
+    const WaitPointer wait;
     try {
         Frame1->TakeSelection(index);
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

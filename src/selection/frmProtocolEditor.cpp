@@ -2,6 +2,7 @@
 
 #include "AppContext.h"
 #include "DbError.h"
+#include "WindowServices.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -25,7 +26,7 @@ frmProtocolEditor* frmProtocolEditor::Open(AppContext& ctx, frmExerciseSelection
     auto* editor = new frmProtocolEditor(ctx, selection, std::move(showSelection), parent);
     QObject::connect(editor, &QDialog::finished, editor, &QObject::deleteLater);
     editor->show();
-    ctx.MainWindow().CenterForm(editor);
+    Windows(ctx).CenterForm(editor);
     return editor;
 }
 

@@ -1,6 +1,7 @@
 #include "frmSelectProtocol.h"
 
 #include "AppContext.h"
+#include "WindowServices.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -16,7 +17,7 @@ frmSelectProtocol* frmSelectProtocol::Open(AppContext& ctx, frmExerciseSelection
     auto* form = new frmSelectProtocol(ctx, selection, std::move(showSelection), parent);
     QObject::connect(form, &QDialog::finished, form, &QObject::deleteLater);
     form->show();
-    ctx.MainWindow().CenterForm(form);
+    Windows(ctx).CenterForm(form);
     return form;
 }
 

@@ -111,6 +111,7 @@ struct StartupRun
         options.AppFolder = AppFolder;
         options.SettingsFile = SettingsFile;
         options.Prompt = &Prompt;
+        options.Windows = &Prompt;
         options.Launcher = &Launcher;
         options.OnReady = [this, ready](mdiVMR& w, AppContext& ctx) {
             Ready = true;
@@ -848,7 +849,7 @@ private slots:
     // The printer dialog offers the printer and copies, never a part of the document.
     void printerDialogOffersNoPageRange()
     {
-        WidgetPromptService prompt;
+        WidgetWindowServices dialogs;
         QPrinter printer;
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(QDir::temp().filePath(QStringLiteral("tramelle-dialog.pdf")));
@@ -861,7 +862,7 @@ private slots:
                 dialog->reject();
             }
         });
-        QVERIFY(!prompt.PrinterDialog(&printer, QString())); // rejected: nothing to print
+        QVERIFY(!dialogs.PrinterDialog(&printer, QString())); // rejected: nothing to print
         QVERIFY(seen);
         QVERIFY(!options.testFlag(QAbstractPrintDialog::PrintPageRange));
         QVERIFY(!options.testFlag(QAbstractPrintDialog::PrintCurrentPage));

@@ -147,6 +147,7 @@ private slots:
         options.AppFolder = appFolder;
         options.SettingsFile = settingsFile;
         options.Prompt = &prompt;
+        options.Windows = &prompt;
         options.Launcher = &launcher;
         options.OnReady = [&](mdiVMR& w, AppContext& ctx) {
             // The road runs inside the event loop, as a person's clicks do.

@@ -261,8 +261,10 @@ int main(int argc, char** argv)
     PdfMainWindow pdf;
     pdf.Pdf = g_shots + QStringLiteral("/5-sheet.pdf");
     tc->SetMainWindowServices(&pdf);
+    tc->SetWindowServices(&pdf);
     PrintDocument(*tc, PrintKindExercises4);
     tc->SetMainWindowServices(&main);
+    tc->SetWindowServices(&main);
     if (realEditor) {
         realEditorProcess.terminate();
         realEditorProcess.waitForFinished(5000);

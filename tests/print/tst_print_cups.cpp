@@ -177,6 +177,7 @@ private slots:
         window.Queue = QStringLiteral("Tramelle");
         window.Copies = 2;
         t->SetMainWindowServices(&window);
+        t->SetWindowServices(&window);
         t->Settings.PictureFolder = t.Folder() + QLatin1Char('/');
         t->Settings.PrintPatientCover = true;
         t->CoverText = QStringLiteral("Bring this program to every visit.\r\n");
@@ -207,6 +208,7 @@ private slots:
         QueueMainWindow window;
         window.Queue = QStringLiteral("Refuses");
         t->SetMainWindowServices(&window);
+        t->SetWindowServices(&window);
         t->Settings.PictureFolder = t.Folder() + QLatin1Char('/');
         t->Settings.PrintPatientCover = false;
         FillProgram(*t, 2);

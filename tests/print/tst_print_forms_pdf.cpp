@@ -34,6 +34,7 @@ private slots:
         PdfMainWindow window;
         window.Pdf = QDir(t.Folder()).filePath(QStringLiteral("form.pdf"));
         t->SetMainWindowServices(&window);
+        t->SetWindowServices(&window);
         FillProgram(*t, 4);
         ProgramState& p = t->Program;
         p.Entries[0].HasVideo = true;

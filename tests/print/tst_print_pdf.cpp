@@ -20,6 +20,7 @@ struct PdfContext
     {
         window.Pdf = QDir(t.Folder()).filePath(QStringLiteral("out.pdf"));
         t->SetMainWindowServices(&window);
+        t->SetWindowServices(&window);
         t->Settings.PictureFolder = t.Folder() + QLatin1Char('/');
         t->Settings.PrintPatientCover = false;
         t->CoverText = QStringLiteral("Bring this program to every visit.\r\n");

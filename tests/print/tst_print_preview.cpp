@@ -142,6 +142,7 @@ private slots:
         PdfMainWindow window;
         window.Pdf = QDir(t.Folder()).filePath(QStringLiteral("preview.pdf"));
         t->SetMainWindowServices(&window);
+        t->SetWindowServices(&window);
         FillProgram(*t, 3);
         t->CoverText = QStringLiteral("Welcome to the clinic.\r\n");
         t->Settings.PrintPatientCover = true;

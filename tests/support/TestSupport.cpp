@@ -155,6 +155,8 @@ TestContext::TestContext(bool install)
     Ctx->SetPromptService(&Prompt);
     Ctx->SetLauncherService(&Launcher);
     Ctx->SetMainWindowServices(&MainWindow);
+    MainWindow.Dialogs = &Prompt;
+    Ctx->SetWindowServices(&MainWindow);
     if (install) {
         InstallDeliveredFiles(Dir.path(), DeliveredFilesFolder());
         OpenDatabases(*Ctx);

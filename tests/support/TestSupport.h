@@ -2,6 +2,7 @@
 
 #include "AppContext.h"
 #include "Services.h"
+#include "WindowServices.h"
 
 #include <QList>
 #include <QStringList>
@@ -32,8 +33,9 @@ struct PromptRecord
 };
 
 // Records every prompt and answers from a queue; with the queue empty a message gets
-// its default (Ok / No / Cancel / Abort) and dialogs are cancelled.
-class ScriptedPromptService : public PromptService
+// its default (Ok / No / Cancel / Abort) and dialogs are cancelled. Also the printer
+// dialog under a main window (installed as its window services).
+class ScriptedPromptService : public PromptService, public WindowServices
 {
 public:
     QList<PromptRecord> Records;
@@ -50,6 +52,11 @@ public:
     QString ExistingFolder(const QString& title, const QString& folder) override;
     // Records the proposed PDF file name as the text.
     bool PrinterDialog(QPrinter* printer, const QString& proposedFile) override;
+    bool MaybeShowPrintDlg(QPrinter* printer, const QString& proposedFile) override
+    {
+        return printer && PrinterDialog(printer, proposedFile);
+    }
+    void CenterForm(QWidget*) override {}
 
     // The texts of the message boxes shown, in order.
     QStringList MessageTexts() const;
@@ -81,8 +88,9 @@ public:
     QString FindProgram(const QString& name) override;
 };
 
-// Records the main-window calls.
-class RecordingMainWindowServices : public MainWindowServices
+// Records the main-window calls. As window services it records the print requests and
+// leaves the printer dialog itself to Dialogs (the test context's scripted prompt).
+class RecordingMainWindowServices : public MainWindowServices, public WindowServices
 {
 public:
     int CaptionUpdates = 0;
@@ -103,6 +111,12 @@ public:
         ProposedFiles << proposedFile;
         return PrintDialogAnswer;
     }
+    WindowServices* Dialogs = nullptr;
+    bool PrinterDialog(QPrinter* printer, const QString& proposedFile) override
+    {
+        return Dialogs && Dialogs->PrinterDialog(printer, proposedFile);
+    }
+    void CenterForm(QWidget*) override {}
     QStringList ProgressCaptions;
     // With a value n >= 0, ProgressCancelled answers true after n progress updates.
     int CancelAfterUpdates = -1;
