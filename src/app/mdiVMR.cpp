@@ -256,37 +256,37 @@ void mdiVMR::SetStatusBarReady()
     SetStatusBar(StatusReady);
 }
 
-void mdiVMR::UpdateToolbar(int state)
+void mdiVMR::UpdateToolbar(tramelle::ToolbarState state)
 {
     ToolbarState = state;
     for (QAction* a : std::as_const(m_buttons))
         a->setEnabled(false);
     QStringList enabled;
     switch (state) {
-    case 0:
+    case ToolbarState::HelpOnly:
         enabled = {QStringLiteral("Help")};
         break;
-    case 1:
+    case ToolbarState::NoPatient:
         enabled = {QStringLiteral("Patient"), QStringLiteral("Programs"), QStringLiteral("Help")};
         break;
-    case 2:
+    case ToolbarState::PatientSelected:
         enabled = m_buttons.keys();
         break;
-    case 3:
+    case ToolbarState::SelectionActive:
         enabled = {QStringLiteral("Preview"), QStringLiteral("Print"), QStringLiteral("Help")};
         break;
-    default:
+    case ToolbarState::NoneEnabled:
         break;
     }
     for (const QString& key : enabled)
         m_buttons.value(key)->setEnabled(true);
 }
 
-void mdiVMR::UpdateMenu(int state)
+void mdiVMR::UpdateMenu(tramelle::MenuState state)
 {
     MenuState = state;
-    const bool print = state == 1 || state == 2;
-    const bool rest = state == 2;
+    const bool print = state == MenuState::PrintOnly || state == MenuState::All;
+    const bool rest = state == MenuState::All;
     for (const char* name : {"mnuPrint", "mnuPreview"})
         findChild<QMenu*>(QLatin1String(name))->menuAction()->setEnabled(print);
     for (const char* name : {"mnuClinic", "mnuSetMedia", "mnuCopyPictures", "mnuPreferences"})
@@ -591,8 +591,8 @@ void mdiVMR::Toolbar1_Exercises()
     m_selection->SetSelectionMode(frmExerciseSelection::Mode::Program);
     ShowSelectionWindow();
     m_selection->InitExerciseSelection(true);
-    UpdateMenu(1);
-    UpdateToolbar(3);
+    UpdateMenu(MenuState::PrintOnly);
+    UpdateToolbar(ToolbarState::SelectionActive);
 }
 
 bool mdiVMR::CreateSelectionWindow()

@@ -33,8 +33,8 @@ public:
     ~mdiVMR() override;
 
     // Last states passed to UpdateToolbar and UpdateMenu.
-    int ToolbarState = 0;
-    int MenuState = 0;
+    tramelle::ToolbarState ToolbarState = tramelle::ToolbarState::HelpOnly;
+    tramelle::MenuState MenuState = tramelle::MenuState::Restricted;
     // One-shot: the next MaybeShowPrintDlg goes on without the printer dialog.
     bool SkipPrintDialog = false;
     // The document the next print or preview produces: 0 video order form, 1 exercises
@@ -44,8 +44,8 @@ public:
     void UpdateCaption() override;
     void SetStatusBar(const QString& text) override;
     void SetStatusBarReady() override;
-    void UpdateToolbar(int state) override;
-    void UpdateMenu(int state) override;
+    void UpdateToolbar(tramelle::ToolbarState state) override;
+    void UpdateMenu(tramelle::MenuState state) override;
     bool MaybeShowPrintDlg(QPrinter* printer, const QString& proposedFile = QString()) override;
     void InitProgress(qint32 maximum) override;
     void UpdateProgress(qint32 value) override;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UiStates.h"
+
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -70,8 +72,8 @@ public:
     virtual void UpdateCaption() = 0;
     virtual void SetStatusBar(const QString& text) = 0;
     virtual void SetStatusBarReady() = 0;
-    virtual void UpdateToolbar(int state) = 0;
-    virtual void UpdateMenu(int state) = 0;
+    virtual void UpdateToolbar(ToolbarState state) = 0;
+    virtual void UpdateMenu(MenuState state) = 0;
     // True when printing may go on (see SkipPrintDialog); proposedFile is the name the
     // printer dialog offers for printing to a PDF file.
     virtual bool MaybeShowPrintDlg(QPrinter* printer, const QString& proposedFile = QString()) = 0;
@@ -163,8 +165,8 @@ public:
     void UpdateCaption() override {}
     void SetStatusBar(const QString&) override {}
     void SetStatusBarReady() override {}
-    void UpdateToolbar(int) override {}
-    void UpdateMenu(int) override {}
+    void UpdateToolbar(ToolbarState) override {}
+    void UpdateMenu(MenuState) override {}
     bool MaybeShowPrintDlg(QPrinter*, const QString&) override { return true; }
     void InitProgress(qint32) override {}
     void UpdateProgress(qint32) override {}

@@ -209,8 +209,8 @@ frmLibrary::frmLibrary(AppContext& ctx, std::function<void()> rebuildSelection, 
     layout->addWidget(lblCount);
     layout->addLayout(buttons);
 
-    m_ctx.MainWindow().UpdateToolbar(0);
-    m_ctx.MainWindow().UpdateMenu(0);
+    m_ctx.MainWindow().UpdateToolbar(ToolbarState::HelpOnly);
+    m_ctx.MainWindow().UpdateMenu(MenuState::Restricted);
     m_ctx.MainWindow().CenterForm(this);
     cmdFillListBox_Click();
     StartImageEditor();

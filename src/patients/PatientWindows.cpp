@@ -131,8 +131,8 @@ frmSelectPatient::frmSelectPatient(AppContext& ctx, QWidget* parent)
 
 
     // While the dialog is open nothing else may be started and no patient is current.
-    m_ctx.MainWindow().UpdateToolbar(0);
-    m_ctx.MainWindow().UpdateMenu(0);
+    m_ctx.MainWindow().UpdateToolbar(ToolbarState::HelpOnly);
+    m_ctx.MainWindow().UpdateMenu(MenuState::Restricted);
     m_ctx.Program.PatientID.reset();
 
     m_ctx.MainWindow().CenterForm(this);
@@ -181,21 +181,21 @@ void frmSelectPatient::cmdOkCancel_Click(const QString& tag)
     if (tag == Ok) {
         ChooseSelected(true);
         main.UpdateCaption();
-        main.UpdateToolbar(2);
+        main.UpdateToolbar(ToolbarState::PatientSelected);
     } else if (tag == Cancel) {
         m_ctx.Program.PatientID.reset();
         main.UpdateCaption();
-        main.UpdateToolbar(1);
+        main.UpdateToolbar(ToolbarState::NoPatient);
     } else if (tag == New) {
         m_ctx.Program.PatientID.reset();
         m_ctx.Program.SaveAsNew = true;
         main.UpdateCaption();
-        main.UpdateToolbar(0);
+        main.UpdateToolbar(ToolbarState::HelpOnly);
         OpenEditPatient();
     } else if (tag == Edit) {
         ChooseSelected(false);
         main.UpdateCaption();
-        main.UpdateToolbar(0);
+        main.UpdateToolbar(ToolbarState::HelpOnly);
         OpenEditPatient();
     } else if (tag == Delete) {
         const int row = lstPatients->SelectedRow();
@@ -216,7 +216,7 @@ void frmSelectPatient::cmdOkCancel_Click(const QString& tag)
         // dialog opened): the caption and toolbar say so, or only Help would stay usable.
         m_ctx.Program.PatientID.reset();
         main.UpdateCaption();
-        main.UpdateToolbar(1);
+        main.UpdateToolbar(ToolbarState::NoPatient);
     } else {
         return;
     }
@@ -249,7 +249,7 @@ void frmSelectPatient::done(int result)
     QDialog::done(result);
     if (!m_closed) {
         m_closed = true;
-        m_ctx.MainWindow().UpdateMenu(2);
+        m_ctx.MainWindow().UpdateMenu(MenuState::All);
     }
 }
 
@@ -346,12 +346,12 @@ void frmEditPatient::cmdOkCancel_Click(const QString& tag)
         p.InvoiceID.reset();
         p.PatientName = FullName(record.LastName, record.FirstName);
         main.UpdateCaption();
-        main.UpdateToolbar(2);
+        main.UpdateToolbar(ToolbarState::PatientSelected);
     } else if (tag == Cancel) {
         p.PatientID.reset();
         p.InvoiceID.reset();
         main.UpdateCaption();
-        main.UpdateToolbar(1);
+        main.UpdateToolbar(ToolbarState::NoPatient);
     } else {
         return;
     }
@@ -433,7 +433,7 @@ void frmListPrograms::cmdOkCancel_Click(const QString& tag)
         }
         m_ctx.Program.SaveAsNew = false;
         m_ctx.MainWindow().SetStatusBarReady();
-        m_ctx.MainWindow().UpdateToolbar(2);
+        m_ctx.MainWindow().UpdateToolbar(ToolbarState::PatientSelected);
         accept();
     } else if (tag == Delete) {
         const PromptAnswer answer = m_ctx.Prompt().Message(

@@ -95,9 +95,10 @@ frmClinic::frmClinic(AppContext& ctx, QWidget* parent)
     InitClinicFields();
     // Toolbar and menus stay restricted until the window closes; the toolbar then goes
     // back to what it showed, which only depends on whether a patient is current.
-    m_toolbarState = m_ctx.Program.PatientID ? 2 : 1;
-    m_ctx.MainWindow().UpdateMenu(0);
-    m_ctx.MainWindow().UpdateToolbar(0);
+    m_toolbarState =
+        m_ctx.Program.PatientID ? ToolbarState::PatientSelected : ToolbarState::NoPatient;
+    m_ctx.MainWindow().UpdateMenu(MenuState::Restricted);
+    m_ctx.MainWindow().UpdateToolbar(ToolbarState::HelpOnly);
 }
 
 void frmClinic::InitClinicFields()
@@ -190,7 +191,7 @@ void frmClinic::done(int result)
     if (!m_unloaded) {
         m_unloaded = true;
         m_ctx.MainWindow().UpdateToolbar(m_toolbarState);
-        m_ctx.MainWindow().UpdateMenu(2);
+        m_ctx.MainWindow().UpdateMenu(MenuState::All);
     }
     QDialog::done(result);
 }

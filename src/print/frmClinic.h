@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UiStates.h"
+
 #include <QDialog>
 #include <QList>
 
@@ -41,7 +43,7 @@ private:
     void cmdOKCancel_Click(const QString& tag);
 
     AppContext& m_ctx;
-    int m_toolbarState = 1;
+    ToolbarState m_toolbarState = ToolbarState::NoPatient;
     bool m_unloaded = false;
 
     QLineEdit* txtName;

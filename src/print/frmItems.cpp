@@ -168,8 +168,8 @@ frmItems::frmItems(AppContext& ctx, QWidget* parent)
     connect(chkTax, &QCheckBox::toggled, this, [this] { CalculateTotals(); });
 
     // Form_Load
-    m_ctx.MainWindow().UpdateToolbar(4);
-    m_ctx.MainWindow().UpdateMenu(0);
+    m_ctx.MainWindow().UpdateToolbar(ToolbarState::NoneEnabled);
+    m_ctx.MainWindow().UpdateMenu(MenuState::Restricted);
     adjustSize();
     m_ctx.MainWindow().CenterForm(this);
     LoadItemChoices();
@@ -306,8 +306,8 @@ void frmItems::done(int result)
     // Every way out gives the toolbar back, the close box included.
     if (!m_unloaded) {
         m_unloaded = true;
-        m_ctx.MainWindow().UpdateToolbar(2);
-        m_ctx.MainWindow().UpdateMenu(2);
+        m_ctx.MainWindow().UpdateToolbar(ToolbarState::PatientSelected);
+        m_ctx.MainWindow().UpdateMenu(MenuState::All);
     }
     QDialog::done(result);
 }

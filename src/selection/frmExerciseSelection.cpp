@@ -342,17 +342,17 @@ void frmExerciseSelection::FormActivate()
 {
     switch (m_selectionMode) {
     case Mode::None:
-        m_ctx.MainWindow().UpdateMenu(2);
+        m_ctx.MainWindow().UpdateMenu(MenuState::All);
         break;
     case Mode::Program:
         ShowProgramHeaderControls(true);
-        m_ctx.MainWindow().UpdateMenu(1);
-        m_ctx.MainWindow().UpdateToolbar(3);
+        m_ctx.MainWindow().UpdateMenu(MenuState::PrintOnly);
+        m_ctx.MainWindow().UpdateToolbar(ToolbarState::SelectionActive);
         break;
     case Mode::NewProtocol:
     case Mode::EditProtocol:
         // A protocol is not the patient's program: nothing of it may be printed.
-        m_ctx.MainWindow().UpdateMenu(0);
+        m_ctx.MainWindow().UpdateMenu(MenuState::Restricted);
         ShowProgramHeaderControls(false);
         break;
     }
@@ -678,7 +678,7 @@ void frmExerciseSelection::cmdOkCancelClick(const QString& tag)
             const QDateTime now = QDateTime::currentDateTime();
             program.Date = QDateTime(
                 now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second()));
-            m_ctx.MainWindow().UpdateToolbar(2);
+            m_ctx.MainWindow().UpdateToolbar(ToolbarState::PatientSelected);
             m_lastStatus.clear();
             // A failed save keeps the window open with the edits; the user has been told why.
             if (!SaveProgram(m_ctx, false))
@@ -701,13 +701,13 @@ void frmExerciseSelection::cmdOkCancelClick(const QString& tag)
                 ReportError(QStringLiteral("cmdOkCancel_Click"), e.message());
             }
             m_lastStatus.clear();
-            m_ctx.MainWindow().UpdateToolbar(2);
+            m_ctx.MainWindow().UpdateToolbar(ToolbarState::PatientSelected);
         }
     } else {
         return;
     }
     HideForm();
-    m_ctx.MainWindow().UpdateMenu(2);
+    m_ctx.MainWindow().UpdateMenu(MenuState::All);
 }
 
 void frmExerciseSelection::cmdProtocolClick()

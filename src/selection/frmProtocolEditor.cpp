@@ -72,7 +72,7 @@ frmProtocolEditor::frmProtocolEditor(AppContext& ctx, frmExerciseSelection* sele
 
     FillcboProtocol();
     // Only Help stays on the toolbar while the editor is open.
-    m_ctx.MainWindow().UpdateToolbar(0);
+    m_ctx.MainWindow().UpdateToolbar(ToolbarState::HelpOnly);
 }
 
 frmProtocolEditor::~frmProtocolEditor()
@@ -130,8 +130,9 @@ void frmProtocolEditor::cmdOkCancelClick(const QString& tag)
                 cancel->click();
         }
         LeaveProtocolMode();
-        m_ctx.MainWindow().UpdateToolbar(m_ctx.Program.PatientID ? 2 : 1);
-        m_ctx.MainWindow().UpdateMenu(2);
+        m_ctx.MainWindow().UpdateToolbar(m_ctx.Program.PatientID ? ToolbarState::PatientSelected
+                                                                    : ToolbarState::NoPatient);
+        m_ctx.MainWindow().UpdateMenu(MenuState::All);
         accept();
     }
 }

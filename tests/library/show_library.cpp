@@ -137,8 +137,8 @@ int main(int argc, char** argv)
     main.move(0, 0);
     main.show();
     main.CreateSelectionWindow();
-    main.UpdateToolbar(1);
-    main.UpdateMenu(2);
+    main.UpdateToolbar(ToolbarState::NoPatient);
+    main.UpdateMenu(MenuState::All);
 
     main.findChild<QAction*>(QStringLiteral("mnuLibrary"))->trigger();
     auto* library = main.findChild<frmLibrary*>();
