@@ -426,26 +426,26 @@ void mdiVMR::closeEvent(QCloseEvent* event)
 // Printing and previews: the print job and the preview window are hooked in here.
 void mdiVMR::mnuPrintEx4_Click()
 {
-    PrintJobKind = 2;
+    PrintJobKind = tramelle::PrintJobKind::Exercises4;
     PrintSheets();
 }
 
 void mdiVMR::mnuPrintEx2_Click()
 {
-    PrintJobKind = 1;
+    PrintJobKind = tramelle::PrintJobKind::Exercises2;
     PrintSheets();
 }
 
 void mdiVMR::mnuPrintPatientRecord_Click()
 {
-    PrintJobKind = 4;
-    PrintDocument(m_ctx, static_cast<tramelle::PrintJobKind>(PrintJobKind));
+    PrintJobKind = tramelle::PrintJobKind::PatientRecord;
+    PrintDocument(m_ctx, PrintJobKind);
 }
 
 void mdiVMR::mnuPrintVideo_Click()
 {
-    PrintJobKind = 0;
-    PrintDocument(m_ctx, static_cast<tramelle::PrintJobKind>(PrintJobKind));
+    PrintJobKind = tramelle::PrintJobKind::VideoOrder;
+    PrintDocument(m_ctx, PrintJobKind);
 }
 
 void mdiVMR::mnuPrintCover_Click()
@@ -455,31 +455,31 @@ void mdiVMR::mnuPrintCover_Click()
 
 void mdiVMR::mnuPreviewEx4_Click()
 {
-    PrintJobKind = 2;
+    PrintJobKind = tramelle::PrintJobKind::Exercises4;
     Preview();
 }
 
 void mdiVMR::mnuPreviewEx2_Click()
 {
-    PrintJobKind = 1;
+    PrintJobKind = tramelle::PrintJobKind::Exercises2;
     Preview();
 }
 
 void mdiVMR::mnuPreviewPatientRecord_Click()
 {
-    PrintJobKind = 4;
+    PrintJobKind = tramelle::PrintJobKind::PatientRecord;
     Preview();
 }
 
 void mdiVMR::mnuPreviewVideo_Click()
 {
-    PrintJobKind = 0;
+    PrintJobKind = tramelle::PrintJobKind::VideoOrder;
     Preview();
 }
 
 void mdiVMR::mnuPreviewCover_Click()
 {
-    PrintJobKind = 3;
+    PrintJobKind = tramelle::PrintJobKind::CoverPage;
     Preview();
 }
 
@@ -487,13 +487,13 @@ void mdiVMR::mnuPreviewCover_Click()
 // SkipPrintDialog is consumed by MaybeShowPrintDlg; it never outlives the command.
 void mdiVMR::PrintSheets()
 {
-    PrintExerciseSheetsCommand(m_ctx, static_cast<tramelle::PrintJobKind>(PrintJobKind), false);
+    PrintExerciseSheetsCommand(m_ctx, PrintJobKind, false);
     SkipPrintDialog = false;
 }
 
 void mdiVMR::Preview()
 {
-    ShowPrintPreview(m_ctx, static_cast<tramelle::PrintJobKind>(PrintJobKind), this);
+    ShowPrintPreview(m_ctx, PrintJobKind, this);
 }
 
 // Windows built elsewhere open from these commands.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PrintTypes.h"
 #include "Services.h"
 #include "frmExerciseSelection.h"
 #include "frmPreferences.h"
@@ -37,9 +38,8 @@ public:
     tramelle::MenuState MenuState = tramelle::MenuState::Restricted;
     // One-shot: the next MaybeShowPrintDlg goes on without the printer dialog.
     bool SkipPrintDialog = false;
-    // The document the next print or preview produces: 0 video order form, 1 exercises
-    // two per page, 2 exercises four per page, 3 cover page, 4 patient record.
-    int PrintJobKind = 2;
+    // The document the next print or preview produces.
+    tramelle::PrintJobKind PrintJobKind = tramelle::PrintJobKind::Exercises4;
 
     void UpdateCaption() override;
     void SetStatusBar(const QString& text) override;

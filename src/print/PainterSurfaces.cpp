@@ -90,15 +90,17 @@ PrinterSurface::~PrinterSurface()
         Abort();
 }
 
-bool PrinterSurface::SetOrientation(int orientation)
+bool PrinterSurface::SetOrientation(PageOrientation orientation)
 {
-    return m_printer.setPageOrientation(orientation == 1 ? QPageLayout::Portrait
-                                                         : QPageLayout::Landscape);
+    return m_printer.setPageOrientation(
+        orientation == PageOrientation::Portrait ? QPageLayout::Portrait : QPageLayout::Landscape);
 }
 
-int PrinterSurface::Orientation() const
+PageOrientation PrinterSurface::Orientation() const
 {
-    return m_printer.pageLayout().orientation() == QPageLayout::Portrait ? 1 : 2;
+    return m_printer.pageLayout().orientation() == QPageLayout::Portrait
+               ? PageOrientation::Portrait
+               : PageOrientation::Landscape;
 }
 
 void PrinterSurface::NewPage()
@@ -166,9 +168,9 @@ PreviewSurface::~PreviewSurface()
         m_painter.end();
 }
 
-bool PreviewSurface::SetOrientation(int orientation)
+bool PreviewSurface::SetOrientation(PageOrientation orientation)
 {
-    m_orientation = orientation == 1 ? 1 : 2;
+    m_orientation = orientation;
     return true;
 }
 

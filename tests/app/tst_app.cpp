@@ -463,7 +463,7 @@ private slots:
             QSKIP("a printer is installed here; the toolbar would really print");
         w.findChild<QAction*>(QStringLiteral("Toolbar1_Print"))->setEnabled(true);
         w.findChild<QAction*>(QStringLiteral("Toolbar1_Print"))->trigger();
-        QCOMPARE(w.PrintJobKind, 2);
+        QCOMPARE(w.PrintJobKind, PrintJobKind::Exercises4);
         QVERIFY(!w.SkipPrintDialog);
         for (const auto& r : t.Prompt.Records)
             QVERIFY(r.kind != QLatin1String("printer"));

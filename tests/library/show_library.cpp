@@ -261,7 +261,7 @@ int main(int argc, char** argv)
     PdfMainWindow pdf;
     pdf.Pdf = g_shots + QStringLiteral("/5-sheet.pdf");
     tc->SetMainWindowServices(&pdf);
-    PrintDocument(*tc, PrintKindExercises4);
+    PrintDocument(*tc, PrintJobKind::Exercises4);
     tc->SetMainWindowServices(&main);
     if (realEditor) {
         realEditorProcess.terminate();
