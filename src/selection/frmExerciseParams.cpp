@@ -87,7 +87,7 @@ frmExerciseParams::frmExerciseParams(AppContext& ctx, frmExerciseSelection& sele
 
 frmExerciseParams::~frmExerciseParams()
 {
-    cmdControlClick(4);
+    cmdControl_Click(MovieCommand::Close);
 }
 
 void frmExerciseParams::CreateControls()
@@ -114,7 +114,8 @@ void frmExerciseParams::CreateControls()
         b->setVisible(visibleOrder[i] >= 0);
         b->setAutoDefault(false);
         cmdControl[static_cast<size_t>(i)] = b;
-        connect(b, &QPushButton::clicked, this, [this, i] { cmdControlClick(i); });
+        connect(b, &QPushButton::clicked, this,
+                [this, i] { cmdControl_Click(static_cast<MovieCommand>(i)); });
     }
 
     fraOptions = new QGroupBox(tr("Options"), this);
@@ -362,7 +363,7 @@ bool frmExerciseParams::AppendToProgram()
 
 void frmExerciseParams::closeEvent(QCloseEvent* event)
 {
-    cmdControlClick(4);
+    cmdControl_Click(MovieCommand::Close);
     // Not QDialog's: it would call reject(), which closes again.
     event->accept();
 }
@@ -386,13 +387,13 @@ void frmExerciseParams::OpenMovieFile()
                        : FindMediaFile(m_ctx, MediaKind::Movie, m_workEntry.Movie);
     // Without a movie there is nothing to play.
     EnableMovieButtons(!m_movieFound.isEmpty());
-    cmdControlClick(0);
+    cmdControl_Click(MovieCommand::Open);
 }
 
 int frmExerciseParams::nFuncOpenMedia(QWidget* window, const QString& file, QSize* size)
 {
     if (m_mediaHandle != 0)
-        cmdControlClick(4);
+        cmdControl_Click(MovieCommand::Close);
     m_movieError.clear();
     m_video = new QVideoWidget(window);
     m_video->setObjectName(QStringLiteral("MovieVideo"));
@@ -445,8 +446,9 @@ int frmExerciseParams::nFuncOpenMedia(QWidget* window, const QString& file, QSiz
 
 void frmExerciseParams::EnableMovieButtons(bool enabled)
 {
-    for (int i : {1, 2, 3, 5})
-        cmdControl[static_cast<size_t>(i)]->setEnabled(enabled);
+    for (MovieCommand c :
+         {MovieCommand::Play, MovieCommand::Pause, MovieCommand::Stop, MovieCommand::Rewind})
+        cmdControl[static_cast<size_t>(c)]->setEnabled(enabled);
 }
 
 void frmExerciseParams::MovieFailed(const QString& message)
@@ -459,10 +461,10 @@ void frmExerciseParams::MovieFailed(const QString& message)
     StatusBar1->showMessage(text);
 }
 
-void frmExerciseParams::cmdControlClick(int index)
+void frmExerciseParams::cmdControl_Click(MovieCommand command)
 {
-    switch (index) {
-    case 0: {
+    switch (command) {
+    case MovieCommand::Open: {
         // A missing movie leaves the area empty.
         if (m_movieFound.isEmpty())
             return;
@@ -470,7 +472,7 @@ void frmExerciseParams::cmdControlClick(int index)
         m_mediaHandle = nFuncOpenMedia(MovFrame, m_movieFound, &size);
         break;
     }
-    case 1:
+    case MovieCommand::Play:
         if (m_still && m_still->isVisible()) {
             m_still->hide();
             m_video->show();
@@ -478,15 +480,15 @@ void frmExerciseParams::cmdControlClick(int index)
         if (m_player)
             m_player->play();
         break;
-    case 2:
+    case MovieCommand::Pause:
         if (m_player)
             m_player->pause();
         break;
-    case 3:
+    case MovieCommand::Stop:
         if (m_player)
             m_player->stop();
         break;
-    case 4:
+    case MovieCommand::Close:
         if (m_mediaHandle == 0)
             return;
         m_mediaHandle = 0;
@@ -502,11 +504,9 @@ void frmExerciseParams::cmdControlClick(int index)
         delete m_video;
         m_video = nullptr;
         break;
-    case 5:
+    case MovieCommand::Rewind:
         if (m_player)
             m_player->setPosition(0);
-        break;
-    default:
         break;
     }
 }

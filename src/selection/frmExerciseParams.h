@@ -21,6 +21,17 @@ class AppContext;
 class frmExerciseSelection;
 
 // "Exercise: <description>": repetitions, hold time, sets and the three instruction texts
+// The movie controls; each is the index of its button in cmdControl ("cmdControl_<n>").
+enum class MovieCommand
+{
+    Open = 0,
+    Play = 1,
+    Pause = 2,
+    Stop = 3,
+    Close = 4,
+    Rewind = 5,
+};
+
 // of one exercise, with its pictures and its movie. Opened without blocking from a library
 // choice (OK appends the exercise to the program) or from a program slot (OK changes the
 // slot). Each dialog keeps its own source, so several can be open at once.
@@ -55,8 +66,8 @@ public:
     // Opens `file` inside `window`; returns the media handle, 0 when nothing was opened.
     // `size` receives the size the movie is drawn at.
     int nFuncOpenMedia(QWidget* window, const QString& file, QSize* size);
-    // 0 Open, 1 Play, 2 Pause, 3 Stop, 4 Close, 5 Rewind. Harmless without a movie.
-    void cmdControlClick(int index);
+    // Harmless without a movie.
+    void cmdControl_Click(MovieCommand command);
 
     const QString& MovieFile() const { return m_movieFile; }
     int MediaHandle() const { return m_mediaHandle; }
