@@ -607,7 +607,7 @@ bool mdiVMR::CreateSelectionWindow()
     m_selectionSub->installEventFilter(this);
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
         if (sub && sub == m_selectionSub && m_selection && sub->isVisible())
-            m_selection->FormActivate();
+            m_selection->Form_Activate();
     });
     // "Protocol" hid the window; the protocol list brings it back.
     connect(m_selection, &frmExerciseSelection::protocolRequested, this, [this] {

@@ -57,7 +57,7 @@ frmExerciseParams* frmExerciseParams::Open(AppContext& ctx, frmExerciseSelection
         return nullptr;
     auto* dialog = new frmExerciseParams(ctx, selection, fromLibrary, index);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->FormLoad();
+    dialog->Form_Load();
     return dialog;
 }
 
@@ -188,7 +188,7 @@ void frmExerciseParams::CreateControls()
     StatusBar1->setGeometry(0, 406, 457, 22);
 }
 
-void frmExerciseParams::FormLoad()
+void frmExerciseParams::Form_Load()
 {
     m_ctx.MainWindow().CenterForm(this);
     InitListBoxes();

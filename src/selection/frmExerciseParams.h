@@ -81,7 +81,7 @@ protected:
 
 private:
     void CreateControls();
-    void FormLoad();
+    void Form_Load();
     void LoadExercisePictures();
     void cmdOkCancelClick(const QString& tag);
     // The list's number by the numeric-prefix rule; false (after saying so) when it does

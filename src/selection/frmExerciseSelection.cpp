@@ -166,7 +166,7 @@ void frmExerciseSelection::CreateControls()
 
     Frame1 = new FilterLists(m_ctx, this);
     watch(Frame1, QStringLiteral("Frame1"), {496, 8, 161, 409});
-    connect(Frame1, &FilterLists::listClicked, this, &frmExerciseSelection::ViewListClick);
+    connect(Frame1, &FilterLists::listClicked, this, &frmExerciseSelection::ViewList_Click);
 
     CreateButtons();
 
@@ -210,13 +210,13 @@ void frmExerciseSelection::CreateButtons()
     cmdOkCancel[1]->setProperty("tag", QStringLiteral("Cancel"));
     for (QPushButton* b : cmdOkCancel)
         connect(b, &QPushButton::clicked, this,
-                [this, b] { cmdOkCancelClick(b->property("tag").toString()); });
+                [this, b] { cmdOkCancel_Click(b->property("tag").toString()); });
     ShowAllBtn = button(QStringLiteral("ShowAllBtn"), tr("&Show All"),
                         QStyle::SP_FileDialogDetailedView, 90);
-    connect(ShowAllBtn, &QPushButton::clicked, this, [this] { ShowAllBtnClick(); });
+    connect(ShowAllBtn, &QPushButton::clicked, this, [this] { ShowAllBtn_Click(); });
     cmdProtocol = button(QStringLiteral("cmdProtocol"), tr("Protocol"),
                          QStyle::SP_FileDialogContentsView, 120);
-    connect(cmdProtocol, &QPushButton::clicked, this, [this] { cmdProtocolClick(); });
+    connect(cmdProtocol, &QPushButton::clicked, this, [this] { cmdProtocol_Click(); });
     cmdClear = button(QStringLiteral("cmdClear"), tr("Clear"), QStyle::SP_DialogResetButton, 150);
     connect(cmdClear, &QPushButton::clicked, this, [this] { ClearSelectedExercises(); });
 }
@@ -338,7 +338,7 @@ void frmExerciseSelection::InitExerciseSelection(bool recall)
     LoadSelectedExs();
 }
 
-void frmExerciseSelection::FormActivate()
+void frmExerciseSelection::Form_Activate()
 {
     switch (m_selectionMode) {
     case Mode::None:
@@ -386,7 +386,7 @@ void frmExerciseSelection::InitListBoxes()
         LayoutChoiceGrid();
 }
 
-void frmExerciseSelection::ViewListClick(int index)
+void frmExerciseSelection::ViewList_Click(int index)
 {
     if (m_filterBusy)
         return;
@@ -415,7 +415,7 @@ void frmExerciseSelection::ApplyFilter(const LibraryFilter& filter)
     m_lastFilter = filter;
 }
 
-void frmExerciseSelection::ShowAllBtnClick()
+void frmExerciseSelection::ShowAllBtn_Click()
 {
     if (m_showAllBusy)
         return;
@@ -665,7 +665,7 @@ void frmExerciseSelection::PointerOver(DragSource what)
 // ---------------------------------------------------------------------------------------
 // Buttons
 
-void frmExerciseSelection::cmdOkCancelClick(const QString& tag)
+void frmExerciseSelection::cmdOkCancel_Click(const QString& tag)
 {
     ProgramState& program = m_ctx.Program;
     const bool forProgram = m_selectionMode == Mode::Program;
@@ -710,7 +710,7 @@ void frmExerciseSelection::cmdOkCancelClick(const QString& tag)
     m_ctx.MainWindow().UpdateMenu(MenuState::All);
 }
 
-void frmExerciseSelection::cmdProtocolClick()
+void frmExerciseSelection::cmdProtocol_Click()
 {
     // Until a protocol list is connected the button does nothing.
     if (!isSignalConnected(QMetaMethod::fromSignal(&frmExerciseSelection::protocolRequested)))

@@ -80,9 +80,9 @@ frmProtocolEditor::~frmProtocolEditor()
     LeaveProtocolMode();
 }
 
-void frmProtocolEditor::cboProtocolClick()
+void frmProtocolEditor::cboProtocol_Click()
 {
-    ProtocolForm::cboProtocolClick();
+    ProtocolForm::cboProtocol_Click();
     UpdateButtons();
 }
 
@@ -161,7 +161,7 @@ void frmProtocolEditor::OpenSelection(frmExerciseSelection::Mode mode)
     if (m_showSelection)
         m_showSelection();
     m_selection->InitExerciseSelection(false);
-    m_selection->FormActivate();
+    m_selection->Form_Activate();
 }
 
 void frmProtocolEditor::LeaveProtocolMode()

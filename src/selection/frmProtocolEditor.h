@@ -45,7 +45,7 @@ public slots:
 
 private:
     void cmdOkCancelClick(const QString& tag);
-    void cboProtocolClick() override;
+    void cboProtocol_Click() override;
     void UpdateButtons();
     void BeginProtocolMode();
     void OpenSelection(frmExerciseSelection::Mode mode);

@@ -245,7 +245,7 @@ int main(int argc, char** argv)
     selection->SetSelectionMode(frmExerciseSelection::ModeProgram);
     selection->parentWidget()->showMaximized();
     selection->InitExerciseSelection(false);
-    selection->FormActivate();
+    selection->Form_Activate();
     toFront();
     Shot(QStringLiteral("4-selection"));
 
