@@ -11,6 +11,7 @@
 #include "PatientWindows.h"
 #include "PrintJobs.h"
 #include "ProgramStore.h"
+#include "SingleWindow.h"
 #include "frmAbout.h"
 #include "frmCheckMedia.h"
 #include "frmClinic.h"
@@ -77,8 +78,7 @@ template <typename Form>
 void ShowSingle(QPointer<Form>& form, AppContext& ctx, QWidget* parent)
 {
     if (form) {
-        form->raise();
-        form->activateWindow();
+        RaiseWindow(form);
         return;
     }
     form = new Form(ctx, parent);

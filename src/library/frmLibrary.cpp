@@ -4,6 +4,7 @@
 #include "DbError.h"
 #include "ImageEditorLink.h"
 #include "ProgramStore.h"
+#include "SingleWindow.h"
 #include "frmEditExercise.h"
 
 #include <QApplication>
@@ -144,13 +145,8 @@ void LibraryListView::keyboardSearch(const QString& search)
 
 frmLibrary* OpenLibrary(AppContext& ctx, QWidget* parent, std::function<void()> rebuildSelection)
 {
-    if (parent) {
-        if (auto* open = parent->findChild<frmLibrary*>(QString(), Qt::FindDirectChildrenOnly)) {
-            open->raise();
-            open->activateWindow();
-            return open;
-        }
-    }
+    if (auto* open = RaiseOpenWindow<frmLibrary>(parent))
+        return open;
     auto* library = new frmLibrary(ctx, std::move(rebuildSelection), parent);
     library->setAttribute(Qt::WA_DeleteOnClose);
     library->show();
@@ -282,8 +278,7 @@ void frmLibrary::SelectExercise(qint32 exerciseId)
 void frmLibrary::OpenEditor(std::optional<qint32> exercise)
 {
     if (m_editor) {
-        m_editor->raise();
-        m_editor->activateWindow();
+        RaiseWindow(m_editor);
         return;
     }
     m_editor = new frmEditExercise(m_ctx, exercise, this);

@@ -6,6 +6,7 @@
 #include "PatientStore.h"
 #include "ProgramStore.h"
 #include "StoredLengthLimit.h"
+#include "SingleWindow.h"
 
 #include <QBoxLayout>
 #include <QGridLayout>
@@ -96,13 +97,8 @@ QDialog* OpenSelectPatient(AppContext& ctx, QWidget* parent)
 
 QDialog* OpenListPrograms(AppContext& ctx, QWidget* parent)
 {
-    if (parent) {
-        if (auto* open = parent->findChild<frmListPrograms*>(QString(), Qt::FindDirectChildrenOnly)) {
-            open->raise();
-            open->activateWindow();
-            return open;
-        }
-    }
+    if (auto* open = RaiseOpenWindow<frmListPrograms>(parent))
+        return open;
     auto* dialog = new frmListPrograms(ctx, parent);
     dialog->show();
     return dialog;

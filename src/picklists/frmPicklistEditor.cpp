@@ -4,6 +4,7 @@
 #include "DbError.h"
 #include "DeliveredData.h"
 #include "PickListStore.h"
+#include "SingleWindow.h"
 
 #include <QBoxLayout>
 #include <QCollator>
@@ -105,14 +106,8 @@ private:
 
 frmPicklistEditor* OpenPicklistEditor(AppContext& ctx, QWidget* parent, std::function<void()> saved)
 {
-    if (parent) {
-        if (auto* open =
-                parent->findChild<frmPicklistEditor*>(QString(), Qt::FindDirectChildrenOnly)) {
-            open->raise();
-            open->activateWindow();
-            return open;
-        }
-    }
+    if (auto* open = RaiseOpenWindow<frmPicklistEditor>(parent))
+        return open;
     auto* editor = new frmPicklistEditor(ctx, parent);
     if (!editor->Loaded()) {
         delete editor;

@@ -2,6 +2,7 @@
 
 #include "Currency.h"
 
+#include "SingleWindow.h"
 #include <QDateTime>
 #include <QDialog>
 #include <QList>
@@ -85,13 +86,8 @@ QList<QPushButton*> MakeOkCancel(QWidget* owner, const QString& okTip, const QSt
 template <typename T, typename Context>
 QDialog* ShowSingle(Context& ctx, QWidget* parent)
 {
-    if (parent) {
-        if (auto* open = parent->findChild<T*>(QString(), Qt::FindDirectChildrenOnly)) {
-            open->raise();
-            open->activateWindow();
-            return open;
-        }
-    }
+    if (auto* open = RaiseOpenWindow<T>(parent))
+        return open;
     auto* dialog = new T(ctx, parent);
     dialog->show();
     return dialog;

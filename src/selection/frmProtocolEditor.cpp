@@ -3,6 +3,7 @@
 #include "AppContext.h"
 #include "DbError.h"
 
+#include "SingleWindow.h"
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -14,14 +15,8 @@ namespace tramelle {
 frmProtocolEditor* frmProtocolEditor::Open(AppContext& ctx, frmExerciseSelection* selection,
                                            std::function<void()> showSelection, QWidget* parent)
 {
-    if (parent) {
-        if (auto* open =
-                parent->findChild<frmProtocolEditor*>(QString(), Qt::FindDirectChildrenOnly)) {
-            open->raise();
-            open->activateWindow();
-            return open;
-        }
-    }
+    if (auto* open = RaiseOpenWindow<frmProtocolEditor>(parent))
+        return open;
     auto* editor = new frmProtocolEditor(ctx, selection, std::move(showSelection), parent);
     QObject::connect(editor, &QDialog::finished, editor, &QObject::deleteLater);
     editor->show();
