@@ -1,8 +1,9 @@
 #pragma once
 
+#include "ButtonArray.h"
 #include "Currency.h"
-
 #include "SingleWindow.h"
+
 #include <QDateTime>
 #include <QDialog>
 #include <QList>
@@ -76,11 +77,12 @@ struct PaymentControls
 };
 PaymentControls MakePaymentFrame(QWidget* owner);
 
-// The dialog's button pair "cmdOKCancel_0" (OK) and "cmdOKCancel_1" (Cancel), each
-// button's "tag" property naming its action and every click passed to `click` with it;
-// `row` gets the pair at the right of a row.
+// The dialog's button pair "cmdOKCancel_0" (OK, the default) and "cmdOKCancel_1"
+// (Cancel), each click passed to `click` with the button; `row` gets the pair at the
+// right of a row.
 QList<QPushButton*> MakeOkCancel(QWidget* owner, const QString& okTip, const QString& cancelTip,
-                                 const std::function<void(const QString&)>& click, QHBoxLayout** row);
+                                 const std::function<void(OkCancelButton)>& click,
+                                 QHBoxLayout** row);
 
 // Shows a window of type T over `parent` without blocking, or raises the one already open.
 template <typename T, typename Context>

@@ -73,8 +73,9 @@ frmClinic::frmClinic(AppContext& ctx, QWidget* parent)
     methods->addWidget(pay.fraPayment, 1);
 
     QHBoxLayout* buttons = nullptr;
-    cmdOKCancel = MakeOkCancel(this, QStringLiteral("Save changes and exit"), QStringLiteral("Discard changes and exit"),
-                               [this](const QString& tag) { cmdOKCancel_Click(tag); }, &buttons);
+    cmdOKCancel = MakeOkCancel(
+        this, QStringLiteral("Save changes and exit"), QStringLiteral("Discard changes and exit"),
+        [this](OkCancelButton b) { cmdOKCancel_Click(b); }, &buttons);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
@@ -174,16 +175,16 @@ bool frmClinic::SaveClinicFields()
     return true;
 }
 
-void frmClinic::cmdOKCancel_Click(const QString& tag)
+void frmClinic::cmdOKCancel_Click(OkCancelButton button)
 {
-    if (tag == QLatin1String("OK") && !SaveClinicFields())
+    if (button == OkCancelButton::Ok && !SaveClinicFields())
         return;
-    done(tag == QLatin1String("OK") ? Accepted : Rejected);
+    done(button == OkCancelButton::Ok ? Accepted : Rejected);
 }
 
 void frmClinic::reject()
 {
-    cmdOKCancel_Click(QStringLiteral("Cancel"));
+    cmdOKCancel_Click(OkCancelButton::Cancel);
 }
 
 void frmClinic::done(int result)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ButtonArray.h"
 #include "UiStates.h"
 
 #include <QDialog>
@@ -40,7 +41,7 @@ private:
     bool SaveClinicFields();
     void cboPayMethod_Click();
     void txtName_LostFocus();
-    void cmdOKCancel_Click(const QString& tag);
+    void cmdOKCancel_Click(OkCancelButton button);
 
     AppContext& m_ctx;
     ToolbarState m_toolbarState = ToolbarState::NoPatient;

@@ -155,8 +155,9 @@ frmItems::frmItems(AppContext& ctx, QWidget* parent)
     lower->addWidget(fraItems, 1);
 
     QHBoxLayout* buttons = nullptr;
-    cmdOKCancel = MakeOkCancel(this, QStringLiteral("Save the order and exit"), QStringLiteral("Discard changes and exit"),
-                               [this](const QString& tag) { cmdOKCancel_Click(tag); }, &buttons);
+    cmdOKCancel = MakeOkCancel(
+        this, QStringLiteral("Save the order and exit"), QStringLiteral("Discard changes and exit"),
+        [this](OkCancelButton b) { cmdOKCancel_Click(b); }, &buttons);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(addresses);
@@ -280,9 +281,9 @@ void frmItems::SaveItemFields(const QDateTime& cardDate)
     }
 }
 
-void frmItems::cmdOKCancel_Click(const QString& tag)
+void frmItems::cmdOKCancel_Click(OkCancelButton button)
 {
-    if (tag == QLatin1String("OK")) {
+    if (button == OkCancelButton::Ok) {
         const std::optional<QDateTime> cardDate = CheckCardDate(m_ctx, this, txtCardDate);
         if (!cardDate)
             return;
@@ -293,12 +294,12 @@ void frmItems::cmdOKCancel_Click(const QString& tag)
         if (!SaveProgram(m_ctx, false))
             return;
     }
-    done(tag == QLatin1String("OK") ? Accepted : Rejected);
+    done(button == OkCancelButton::Ok ? Accepted : Rejected);
 }
 
 void frmItems::reject()
 {
-    cmdOKCancel_Click(QStringLiteral("Cancel"));
+    cmdOKCancel_Click(OkCancelButton::Cancel);
 }
 
 void frmItems::done(int result)

@@ -167,19 +167,15 @@ void frmExerciseParams::CreateControls()
                 [this, i] { InstructionChanged(i); });
     }
 
-    const QString buttons[2] = {tr("OK"), tr("Cancel")};
-    const QString tags[2] = {QStringLiteral("OK"), QStringLiteral("Cancel")};
+    const QList<QPushButton*> okCancel = MakeButtonArray(
+        this, QStringLiteral("cmdOkCancel"), OkCancelButtons(tr("OK"), tr("Cancel")),
+        [this](int index) { cmdOkCancel_Click(static_cast<OkCancelButton>(index)); });
     for (int i = 0; i < 2; ++i) {
-        auto* b = new QPushButton(buttons[i], this);
-        b->setObjectName(QStringLiteral("cmdOkCancel_%1").arg(i));
-        b->setProperty("tag", tags[i]);
+        QPushButton* b = okCancel.at(i);
         b->setGeometry(377, 8 + 32 * i, 72, 26);
-        b->setAutoDefault(false);
         // Enter presses OK wherever it does not start a new line.
         b->setDefault(i == 0);
         cmdOkCancel[static_cast<size_t>(i)] = b;
-        connect(b, &QPushButton::clicked, this,
-                [this, b] { cmdOkCancelClick(b->property("tag").toString()); });
     }
 
     StatusBar1 = new QStatusBar(this);
@@ -285,9 +281,9 @@ bool frmExerciseParams::eventFilter(QObject* watched, QEvent* event)
 // ---------------------------------------------------------------------------------------
 // OK and Cancel
 
-void frmExerciseParams::cmdOkCancelClick(const QString& tag)
+void frmExerciseParams::cmdOkCancel_Click(OkCancelButton button)
 {
-    if (tag == QLatin1String("OK")) {
+    if (button == OkCancelButton::Ok) {
         qint16 reps = 0, hold = 0, sets = 0;
         if (!ReadNumber(RepsList, tr("Repetitions"), reps) ||
             !ReadNumber(HoldList, tr("Hold (secs)"), hold) ||
@@ -302,7 +298,7 @@ void frmExerciseParams::cmdOkCancelClick(const QString& tag)
         if (m_fromLibrary ? !AppendToProgram() : !ApplyToSlot())
             return;
         close();
-    } else if (tag == QLatin1String("Cancel")) {
+    } else {
         close();
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ButtonArray.h"
 #include "LibraryEntry.h"
 
 #include <QDialog>
@@ -20,7 +21,6 @@ namespace tramelle {
 class AppContext;
 class frmExerciseSelection;
 
-// "Exercise: <description>": repetitions, hold time, sets and the three instruction texts
 // The movie controls; each is the index of its button in cmdControl ("cmdControl_<n>").
 enum class MovieCommand
 {
@@ -32,6 +32,7 @@ enum class MovieCommand
     Rewind = 5,
 };
 
+// "Exercise: <description>": repetitions, hold time, sets and the three instruction texts
 // of one exercise, with its pictures and its movie. Opened without blocking from a library
 // choice (OK appends the exercise to the program) or from a program slot (OK changes the
 // slot). Each dialog keeps its own source, so several can be open at once.
@@ -83,7 +84,7 @@ private:
     void CreateControls();
     void Form_Load();
     void LoadExercisePictures();
-    void cmdOkCancelClick(const QString& tag);
+    void cmdOkCancel_Click(OkCancelButton button);
     // The list's number by the numeric-prefix rule; false (after saying so) when it does
     // not fit 16 bits.
     bool ReadNumber(QComboBox* list, const QString& field, qint16& value);
