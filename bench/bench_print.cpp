@@ -299,7 +299,7 @@ int main(int argc, char** argv)
         ctx.Geometry.PageScale = 0.75;
         ctx.Geometry.PreviewMode = true;
         PreviewSurface surface(ctx.Geometry.PageScale);
-        ComposeDocument(ctx, PrintKindExercises4, surface);
+        ComposeDocument(ctx, PrintJobKind::Exercises4, surface);
         surface.EndDoc();
         pages = static_cast<int>(surface.Pages().size());
         ctx.Geometry.PreviewMode = false;
@@ -310,7 +310,7 @@ int main(int argc, char** argv)
     const Timing furniture = Measure(composePreview);
     ctx.Settings.PictureFolder = pictures;
     const QString benchPdf = QDir(outFolder).filePath(QStringLiteral("bench 20 exercises.pdf"));
-    const Timing pdf = Measure([&] { PrintDocument(ctx, PrintKindExercises4, true, benchPdf); });
+    const Timing pdf = Measure([&] { PrintDocument(ctx, PrintJobKind::Exercises4, true, benchPdf); });
 
     std::printf("%d exercises, %d pages, %lld pictures, preview zoom 0.75\n", int(ctx.Program.EntryCount), pages,
                 static_cast<long long>(files.size()));
@@ -331,11 +331,11 @@ int main(int argc, char** argv)
     {
         PrintJobKind kind;
         const char* file;
-    } documents[] = {{PrintKindExercises4, "exercises 4 per page.pdf"},
-                     {PrintKindExercises2, "exercises 2 per page.pdf"},
-                     {PrintKindCoverPage, "cover page.pdf"},
-                     {PrintKindPatientRecord, "patient record.pdf"},
-                     {PrintKindVideoOrder, "video order.pdf"}};
+    } documents[] = {{PrintJobKind::Exercises4, "exercises 4 per page.pdf"},
+                     {PrintJobKind::Exercises2, "exercises 2 per page.pdf"},
+                     {PrintJobKind::CoverPage, "cover page.pdf"},
+                     {PrintJobKind::PatientRecord, "patient record.pdf"},
+                     {PrintJobKind::VideoOrder, "video order.pdf"}};
     int failures = 0;
     for (const auto& d : documents) {
         const QString path = QDir(outFolder).filePath(QString::fromLatin1(d.file));
@@ -349,7 +349,7 @@ int main(int argc, char** argv)
     ctx.Geometry.PageScale = 0.75;
     ctx.Geometry.PreviewMode = true;
     PreviewSurface preview(ctx.Geometry.PageScale);
-    ComposeDocument(ctx, PrintKindExercises4, preview);
+    ComposeDocument(ctx, PrintJobKind::Exercises4, preview);
     preview.EndDoc();
     ctx.Geometry.PreviewMode = false;
     for (int i = 0; i < preview.Pages().size(); ++i)
@@ -357,7 +357,7 @@ int main(int argc, char** argv)
 
     ctx.Settings.PrintPatientCover = true;
     const QString combined = QDir(outFolder).filePath(QStringLiteral("cover and exercises 2 per page.pdf"));
-    if (PrintDocument(ctx, PrintKindExercises2, true, combined))
+    if (PrintDocument(ctx, PrintJobKind::Exercises2, true, combined))
         std::printf("wrote %s\n", qPrintable(combined));
     else
         ++failures;

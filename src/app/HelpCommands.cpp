@@ -3,6 +3,7 @@
 #include "AppContext.h"
 #include "Paths.h"
 #include "PrintJobs.h"
+#include "SingleWindow.h"
 #include "frmHelp.h"
 #include "WindowServices.h"
 
@@ -49,8 +50,7 @@ frmHelp* ShowManual(AppContext& ctx, QWidget* parent, const QString& anchor)
         page.setFragment(anchor);
     window->ShowPage(page);
     window->show();
-    window->raise();
-    window->activateWindow();
+    RaiseWindow(window);
     return window;
 }
 

@@ -141,8 +141,8 @@ int StartApplication(const StartupOptions& options)
     mdiVMR window(ctx);
     window.SetSettingsFile(options.SettingsFile);
     // 1. Only "Help" until the data is loaded.
-    window.UpdateToolbar(0);
-    window.UpdateMenu(0);
+    window.UpdateToolbar(ToolbarState::HelpOnly);
+    window.UpdateMenu(MenuState::Restricted);
 
     // 2. One instance per application folder; a second one ends silently. The lock
     // file also proves that the folder can be written before anything is created in it.
@@ -192,7 +192,7 @@ int StartApplication(const StartupOptions& options)
         window.ShowTipOfTheDay();
 
     // 9. and 10.
-    window.UpdateToolbar(1);
+    window.UpdateToolbar(ToolbarState::NoPatient);
     ctx.Program.PatientID.reset();
     ctx.Program.InvoiceID.reset();
     window.UpdateCaption();
@@ -204,7 +204,7 @@ int StartApplication(const StartupOptions& options)
 
     // 12. and 13.
     CheckPreviousDatabase(ctx);
-    window.UpdateMenu(2);
+    window.UpdateMenu(MenuState::All);
 
     if (options.OnReady)
         options.OnReady(window, ctx);

@@ -50,8 +50,9 @@ frmPreferences::frmPreferences(AppContext& ctx, QWidget* parent)
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cmdOKCancel_1"));
     cancel->setProperty("tag", QStringLiteral("Cancel"));
-    for (QPushButton* b : {ok, cancel})
-        connect(b, &QPushButton::clicked, this, &frmPreferences::cmdOKCancel_Click);
+    connect(ok, &QPushButton::clicked, this, [this] { cmdOKCancel_Click(OkCancelButton::Ok); });
+    connect(cancel, &QPushButton::clicked, this,
+            [this] { cmdOKCancel_Click(OkCancelButton::Cancel); });
 
     auto* coverRow = new QHBoxLayout;
     coverRow->addWidget(m_chkPrintCover, 1);
@@ -88,10 +89,9 @@ void frmPreferences::SavePreferences()
     m_ctx.Settings.PrintCallVMR = m_chkCallVMR->checkState() != Qt::Unchecked;
 }
 
-void frmPreferences::cmdOKCancel_Click()
+void frmPreferences::cmdOKCancel_Click(OkCancelButton button)
 {
-    const QString tag = sender() ? sender()->property("tag").toString() : QString();
-    if (tag == QLatin1String("OK")) {
+    if (button == OkCancelButton::Ok) {
         SavePreferences();
         accept();
     } else {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ButtonArray.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -23,8 +25,10 @@ public:
     void SavePreferences();
 
 private slots:
-    void cmdOKCancel_Click();
     void cmdEditCoverSheet_Click();
+
+private:
+    void cmdOKCancel_Click(OkCancelButton button);
 
 private:
     AppContext& m_ctx;

@@ -11,6 +11,7 @@
 #include "PatientWindows.h"
 #include "PrintJobs.h"
 #include "ProgramStore.h"
+#include "SingleWindow.h"
 #include "frmAbout.h"
 #include "frmCheckMedia.h"
 #include "frmClinic.h"
@@ -77,8 +78,7 @@ template <typename Form>
 void ShowSingle(QPointer<Form>& form, AppContext& ctx, QWidget* parent)
 {
     if (form) {
-        form->raise();
-        form->activateWindow();
+        RaiseWindow(form);
         return;
     }
     form = new Form(ctx, parent);
@@ -260,37 +260,37 @@ void mdiVMR::SetStatusBarReady()
     SetStatusBar(StatusReady);
 }
 
-void mdiVMR::UpdateToolbar(int state)
+void mdiVMR::UpdateToolbar(tramelle::ToolbarState state)
 {
     ToolbarState = state;
     for (QAction* a : std::as_const(m_buttons))
         a->setEnabled(false);
     QStringList enabled;
     switch (state) {
-    case 0:
+    case ToolbarState::HelpOnly:
         enabled = {QStringLiteral("Help")};
         break;
-    case 1:
+    case ToolbarState::NoPatient:
         enabled = {QStringLiteral("Patient"), QStringLiteral("Programs"), QStringLiteral("Help")};
         break;
-    case 2:
+    case ToolbarState::PatientSelected:
         enabled = m_buttons.keys();
         break;
-    case 3:
+    case ToolbarState::SelectionActive:
         enabled = {QStringLiteral("Preview"), QStringLiteral("Print"), QStringLiteral("Help")};
         break;
-    default:
+    case ToolbarState::NoneEnabled:
         break;
     }
     for (const QString& key : enabled)
         m_buttons.value(key)->setEnabled(true);
 }
 
-void mdiVMR::UpdateMenu(int state)
+void mdiVMR::UpdateMenu(tramelle::MenuState state)
 {
     MenuState = state;
-    const bool print = state == 1 || state == 2;
-    const bool rest = state == 2;
+    const bool print = state == MenuState::PrintOnly || state == MenuState::All;
+    const bool rest = state == MenuState::All;
     for (const char* name : {"mnuPrint", "mnuPreview"})
         findChild<QMenu*>(QLatin1String(name))->menuAction()->setEnabled(print);
     for (const char* name : {"mnuClinic", "mnuSetMedia", "mnuCopyPictures", "mnuPreferences"})
@@ -433,26 +433,26 @@ void mdiVMR::closeEvent(QCloseEvent* event)
 // Printing and previews: the print job and the preview window are hooked in here.
 void mdiVMR::mnuPrintEx4_Click()
 {
-    PrintJobKind = 2;
+    PrintJobKind = tramelle::PrintJobKind::Exercises4;
     PrintSheets();
 }
 
 void mdiVMR::mnuPrintEx2_Click()
 {
-    PrintJobKind = 1;
+    PrintJobKind = tramelle::PrintJobKind::Exercises2;
     PrintSheets();
 }
 
 void mdiVMR::mnuPrintPatientRecord_Click()
 {
-    PrintJobKind = 4;
-    PrintDocument(m_ctx, static_cast<tramelle::PrintJobKind>(PrintJobKind));
+    PrintJobKind = tramelle::PrintJobKind::PatientRecord;
+    PrintDocument(m_ctx, PrintJobKind);
 }
 
 void mdiVMR::mnuPrintVideo_Click()
 {
-    PrintJobKind = 0;
-    PrintDocument(m_ctx, static_cast<tramelle::PrintJobKind>(PrintJobKind));
+    PrintJobKind = tramelle::PrintJobKind::VideoOrder;
+    PrintDocument(m_ctx, PrintJobKind);
 }
 
 void mdiVMR::mnuPrintCover_Click()
@@ -462,31 +462,31 @@ void mdiVMR::mnuPrintCover_Click()
 
 void mdiVMR::mnuPreviewEx4_Click()
 {
-    PrintJobKind = 2;
+    PrintJobKind = tramelle::PrintJobKind::Exercises4;
     Preview();
 }
 
 void mdiVMR::mnuPreviewEx2_Click()
 {
-    PrintJobKind = 1;
+    PrintJobKind = tramelle::PrintJobKind::Exercises2;
     Preview();
 }
 
 void mdiVMR::mnuPreviewPatientRecord_Click()
 {
-    PrintJobKind = 4;
+    PrintJobKind = tramelle::PrintJobKind::PatientRecord;
     Preview();
 }
 
 void mdiVMR::mnuPreviewVideo_Click()
 {
-    PrintJobKind = 0;
+    PrintJobKind = tramelle::PrintJobKind::VideoOrder;
     Preview();
 }
 
 void mdiVMR::mnuPreviewCover_Click()
 {
-    PrintJobKind = 3;
+    PrintJobKind = tramelle::PrintJobKind::CoverPage;
     Preview();
 }
 
@@ -494,13 +494,13 @@ void mdiVMR::mnuPreviewCover_Click()
 // SkipPrintDialog is consumed by MaybeShowPrintDlg; it never outlives the command.
 void mdiVMR::PrintSheets()
 {
-    PrintExerciseSheetsCommand(m_ctx, static_cast<tramelle::PrintJobKind>(PrintJobKind), false);
+    PrintExerciseSheetsCommand(m_ctx, PrintJobKind, false);
     SkipPrintDialog = false;
 }
 
 void mdiVMR::Preview()
 {
-    ShowPrintPreview(m_ctx, static_cast<tramelle::PrintJobKind>(PrintJobKind), this);
+    ShowPrintPreview(m_ctx, PrintJobKind, this);
 }
 
 // Windows built elsewhere open from these commands.
@@ -598,8 +598,8 @@ void mdiVMR::Toolbar1_Exercises()
     m_selection->SetSelectionMode(frmExerciseSelection::Mode::Program);
     ShowSelectionWindow();
     m_selection->InitExerciseSelection(true);
-    UpdateMenu(1);
-    UpdateToolbar(3);
+    UpdateMenu(MenuState::PrintOnly);
+    UpdateToolbar(ToolbarState::SelectionActive);
 }
 
 bool mdiVMR::CreateSelectionWindow()
@@ -614,7 +614,7 @@ bool mdiVMR::CreateSelectionWindow()
     m_selectionSub->installEventFilter(this);
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
         if (sub && sub == m_selectionSub && m_selection && sub->isVisible())
-            m_selection->FormActivate();
+            m_selection->Form_Activate();
     });
     // "Protocol" hid the window; the protocol list brings it back.
     connect(m_selection, &frmExerciseSelection::protocolRequested, this, [this] {

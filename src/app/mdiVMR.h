@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PrintTypes.h"
 #include "Services.h"
 #include "WindowServices.h"
 #include "frmExerciseSelection.h"
@@ -35,19 +36,18 @@ public:
     ~mdiVMR() override;
 
     // Last states passed to UpdateToolbar and UpdateMenu.
-    int ToolbarState = 0;
-    int MenuState = 0;
+    tramelle::ToolbarState ToolbarState = tramelle::ToolbarState::HelpOnly;
+    tramelle::MenuState MenuState = tramelle::MenuState::Restricted;
     // One-shot: the next MaybeShowPrintDlg goes on without the printer dialog.
     bool SkipPrintDialog = false;
-    // The document the next print or preview produces: 0 video order form, 1 exercises
-    // two per page, 2 exercises four per page, 3 cover page, 4 patient record.
-    int PrintJobKind = 2;
+    // The document the next print or preview produces.
+    tramelle::PrintJobKind PrintJobKind = tramelle::PrintJobKind::Exercises4;
 
     void UpdateCaption() override;
     void SetStatusBar(const QString& text) override;
     void SetStatusBarReady() override;
-    void UpdateToolbar(int state) override;
-    void UpdateMenu(int state) override;
+    void UpdateToolbar(tramelle::ToolbarState state) override;
+    void UpdateMenu(tramelle::MenuState state) override;
     bool PrinterDialog(QPrinter* printer, const QString& proposedFile = QString()) override;
     bool MaybeShowPrintDlg(QPrinter* printer, const QString& proposedFile = QString()) override;
     void InitProgress(qint32 maximum) override;

@@ -238,8 +238,8 @@ void ClearCurrentPatient(AppContext& ctx)
     ctx.Program.PatientID.reset();
     ctx.Program.InvoiceID.reset();
     ctx.Program.PatientName.clear();
-    ctx.MainWindow().UpdateToolbar(1);
-    ctx.MainWindow().UpdateMenu(2);
+    ctx.MainWindow().UpdateToolbar(ToolbarState::NoPatient);
+    ctx.MainWindow().UpdateMenu(MenuState::All);
     ctx.MainWindow().UpdateCaption();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UiStates.h"
+
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -64,8 +66,8 @@ public:
     virtual void UpdateCaption() = 0;
     virtual void SetStatusBar(const QString& text) = 0;
     virtual void SetStatusBarReady() = 0;
-    virtual void UpdateToolbar(int state) = 0;
-    virtual void UpdateMenu(int state) = 0;
+    virtual void UpdateToolbar(ToolbarState state) = 0;
+    virtual void UpdateMenu(MenuState state) = 0;
 
     virtual void InitProgress(qint32 maximum) = 0;
     virtual void UpdateProgress(qint32 value) = 0;
@@ -149,8 +151,8 @@ public:
     void UpdateCaption() override {}
     void SetStatusBar(const QString&) override {}
     void SetStatusBarReady() override {}
-    void UpdateToolbar(int) override {}
-    void UpdateMenu(int) override {}
+    void UpdateToolbar(ToolbarState) override {}
+    void UpdateMenu(MenuState) override {}
     void InitProgress(qint32) override {}
     void UpdateProgress(qint32) override {}
     void DestroyProgress() override {}

@@ -173,16 +173,12 @@ void frmEditExercise::CreateControls()
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    const QString captions[2] = {tr("OK"), tr("Cancel")};
-    const QString tags[2] = {QStringLiteral("OK"), QStringLiteral("Cancel")};
+    const QList<QPushButton*> okCancel = MakeButtonArray(
+        this, QStringLiteral("cmdOkCancel"), OkCancelButtons(tr("OK"), tr("Cancel")),
+        [this](int index) { cmdOkCancel_Click(static_cast<OkCancelButton>(index)); });
     for (int i = 0; i < 2; ++i) {
-        auto* b = new QPushButton(captions[i], this);
-        b->setObjectName(QStringLiteral("cmdOkCancel_%1").arg(i));
-        b->setAutoDefault(false);
-        const QString tag = tags[i];
-        connect(b, &QPushButton::clicked, this, [this, tag] { cmdOkCancel_Click(tag); });
-        cmdOkCancel[static_cast<size_t>(i)] = b;
-        buttons->addWidget(b);
+        cmdOkCancel[static_cast<size_t>(i)] = okCancel.at(i);
+        buttons->addWidget(okCancel.at(i));
     }
 
     auto* top = new QHBoxLayout;
@@ -481,9 +477,9 @@ bool frmEditExercise::StoreExerciseRow()
     return true;
 }
 
-void frmEditExercise::cmdOkCancel_Click(const QString& tag)
+void frmEditExercise::cmdOkCancel_Click(OkCancelButton button)
 {
-    if (tag == QLatin1String("OK") && !StoreExerciseRow())
+    if (button == OkCancelButton::Ok && !StoreExerciseRow())
         return;
     close();
 }

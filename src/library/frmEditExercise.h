@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ButtonArray.h"
 #include "ImageEditorLink.h"
 #include "LibraryStore.h"
 
@@ -71,7 +72,7 @@ private:
                              const QString* current = nullptr);
     static void SelectComboItem(QComboBox* combo, const QString& value);
     void cmdNewJoint_Click();
-    void cmdOkCancel_Click(const QString& tag);
+    void cmdOkCancel_Click(OkCancelButton button);
     bool StoreExerciseRow();
 
     AppContext& m_ctx;

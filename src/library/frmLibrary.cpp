@@ -4,6 +4,7 @@
 #include "DbError.h"
 #include "ImageEditorLink.h"
 #include "ProgramStore.h"
+#include "SingleWindow.h"
 #include "frmEditExercise.h"
 #include "WindowServices.h"
 
@@ -145,13 +146,8 @@ void LibraryListView::keyboardSearch(const QString& search)
 
 frmLibrary* OpenLibrary(AppContext& ctx, QWidget* parent, std::function<void()> rebuildSelection)
 {
-    if (parent) {
-        if (auto* open = parent->findChild<frmLibrary*>(QString(), Qt::FindDirectChildrenOnly)) {
-            open->raise();
-            open->activateWindow();
-            return open;
-        }
-    }
+    if (auto* open = RaiseOpenWindow<frmLibrary>(parent))
+        return open;
     auto* library = new frmLibrary(ctx, std::move(rebuildSelection), parent);
     library->setAttribute(Qt::WA_DeleteOnClose);
     library->show();
@@ -210,8 +206,8 @@ frmLibrary::frmLibrary(AppContext& ctx, std::function<void()> rebuildSelection, 
     layout->addWidget(lblCount);
     layout->addLayout(buttons);
 
-    m_ctx.MainWindow().UpdateToolbar(0);
-    m_ctx.MainWindow().UpdateMenu(0);
+    m_ctx.MainWindow().UpdateToolbar(ToolbarState::HelpOnly);
+    m_ctx.MainWindow().UpdateMenu(MenuState::Restricted);
     Windows(m_ctx).CenterForm(this);
     cmdFillListBox_Click();
     StartImageEditor();
@@ -283,8 +279,7 @@ void frmLibrary::SelectExercise(qint32 exerciseId)
 void frmLibrary::OpenEditor(std::optional<qint32> exercise)
 {
     if (m_editor) {
-        m_editor->raise();
-        m_editor->activateWindow();
+        RaiseWindow(m_editor);
         return;
     }
     m_editor = new frmEditExercise(m_ctx, exercise, this);

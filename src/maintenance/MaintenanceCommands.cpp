@@ -89,8 +89,8 @@ bool Reopen(AppContext& ctx)
                              PromptIcon::Critical);
         ctx.Program.PatientID.reset();
         ctx.Program.InvoiceID.reset();
-        ctx.MainWindow().UpdateToolbar(0);
-        ctx.MainWindow().UpdateMenu(0);
+        ctx.MainWindow().UpdateToolbar(ToolbarState::HelpOnly);
+        ctx.MainWindow().UpdateMenu(MenuState::Restricted);
         ctx.MainWindow().UpdateCaption();
         return false;
     }

@@ -5,6 +5,7 @@
 #include "Paths.h"
 #include "ProgramStore.h"
 #include "WaitPointer.h"
+#include "SingleWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -69,13 +70,8 @@ QStringList SetFiles(const QString& folder)
 
 frmBackup* OpenBackup(AppContext& ctx, QWidget* parent)
 {
-    if (parent) {
-        if (auto* open = parent->findChild<frmBackup*>(QString(), Qt::FindDirectChildrenOnly)) {
-            open->raise();
-            open->activateWindow();
-            return open;
-        }
-    }
+    if (auto* open = RaiseOpenWindow<frmBackup>(parent))
+        return open;
     auto* form = new frmBackup(ctx, parent);
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->show();

@@ -82,7 +82,7 @@ frmCheckMedia::frmCheckMedia(AppContext& ctx, QWidget* parent)
         cmdPictureLocation[i]->setObjectName(QStringLiteral("cmdPictureLocation_%1").arg(i));
         cmdPictureLocation[i]->setProperty("tag", QLatin1String(tags[i]));
         connect(cmdPictureLocation[i], &QPushButton::clicked, this,
-                &frmCheckMedia::cmdPictureLocation_Click);
+                [this, i] { cmdPictureLocation_Click(static_cast<PictureLocation>(i)); });
         buttons->addWidget(cmdPictureLocation[i]);
     }
 
@@ -222,12 +222,11 @@ bool frmCheckMedia::CopyMediaFromCD()
     return true;
 }
 
-void frmCheckMedia::cmdPictureLocation_Click()
+void frmCheckMedia::cmdPictureLocation_Click(PictureLocation location)
 {
     if (m_busy)
         return;
-    const QString tag = sender() ? sender()->property("tag").toString() : QString();
-    if (tag == QLatin1String("CD")) {
+    if (location == PictureLocation::CD) {
         if (!CDHasPictures())
             return;
         const QString drive = ChosenDrive();
@@ -236,7 +235,7 @@ void frmCheckMedia::cmdPictureLocation_Click()
         m_ctx.Settings.MovieFolder =
             WithTrailingSlash(ResolvePath(JoinPath(drive, QStringLiteral("Movie"))));
         accept();
-    } else if (tag == QLatin1String("HardDrive")) {
+    } else if (location == PictureLocation::HardDrive) {
         if (!CDHasPictures())
             return;
         m_busy = true;

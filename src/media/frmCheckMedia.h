@@ -37,7 +37,16 @@ public:
 
 private slots:
     void cmdFindCD_Click();
-    void cmdPictureLocation_Click();
+
+private:
+    // The indexes of cmdPictureLocation.
+    enum class PictureLocation
+    {
+        CD = 0,
+        HardDrive = 1,
+        Cancel = 2
+    };
+    void cmdPictureLocation_Click(PictureLocation location);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

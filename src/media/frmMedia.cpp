@@ -43,7 +43,7 @@ frmMedia::frmMedia(AppContext& ctx, QWidget* parent) : QDialog(parent), m_ctx(ct
         cmdMedia[i]->setObjectName(QStringLiteral("cmdMedia_%1").arg(i));
         cmdMedia[i]->setProperty("tag", QLatin1String(Kinds[i].tag));
         cmdMedia[i]->setMinimumWidth(90);
-        connect(cmdMedia[i], &QPushButton::clicked, this, &frmMedia::cmdMedia_Click);
+        connect(cmdMedia[i], &QPushButton::clicked, this, [this, i] { cmdMedia_Click(i); });
         lblMedia[i] = new QLabel(this);
         lblMedia[i]->setObjectName(QStringLiteral("lblMedia_%1").arg(i));
         lblMedia[i]->setFrameShape(QFrame::StyledPanel);
@@ -60,8 +60,9 @@ frmMedia::frmMedia(AppContext& ctx, QWidget* parent) : QDialog(parent), m_ctx(ct
     auto* cancel = new QPushButton(tr("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cmdOKCancel_1"));
     cancel->setProperty("tag", QStringLiteral("Cancel"));
-    for (QPushButton* b : {ok, cancel})
-        connect(b, &QPushButton::clicked, this, &frmMedia::cmdOkCancel_Click);
+    connect(ok, &QPushButton::clicked, this, [this] { cmdOkCancel_Click(OkCancelButton::Ok); });
+    connect(cancel, &QPushButton::clicked, this,
+            [this] { cmdOkCancel_Click(OkCancelButton::Cancel); });
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(ok);
@@ -95,24 +96,19 @@ QString frmMedia::FindMediaPath(const QString& kind, const QString& sample)
     return MediaFolderFromSample(chosen);
 }
 
-void frmMedia::cmdMedia_Click()
+void frmMedia::cmdMedia_Click(size_t index)
 {
-    for (size_t i = 0; i < cmdMedia.size(); ++i) {
-        if (sender() != cmdMedia[i])
-            continue;
-        const QString folder =
-            FindMediaPath(QLatin1String(Kinds[i].tag), QLatin1String(Kinds[i].sample));
-        if (!folder.isEmpty()) {
-            m_folders[i] = folder;
-            ShowFolder(i);
-        }
+    const QString folder =
+        FindMediaPath(QLatin1String(Kinds[index].tag), QLatin1String(Kinds[index].sample));
+    if (!folder.isEmpty()) {
+        m_folders[index] = folder;
+        ShowFolder(index);
     }
 }
 
-void frmMedia::cmdOkCancel_Click()
+void frmMedia::cmdOkCancel_Click(OkCancelButton button)
 {
-    const QString tag = sender() ? sender()->property("tag").toString() : QString();
-    if (tag == QLatin1String("OK")) {
+    if (button == OkCancelButton::Ok) {
         // Pictures loaded from now on come from these folders.
         m_ctx.Settings.IconFolder = m_folders[0];
         m_ctx.Settings.PictureFolder = m_folders[1];

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ButtonArray.h"
+
 #include <QDialog>
 #include <QString>
 #include <array>
@@ -27,11 +29,11 @@ public:
     // The folders the labels show: icons, pictures, movies.
     const std::array<QString, 3>& Folders() const { return m_folders; }
 
-private slots:
-    void cmdMedia_Click();
-    void cmdOkCancel_Click();
-
 private:
+    // The button of that index: 0 icons, 1 pictures, 2 movies.
+    void cmdMedia_Click(size_t index);
+    void cmdOkCancel_Click(OkCancelButton button);
+
     void ShowFolder(size_t index);
 
     AppContext& m_ctx;

@@ -1,10 +1,12 @@
 #include "PatientWindows.h"
 
 #include "AppContext.h"
+#include "ButtonArray.h"
 #include "DbError.h"
 #include "KeyedListModel.h"
 #include "PatientStore.h"
 #include "ProgramStore.h"
+#include "SingleWindow.h"
 #include "StoredLengthLimit.h"
 #include "WindowServices.h"
 
@@ -26,22 +28,12 @@ const QString New = QStringLiteral("New");
 const QString Edit = QStringLiteral("Edit");
 const QString Delete = QStringLiteral("Delete");
 
-// A button array: objectName "<name>_<index>", tag (dynamic property "tag") equal to the
-// caption, every click dispatched to one handler with the tag.
-template <typename Handler>
-QList<QPushButton*> MakeButtonArray(QWidget* owner, const QString& name, const QStringList& captions,
-                                    Handler handler)
+// The "cmdOkCancel" array of these windows: tags equal to the captions, in index order.
+QList<ArrayButton> TaggedAsCaptions(const QStringList& captions)
 {
-    QList<QPushButton*> buttons;
-    for (int i = 0; i < captions.size(); ++i) {
-        auto* b = new QPushButton(captions.at(i), owner);
-        b->setObjectName(name + QLatin1Char('_') + QString::number(i));
-        b->setProperty("tag", captions.at(i));
-        b->setAutoDefault(false);
-        QObject::connect(b, &QPushButton::clicked, owner,
-                         [b, handler] { handler(b->property("tag").toString()); });
-        buttons << b;
-    }
+    QList<ArrayButton> buttons;
+    for (int i = 0; i < captions.size(); ++i)
+        buttons.append({i, captions.at(i), captions.at(i)});
     return buttons;
 }
 
@@ -97,13 +89,8 @@ QDialog* OpenSelectPatient(AppContext& ctx, QWidget* parent)
 
 QDialog* OpenListPrograms(AppContext& ctx, QWidget* parent)
 {
-    if (parent) {
-        if (auto* open = parent->findChild<frmListPrograms*>(QString(), Qt::FindDirectChildrenOnly)) {
-            open->raise();
-            open->activateWindow();
-            return open;
-        }
-    }
+    if (auto* open = RaiseOpenWindow<frmListPrograms>(parent))
+        return open;
     auto* dialog = new frmListPrograms(ctx, parent);
     dialog->show();
     return dialog;
@@ -119,10 +106,11 @@ frmSelectPatient::frmSelectPatient(AppContext& ctx, QWidget* parent)
     setWindowTitle(QStringLiteral("Select a Patient"));
     connect(this, &QDialog::finished, this, &QObject::deleteLater);
 
-    cmdOkCancel = MakeButtonArray(this, QStringLiteral("cmdOkCancel"), {Ok, Cancel, New, Edit, Delete},
-                                  [this](const QString& tag) { cmdOkCancel_Click(tag); });
+    cmdOkCancel = MakeButtonArray(
+        this, QStringLiteral("cmdOkCancel"), TaggedAsCaptions({Ok, Cancel, New, Edit, Delete}),
+        [this](int index) { cmdOkCancel_Click(static_cast<Button>(index)); });
     lstPatients = MakeList(this, m_model, {cmdOkCancel[0], cmdOkCancel[3], cmdOkCancel[4]},
-                           [this] { cmdOkCancel_Click(Ok); });
+                           [this] { cmdOkCancel_Click(Button::Ok); });
     lstPatients->setColumnWidth(0, 260);
     cmdOkCancel[0]->setDefault(true); // Enter chooses the selected patient
     auto* layout = new QHBoxLayout(this);
@@ -132,8 +120,8 @@ frmSelectPatient::frmSelectPatient(AppContext& ctx, QWidget* parent)
 
 
     // While the dialog is open nothing else may be started and no patient is current.
-    m_ctx.MainWindow().UpdateToolbar(0);
-    m_ctx.MainWindow().UpdateMenu(0);
+    m_ctx.MainWindow().UpdateToolbar(ToolbarState::HelpOnly);
+    m_ctx.MainWindow().UpdateMenu(MenuState::Restricted);
     m_ctx.Program.PatientID.reset();
 
     Windows(m_ctx).CenterForm(this);
@@ -172,33 +160,34 @@ void frmSelectPatient::ChooseSelected(bool clearInvoice)
     p.SaveAsNew = true;
 }
 
-void frmSelectPatient::cmdOkCancel_Click(const QString& tag)
+void frmSelectPatient::cmdOkCancel_Click(Button button)
 {
     MainWindowServices& main = m_ctx.MainWindow();
-    const bool needsRow = tag == Ok || tag == Edit || tag == Delete;
+    const bool needsRow =
+        button == Button::Ok || button == Button::Edit || button == Button::Delete;
     if (needsRow && lstPatients->SelectedRow() < 0)
         return;
 
-    if (tag == Ok) {
+    if (button == Button::Ok) {
         ChooseSelected(true);
         main.UpdateCaption();
-        main.UpdateToolbar(2);
-    } else if (tag == Cancel) {
+        main.UpdateToolbar(ToolbarState::PatientSelected);
+    } else if (button == Button::Cancel) {
         m_ctx.Program.PatientID.reset();
         main.UpdateCaption();
-        main.UpdateToolbar(1);
-    } else if (tag == New) {
+        main.UpdateToolbar(ToolbarState::NoPatient);
+    } else if (button == Button::New) {
         m_ctx.Program.PatientID.reset();
         m_ctx.Program.SaveAsNew = true;
         main.UpdateCaption();
-        main.UpdateToolbar(0);
+        main.UpdateToolbar(ToolbarState::HelpOnly);
         OpenEditPatient();
-    } else if (tag == Edit) {
+    } else if (button == Button::Edit) {
         ChooseSelected(false);
         main.UpdateCaption();
-        main.UpdateToolbar(0);
+        main.UpdateToolbar(ToolbarState::HelpOnly);
         OpenEditPatient();
-    } else if (tag == Delete) {
+    } else if (button == Button::Delete) {
         const int row = lstPatients->SelectedRow();
         const PromptAnswer answer = m_ctx.Prompt().Message(
             QStringLiteral("Delete Patient"),
@@ -217,7 +206,7 @@ void frmSelectPatient::cmdOkCancel_Click(const QString& tag)
         // dialog opened): the caption and toolbar say so, or only Help would stay usable.
         m_ctx.Program.PatientID.reset();
         main.UpdateCaption();
-        main.UpdateToolbar(1);
+        main.UpdateToolbar(ToolbarState::NoPatient);
     } else {
         return;
     }
@@ -242,7 +231,7 @@ void frmSelectPatient::reject()
 {
     if (m_finished)
         return;
-    cmdOkCancel_Click(Cancel);
+    cmdOkCancel_Click(Button::Cancel);
 }
 
 void frmSelectPatient::done(int result)
@@ -250,7 +239,7 @@ void frmSelectPatient::done(int result)
     QDialog::done(result);
     if (!m_closed) {
         m_closed = true;
-        m_ctx.MainWindow().UpdateMenu(2);
+        m_ctx.MainWindow().UpdateMenu(MenuState::All);
     }
 }
 
@@ -280,8 +269,9 @@ frmEditPatient::frmEditPatient(AppContext& ctx, QWidget* parent) : QDialog(paren
     txtID = addField(2, QStringLiteral("ID"), QStringLiteral("ID:"), 0);
     grid->setColumnMinimumWidth(1, 240);
 
-    cmdOkCancel = MakeButtonArray(this, QStringLiteral("cmdOkCancel"), {Ok, Cancel},
-                                  [this](const QString& tag) { cmdOkCancel_Click(tag); });
+    cmdOkCancel =
+        MakeButtonArray(this, QStringLiteral("cmdOkCancel"), TaggedAsCaptions({Ok, Cancel}),
+                        [this](int index) { cmdOkCancel_Click(static_cast<Button>(index)); });
     cmdOkCancel[0]->setDefault(true);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -323,11 +313,11 @@ void frmEditPatient::OpenPatientRecord()
     }
 }
 
-void frmEditPatient::cmdOkCancel_Click(const QString& tag)
+void frmEditPatient::cmdOkCancel_Click(Button button)
 {
     MainWindowServices& main = m_ctx.MainWindow();
     ProgramState& p = m_ctx.Program;
-    if (tag == Ok) {
+    if (button == Button::Ok) {
         const PatientRecord record{txtLastName->text(), txtFirstName->text(), txtID->text()};
         qint32 id = 0;
         try {
@@ -347,14 +337,12 @@ void frmEditPatient::cmdOkCancel_Click(const QString& tag)
         p.InvoiceID.reset();
         p.PatientName = FullName(record.LastName, record.FirstName);
         main.UpdateCaption();
-        main.UpdateToolbar(2);
-    } else if (tag == Cancel) {
+        main.UpdateToolbar(ToolbarState::PatientSelected);
+    } else {
         p.PatientID.reset();
         p.InvoiceID.reset();
         main.UpdateCaption();
-        main.UpdateToolbar(1);
-    } else {
-        return;
+        main.UpdateToolbar(ToolbarState::NoPatient);
     }
     m_finished = true;
     accept();
@@ -363,7 +351,7 @@ void frmEditPatient::cmdOkCancel_Click(const QString& tag)
 void frmEditPatient::reject()
 {
     if (!m_finished)
-        cmdOkCancel_Click(Cancel);
+        cmdOkCancel_Click(Button::Cancel);
 }
 
 // --- frmListPrograms ---------------------------------------------------------------
@@ -377,10 +365,11 @@ frmListPrograms::frmListPrograms(AppContext& ctx, QWidget* parent)
     setWindowTitle(QStringLiteral("Recall an Exericse Program"));
     connect(this, &QDialog::finished, this, &QObject::deleteLater);
 
-    cmdOkCancel = MakeButtonArray(this, QStringLiteral("cmdOkCancel"), {Ok, Edit, Delete},
-                                  [this](const QString& tag) { cmdOkCancel_Click(tag); });
+    cmdOkCancel =
+        MakeButtonArray(this, QStringLiteral("cmdOkCancel"), TaggedAsCaptions({Ok, Edit, Delete}),
+                        [this](int index) { cmdOkCancel_Click(static_cast<Button>(index)); });
     lstPatients = MakeList(this, m_model, {cmdOkCancel[1], cmdOkCancel[2]},
-                           [this] { cmdOkCancel_Click(Ok); });
+                           [this] { cmdOkCancel_Click(Button::Ok); });
     lstPatients->setColumnWidth(0, 210);
     lstPatients->setColumnWidth(1, 100);
     auto* layout = new QHBoxLayout(this);
@@ -413,9 +402,9 @@ void frmListPrograms::ReportError(const QString& what, const QString& engineText
     ShowError(m_ctx, windowTitle(), what, engineText);
 }
 
-void frmListPrograms::cmdOkCancel_Click(const QString& tag)
+void frmListPrograms::cmdOkCancel_Click(Button button)
 {
-    if (tag == Ok) {
+    if (button == Button::Ok) {
         accept();
         return;
     }
@@ -425,7 +414,7 @@ void frmListPrograms::cmdOkCancel_Click(const QString& tag)
         return;
     const qint32 invoice = IdFromKey(m_model->KeyAt(row));
 
-    if (tag == Edit) {
+    if (button == Button::Edit) {
         try {
             LoadProgram(m_ctx, invoice);
         } catch (const DbError& e) {
@@ -434,9 +423,9 @@ void frmListPrograms::cmdOkCancel_Click(const QString& tag)
         }
         m_ctx.Program.SaveAsNew = false;
         m_ctx.MainWindow().SetStatusBarReady();
-        m_ctx.MainWindow().UpdateToolbar(2);
+        m_ctx.MainWindow().UpdateToolbar(ToolbarState::PatientSelected);
         accept();
-    } else if (tag == Delete) {
+    } else if (button == Button::Delete) {
         const PromptAnswer answer = m_ctx.Prompt().Message(
             QStringLiteral("Delete Exercise Program"),
             QStringLiteral("Are you sure you want to delete this exercise program."),

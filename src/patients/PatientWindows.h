@@ -31,8 +31,18 @@ public:
     void done(int result) override;
 
 private:
+    // The indexes of cmdOkCancel.
+    enum class Button
+    {
+        Ok = 0,
+        Cancel = 1,
+        New = 2,
+        Edit = 3,
+        Delete = 4
+    };
+
     void FillPatientList();
-    void cmdOkCancel_Click(const QString& tag);
+    void cmdOkCancel_Click(Button button);
     void ChooseSelected(bool clearInvoice);
     void OpenEditPatient();
     void Finish();
@@ -58,8 +68,15 @@ public:
     void reject() override; // Escape and the close box act as "Cancel"
 
 private:
+    // The indexes of cmdOkCancel.
+    enum class Button
+    {
+        Ok = 0,
+        Cancel = 1
+    };
+
     void OpenPatientRecord();
-    void cmdOkCancel_Click(const QString& tag);
+    void cmdOkCancel_Click(Button button);
 
     AppContext& m_ctx;
     std::optional<qint32> m_patientID; // the row being edited; none for a new patient
@@ -80,8 +97,16 @@ public:
     frmListPrograms(AppContext& ctx, QWidget* parent);
 
 private:
+    // The indexes of cmdOkCancel.
+    enum class Button
+    {
+        Ok = 0,
+        Edit = 1,
+        Delete = 2
+    };
+
     void FillProgramList();
-    void cmdOkCancel_Click(const QString& tag);
+    void cmdOkCancel_Click(Button button);
     void ReportError(const QString& what, const QString& engineText);
 
     AppContext& m_ctx;

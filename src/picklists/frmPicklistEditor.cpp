@@ -4,6 +4,7 @@
 #include "DbError.h"
 #include "DeliveredData.h"
 #include "PickListStore.h"
+#include "SingleWindow.h"
 #include "WindowServices.h"
 
 #include <QBoxLayout>
@@ -106,14 +107,8 @@ private:
 
 frmPicklistEditor* OpenPicklistEditor(AppContext& ctx, QWidget* parent, std::function<void()> saved)
 {
-    if (parent) {
-        if (auto* open =
-                parent->findChild<frmPicklistEditor*>(QString(), Qt::FindDirectChildrenOnly)) {
-            open->raise();
-            open->activateWindow();
-            return open;
-        }
-    }
+    if (auto* open = RaiseOpenWindow<frmPicklistEditor>(parent))
+        return open;
     auto* editor = new frmPicklistEditor(ctx, parent);
     if (!editor->Loaded()) {
         delete editor;
@@ -157,15 +152,9 @@ frmPicklistEditor::frmPicklistEditor(AppContext& ctx, QWidget* parent) : QDialog
     cmdAdd = button(QStringLiteral("cmdAdd"), tr("Add"));
     cmdDelete = button(QStringLiteral("cmdDelete"), tr("Delete"));
     // Enter ends a label edit; it never closes the window.
-    const std::pair<QString, QString> okCancel[] = {{QStringLiteral("OK"), tr("OK")},
-                                                    {QStringLiteral("Cancel"), tr("Cancel")}};
-    for (const auto& [tag, caption] : okCancel) {
-        QPushButton* b = button(QStringLiteral("cmdOKCancel_%1").arg(cmdOKCancel.size()), caption);
-        b->setProperty("tag", tag);
-        connect(b, &QPushButton::clicked, this,
-                [this, b] { cmdOKCancel_Click(b->property("tag").toString()); });
-        cmdOKCancel << b;
-    }
+    cmdOKCancel = MakeButtonArray(
+        this, QStringLiteral("cmdOKCancel"), OkCancelButtons(tr("OK"), tr("Cancel")),
+        [this](int index) { cmdOKCancel_Click(static_cast<OkCancelButton>(index)); });
 
     sbrDB = new QStatusBar(this);
     sbrDB->setObjectName(QStringLiteral("sbrDB"));
@@ -359,9 +348,9 @@ void frmPicklistEditor::cmdDelete_Click()
         delete node;
 }
 
-void frmPicklistEditor::cmdOKCancel_Click(const QString& tag)
+void frmPicklistEditor::cmdOKCancel_Click(OkCancelButton button)
 {
-    if (tag == QLatin1String("OK")) {
+    if (button == OkCancelButton::Ok) {
         if (!m_loaded)
             return;
         static_cast<EntryDelegate*>(m_delegate)->FinishEdit();
@@ -383,7 +372,7 @@ void frmPicklistEditor::cmdOKCancel_Click(const QString& tag)
 
 void frmPicklistEditor::reject()
 {
-    cmdOKCancel_Click(QStringLiteral("Cancel"));
+    cmdOKCancel_Click(OkCancelButton::Cancel);
 }
 
 } // namespace tramelle

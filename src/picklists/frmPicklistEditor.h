@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ButtonArray.h"
+
 #include <QDialog>
 #include <QHash>
 #include <QIcon>
@@ -65,7 +67,7 @@ private:
     void tvwDB_NodeClick(QTreeWidgetItem* node);
     void cmdAdd_Click();
     void cmdDelete_Click();
-    void cmdOKCancel_Click(const QString& tag);
+    void cmdOKCancel_Click(OkCancelButton button);
 
     AppContext& m_ctx;
     bool m_loaded = false;

@@ -255,24 +255,24 @@ void ComposeDocument(AppContext& ctx, PrintJobKind kind, OutputSurface& surface)
 {
     PageComposer c(ctx, surface);
     switch (kind) {
-    case PrintKindExercises2:
-        c.SetOrientation(2);
+    case PrintJobKind::Exercises2:
+        c.SetOrientation(PageOrientation::Landscape);
         PrintExerciseSheets(ctx, surface, 2);
         return;
-    case PrintKindExercises4:
-        c.SetOrientation(1);
+    case PrintJobKind::Exercises4:
+        c.SetOrientation(PageOrientation::Portrait);
         PrintExerciseSheets(ctx, surface, 4);
         return;
-    case PrintKindCoverPage:
-        c.SetOrientation(1);
+    case PrintJobKind::CoverPage:
+        c.SetOrientation(PageOrientation::Portrait);
         PrintCoverPage(ctx, surface);
         return;
-    case PrintKindVideoOrder:
-        c.SetOrientation(1);
+    case PrintJobKind::VideoOrder:
+        c.SetOrientation(PageOrientation::Portrait);
         PrintVideoOrderForm(ctx, surface);
         return;
-    case PrintKindPatientRecord:
-        c.SetOrientation(1);
+    case PrintJobKind::PatientRecord:
+        c.SetOrientation(PageOrientation::Portrait);
         PrintPatientRecord(ctx, surface);
         return;
     }
@@ -283,13 +283,13 @@ void ComposeDocument(AppContext& ctx, PrintJobKind kind, OutputSurface& surface)
 bool JobHasCover(const AppContext& ctx, PrintJobKind kind)
 {
     return ctx.Settings.PrintPatientCover &&
-           (kind == PrintKindExercises2 || kind == PrintKindExercises4);
+           (kind == PrintJobKind::Exercises2 || kind == PrintJobKind::Exercises4);
 }
 
 void ComposeJob(AppContext& ctx, PrintJobKind kind, OutputSurface& surface)
 {
     if (JobHasCover(ctx, kind)) {
-        ComposeDocument(ctx, PrintKindCoverPage, surface);
+        ComposeDocument(ctx, PrintJobKind::CoverPage, surface);
         surface.NewPage();
     }
     ComposeDocument(ctx, kind, surface);

@@ -171,27 +171,19 @@ PaymentControls MakePaymentFrame(QWidget* owner)
 }
 
 QList<QPushButton*> MakeOkCancel(QWidget* owner, const QString& okTip, const QString& cancelTip,
-                                 const std::function<void(const QString&)>& click, QHBoxLayout** row)
+                                 const std::function<void(OkCancelButton)>& click,
+                                 QHBoxLayout** row)
 {
-    const struct
-    {
-        QString caption;
-        QString tip;
-    } specs[] = {{QStringLiteral("OK"), okTip}, {QStringLiteral("Cancel"), cancelTip}};
+    QList<ArrayButton> specs = OkCancelButtons(QStringLiteral("OK"), QStringLiteral("Cancel"));
+    specs[0].toolTip = okTip;
+    specs[1].toolTip = cancelTip;
+    const QList<QPushButton*> buttons =
+        MakeButtonArray(owner, QStringLiteral("cmdOKCancel"), specs,
+                        [click](int index) { click(static_cast<OkCancelButton>(index)); });
     *row = new QHBoxLayout;
     (*row)->addStretch(1);
-    QList<QPushButton*> buttons;
-    for (const auto& spec : specs) {
-        auto* b = new QPushButton(spec.caption, owner);
-        b->setObjectName(QStringLiteral("cmdOKCancel_%1").arg(buttons.size()));
-        b->setProperty("tag", spec.caption);
-        b->setAutoDefault(false);
-        if (!spec.tip.isEmpty())
-            b->setToolTip(spec.tip);
-        QObject::connect(b, &QPushButton::clicked, owner, [b, click] { click(b->property("tag").toString()); });
+    for (QPushButton* b : buttons)
         (*row)->addWidget(b);
-        buttons << b;
-    }
     buttons[0]->setDefault(true);
     return buttons;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "ButtonArray.h"
 #include "Currency.h"
+#include "SingleWindow.h"
 
 #include <QDateTime>
 #include <QDialog>
@@ -75,23 +77,19 @@ struct PaymentControls
 };
 PaymentControls MakePaymentFrame(QWidget* owner);
 
-// The dialog's button pair "cmdOKCancel_0" (OK) and "cmdOKCancel_1" (Cancel), each
-// button's "tag" property naming its action and every click passed to `click` with it;
-// `row` gets the pair at the right of a row.
+// The dialog's button pair "cmdOKCancel_0" (OK, the default) and "cmdOKCancel_1"
+// (Cancel), each click passed to `click` with the button; `row` gets the pair at the
+// right of a row.
 QList<QPushButton*> MakeOkCancel(QWidget* owner, const QString& okTip, const QString& cancelTip,
-                                 const std::function<void(const QString&)>& click, QHBoxLayout** row);
+                                 const std::function<void(OkCancelButton)>& click,
+                                 QHBoxLayout** row);
 
 // Shows a window of type T over `parent` without blocking, or raises the one already open.
 template <typename T, typename Context>
 QDialog* ShowSingle(Context& ctx, QWidget* parent)
 {
-    if (parent) {
-        if (auto* open = parent->findChild<T*>(QString(), Qt::FindDirectChildrenOnly)) {
-            open->raise();
-            open->activateWindow();
-            return open;
-        }
-    }
+    if (auto* open = RaiseOpenWindow<T>(parent))
+        return open;
     auto* dialog = new T(ctx, parent);
     dialog->show();
     return dialog;

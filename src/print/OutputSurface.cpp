@@ -151,12 +151,12 @@ QImage OutputSurface::LoadPicture(const QString& path, double width, double heig
 
 double OutputSurface::PaperWidth() const
 {
-    return Orientation() == 1 ? 8.5 * 1440 : 11.0 * 1440;
+    return Orientation() == PageOrientation::Portrait ? 8.5 * 1440 : 11.0 * 1440;
 }
 
 double OutputSurface::PaperHeight() const
 {
-    return Orientation() == 1 ? 11.0 * 1440 : 8.5 * 1440;
+    return Orientation() == PageOrientation::Portrait ? 11.0 * 1440 : 8.5 * 1440;
 }
 
 } // namespace tramelle

@@ -13,6 +13,13 @@
 
 namespace tramelle {
 
+// How a page lies on the paper.
+enum class PageOrientation : qint16
+{
+    Portrait = 1,
+    Landscape = 2,
+};
+
 // A drawing target in drawing units (twips at scale 1) with the origin at the top left
 // corner of the page: the printer or the preview's pages. The composers draw through
 // this contract only, so the same code produces the printed and the previewed page.
@@ -70,9 +77,9 @@ public:
     virtual void PrefetchPictures(const QList<PictureRequest>& requests) { Q_UNUSED(requests); }
     virtual void Cls() = 0;
 
-    // 1 portrait, 2 landscape. Returns false when the target refuses the orientation.
-    virtual bool SetOrientation(int orientation) = 0;
-    virtual int Orientation() const = 0;
+    // Returns false when the target refuses the orientation.
+    virtual bool SetOrientation(PageOrientation orientation) = 0;
+    virtual PageOrientation Orientation() const = 0;
     virtual void NewPage() = 0;
     virtual void EndDoc() = 0;
     // The paper in twips (Letter in the current orientation).
@@ -129,12 +136,12 @@ public:
     void PaintPicture(const QImage&, double, double, double, double) override {}
     QImage LoadPicture(const QString&, double, double) override { return {}; }
     void Cls() override {}
-    bool SetOrientation(int orientation) override
+    bool SetOrientation(PageOrientation orientation) override
     {
-        m_orientation = orientation == 1 ? 1 : 2;
+        m_orientation = orientation;
         return true;
     }
-    int Orientation() const override { return m_orientation; }
+    PageOrientation Orientation() const override { return m_orientation; }
     void NewPage() override {}
     void EndDoc() override {}
 
@@ -142,7 +149,7 @@ protected:
     void DrawText(double, double, const QString&) override {}
 
 private:
-    int m_orientation = 1;
+    PageOrientation m_orientation = PageOrientation::Portrait;
 };
 
 } // namespace tramelle

@@ -74,15 +74,14 @@ QString PageComposer::PageTitle() const
     return Ctx.Clinic.Name + QStringLiteral(", ") + Ctx.Clinic.Phone;
 }
 
-void PageComposer::SetOrientation(qint16 orientation)
+void PageComposer::SetOrientation(PageOrientation orientation)
 {
     // A printer that refuses the orientation still gets the page drawn.
-    if (orientation == 1) {
-        S.SetOrientation(1);
+    S.SetOrientation(orientation);
+    if (orientation == PageOrientation::Portrait) {
         G.PageWidthInches = 8.5;
         G.PageHeightInches = 11;
     } else {
-        S.SetOrientation(2);
         G.PageWidthInches = 11;
         G.PageHeightInches = 8.5;
     }

@@ -24,9 +24,8 @@ public:
     OutputSurface& S;
     PageGeometry& G;
 
-    // 1 portrait, anything else landscape. The inch sizes follow even when the target
-    // refuses the orientation.
-    void SetOrientation(qint16 orientation);
+    // The inch sizes follow even when the target refuses the orientation.
+    void SetOrientation(PageOrientation orientation);
     void SetCenteredX(const QString& text);
     void SetRightAlignedX(const QString& text);
     void PrintCentered(const QString& text);

@@ -89,9 +89,9 @@ PreviewSurface::~PreviewSurface()
         m_painter.end();
 }
 
-bool PreviewSurface::SetOrientation(int orientation)
+bool PreviewSurface::SetOrientation(PageOrientation orientation)
 {
-    m_orientation = orientation == 1 ? 1 : 2;
+    m_orientation = orientation;
     return true;
 }
 

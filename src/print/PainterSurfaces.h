@@ -42,8 +42,8 @@ public:
     ~PreviewSurface() override;
 
     void Cls() override;
-    bool SetOrientation(int orientation) override;
-    int Orientation() const override { return m_orientation; }
+    bool SetOrientation(PageOrientation orientation) override;
+    PageOrientation Orientation() const override { return m_orientation; }
     void NewPage() override;
     void EndDoc() override;
     // Pictures are decoded at the size they are shown.
@@ -68,7 +68,7 @@ private:
     void StartPage();
 
     double m_pageScale;
-    int m_orientation = 1;
+    PageOrientation m_orientation = PageOrientation::Portrait;
     QList<QImage> m_pages;
     QPainter m_painter;
     bool m_newPagePending = true;

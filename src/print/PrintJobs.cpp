@@ -78,14 +78,14 @@ private:
 QString DocumentName(PrintJobKind kind)
 {
     switch (kind) {
-    case PrintKindVideoOrder:
+    case PrintJobKind::VideoOrder:
         return QStringLiteral("Video Order");
-    case PrintKindExercises2:
-    case PrintKindExercises4:
+    case PrintJobKind::Exercises2:
+    case PrintJobKind::Exercises4:
         return QStringLiteral("Exercise Sheets");
-    case PrintKindCoverPage:
+    case PrintJobKind::CoverPage:
         return QStringLiteral("Cover Page");
-    case PrintKindPatientRecord:
+    case PrintJobKind::PatientRecord:
         return QStringLiteral("Patient Record");
     }
     return QStringLiteral("Document");
@@ -240,7 +240,8 @@ bool PrintDocument(AppContext& ctx, PrintJobKind kind, bool skipDialog, const QS
 
     QPrinter printer(QPrinter::HighResolution);
     // The orientation of the first page, so that the dialog shows it.
-    PreparePrinter(printer, DocumentName(kind), kind == PrintKindExercises2 && !withCover, pdfFile);
+    PreparePrinter(printer, DocumentName(kind), kind == PrintJobKind::Exercises2 && !withCover,
+                   pdfFile);
 
     // One dialog per job: for the cover when it leads, and cancelling it prints nothing.
     if (!ChooseDestination(ctx, printer, skipDialog))
@@ -306,12 +307,12 @@ bool PrintPdfDocument(AppContext& ctx, const QString& path, const QString& docum
 bool PrintExerciseSheetsCommand(AppContext& ctx, PrintJobKind kind, bool skipDialog,
                                 const QString& pdfFile)
 {
-    const StatusGuard status(ctx, kind == PrintKindExercises2
+    const StatusGuard status(ctx, kind == PrintJobKind::Exercises2
                                       ? QStringLiteral("Printing 2 Exercises Per Page")
                                       : QStringLiteral("Printing 4 Exercises Per Page"));
-    return PrintDocument(ctx,
-                         kind == PrintKindExercises2 ? PrintKindExercises2 : PrintKindExercises4,
-                         skipDialog, pdfFile);
+    return PrintDocument(
+        ctx, kind == PrintJobKind::Exercises2 ? PrintJobKind::Exercises2 : PrintJobKind::Exercises4,
+        skipDialog, pdfFile);
 }
 
 } // namespace tramelle

@@ -9,13 +9,13 @@
 namespace tramelle {
 
 // Which document a print or preview command produces.
-enum PrintJobKind : qint32
+enum class PrintJobKind : qint32
 {
-    PrintKindVideoOrder = 0,
-    PrintKindExercises2 = 1,
-    PrintKindExercises4 = 2,
-    PrintKindCoverPage = 3,
-    PrintKindPatientRecord = 4,
+    VideoOrder = 0,
+    Exercises2 = 1,
+    Exercises4 = 2,
+    CoverPage = 3,
+    PatientRecord = 4,
 };
 
 // A print job that cannot go on: the reason is shown to the user.

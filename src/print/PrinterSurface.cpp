@@ -15,15 +15,17 @@ PrinterSurface::~PrinterSurface()
         Abort();
 }
 
-bool PrinterSurface::SetOrientation(int orientation)
+bool PrinterSurface::SetOrientation(PageOrientation orientation)
 {
-    return m_printer.setPageOrientation(orientation == 1 ? QPageLayout::Portrait
-                                                         : QPageLayout::Landscape);
+    return m_printer.setPageOrientation(
+        orientation == PageOrientation::Portrait ? QPageLayout::Portrait : QPageLayout::Landscape);
 }
 
-int PrinterSurface::Orientation() const
+PageOrientation PrinterSurface::Orientation() const
 {
-    return m_printer.pageLayout().orientation() == QPageLayout::Portrait ? 1 : 2;
+    return m_printer.pageLayout().orientation() == QPageLayout::Portrait
+               ? PageOrientation::Portrait
+               : PageOrientation::Landscape;
 }
 
 void PrinterSurface::NewPage()

@@ -16,8 +16,8 @@ public:
     ~PrinterSurface() override;
 
     void Cls() override {}
-    bool SetOrientation(int orientation) override;
-    int Orientation() const override;
+    bool SetOrientation(PageOrientation orientation) override;
+    PageOrientation Orientation() const override;
     void NewPage() override;
     // Finishes the job and hands it to the printer; throws PrintError when refused.
     void EndDoc() override;

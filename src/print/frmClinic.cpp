@@ -74,8 +74,9 @@ frmClinic::frmClinic(AppContext& ctx, QWidget* parent)
     methods->addWidget(pay.fraPayment, 1);
 
     QHBoxLayout* buttons = nullptr;
-    cmdOKCancel = MakeOkCancel(this, QStringLiteral("Save changes and exit"), QStringLiteral("Discard changes and exit"),
-                               [this](const QString& tag) { cmdOKCancel_Click(tag); }, &buttons);
+    cmdOKCancel = MakeOkCancel(
+        this, QStringLiteral("Save changes and exit"), QStringLiteral("Discard changes and exit"),
+        [this](OkCancelButton b) { cmdOKCancel_Click(b); }, &buttons);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
@@ -96,9 +97,10 @@ frmClinic::frmClinic(AppContext& ctx, QWidget* parent)
     InitClinicFields();
     // Toolbar and menus stay restricted until the window closes; the toolbar then goes
     // back to what it showed, which only depends on whether a patient is current.
-    m_toolbarState = m_ctx.Program.PatientID ? 2 : 1;
-    m_ctx.MainWindow().UpdateMenu(0);
-    m_ctx.MainWindow().UpdateToolbar(0);
+    m_toolbarState =
+        m_ctx.Program.PatientID ? ToolbarState::PatientSelected : ToolbarState::NoPatient;
+    m_ctx.MainWindow().UpdateMenu(MenuState::Restricted);
+    m_ctx.MainWindow().UpdateToolbar(ToolbarState::HelpOnly);
 }
 
 void frmClinic::InitClinicFields()
@@ -174,16 +176,16 @@ bool frmClinic::SaveClinicFields()
     return true;
 }
 
-void frmClinic::cmdOKCancel_Click(const QString& tag)
+void frmClinic::cmdOKCancel_Click(OkCancelButton button)
 {
-    if (tag == QLatin1String("OK") && !SaveClinicFields())
+    if (button == OkCancelButton::Ok && !SaveClinicFields())
         return;
-    done(tag == QLatin1String("OK") ? Accepted : Rejected);
+    done(button == OkCancelButton::Ok ? Accepted : Rejected);
 }
 
 void frmClinic::reject()
 {
-    cmdOKCancel_Click(QStringLiteral("Cancel"));
+    cmdOKCancel_Click(OkCancelButton::Cancel);
 }
 
 void frmClinic::done(int result)
@@ -191,7 +193,7 @@ void frmClinic::done(int result)
     if (!m_unloaded) {
         m_unloaded = true;
         m_ctx.MainWindow().UpdateToolbar(m_toolbarState);
-        m_ctx.MainWindow().UpdateMenu(2);
+        m_ctx.MainWindow().UpdateMenu(MenuState::All);
     }
     QDialog::done(result);
 }

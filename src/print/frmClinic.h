@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ButtonArray.h"
+#include "UiStates.h"
+
 #include <QDialog>
 #include <QList>
 
@@ -38,10 +41,10 @@ private:
     bool SaveClinicFields();
     void cboPayMethod_Click();
     void txtName_LostFocus();
-    void cmdOKCancel_Click(const QString& tag);
+    void cmdOKCancel_Click(OkCancelButton button);
 
     AppContext& m_ctx;
-    int m_toolbarState = 1;
+    ToolbarState m_toolbarState = ToolbarState::NoPatient;
     bool m_unloaded = false;
 
     QLineEdit* txtName;

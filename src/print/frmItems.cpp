@@ -156,8 +156,9 @@ frmItems::frmItems(AppContext& ctx, QWidget* parent)
     lower->addWidget(fraItems, 1);
 
     QHBoxLayout* buttons = nullptr;
-    cmdOKCancel = MakeOkCancel(this, QStringLiteral("Save the order and exit"), QStringLiteral("Discard changes and exit"),
-                               [this](const QString& tag) { cmdOKCancel_Click(tag); }, &buttons);
+    cmdOKCancel = MakeOkCancel(
+        this, QStringLiteral("Save the order and exit"), QStringLiteral("Discard changes and exit"),
+        [this](OkCancelButton b) { cmdOKCancel_Click(b); }, &buttons);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(addresses);
@@ -169,8 +170,8 @@ frmItems::frmItems(AppContext& ctx, QWidget* parent)
     connect(chkTax, &QCheckBox::toggled, this, [this] { CalculateTotals(); });
 
     // Form_Load
-    m_ctx.MainWindow().UpdateToolbar(4);
-    m_ctx.MainWindow().UpdateMenu(0);
+    m_ctx.MainWindow().UpdateToolbar(ToolbarState::NoneEnabled);
+    m_ctx.MainWindow().UpdateMenu(MenuState::Restricted);
     adjustSize();
     Windows(m_ctx).CenterForm(this);
     LoadItemChoices();
@@ -281,9 +282,9 @@ void frmItems::SaveItemFields(const QDateTime& cardDate)
     }
 }
 
-void frmItems::cmdOKCancel_Click(const QString& tag)
+void frmItems::cmdOKCancel_Click(OkCancelButton button)
 {
-    if (tag == QLatin1String("OK")) {
+    if (button == OkCancelButton::Ok) {
         const std::optional<QDateTime> cardDate = CheckCardDate(m_ctx, this, txtCardDate);
         if (!cardDate)
             return;
@@ -294,12 +295,12 @@ void frmItems::cmdOKCancel_Click(const QString& tag)
         if (!SaveProgram(m_ctx, false))
             return;
     }
-    done(tag == QLatin1String("OK") ? Accepted : Rejected);
+    done(button == OkCancelButton::Ok ? Accepted : Rejected);
 }
 
 void frmItems::reject()
 {
-    cmdOKCancel_Click(QStringLiteral("Cancel"));
+    cmdOKCancel_Click(OkCancelButton::Cancel);
 }
 
 void frmItems::done(int result)
@@ -307,8 +308,8 @@ void frmItems::done(int result)
     // Every way out gives the toolbar back, the close box included.
     if (!m_unloaded) {
         m_unloaded = true;
-        m_ctx.MainWindow().UpdateToolbar(2);
-        m_ctx.MainWindow().UpdateMenu(2);
+        m_ctx.MainWindow().UpdateToolbar(ToolbarState::PatientSelected);
+        m_ctx.MainWindow().UpdateMenu(MenuState::All);
     }
     QDialog::done(result);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ButtonArray.h"
 #include "Currency.h"
 
 #include <QDateTime>
@@ -51,7 +52,7 @@ private:
     void cboPayMethod_Click();
     void CalculateTotals();
     void SaveItemFields(const QDateTime& cardDate);
-    void cmdOKCancel_Click(const QString& tag);
+    void cmdOKCancel_Click(OkCancelButton button);
 
     AppContext& m_ctx;
     bool m_unloaded = false;

@@ -42,7 +42,7 @@ void ProtocolForm::AddLists(QVBoxLayout* layout, const QString& nameCaption,
     layout->addWidget(cboProtocol);
     layout->addWidget(lblExercises);
     layout->addWidget(lstProtocol, 1);
-    connect(cboProtocol, &QComboBox::currentIndexChanged, this, [this] { cboProtocolClick(); });
+    connect(cboProtocol, &QComboBox::currentIndexChanged, this, [this] { cboProtocol_Click(); });
 }
 
 void ProtocolForm::FillcboProtocol()
@@ -58,7 +58,7 @@ void ProtocolForm::FillcboProtocol()
                                PromptIcon::Critical, PromptButtons::Ok);
     }
     cboProtocol->setCurrentIndex(0);
-    cboProtocolClick();
+    cboProtocol_Click();
 }
 
 qint32 ProtocolForm::SelectedProtocolID() const
@@ -71,7 +71,7 @@ QString ProtocolForm::SelectedProtocolName() const
     return cboProtocol->currentText();
 }
 
-void ProtocolForm::cboProtocolClick()
+void ProtocolForm::cboProtocol_Click()
 {
     const qint32 id = SelectedProtocolID();
     if (id != 0)

@@ -38,7 +38,7 @@ protected:
 
     // Adds the name label, the protocol list, the exercises label and the exercise list.
     void AddLists(QVBoxLayout* layout, const QString& nameCaption, const QString& exercisesCaption);
-    virtual void cboProtocolClick();
+    virtual void cboProtocol_Click();
     void LoadLstProtocol(qint32 id);
 
     AppContext& m_ctx;

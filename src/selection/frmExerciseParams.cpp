@@ -58,7 +58,7 @@ frmExerciseParams* frmExerciseParams::Open(AppContext& ctx, frmExerciseSelection
         return nullptr;
     auto* dialog = new frmExerciseParams(ctx, selection, fromLibrary, index);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->FormLoad();
+    dialog->Form_Load();
     return dialog;
 }
 
@@ -88,7 +88,7 @@ frmExerciseParams::frmExerciseParams(AppContext& ctx, frmExerciseSelection& sele
 
 frmExerciseParams::~frmExerciseParams()
 {
-    cmdControlClick(4);
+    cmdControl_Click(MovieCommand::Close);
 }
 
 void frmExerciseParams::CreateControls()
@@ -115,7 +115,8 @@ void frmExerciseParams::CreateControls()
         b->setVisible(visibleOrder[i] >= 0);
         b->setAutoDefault(false);
         cmdControl[static_cast<size_t>(i)] = b;
-        connect(b, &QPushButton::clicked, this, [this, i] { cmdControlClick(i); });
+        connect(b, &QPushButton::clicked, this,
+                [this, i] { cmdControl_Click(static_cast<MovieCommand>(i)); });
     }
 
     fraOptions = new QGroupBox(tr("Options"), this);
@@ -167,19 +168,15 @@ void frmExerciseParams::CreateControls()
                 [this, i] { InstructionChanged(i); });
     }
 
-    const QString buttons[2] = {tr("OK"), tr("Cancel")};
-    const QString tags[2] = {QStringLiteral("OK"), QStringLiteral("Cancel")};
+    const QList<QPushButton*> okCancel = MakeButtonArray(
+        this, QStringLiteral("cmdOkCancel"), OkCancelButtons(tr("OK"), tr("Cancel")),
+        [this](int index) { cmdOkCancel_Click(static_cast<OkCancelButton>(index)); });
     for (int i = 0; i < 2; ++i) {
-        auto* b = new QPushButton(buttons[i], this);
-        b->setObjectName(QStringLiteral("cmdOkCancel_%1").arg(i));
-        b->setProperty("tag", tags[i]);
+        QPushButton* b = okCancel.at(i);
         b->setGeometry(377, 8 + 32 * i, 72, 26);
-        b->setAutoDefault(false);
         // Enter presses OK wherever it does not start a new line.
         b->setDefault(i == 0);
         cmdOkCancel[static_cast<size_t>(i)] = b;
-        connect(b, &QPushButton::clicked, this,
-                [this, b] { cmdOkCancelClick(b->property("tag").toString()); });
     }
 
     StatusBar1 = new QStatusBar(this);
@@ -188,7 +185,7 @@ void frmExerciseParams::CreateControls()
     StatusBar1->setGeometry(0, 406, 457, 22);
 }
 
-void frmExerciseParams::FormLoad()
+void frmExerciseParams::Form_Load()
 {
     Windows(m_ctx).CenterForm(this);
     InitListBoxes();
@@ -285,9 +282,9 @@ bool frmExerciseParams::eventFilter(QObject* watched, QEvent* event)
 // ---------------------------------------------------------------------------------------
 // OK and Cancel
 
-void frmExerciseParams::cmdOkCancelClick(const QString& tag)
+void frmExerciseParams::cmdOkCancel_Click(OkCancelButton button)
 {
-    if (tag == QLatin1String("OK")) {
+    if (button == OkCancelButton::Ok) {
         qint16 reps = 0, hold = 0, sets = 0;
         if (!ReadNumber(RepsList, tr("Repetitions"), reps) ||
             !ReadNumber(HoldList, tr("Hold (secs)"), hold) ||
@@ -302,7 +299,7 @@ void frmExerciseParams::cmdOkCancelClick(const QString& tag)
         if (m_fromLibrary ? !AppendToProgram() : !ApplyToSlot())
             return;
         close();
-    } else if (tag == QLatin1String("Cancel")) {
+    } else {
         close();
     }
 }
@@ -363,7 +360,7 @@ bool frmExerciseParams::AppendToProgram()
 
 void frmExerciseParams::closeEvent(QCloseEvent* event)
 {
-    cmdControlClick(4);
+    cmdControl_Click(MovieCommand::Close);
     // Not QDialog's: it would call reject(), which closes again.
     event->accept();
 }
@@ -387,13 +384,13 @@ void frmExerciseParams::OpenMovieFile()
                        : FindMediaFile(m_ctx, MediaKind::Movie, m_workEntry.Movie);
     // Without a movie there is nothing to play.
     EnableMovieButtons(!m_movieFound.isEmpty());
-    cmdControlClick(0);
+    cmdControl_Click(MovieCommand::Open);
 }
 
 int frmExerciseParams::nFuncOpenMedia(QWidget* window, const QString& file, QSize* size)
 {
     if (m_mediaHandle != 0)
-        cmdControlClick(4);
+        cmdControl_Click(MovieCommand::Close);
     m_movieError.clear();
     m_video = new QVideoWidget(window);
     m_video->setObjectName(QStringLiteral("MovieVideo"));
@@ -446,8 +443,9 @@ int frmExerciseParams::nFuncOpenMedia(QWidget* window, const QString& file, QSiz
 
 void frmExerciseParams::EnableMovieButtons(bool enabled)
 {
-    for (int i : {1, 2, 3, 5})
-        cmdControl[static_cast<size_t>(i)]->setEnabled(enabled);
+    for (MovieCommand c :
+         {MovieCommand::Play, MovieCommand::Pause, MovieCommand::Stop, MovieCommand::Rewind})
+        cmdControl[static_cast<size_t>(c)]->setEnabled(enabled);
 }
 
 void frmExerciseParams::MovieFailed(const QString& message)
@@ -460,10 +458,10 @@ void frmExerciseParams::MovieFailed(const QString& message)
     StatusBar1->showMessage(text);
 }
 
-void frmExerciseParams::cmdControlClick(int index)
+void frmExerciseParams::cmdControl_Click(MovieCommand command)
 {
-    switch (index) {
-    case 0: {
+    switch (command) {
+    case MovieCommand::Open: {
         // A missing movie leaves the area empty.
         if (m_movieFound.isEmpty())
             return;
@@ -471,7 +469,7 @@ void frmExerciseParams::cmdControlClick(int index)
         m_mediaHandle = nFuncOpenMedia(MovFrame, m_movieFound, &size);
         break;
     }
-    case 1:
+    case MovieCommand::Play:
         if (m_still && m_still->isVisible()) {
             m_still->hide();
             m_video->show();
@@ -479,15 +477,15 @@ void frmExerciseParams::cmdControlClick(int index)
         if (m_player)
             m_player->play();
         break;
-    case 2:
+    case MovieCommand::Pause:
         if (m_player)
             m_player->pause();
         break;
-    case 3:
+    case MovieCommand::Stop:
         if (m_player)
             m_player->stop();
         break;
-    case 4:
+    case MovieCommand::Close:
         if (m_mediaHandle == 0)
             return;
         m_mediaHandle = 0;
@@ -503,11 +501,9 @@ void frmExerciseParams::cmdControlClick(int index)
         delete m_video;
         m_video = nullptr;
         break;
-    case 5:
+    case MovieCommand::Rewind:
         if (m_player)
             m_player->setPosition(0);
-        break;
-    default:
         break;
     }
 }

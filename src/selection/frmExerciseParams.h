@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ButtonArray.h"
 #include "LibraryEntry.h"
 
 #include <QDialog>
@@ -19,6 +20,17 @@ namespace tramelle {
 
 class AppContext;
 class frmExerciseSelection;
+
+// The movie controls; each is the index of its button in cmdControl ("cmdControl_<n>").
+enum class MovieCommand
+{
+    Open = 0,
+    Play = 1,
+    Pause = 2,
+    Stop = 3,
+    Close = 4,
+    Rewind = 5,
+};
 
 // "Exercise: <description>": repetitions, hold time, sets and the three instruction texts
 // of one exercise, with its pictures and its movie. Opened without blocking from a library
@@ -55,8 +67,8 @@ public:
     // Opens `file` inside `window`; returns the media handle, 0 when nothing was opened.
     // `size` receives the size the movie is drawn at.
     int nFuncOpenMedia(QWidget* window, const QString& file, QSize* size);
-    // 0 Open, 1 Play, 2 Pause, 3 Stop, 4 Close, 5 Rewind. Harmless without a movie.
-    void cmdControlClick(int index);
+    // Harmless without a movie.
+    void cmdControl_Click(MovieCommand command);
 
     const QString& MovieFile() const { return m_movieFile; }
     int MediaHandle() const { return m_mediaHandle; }
@@ -70,9 +82,9 @@ protected:
 
 private:
     void CreateControls();
-    void FormLoad();
+    void Form_Load();
     void LoadExercisePictures();
-    void cmdOkCancelClick(const QString& tag);
+    void cmdOkCancel_Click(OkCancelButton button);
     // The list's number by the numeric-prefix rule; false (after saying so) when it does
     // not fit 16 bits.
     bool ReadNumber(QComboBox* list, const QString& field, qint16& value);

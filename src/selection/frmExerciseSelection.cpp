@@ -160,7 +160,7 @@ void frmExerciseSelection::CreateControls()
 
     Frame1 = new FilterLists(m_ctx, this);
     watch(Frame1, QStringLiteral("Frame1"), {496, 8, 161, 409});
-    connect(Frame1, &FilterLists::listClicked, this, &frmExerciseSelection::ViewListClick);
+    connect(Frame1, &FilterLists::listClicked, this, &frmExerciseSelection::ViewList_Click);
 
     CreateButtons();
 
@@ -204,13 +204,13 @@ void frmExerciseSelection::CreateButtons()
     cmdOkCancel[1]->setProperty("tag", QStringLiteral("Cancel"));
     for (QPushButton* b : cmdOkCancel)
         connect(b, &QPushButton::clicked, this,
-                [this, b] { cmdOkCancelClick(b->property("tag").toString()); });
+                [this, b] { cmdOkCancel_Click(b->property("tag").toString()); });
     ShowAllBtn = button(QStringLiteral("ShowAllBtn"), tr("&Show All"),
                         QStyle::SP_FileDialogDetailedView, 90);
-    connect(ShowAllBtn, &QPushButton::clicked, this, [this] { ShowAllBtnClick(); });
+    connect(ShowAllBtn, &QPushButton::clicked, this, [this] { ShowAllBtn_Click(); });
     cmdProtocol = button(QStringLiteral("cmdProtocol"), tr("Protocol"),
                          QStyle::SP_FileDialogContentsView, 120);
-    connect(cmdProtocol, &QPushButton::clicked, this, [this] { cmdProtocolClick(); });
+    connect(cmdProtocol, &QPushButton::clicked, this, [this] { cmdProtocol_Click(); });
     cmdClear = button(QStringLiteral("cmdClear"), tr("Clear"), QStyle::SP_DialogResetButton, 150);
     connect(cmdClear, &QPushButton::clicked, this, [this] { ClearSelectedExercises(); });
 }
@@ -332,21 +332,21 @@ void frmExerciseSelection::InitExerciseSelection(bool recall)
     LoadSelectedExs();
 }
 
-void frmExerciseSelection::FormActivate()
+void frmExerciseSelection::Form_Activate()
 {
     switch (m_selectionMode) {
     case Mode::None:
-        m_ctx.MainWindow().UpdateMenu(2);
+        m_ctx.MainWindow().UpdateMenu(MenuState::All);
         break;
     case Mode::Program:
         ShowProgramHeaderControls(true);
-        m_ctx.MainWindow().UpdateMenu(1);
-        m_ctx.MainWindow().UpdateToolbar(3);
+        m_ctx.MainWindow().UpdateMenu(MenuState::PrintOnly);
+        m_ctx.MainWindow().UpdateToolbar(ToolbarState::SelectionActive);
         break;
     case Mode::NewProtocol:
     case Mode::EditProtocol:
         // A protocol is not the patient's program: nothing of it may be printed.
-        m_ctx.MainWindow().UpdateMenu(0);
+        m_ctx.MainWindow().UpdateMenu(MenuState::Restricted);
         ShowProgramHeaderControls(false);
         break;
     }
@@ -380,7 +380,7 @@ void frmExerciseSelection::InitListBoxes()
         LayoutChoiceGrid();
 }
 
-void frmExerciseSelection::ViewListClick(int index)
+void frmExerciseSelection::ViewList_Click(int index)
 {
     if (m_filterBusy)
         return;
@@ -409,7 +409,7 @@ void frmExerciseSelection::ApplyFilter(const LibraryFilter& filter)
     m_lastFilter = filter;
 }
 
-void frmExerciseSelection::ShowAllBtnClick()
+void frmExerciseSelection::ShowAllBtn_Click()
 {
     if (m_showAllBusy)
         return;
@@ -659,7 +659,7 @@ void frmExerciseSelection::PointerOver(DragSource what)
 // ---------------------------------------------------------------------------------------
 // Buttons
 
-void frmExerciseSelection::cmdOkCancelClick(const QString& tag)
+void frmExerciseSelection::cmdOkCancel_Click(const QString& tag)
 {
     ProgramState& program = m_ctx.Program;
     const bool forProgram = m_selectionMode == Mode::Program;
@@ -672,7 +672,7 @@ void frmExerciseSelection::cmdOkCancelClick(const QString& tag)
             const QDateTime now = QDateTime::currentDateTime();
             program.Date = QDateTime(
                 now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second()));
-            m_ctx.MainWindow().UpdateToolbar(2);
+            m_ctx.MainWindow().UpdateToolbar(ToolbarState::PatientSelected);
             m_lastStatus.clear();
             // A failed save keeps the window open with the edits; the user has been told why.
             if (!SaveProgram(m_ctx, false))
@@ -695,16 +695,16 @@ void frmExerciseSelection::cmdOkCancelClick(const QString& tag)
                 ReportError(QStringLiteral("cmdOkCancel_Click"), e.message());
             }
             m_lastStatus.clear();
-            m_ctx.MainWindow().UpdateToolbar(2);
+            m_ctx.MainWindow().UpdateToolbar(ToolbarState::PatientSelected);
         }
     } else {
         return;
     }
     HideForm();
-    m_ctx.MainWindow().UpdateMenu(2);
+    m_ctx.MainWindow().UpdateMenu(MenuState::All);
 }
 
-void frmExerciseSelection::cmdProtocolClick()
+void frmExerciseSelection::cmdProtocol_Click()
 {
     // Until a protocol list is connected the button does nothing.
     if (!isSignalConnected(QMetaMethod::fromSignal(&frmExerciseSelection::protocolRequested)))

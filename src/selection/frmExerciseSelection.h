@@ -63,7 +63,7 @@ public:
     // Each time the window is opened for work; with recall the stored program is loaded.
     void InitExerciseSelection(bool recall);
     // The window became the active child: header controls, menu and toolbar by mode.
-    void FormActivate();
+    void Form_Activate();
 
     void InitListBoxes();
     void LoadPictsInSight();
@@ -136,17 +136,17 @@ private:
     void ShowEdit(const ProgramEdit& edit);
     QPixmap SlotPicture(const ProgramEntry& entry, QSize size);
 
-    void ViewListClick(int index);
+    void ViewList_Click(int index);
     void ApplyFilter(const LibraryFilter& filter);
 
-    void ShowAllBtnClick();
+    void ShowAllBtn_Click();
     void ToggleShowAll(bool programScrollVisible);
 
     void ConnectPointer();
     void PointerOver(DragSource what);
 
-    void cmdOkCancelClick(const QString& tag);
-    void cmdProtocolClick();
+    void cmdOkCancel_Click(const QString& tag);
+    void cmdProtocol_Click();
     void HideForm();
     void OpenExerciseParams(bool fromLibrary, int index);
 

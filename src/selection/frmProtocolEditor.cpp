@@ -1,7 +1,9 @@
 #include "frmProtocolEditor.h"
 
 #include "AppContext.h"
+#include "ButtonArray.h"
 #include "DbError.h"
+#include "SingleWindow.h"
 #include "WindowServices.h"
 
 #include <QComboBox>
@@ -15,14 +17,8 @@ namespace tramelle {
 frmProtocolEditor* frmProtocolEditor::Open(AppContext& ctx, frmExerciseSelection* selection,
                                            std::function<void()> showSelection, QWidget* parent)
 {
-    if (parent) {
-        if (auto* open =
-                parent->findChild<frmProtocolEditor*>(QString(), Qt::FindDirectChildrenOnly)) {
-            open->raise();
-            open->activateWindow();
-            return open;
-        }
-    }
+    if (auto* open = RaiseOpenWindow<frmProtocolEditor>(parent))
+        return open;
     auto* editor = new frmProtocolEditor(ctx, selection, std::move(showSelection), parent);
     QObject::connect(editor, &QDialog::finished, editor, &QObject::deleteLater);
     editor->show();
@@ -43,37 +39,31 @@ frmProtocolEditor::frmProtocolEditor(AppContext& ctx, frmExerciseSelection* sele
     outer->addLayout(lists, 1);
 
     auto* column = new QVBoxLayout;
-    struct Def
-    {
-        int index;
-        const char* tag;
-        QString caption;
-        QStyle::StandardPixmap icon;
+    const auto spec = [this](Button b, const QString& tag, const QString& caption,
+                             QStyle::StandardPixmap icon) {
+        return ArrayButton{static_cast<int>(b), tag, caption, style()->standardIcon(icon)};
     };
-    const Def defs[] = {{0, "OK", tr("OK"), QStyle::SP_DialogOkButton},
-                        {2, "New", tr("New"), QStyle::SP_FileIcon},
-                        {3, "Edit", tr("Edit"), QStyle::SP_FileDialogDetailedView},
-                        {4, "Delete", tr("Delete"), QStyle::SP_TrashIcon}};
-    for (const Def& d : defs) {
-        auto* b = new QPushButton(style()->standardIcon(d.icon), d.caption, this);
-        b->setObjectName(QStringLiteral("cmdOkCancel_%1").arg(d.index));
-        const QString tag = QLatin1String(d.tag);
-        b->setProperty("tag", tag);
-        b->setAutoDefault(false);
-        b->setMinimumWidth(84);
-        connect(b, &QPushButton::clicked, this, [this, tag] { cmdOkCancelClick(tag); });
-        cmdOkCancel[static_cast<size_t>(d.index)] = b;
-        column->addWidget(b);
-        if (d.index == 0)
+    const QList<QPushButton*> made = MakeButtonArray(
+        this, QStringLiteral("cmdOkCancel"),
+        {spec(Button::Ok, QStringLiteral("OK"), tr("OK"), QStyle::SP_DialogOkButton),
+         spec(Button::New, QStringLiteral("New"), tr("New"), QStyle::SP_FileIcon),
+         spec(Button::Edit, QStringLiteral("Edit"), tr("Edit"), QStyle::SP_FileDialogDetailedView),
+         spec(Button::Delete, QStringLiteral("Delete"), tr("Delete"), QStyle::SP_TrashIcon)},
+        [this](int index) { cmdOkCancel_Click(static_cast<Button>(index)); });
+    for (QPushButton* button : made) {
+        button->setMinimumWidth(84);
+        column->addWidget(button);
+        if (button == made.first())
             column->addSpacing(16);
     }
+    cmdOkCancel = {made[0], nullptr, made[1], made[2], made[3]};
     column->addStretch(1);
     outer->addLayout(column);
     resize(420, 340);
 
     FillcboProtocol();
     // Only Help stays on the toolbar while the editor is open.
-    m_ctx.MainWindow().UpdateToolbar(0);
+    m_ctx.MainWindow().UpdateToolbar(ToolbarState::HelpOnly);
 }
 
 frmProtocolEditor::~frmProtocolEditor()
@@ -81,9 +71,9 @@ frmProtocolEditor::~frmProtocolEditor()
     LeaveProtocolMode();
 }
 
-void frmProtocolEditor::cboProtocolClick()
+void frmProtocolEditor::cboProtocol_Click()
 {
-    ProtocolForm::cboProtocolClick();
+    ProtocolForm::cboProtocol_Click();
     UpdateButtons();
 }
 
@@ -92,20 +82,22 @@ void frmProtocolEditor::UpdateButtons()
     // Nothing can be edited or deleted under "(None Selected)", nor while a protocol is
     // being put together.
     const bool chosen = SelectedProtocolID() != 0;
-    cmdOkCancel[2]->setEnabled(!Editing());
-    cmdOkCancel[3]->setEnabled(chosen && !Editing());
-    cmdOkCancel[4]->setEnabled(chosen && !Editing());
+    cmdOkCancel[static_cast<size_t>(Button::New)]->setEnabled(!Editing());
+    cmdOkCancel[static_cast<size_t>(Button::Edit)]->setEnabled(chosen && !Editing());
+    cmdOkCancel[static_cast<size_t>(Button::Delete)]->setEnabled(chosen && !Editing());
 }
 
-void frmProtocolEditor::cmdOkCancelClick(const QString& tag)
+void frmProtocolEditor::cmdOkCancel_Click(Button button)
 {
-    if (tag == QLatin1String("New")) {
+    switch (button) {
+    case Button::New:
         if (!m_selection || Editing())
             return;
         BeginProtocolMode();
         m_selection->ClearSelectedExercises();
         OpenSelection(frmExerciseSelection::Mode::NewProtocol);
-    } else if (tag == QLatin1String("Edit")) {
+        break;
+    case Button::Edit: {
         const qint32 id = SelectedProtocolID();
         if (!m_selection || Editing() || id == 0)
             return;
@@ -117,10 +109,13 @@ void frmProtocolEditor::cmdOkCancelClick(const QString& tag)
         m_editedId = id;
         m_editedName = SelectedProtocolName();
         OpenSelection(frmExerciseSelection::Mode::EditProtocol);
-    } else if (tag == QLatin1String("Delete")) {
+        break;
+    }
+    case Button::Delete:
         if (SelectedProtocolID() != 0 && !Editing())
             DeleteProtocol(SelectedProtocolID(), true);
-    } else if (tag == QLatin1String("OK")) {
+        break;
+    case Button::Ok:
         if (m_closing)
             return;
         m_closing = true;
@@ -131,15 +126,17 @@ void frmProtocolEditor::cmdOkCancelClick(const QString& tag)
                 cancel->click();
         }
         LeaveProtocolMode();
-        m_ctx.MainWindow().UpdateToolbar(m_ctx.Program.PatientID ? 2 : 1);
-        m_ctx.MainWindow().UpdateMenu(2);
+        m_ctx.MainWindow().UpdateToolbar(m_ctx.Program.PatientID ? ToolbarState::PatientSelected
+                                                                 : ToolbarState::NoPatient);
+        m_ctx.MainWindow().UpdateMenu(MenuState::All);
         accept();
+        break;
     }
 }
 
 void frmProtocolEditor::reject()
 {
-    cmdOkCancelClick(QStringLiteral("OK"));
+    cmdOkCancel_Click(Button::Ok);
 }
 
 void frmProtocolEditor::BeginProtocolMode()
@@ -161,7 +158,7 @@ void frmProtocolEditor::OpenSelection(frmExerciseSelection::Mode mode)
     if (m_showSelection)
         m_showSelection();
     m_selection->InitExerciseSelection(false);
-    m_selection->FormActivate();
+    m_selection->Form_Activate();
 }
 
 void frmProtocolEditor::LeaveProtocolMode()

@@ -44,8 +44,17 @@ public slots:
     void reject() override; // Escape and the window frame act as "OK"
 
 private:
-    void cmdOkCancelClick(const QString& tag);
-    void cboProtocolClick() override;
+    // The indexes of cmdOkCancel; tags equal to the captions. Index 1 is not used.
+    enum class Button
+    {
+        Ok = 0,
+        New = 2,
+        Edit = 3,
+        Delete = 4
+    };
+
+    void cmdOkCancel_Click(Button button);
+    void cboProtocol_Click() override;
     void UpdateButtons();
     void BeginProtocolMode();
     void OpenSelection(frmExerciseSelection::Mode mode);

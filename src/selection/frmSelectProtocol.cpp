@@ -1,6 +1,7 @@
 #include "frmSelectProtocol.h"
 
 #include "AppContext.h"
+#include "ButtonArray.h"
 #include "WindowServices.h"
 
 #include <QCheckBox>
@@ -40,18 +41,16 @@ frmSelectProtocol::frmSelectProtocol(AppContext& ctx, frmExerciseSelection* sele
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    const QString tags[2] = {QStringLiteral("OK"), QStringLiteral("Cancel")};
-    const QString captions[2] = {tr("OK"), tr("Cancel")};
-    const QStyle::StandardPixmap icons[2] = {QStyle::SP_DialogOkButton,
-                                             QStyle::SP_DialogCancelButton};
+    QList<ArrayButton> specs = OkCancelButtons(tr("OK"), tr("Cancel"));
+    specs[0].icon = style()->standardIcon(QStyle::SP_DialogOkButton);
+    specs[1].icon = style()->standardIcon(QStyle::SP_DialogCancelButton);
+    const QList<QPushButton*> okCancel =
+        MakeButtonArray(this, QStringLiteral("cmdOkCancel"), specs, [this](int index) {
+            cmdOkCancel_Click(static_cast<OkCancelButton>(index));
+        });
     for (int i = 0; i < 2; ++i) {
-        auto* b = new QPushButton(style()->standardIcon(icons[i]), captions[i], this);
-        b->setObjectName(QStringLiteral("cmdOkCancel_%1").arg(i));
-        b->setProperty("tag", tags[i]);
-        b->setAutoDefault(false);
-        connect(b, &QPushButton::clicked, this, [this, tag = tags[i]] { cmdOkCancelClick(tag); });
-        cmdOkCancel[static_cast<size_t>(i)] = b;
-        buttons->addWidget(b);
+        cmdOkCancel[static_cast<size_t>(i)] = okCancel.at(i);
+        buttons->addWidget(okCancel.at(i));
     }
     cmdOkCancel[0]->setDefault(true);
     layout->addLayout(buttons);
@@ -60,9 +59,9 @@ frmSelectProtocol::frmSelectProtocol(AppContext& ctx, frmExerciseSelection* sele
     FillcboProtocol();
 }
 
-void frmSelectProtocol::cmdOkCancelClick(const QString& tag)
+void frmSelectProtocol::cmdOkCancel_Click(OkCancelButton button)
 {
-    if (tag == QLatin1String("OK")) {
+    if (button == OkCancelButton::Ok) {
         const ProtocolApply how =
             chkAddToProgram->isChecked() ? ProtocolApply::Append : ProtocolApply::Replace;
         // A protocol that cannot be used leaves the program as it was and this window open.
@@ -71,12 +70,12 @@ void frmSelectProtocol::cmdOkCancelClick(const QString& tag)
     }
     if (m_showSelection)
         m_showSelection();
-    done(tag == QLatin1String("OK") ? Accepted : Rejected);
+    done(button == OkCancelButton::Ok ? Accepted : Rejected);
 }
 
 void frmSelectProtocol::reject()
 {
-    cmdOkCancelClick(QStringLiteral("Cancel"));
+    cmdOkCancel_Click(OkCancelButton::Cancel);
 }
 
 } // namespace tramelle

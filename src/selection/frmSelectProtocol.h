@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ButtonArray.h"
 #include "ProtocolForm.h"
 
 #include <array>
@@ -29,7 +30,7 @@ public slots:
     void reject() override; // Escape and the window frame act as "Cancel"
 
 private:
-    void cmdOkCancelClick(const QString& tag);
+    void cmdOkCancel_Click(OkCancelButton button);
 
     std::function<void()> m_showSelection;
     QCheckBox* chkAddToProgram = nullptr;

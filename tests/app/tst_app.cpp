@@ -312,10 +312,11 @@ private slots:
         QFETCH(QStringList, enabled);
         TestContext t;
         mdiVMR w(*t);
-        w.UpdateToolbar(2); // every button on first, so each state must turn some off
-        w.UpdateToolbar(state);
+        // Every button on first, so each state must turn some off.
+        w.UpdateToolbar(ToolbarState::PatientSelected);
+        w.UpdateToolbar(static_cast<ToolbarState>(state));
         QCOMPARE(EnabledButtons(w), enabled);
-        QCOMPARE(w.ToolbarState, state);
+        QCOMPARE(static_cast<int>(w.ToolbarState), state);
     }
 
     void menuStates_data()
@@ -335,9 +336,9 @@ private slots:
         QFETCH(bool, rest);
         TestContext t;
         mdiVMR w(*t);
-        w.UpdateMenu(state == 2 ? 0 : 2);
-        w.UpdateMenu(state);
-        QCOMPARE(w.MenuState, state);
+        w.UpdateMenu(state == 2 ? MenuState::Restricted : MenuState::All);
+        w.UpdateMenu(static_cast<MenuState>(state));
+        QCOMPARE(static_cast<int>(w.MenuState), state);
         for (const char* name : {"mnuPrint", "mnuPreview"})
             QCOMPARE(MenuEnabled(w, name), print);
         for (const char* name : {"mnuClinic", "mnuSetMedia", "mnuCopyPictures", "mnuPreferences",
@@ -375,7 +376,7 @@ private slots:
         t->Program.PatientID = id;
         t->Program.PatientName = QStringLiteral("Doe, Jane");
         w.UpdateCaption();
-        w.UpdateToolbar(2);
+        w.UpdateToolbar(ToolbarState::PatientSelected);
         w.ToolbarButton(QStringLiteral("Patient"))->trigger();
         auto* select = w.findChild<QDialog*>(QStringLiteral("frmSelectPatient"));
         QVERIFY(select && select->isVisible());
@@ -388,7 +389,7 @@ private slots:
         QVERIFY(!select->isVisible());
         QCOMPARE(w.windowTitle(), QStringLiteral("VMR Tramelle - No Patient Selected"));
         QCOMPARE(EnabledButtons(w), (QStringList{"Patient", "Programs", "Help"}));
-        QCOMPARE(w.ToolbarState, 1);
+        QCOMPARE(w.ToolbarState, ToolbarState::NoPatient);
         QVERIFY(MenuEnabled(w, "mnuPrint"));
         QSqlQuery q = Exec(t->Db.MainDb(), QStringLiteral("SELECT COUNT(*) FROM Patient"));
         QVERIFY(q.next());
@@ -463,7 +464,7 @@ private slots:
             QSKIP("a printer is installed here; the toolbar would really print");
         w.findChild<QAction*>(QStringLiteral("Toolbar1_Print"))->setEnabled(true);
         w.findChild<QAction*>(QStringLiteral("Toolbar1_Print"))->trigger();
-        QCOMPARE(w.PrintJobKind, 2);
+        QCOMPARE(w.PrintJobKind, PrintJobKind::Exercises4);
         QVERIFY(!w.SkipPrintDialog);
         for (const auto& r : t.Prompt.Records)
             QVERIFY(r.kind != QLatin1String("printer"));
@@ -880,7 +881,7 @@ private slots:
             [&](mdiVMR& w, AppContext& ctx) {
                 caption = w.windowTitle();
                 enabled = EnabledButtons(w);
-                menusOn = w.MenuState == 2 && MenuEnabled(w, "mnuTools");
+                menusOn = w.MenuState == MenuState::All && MenuEnabled(w, "mnuTools");
                 QVERIFY(ctx.Db.IsOpen());
                 ctx.Settings.ShowTips = false;
                 // File > Exit ends the run.

@@ -50,8 +50,8 @@ void StartPatient(AppContext& ctx, mdiVMR& w)
     for (int i = 0; i < 2; ++i)
         p.Entries[static_cast<size_t>(p.EntryCount++)] = ctx.Library.Entries.at(20 + i);
     p.Modified = true;
-    w.UpdateToolbar(2);
-    w.UpdateMenu(2);
+    w.UpdateToolbar(ToolbarState::PatientSelected);
+    w.UpdateMenu(MenuState::All);
 }
 
 } // namespace

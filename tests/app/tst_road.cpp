@@ -175,10 +175,10 @@ private slots:
                 Click(edit, QStringLiteral("cmdOkCancel_0"));
                 QTRY_VERIFY(!edit || !edit->isVisible());
                 QCOMPARE(w.windowTitle(), QStringLiteral("VMR Tramelle Patient: Marsh, Ada"));
-                QCOMPARE(w.ToolbarState, 2);
+                QCOMPARE(w.ToolbarState, ToolbarState::PatientSelected);
                 QCOMPARE(EnabledButtons(w), (QStringList{"Patient", "Exercises", "Video", "Preview", "Print",
                                                          "Programs", "Help"}));
-                QCOMPARE(w.MenuState, 2);
+                QCOMPARE(w.MenuState, MenuState::All);
                 QVERIFY(ctx.Program.PatientID.has_value());
                 patientID = *ctx.Program.PatientID;
 

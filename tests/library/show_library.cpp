@@ -137,8 +137,8 @@ int main(int argc, char** argv)
     main.move(0, 0);
     main.show();
     main.CreateSelectionWindow();
-    main.UpdateToolbar(1);
-    main.UpdateMenu(2);
+    main.UpdateToolbar(ToolbarState::NoPatient);
+    main.UpdateMenu(MenuState::All);
 
     main.findChild<QAction*>(QStringLiteral("mnuLibrary"))->trigger();
     auto* library = main.findChild<frmLibrary*>();
@@ -245,7 +245,7 @@ int main(int argc, char** argv)
     selection->SetSelectionMode(frmExerciseSelection::ModeProgram);
     selection->parentWidget()->showMaximized();
     selection->InitExerciseSelection(false);
-    selection->FormActivate();
+    selection->Form_Activate();
     toFront();
     Shot(QStringLiteral("4-selection"));
 
@@ -262,7 +262,7 @@ int main(int argc, char** argv)
     pdf.Pdf = g_shots + QStringLiteral("/5-sheet.pdf");
     tc->SetMainWindowServices(&pdf);
     tc->SetWindowServices(&pdf);
-    PrintDocument(*tc, PrintKindExercises4);
+    PrintDocument(*tc, PrintJobKind::Exercises4);
     tc->SetMainWindowServices(&main);
     tc->SetWindowServices(&main);
     if (realEditor) {

@@ -372,15 +372,15 @@ private slots:
         QVERIFY(t.Prompt.Records.isEmpty());
         auto* library = main.findChild<frmLibrary*>();
         QVERIFY(library);
-        QCOMPARE(main.ToolbarState, 0);
-        QCOMPARE(main.MenuState, 0);
+        QCOMPARE(main.ToolbarState, ToolbarState::HelpOnly);
+        QCOMPARE(main.MenuState, MenuState::Restricted);
         main.findChild<QAction*>(QStringLiteral("mnuLibrary"))->trigger(); // raises the open one
         QCOMPARE(main.findChildren<frmLibrary*>().size(), 1);
         library->findChild<QPushButton*>(QStringLiteral("cmdExit"))->click();
         QTRY_VERIFY(!before);
         QVERIFY(main.SelectionWindow());
-        QCOMPARE(main.ToolbarState, 1);
-        QCOMPARE(main.MenuState, 2);
+        QCOMPARE(main.ToolbarState, ToolbarState::NoPatient);
+        QCOMPARE(main.MenuState, MenuState::All);
         t->SetMainWindowServices(nullptr);
     }
 

@@ -33,7 +33,7 @@ class RecordingSurface : public OutputSurface
 {
 public:
     QList<DrawOp> Ops;
-    QList<int> PageOrientations{1};
+    QList<PageOrientation> PageOrientations{PageOrientation::Portrait};
     int Page = 0;
     bool Ended = false;
 
@@ -54,12 +54,12 @@ public:
         Add("picture", {}, QRectF(x, y, w, h));
     }
     void Cls() override { Add("cls", {}, {}); }
-    bool SetOrientation(int orientation) override
+    bool SetOrientation(PageOrientation orientation) override
     {
-        PageOrientations[Page] = orientation == 1 ? 1 : 2;
+        PageOrientations[Page] = orientation;
         return true;
     }
-    int Orientation() const override { return PageOrientations.at(Page); }
+    PageOrientation Orientation() const override { return PageOrientations.at(Page); }
     void NewPage() override
     {
         ++Page;

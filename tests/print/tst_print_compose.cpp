@@ -282,9 +282,10 @@ private slots:
         WriteProgramPictures(t.Folder(), 3);
         AtScale(*t, 1);
         RecordingSurface s;
-        ComposeDocument(*t, PrintKindExercises2, s);
+        ComposeDocument(*t, PrintJobKind::Exercises2, s);
         QCOMPARE(s.Page, 1); // 3 exercises at 2 per page: 2 pages
-        QCOMPARE(s.PageOrientations, (QList<int>{2, 2}));
+        QCOMPARE(s.PageOrientations,
+                 (QList<PageOrientation>{PageOrientation::Landscape, PageOrientation::Landscape}));
         QCOMPARE(t->Geometry.PageWidthInches, 11.0);
         const QList<DrawOp> pictures = s.Pictures();
         QCOMPARE(pictures.size(), 9);
@@ -463,9 +464,9 @@ private slots:
             QStringLiteral("Welcome to the clinic.\r\n\r\nCall us with any question.\r\n");
         AtScale(*t, 1);
         RecordingSurface s;
-        ComposeDocument(*t, PrintKindCoverPage, s);
+        ComposeDocument(*t, PrintJobKind::CoverPage, s);
         QCOMPARE(s.Page, 0);
-        QCOMPARE(s.PageOrientations, QList<int>{1});
+        QCOMPARE(s.PageOrientations, QList<PageOrientation>{PageOrientation::Portrait});
         QCOMPARE(s.FindText(QStringLiteral("Patient:")).box.x(), 1800.0);
         QCOMPARE(s.FindText(QStringLiteral("Usage:")).box.x(), 1800.0);
         QCOMPARE(s.FindText(QStringLiteral("Provider:")).box.x(), 6120.0);
@@ -529,13 +530,13 @@ private slots:
         PageComposer c(*t, s);
         t->Geometry.UnitsPerInch = 1440;
         t->Geometry.PageMargin = 720;
-        c.SetOrientation(1);
+        c.SetOrientation(PageOrientation::Portrait);
         s.SetFontSize(12);
         const QString wide(200, QLatin1Char('W'));
         c.SetCenteredX(wide);
         QVERIFY(s.CurrentX < 0);
-        c.SetOrientation(7);
-        QCOMPARE(s.Orientation(), 2);
+        c.SetOrientation(PageOrientation::Landscape);
+        QCOMPARE(s.Orientation(), PageOrientation::Landscape);
         QCOMPARE(t->Geometry.PageHeightInches, 8.5);
         c.PrintRight(QStringLiteral("right"));
         QVERIFY(qAbs(s.CurrentX - (11 * 1440 - 720)) < 1e-6);

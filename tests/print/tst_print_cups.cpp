@@ -185,7 +185,7 @@ private slots:
         WriteProgramPictures(t.Folder(), 3);
 
         const QString before = NewestJobFile();
-        QVERIFY(PrintExerciseSheetsCommand(*t, PrintKindExercises2, false));
+        QVERIFY(PrintExerciseSheetsCommand(*t, PrintJobKind::Exercises2, false));
         QCOMPARE(t.Prompt.MessageTexts(), QStringList());
         const QString sent = NewestJobFile();
         QVERIFY(!sent.isEmpty() && sent != before);
@@ -213,7 +213,7 @@ private slots:
         t->Settings.PrintPatientCover = false;
         FillProgram(*t, 2);
 
-        QVERIFY(!PrintExerciseSheetsCommand(*t, PrintKindExercises4, false));
+        QVERIFY(!PrintExerciseSheetsCommand(*t, PrintJobKind::Exercises4, false));
         QCOMPARE(t.Prompt.Records.size(), 1);
         QCOMPARE(t.Prompt.Records.first().icon, PromptIcon::Critical);
         const QString text = t.Prompt.Records.first().text;

@@ -93,7 +93,7 @@ private slots:
         FillProgram(*t, 3);
         t->Program.Entries[1].Hold = 0;
         RecordingSurface r;
-        Compose(*t, PrintKindPatientRecord, r);
+        Compose(*t, PrintJobKind::PatientRecord, r);
         QCOMPARE(r.Page, 0);
         QCOMPARE(r.FindText(QStringLiteral("Patient:")).box.left(), 1440.0);
         QCOMPARE(r.FindText(QStringLiteral("Provider:")).box.left(), 6120.0);
@@ -142,7 +142,7 @@ private slots:
         TestContext t(false);
         FillProgram(*t, exercises);
         RecordingSurface r;
-        Compose(*t, PrintKindPatientRecord, r, scale);
+        Compose(*t, PrintJobKind::PatientRecord, r, scale);
         QCOMPARE(r.Page, 0);
         const double inch = std::floor(1440 * scale);
         const double g = std::floor(inch * 0.0625);
@@ -217,7 +217,7 @@ private slots:
         video.VideoReps = 8;
         video.VideoSets = 2;
         RecordingSurface r;
-        Compose(*t, PrintKindVideoOrder, r);
+        Compose(*t, PrintJobKind::VideoOrder, r);
         QCOMPARE(r.Page, 0);
         QVERIFY(!r.FindText(QStringLiteral("CHECKSUM: 1234")).text.isEmpty());
 
@@ -237,7 +237,7 @@ private slots:
         QCOMPARE(VideoChecksum(p), 7);
         p.Entries[0].HasVideo = false;
         RecordingSurface blank;
-        Compose(*t, PrintKindVideoOrder, blank);
+        Compose(*t, PrintJobKind::VideoOrder, blank);
         QVERIFY(!blank.FindText(QStringLiteral("CHECKSUM (to be filled by VMR):____")).text.isEmpty());
 
         p.Entries[0].HasVideo = true;
@@ -259,7 +259,7 @@ private slots:
         p.OrderItems[1] = {QStringLiteral("TB"), QStringLiteral("Band"), 2, Currency::FromCents(850)};
         p.OrderItemCount = 2;
         RecordingSurface r;
-        Compose(*t, PrintKindVideoOrder, r);
+        Compose(*t, PrintJobKind::VideoOrder, r);
 
         QCOMPARE(BoxesAt(r, 1440), (QStringList{Ticked, Unticked})); // VISA; purchase order
         QCOMPARE(BoxesAt(r, 2880), QStringList{Unticked});          // Master Card
@@ -293,7 +293,7 @@ private slots:
         p.OrderItems[0] = {QStringLiteral("A"), QStringLiteral("Tape"), 0, Currency::FromCents(3995)};
         p.OrderItemCount = 1;
         RecordingSurface r;
-        Compose(*t, PrintKindVideoOrder, r);
+        Compose(*t, PrintJobKind::VideoOrder, r);
 
         QCOMPARE(BoxesAt(r, 1440), (QStringList{Unticked, Ticked}));
         QCOMPARE(BoxesAt(r, 2880), QStringList{Unticked});

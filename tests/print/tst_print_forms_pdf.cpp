@@ -45,7 +45,7 @@ private slots:
         p.OrderItems[0] = {QStringLiteral("VT"), QStringLiteral("Tape"), 1, Currency::FromUnits(50)};
         p.OrderItemCount = 1;
 
-        QVERIFY(PrintDocument(*t, PrintKindPatientRecord));
+        QVERIFY(PrintDocument(*t, PrintJobKind::PatientRecord));
         QList<PdfPage> pages = ReadPdf(window.Pdf);
         QCOMPARE(pages.size(), 1);
         PdfPage page = pages.first();
@@ -61,7 +61,7 @@ private slots:
         QVERIFY(page.Find(QStringLiteral("LOG")).box.bottom() < page.Find(QStringLiteral("Signature:")).box.top());
         QVERIFY(page.Find(QStringLiteral("Prepared")).box.bottom() < 792 - 36);
 
-        QVERIFY(PrintDocument(*t, PrintKindVideoOrder));
+        QVERIFY(PrintDocument(*t, PrintJobKind::VideoOrder));
         pages = ReadPdf(window.Pdf);
         QCOMPARE(pages.size(), 1);
         page = pages.first();

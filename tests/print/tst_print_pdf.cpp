@@ -55,7 +55,7 @@ private slots:
     {
         PdfContext c(5);
         c.t->Geometry.PageScale = 0.75; // a preview's zoom survives the job
-        QVERIFY(PrintExerciseSheetsCommand(*c.t, PrintKindExercises4, false));
+        QVERIFY(PrintExerciseSheetsCommand(*c.t, PrintJobKind::Exercises4, false));
         QCOMPARE(c.t->Geometry.PageScale, 0.75);
         QCOMPARE(c.window.Dialogs, 1);
         QCOMPARE(c.window.StatusTexts,
@@ -90,7 +90,7 @@ private slots:
     {
         PdfContext c(3);
         c.t->Settings.PrintPatientCover = true;
-        QVERIFY(PrintExerciseSheetsCommand(*c.t, PrintKindExercises2, false));
+        QVERIFY(PrintExerciseSheetsCommand(*c.t, PrintJobKind::Exercises2, false));
         QCOMPARE(c.window.Dialogs, 1);
         QCOMPARE(c.window.StatusTexts.first(), QStringLiteral("Printing 2 Exercises Per Page"));
 
@@ -115,7 +115,7 @@ private slots:
     void coverPageAloneIsSent()
     {
         PdfContext c(2);
-        QVERIFY(PrintDocument(*c.t, PrintKindCoverPage));
+        QVERIFY(PrintDocument(*c.t, PrintJobKind::CoverPage));
         const QList<PdfPage> pages = ReadPdf(c.window.Pdf);
         QCOMPARE(pages.size(), 1);
         VerifyLetter(pages[0], true);
@@ -127,7 +127,7 @@ private slots:
         PdfContext c(3);
         c.t->Settings.PrintPatientCover = true;
         c.window.Answer = false;
-        QVERIFY(!PrintExerciseSheetsCommand(*c.t, PrintKindExercises4, false));
+        QVERIFY(!PrintExerciseSheetsCommand(*c.t, PrintJobKind::Exercises4, false));
         QCOMPARE(c.window.Dialogs, 1);
         QVERIFY(!QFileInfo::exists(c.window.Pdf));
         QVERIFY(c.t.Prompt.Records.isEmpty());
@@ -139,7 +139,7 @@ private slots:
         PdfContext c(2);
         c.window.Pdf = QDir(c.t.Folder()).filePath(QStringLiteral("no such folder/out.pdf"));
         c.t->Geometry.PageScale = 1.5;
-        QVERIFY(!PrintDocument(*c.t, PrintKindExercises4));
+        QVERIFY(!PrintDocument(*c.t, PrintJobKind::Exercises4));
         QCOMPARE(c.t.Prompt.Records.size(), 1);
         const PromptRecord r = c.t.Prompt.Records.first();
         QCOMPARE(r.icon, PromptIcon::Critical);
@@ -152,14 +152,14 @@ private slots:
     void toolbarPrintWithoutAnyPrinterSaysSo()
     {
         PdfContext c(2);
-        QVERIFY(!PrintExerciseSheetsCommand(*c.t, PrintKindExercises4, true));
+        QVERIFY(!PrintExerciseSheetsCommand(*c.t, PrintJobKind::Exercises4, true));
         QCOMPARE(c.window.Dialogs, 0);
         QCOMPARE(c.t.Prompt.Records.size(), 1);
         QCOMPARE(c.t.Prompt.Records.first().icon, PromptIcon::Warning);
         QVERIFY(c.t.Prompt.Records.first().text.startsWith(
             QStringLiteral("There is no printer to print on.")));
         // The skip is one-shot: the next command asks again.
-        QVERIFY(PrintExerciseSheetsCommand(*c.t, PrintKindExercises4, false));
+        QVERIFY(PrintExerciseSheetsCommand(*c.t, PrintJobKind::Exercises4, false));
         QCOMPARE(c.window.Dialogs, 1);
     }
 
@@ -182,7 +182,7 @@ private slots:
                 texts.append({LongWordsInstruction(i), LongWordsInstruction(i + 1),
                               LongWordsInstruction(i + 2)});
         SetInstructions(*c.t, texts);
-        QVERIFY(PrintDocument(*c.t, PrintKindExercises4));
+        QVERIFY(PrintDocument(*c.t, PrintJobKind::Exercises4));
         const QList<PdfPage> pages = ReadPdf(c.window.Pdf);
         QCOMPARE(pages.size(), 5);
         for (int n = 0; n < pages.size(); ++n) {
@@ -224,12 +224,12 @@ private slots:
         PdfContext c(2);
         c.t->Program.PatientID = 7;
         c.t->Program.PatientName = QStringLiteral("O/Neil: Ann");
-        QVERIFY(PrintDocument(*c.t, PrintKindExercises4));
+        QVERIFY(PrintDocument(*c.t, PrintJobKind::Exercises4));
         QCOMPARE(QFileInfo(c.window.ProposedFiles.last()).fileName(),
                  QStringLiteral("O-Neil- Ann - Exercise Sheets - 2026-12-08.pdf"));
         // The next proposal is in the folder last printed to.
         c.t->Program.PatientName = QStringLiteral("Doe, Jane");
-        QVERIFY(PrintDocument(*c.t, PrintKindPatientRecord));
+        QVERIFY(PrintDocument(*c.t, PrintJobKind::PatientRecord));
         QCOMPARE(c.window.ProposedFiles.last(),
                  QDir(c.t.Folder())
                      .filePath(QStringLiteral("Doe, Jane - Patient Record - 2026-12-08.pdf")));
@@ -252,7 +252,7 @@ private slots:
                      .entryList(QStringList{QStringLiteral("*.part*")}, QDir::Files | QDir::Hidden),
                  QStringList());
         // One that succeeds replaces it whole.
-        QVERIFY(PrintDocument(*c.t, PrintKindExercises4));
+        QVERIFY(PrintDocument(*c.t, PrintJobKind::Exercises4));
         QCOMPARE(ReadPdf(c.window.Pdf).size(), 1);
         QCOMPARE(QDir(c.t.Folder())
                      .entryList(QStringList{QStringLiteral("*.part*")}, QDir::Files | QDir::Hidden),

@@ -56,7 +56,7 @@ private slots:
         WriteProgramPictures(t.Folder(), 5);
         t->Geometry.PageScale = 1;
         {
-            frmPrintPreview preview(*t, PrintKindExercises4);
+            frmPrintPreview preview(*t, PrintJobKind::Exercises4);
             QCOMPARE(preview.windowTitle(), QStringLiteral("Print Preview"));
             QCOMPARE(t->Geometry.PageScale, 0.75);
             QCOMPARE(preview.LastPage(), 1);
@@ -97,7 +97,7 @@ private slots:
         TestContext t(false);
         FillProgram(*t, 1);
         t->Settings.PrintPatientCover = false;
-        frmPrintPreview preview(*t, PrintKindExercises2);
+        frmPrintPreview preview(*t, PrintJobKind::Exercises2);
         QCOMPARE(preview.PageImage(0).size(), QSize(792, 612));
         for (int i = 0; i < 10; ++i)
             Click(preview, "ZoomIn");
@@ -116,7 +116,7 @@ private slots:
         TestContext t(false);
         FillProgram(*t, 2);
         t->CoverText = QStringLiteral("Welcome\r\n");
-        frmPrintPreview preview(*t, PrintKindCoverPage);
+        frmPrintPreview preview(*t, PrintJobKind::CoverPage);
         QCOMPARE(preview.LastPage(), 0);
         QCOMPARE(Status(preview), QStringLiteral("Page: 1 of 1"));
         QVERIFY(!Enabled(preview, "Prev"));
@@ -146,7 +146,7 @@ private slots:
         FillProgram(*t, 3);
         t->CoverText = QStringLiteral("Welcome to the clinic.\r\n");
         t->Settings.PrintPatientCover = true;
-        frmPrintPreview preview(*t, PrintKindExercises2);
+        frmPrintPreview preview(*t, PrintJobKind::Exercises2);
         // The cover in portrait, then two landscape sheets.
         QCOMPARE(preview.LastPage(), 2);
         QCOMPARE(Status(preview), QStringLiteral("Page: 1 of 3"));
@@ -170,7 +170,7 @@ private slots:
 
         // With the preference off neither shows the cover.
         t->Settings.PrintPatientCover = false;
-        frmPrintPreview plain(*t, PrintKindExercises2);
+        frmPrintPreview plain(*t, PrintJobKind::Exercises2);
         QCOMPARE(Status(plain), QStringLiteral("Page: 1 of 2"));
     }
 };

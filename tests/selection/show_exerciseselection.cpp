@@ -35,7 +35,7 @@ int main(int argc, char** argv)
     }
     w.show();
     w.InitExerciseSelection(false);
-    w.FormActivate();
+    w.Form_Activate();
     QTest::qWait(200);
 
     QWidget* grid = w.findChild<QWidget*>(QStringLiteral("SrcFrame"));

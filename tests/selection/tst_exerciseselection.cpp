@@ -674,7 +674,7 @@ private slots:
         QVERIFY(f.Caption(0)->text().isEmpty());
 
         f.w->SetSelectionMode(frmExerciseSelection::ModeNewProtocol);
-        f.w->FormActivate();
+        f.w->Form_Activate();
         QVERIFY(f.Find(QStringLiteral("cboProvider"))->isHidden());
         QVERIFY(f.Find(QStringLiteral("cmdProtocol"))->isHidden());
         QCOMPARE(f.tc.MainWindow.MenuStates.last(), 0);
@@ -685,7 +685,7 @@ private slots:
 
         f.w->show();
         f.w->SetSelectionMode(frmExerciseSelection::ModeProgram);
-        f.w->FormActivate();
+        f.w->Form_Activate();
         QVERIFY(!f.Find(QStringLiteral("cmdProtocol"))->isHidden());
         QCOMPARE(f.tc.MainWindow.ToolbarStates.last(), 3);
         // Protocol does nothing while no protocol list listens.

@@ -103,8 +103,9 @@ public:
     void UpdateCaption() override { ++CaptionUpdates; }
     void SetStatusBar(const QString& text) override { StatusTexts << text; }
     void SetStatusBarReady() override { StatusTexts << QStringLiteral("Status: Ready"); }
-    void UpdateToolbar(int state) override { ToolbarStates << state; }
-    void UpdateMenu(int state) override { MenuStates << state; }
+    // The states are recorded by their numbers, as the tables of states give them.
+    void UpdateToolbar(ToolbarState state) override { ToolbarStates << static_cast<int>(state); }
+    void UpdateMenu(MenuState state) override { MenuStates << static_cast<int>(state); }
     QStringList ProposedFiles;
     bool MaybeShowPrintDlg(QPrinter*, const QString& proposedFile) override
     {
