@@ -1,4 +1,5 @@
 #include "ProgramRules.h"
+#include "TestMain.h"
 
 #include <QTest>
 
@@ -151,5 +152,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestProgramRules)
+TRAMELLE_TEST_GUILESS_MAIN(TestProgramRules)
 #include "tst_programrules.moc"

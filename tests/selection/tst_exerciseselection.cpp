@@ -2,9 +2,11 @@
 #include "DbError.h"
 #include "DeliveredData.h"
 #include "LayoutScale.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 #include "TextHelpers.h"
 #include "frmExerciseSelection.h"
+#include "WidgetSupport.h"
 
 #include <QComboBox>
 #include <QImage>
@@ -103,10 +105,7 @@ struct Fixture
 
     template <typename T = QWidget> T* Find(const QString& name) const
     {
-        T* found = w->findChild<T*>(name);
-        if (!found)
-            qFatal("no control %s", qPrintable(name));
-        return found;
+        return test::Find<T>(w.get(), name);
     }
     QListWidget* List(int i) const
     {
@@ -152,9 +151,7 @@ struct Fixture
 
     void Drag(QWidget* from, QPoint fromPos, QWidget* to, QPoint toPos)
     {
-        QTest::mousePress(from, Qt::LeftButton, {}, fromPos);
-        QTest::mouseMove(to, toPos);
-        QTest::mouseRelease(to, Qt::LeftButton, {}, toPos);
+        DragByHand(from, fromPos, to, toPos);
     }
     void DragChoiceToSlot(int choice, int slot)
     {
@@ -188,8 +185,6 @@ class TestExerciseSelection : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void listsOfferEveryValueOnceWithAllRow()
     {
         Fixture f(SmallLibrary);
@@ -682,5 +677,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestExerciseSelection)
+TRAMELLE_TEST_MAIN(TestExerciseSelection)
 #include "tst_exerciseselection.moc"

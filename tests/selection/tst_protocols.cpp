@@ -1,10 +1,12 @@
 #include "ChoiceGrid.h"
 #include "DbError.h"
 #include "ProtocolStore.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 #include "frmExerciseSelection.h"
 #include "frmProtocolEditor.h"
 #include "frmSelectProtocol.h"
+#include "WidgetSupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -57,24 +59,11 @@ struct Fixture
     {
         return [this] { w->show(); };
     }
-    template <typename T = QWidget> static T* Find(QWidget* in, const QString& name)
-    {
-        T* found = in->findChild<T*>(name);
-        if (!found)
-            qFatal("no control %s", qPrintable(name));
-        return found;
-    }
-    void Click(QWidget* in, const QString& name)
-    {
-        QTest::mouseClick(Find(in, name), Qt::LeftButton);
-    }
     void DragChoiceToSlot(int choice, int slot)
     {
-        QWidget* src = Find(w.get(), QStringLiteral("SrcFrame"));
         QWidget* target = Find(w.get(), QStringLiteral("TargetIm_%1").arg(slot));
-        QTest::mousePress(src, Qt::LeftButton, {}, w->Grid()->PictureRect(choice).center());
-        QTest::mouseMove(target, target->rect().center());
-        QTest::mouseRelease(target, Qt::LeftButton, {}, target->rect().center());
+        DragByHand(w->Grid(), w->Grid()->PictureRect(choice).center(), target,
+                   target->rect().center());
     }
     static void Choose(QWidget* form, const QString& name)
     {
@@ -118,8 +107,6 @@ class TestProtocols : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     // The user's road: a new protocol of three exercises, then applied to a patient.
     void newProtocolIsStoredAndAppliedWithoutTouchingTheProgram()
     {
@@ -330,5 +317,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestProtocols)
+TRAMELLE_TEST_MAIN(TestProtocols)
 #include "tst_protocols.moc"
