@@ -88,7 +88,7 @@ struct Fixture
     QString Archive() const { return JoinPath(dest.path(), BackupArchiveName); }
     void Click(const char* name)
     {
-        ClickButton(form, QString::fromLatin1(name));
+        ClickButton(form.get(), QString::fromLatin1(name));
     }
     QString LastTitle() const
     {
