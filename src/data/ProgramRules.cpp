@@ -97,4 +97,14 @@ ProgramEdit ClearEntries(ProgramState& program)
     return edit;
 }
 
+void StampProgram(ProgramState& program, const QString& provider, const QString& usage,
+                  const QDateTime& now)
+{
+    program.Modified = true;
+    program.Provider = provider;
+    program.Usage = usage;
+    program.Date =
+        QDateTime(now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second()));
+}
+
 } // namespace tramelle

@@ -45,4 +45,8 @@ ProgramEdit RemoveEntry(ProgramState& program, int slot);
 // Empties the program.
 ProgramEdit ClearEntries(ProgramState& program);
 
+// Marks the program as accepted at `now` (to the whole second) with its provider and usage.
+void StampProgram(ProgramState& program, const QString& provider, const QString& usage,
+                  const QDateTime& now);
+
 } // namespace tramelle

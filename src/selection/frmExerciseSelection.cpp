@@ -3,14 +3,10 @@
 #include "AppContext.h"
 #include "ChoiceGrid.h"
 #include "DbError.h"
-#include "DragController.h"
-#include "FilterLists.h"
 #include "LayoutScale.h"
-#include "LibraryCache.h"
-#include "Paths.h"
 #include "PickListCombo.h"
+#include "ProgramCommands.h"
 #include "ProgramStore.h"
-#include "ScaledPicture.h"
 #include "SlotPanel.h"
 #include "StoredLengthLimit.h"
 #include "TextHelpers.h"
@@ -30,16 +26,12 @@
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QStyle>
-#include <algorithm>
-#include <cmath>
 
 namespace tramelle {
 
 namespace {
 
 constexpr int ProviderLimit = 40; // the stored column's size
-
-constexpr int IconWidth = 61; // icons are made this wide from one of the pictures
 constexpr int BaseFontPixels = 11;
 constexpr int BaseButtonIcon = 12;
 
@@ -53,7 +45,7 @@ constexpr int BaseButtonIcon = 12;
 } // namespace
 
 frmExerciseSelection::frmExerciseSelection(AppContext& ctx, QWidget* parent)
-    : QWidget(parent), m_ctx(ctx)
+    : QWidget(parent), m_ctx(ctx), m_status(ctx.MainWindow())
 {
     setObjectName(QStringLiteral("frmExerciseSelection"));
     setWindowTitle(tr("Select Exercises"));
@@ -61,18 +53,17 @@ frmExerciseSelection::frmExerciseSelection(AppContext& ctx, QWidget* parent)
     small.setPixelSize(11);
     setFont(small);
     CreateControls();
-    RecordBaseLayout();
+    m_layout.Record(this, {m_srcFrame, TargetFrame});
 
     // The form's load: the whole library becomes the pool.
     const WaitPointer wait;
     try {
-        LoadLibraryCache(m_ctx);
-        m_lastFilter = LibraryFilter{};
+        m_choices->LoadLibrary();
     } catch (const DbError& e) {
         ReportError(QStringLiteral("Form_Load"), e.message());
     }
     DragModeOp[m_ctx.Library.DragMode == DragMode::Replace ? 1 : 0]->setChecked(true);
-    LayoutChoiceGrid();
+    m_choices->Reset();
     try {
         FillProviderUsageLists();
     } catch (const DbError& e) {
@@ -119,20 +110,12 @@ void frmExerciseSelection::CreateControls()
     VScroll1->setRange(0, 0);
     VScroll1->setSingleStep(1);
     VScroll1->setPageStep(2);
-    connect(VScroll1, &QScrollBar::valueChanged, this, [this](int value) {
-        m_srcFrame->move(Scaled(-1, m_scale), -m_srcFrame->RowTop(value));
-        // While the thumb is dragged only the panel moves; pictures load when it settles.
-        if (!VScroll1->isSliderDown())
-            LoadPictsInSight();
-    });
-    connect(VScroll1, &QScrollBar::sliderReleased, this, [this] { LoadPictsInSight(); });
+    m_choices = new ChoicePane(m_ctx, ChoiceOuterFrame, m_srcFrame, VScroll1, this);
 
     SelectedLabel =
         label(QStringLiteral("SelectedLabel"), tr("Patient's Exercise Program"), {8, 216, 250, 14});
     SelExOuterFrame = panel(QStringLiteral("SelExOuterFrame"), {8, 230, 465, 187});
-    TargetFrame =
-        new SlotPanel([this](const ProgramEntry& e, QSize size) { return SlotPicture(e, size); },
-                      SelExOuterFrame);
+    TargetFrame = new SlotPanel(ProgramSlots::Loader(m_ctx, this), SelExOuterFrame);
     TargetFrame->move(-1, -2);
 
     VScroll2 = new QScrollBar(Qt::Vertical, this);
@@ -142,8 +125,11 @@ void frmExerciseSelection::CreateControls()
     VScroll2->setSingleStep(80);
     VScroll2->setPageStep(160);
     VScroll2->setValue(2);
-    connect(VScroll2, &QScrollBar::valueChanged, this,
-            [this](int value) { TargetFrame->move(Scaled(-1, m_scale), -Scaled(value, m_scale)); });
+    connect(VScroll2, &QScrollBar::valueChanged, this, [this](int value) {
+        TargetFrame->move(Scaled(-1, Scale()), -Scaled(value, Scale()));
+    });
+    m_slots = new ProgramSlots(m_ctx, TargetFrame, VScroll2, this);
+    connect(m_slots, &ProgramSlots::edited, this, [this] { m_status.Ready(); });
 
     Frame2 = new QGroupBox(tr("Drag Mode"), this);
     watch(Frame2, QStringLiteral("Frame2"), {8, 420, 200, 40});
@@ -218,25 +204,6 @@ void frmExerciseSelection::CreateButtons()
 // ---------------------------------------------------------------------------------------
 // Scale: the layout grows with the window, one factor for both directions
 
-void frmExerciseSelection::RecordBaseLayout()
-{
-    // The window's own controls, named as they are documented; the parts inside the two
-    // panels are laid out by the panels.
-    for (QWidget* w : findChildren<QWidget*>()) {
-        const QString name = w->objectName();
-        if (name.isEmpty() || name.startsWith(QLatin1String("qt_")) || w == m_srcFrame ||
-            w == TargetFrame || TargetFrame->isAncestorOf(w))
-            continue;
-        m_baseGeometry.insert(w, w->geometry());
-    }
-}
-
-void frmExerciseSelection::SetBaseGeometry(QWidget* w, const QRect& geometry)
-{
-    m_baseGeometry.insert(w, geometry);
-    w->setGeometry(Scaled(geometry, m_scale));
-}
-
 void frmExerciseSelection::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
@@ -245,45 +212,21 @@ void frmExerciseSelection::resizeEvent(QResizeEvent* event)
 
 void frmExerciseSelection::ApplyScale(double scale)
 {
-    if (scale == m_scale)
+    if (scale == Scale())
         return;
-    m_scale = scale;
     QFont f = font();
     f.setPixelSize(Scaled(BaseFontPixels, scale));
     setFont(f);
-    for (auto it = m_baseGeometry.cbegin(); it != m_baseGeometry.cend(); ++it)
-        it.key()->setGeometry(Scaled(it.value(), scale));
+    m_layout.SetScale(scale);
     for (QPushButton* b : findChildren<QPushButton*>())
         b->setIconSize(QSize(Scaled(BaseButtonIcon, scale), Scaled(BaseButtonIcon, scale)));
 
-    m_srcFrame->SetScale(scale);
-    SizeChoiceGrid();
-    m_srcFrame->move(Scaled(-1, scale), -m_srcFrame->RowTop(VScroll1->value()));
+    m_choices->SetScale(scale);
     TargetFrame->SetScale(scale, m_ctx.Program);
     // In the all-slots layout the panel stays at its first rows.
     const int slotsTop = VScroll2->isVisibleTo(this) ? VScroll2->value() : 2;
     TargetFrame->move(Scaled(-1, scale), -Scaled(slotsTop, scale));
     LoadPictsInSight();
-}
-
-QImage frmExerciseSelection::CellPicture(const LibraryEntry& entry, QSize size, int* errorNumber,
-                                         QString* errorText)
-{
-    const qreal ratio = devicePixelRatioF();
-    const QSize device(qRound(size.width() * ratio), qRound(size.height() * ratio));
-    ScaledPicture loaded;
-    if (device.width() > IconWidth) {
-        // The icon would be enlarged: the picture it was made from is sharp at any size.
-        const QString& picture = IconSourcePicture(entry);
-        if (!picture.isEmpty())
-            loaded = LoadScaledPicture(FindMediaFile(m_ctx, MediaKind::Picture, picture), device);
-    }
-    if (loaded.Image.isNull())
-        loaded = LoadScaledPicture(FindMediaFile(m_ctx, MediaKind::Icon, entry.Icon), device);
-    *errorNumber = loaded.Missing ? 0 : loaded.ErrorNumber;
-    *errorText = loaded.ErrorText;
-    loaded.Image.setDevicePixelRatio(ratio);
-    return std::move(loaded.Image);
 }
 
 void frmExerciseSelection::FillProviderUsageLists()
@@ -320,7 +263,7 @@ void frmExerciseSelection::InitExerciseSelection(bool recall)
         LoadPictsInSight();
         if (recall) {
             LoadProgram(m_ctx, m_ctx.Program.InvoiceID);
-            m_lastStatus.clear();
+            m_status.Forget();
             if (!m_ctx.Program.Provider.isEmpty())
                 cboProvider->setEditText(m_ctx.Program.Provider);
             if (!m_ctx.Program.Usage.isEmpty())
@@ -355,29 +298,14 @@ void frmExerciseSelection::Form_Activate()
 // ---------------------------------------------------------------------------------------
 // Filter lists
 
-const QStringList& frmExerciseSelection::JointFilter() const
-{
-    return Frame1->JointFilter();
-}
-
-const QStringList& frmExerciseSelection::MotionFilter() const
-{
-    return Frame1->MotionFilter();
-}
-
-const QStringList& frmExerciseSelection::TypeFilter() const
-{
-    return Frame1->TypeFilter();
-}
-
 void frmExerciseSelection::InitListBoxes()
 {
     Frame1->Reset();
     // The lists now offer everything, so the pool must be the whole library as well.
-    if (!m_lastFilter || !m_lastFilter->IsEmpty() || !m_ctx.Db.LibraryRecordset.Filter.IsEmpty())
-        ApplyFilter(LibraryFilter{});
+    if (m_choices->ShowsWholeLibrary())
+        m_choices->Reset();
     else
-        LayoutChoiceGrid();
+        m_choices->ShowPool(LibraryFilter{});
 }
 
 void frmExerciseSelection::ViewList_Click(int index)
@@ -390,23 +318,13 @@ void frmExerciseSelection::ViewList_Click(int index)
         Frame1->TakeSelection(index);
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         const LibraryFilter filter = Frame1->Filter();
-        if (!m_lastFilter || filter != *m_lastFilter) {
-            ApplyFilter(filter);
+        if (!m_choices->Shows(filter)) {
+            m_choices->ShowPool(filter);
             LoadPictsInSight();
         }
     } catch (const DbError& e) {
         ReportError(QStringLiteral("ViewList_Click"), e.message());
     }
-}
-
-void frmExerciseSelection::ApplyFilter(const LibraryFilter& filter)
-{
-    // Until the pool is rebuilt it matches no filter: a failed load is retried by the next click.
-    m_lastFilter.reset();
-    m_ctx.Db.LibraryRecordset.Filter = filter;
-    auto layout = qScopeGuard([this] { LayoutChoiceGrid(); });
-    LoadLibraryCacheFiltered(m_ctx);
-    m_lastFilter = filter;
 }
 
 void frmExerciseSelection::ShowAllBtn_Click()
@@ -424,27 +342,18 @@ void frmExerciseSelection::ToggleShowAll(bool programScrollVisible)
     ChoicesLabel->setVisible(show);
     for (QPushButton* b : {cmdOkCancel[0], cmdOkCancel[1], cmdProtocol, cmdClear})
         b->setEnabled(show);
-    int step = 1;
     if (show) {
         ShowAllBtn->setText(tr("&Show All"));
         m_pointer->SetAutoScrollArmed(false);
     } else {
         ShowAllBtn->setText(tr("&Show Choices"));
-        step = -1;
         ChoiceOuterFrame->hide();
         VScroll1->hide();
         VScroll2->hide();
-        TargetFrame->move(Scaled(-1, m_scale), -Scaled(2, m_scale));
+        TargetFrame->move(Scaled(-1, Scale()), -Scaled(2, Scale()));
     }
     // Slide the program panel up (or back down) by 140 pixels, growing it by as much.
-    const QRect label = m_baseGeometry.value(SelectedLabel);
-    const QRect frame = m_baseGeometry.value(SelExOuterFrame);
-    for (int offset = 0; offset <= 140; offset += 10) {
-        SetBaseGeometry(SelectedLabel, label.translated(0, step * offset));
-        SetBaseGeometry(SelExOuterFrame, QRect(frame.x(), frame.y() + step * offset, frame.width(),
-                                               frame.height() - step * offset));
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
+    m_layout.SlideUp(SelectedLabel, SelExOuterFrame, show ? -140 : 140);
     if (!show) {
         m_pointer->SetAutoScrollArmed(true);
     } else {
@@ -452,158 +361,8 @@ void frmExerciseSelection::ToggleShowAll(bool programScrollVisible)
         VScroll1->show();
         VScroll2->show();
         // The panel follows its scroll bar again.
-        TargetFrame->move(Scaled(-1, m_scale), -Scaled(VScroll2->value(), m_scale));
+        TargetFrame->move(Scaled(-1, Scale()), -Scaled(VScroll2->value(), Scale()));
     }
-}
-
-// ---------------------------------------------------------------------------------------
-// Choice grid
-
-void frmExerciseSelection::LayoutChoiceGrid()
-{
-    m_srcFrame->Reset(m_ctx.Library.LibraryCount);
-    SizeChoiceGrid();
-}
-
-void frmExerciseSelection::SizeChoiceGrid()
-{
-    const int n = m_srcFrame->Count();
-    const int lastRow = (n - 1) / ChoiceGrid::Columns;
-    const int height = n < 11 ? ChoiceOuterFrame->height() + 1
-                              : m_srcFrame->RowTop(lastRow) +
-                                    Scaled(ChoiceGrid::CaptionTop + ChoiceGrid::CaptionHeight +
-                                               ChoiceGrid::PictureTop,
-                                           m_scale);
-    m_srcFrame->resize(Scaled(463, m_scale), height);
-    // The last position shows the last rows whole, and nothing beyond them.
-    const int rows = (n + ChoiceGrid::Columns - 1) / ChoiceGrid::Columns;
-    const int wholeRowsInSight =
-        static_cast<int>(ChoiceOuterFrame->height() / m_srcFrame->ScaledRowPitch());
-    VScroll1->setMaximum(std::max(rows - wholeRowsInSight, 0));
-}
-
-void frmExerciseSelection::LoadPictsInSight()
-{
-    const int n = std::min<int>(m_ctx.Library.LibraryCount, m_srcFrame->Count());
-    const double pitch = m_srcFrame->ScaledRowPitch();
-    const int row = static_cast<int>(std::nearbyint(-m_srcFrame->y() / pitch));
-    // The rows that show, the last one perhaps in part: three at every scale.
-    const int rowsInSight = static_cast<int>(std::ceil(ChoiceOuterFrame->height() / pitch));
-    const int first = std::max(ChoiceGrid::Columns * row, 0);
-    const int last = std::min(first + ChoiceGrid::Columns * rowsInSight - 1, n - 1);
-    for (int i = first; i <= last; ++i) {
-        if (m_srcFrame->IsLoaded(i))
-            continue;
-        const LibraryEntry& entry = m_ctx.Library.Entries.at(i);
-        ++m_choicePictureReads;
-        int error = 0;
-        QString text;
-        QImage picture = CellPicture(entry, m_srcFrame->PictureRect(i).size(), &error, &text);
-        if (error != 0)
-            m_ctx.Prompt().Message(QStringLiteral("Error in LoadPictsInSight"),
-                                   QStringLiteral("Error%1 %2").arg(error).arg(text),
-                                   PromptIcon::None, PromptButtons::Ok);
-        m_srcFrame->SetCell(i, std::move(picture), entry.AbbrevDesc, !entry.Movie.isEmpty());
-    }
-}
-
-// ---------------------------------------------------------------------------------------
-// Program slots
-
-QPixmap frmExerciseSelection::SlotPicture(const ProgramEntry& entry, QSize size)
-{
-    int error = 0;
-    QString text;
-    QImage picture = CellPicture(entry, size, &error, &text);
-    if (error != 0)
-        m_ctx.Prompt().Message(QStringLiteral("SetSelExFromPool"),
-                               QStringLiteral("Error: %1,  %2").arg(error).arg(text),
-                               PromptIcon::Warning, PromptButtons::Ok);
-    return QPixmap::fromImage(std::move(picture));
-}
-
-void frmExerciseSelection::ShowEdit(const ProgramEdit& edit)
-{
-    if (!edit.IsEmpty())
-        StatusReady();
-    TargetFrame->Apply(m_ctx.Program, edit);
-}
-
-void frmExerciseSelection::RefreshSlotCaption(int slot)
-{
-    TargetFrame->RefreshCaption(m_ctx.Program, slot);
-}
-
-quint64 frmExerciseSelection::SlotGeneration(int slot) const
-{
-    return TargetFrame->Generation(slot);
-}
-
-void frmExerciseSelection::LoadSelectedExs()
-{
-    TargetFrame->ShowAll(m_ctx.Program);
-}
-
-void frmExerciseSelection::SetSelExFromTmp(int destination, const ProgramEntry& entry)
-{
-    m_ctx.Program.Modified = true;
-    StatusReady();
-    m_ctx.Program.Entries.at(static_cast<size_t>(destination)) = entry;
-    TargetFrame->ShowSlot(m_ctx.Program, destination);
-}
-
-void frmExerciseSelection::ClearSelectedExercises()
-{
-    StatusReady();
-    ClearEntries(m_ctx.Program);
-    LoadSelectedExs();
-}
-
-bool frmExerciseSelection::RefuseWhenFull(int adding)
-{
-    if (m_ctx.Program.EntryCount + adding <= MaxProgramEntries)
-        return false;
-    m_ctx.Prompt().Message(
-        QStringLiteral("Exercise list full"),
-        QStringLiteral("No room for more exercises.\r\nPlease delete one first."),
-        PromptIcon::Information, PromptButtons::Ok);
-    return true;
-}
-
-void frmExerciseSelection::DropSelectedEx(int target, DragSource source)
-{
-    ProgramState& program = m_ctx.Program;
-    program.Modified = true;
-    StatusReady();
-    if (target < 0 || target >= MaxProgramEntries)
-        return;
-    if (source.kind == DragSource::Choice) {
-        if (source.index < 0 || source.index >= m_ctx.Library.LibraryCount || RefuseWhenFull())
-            return;
-        const ProgramEdit edit =
-            InsertEntry(program, target, m_ctx.Library.Entries.at(source.index));
-        ShowEdit(edit);
-        // Appended: the new slot's row comes to the top of the panel when it is above it.
-        const int top = SlotPanel::PictureRect(program.EntryCount - 1).top();
-        if (target >= program.EntryCount - 1 && top < VScroll2->value())
-            VScroll2->setValue(top - 2);
-    } else if (source.kind == DragSource::Slot) {
-        ShowEdit(MoveEntry(program, source.index, target, m_ctx.Library.DragMode));
-    }
-}
-
-void frmExerciseSelection::DeleteTarget(DragSource source)
-{
-    if (source.kind == DragSource::Slot)
-        DeleteSelectedEx(source.index);
-}
-
-void frmExerciseSelection::DeleteSelectedEx(int slot)
-{
-    if (m_deleteBusy)
-        return;
-    const auto busy = BusyFlag(m_deleteBusy);
-    ShowEdit(RemoveEntry(m_ctx.Program, slot));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -631,7 +390,10 @@ void frmExerciseSelection::ConnectPointer()
         TargetFrame->setFocus(Qt::MouseFocusReason);
     });
     connect(pointer, &DragController::droppedOnSlot, this, &frmExerciseSelection::DropSelectedEx);
-    connect(pointer, &DragController::droppedOnChoices, this, &frmExerciseSelection::DeleteTarget);
+    connect(pointer, &DragController::droppedOnChoices, this, [this](DragSource what) {
+        if (what.kind == DragSource::Slot)
+            DeleteSelectedEx(what.index);
+    });
     connect(pointer, &DragController::doubleClicked, this, [this](DragSource what) {
         if (what.kind == DragSource::Choice && !RefuseWhenFull())
             emit editRequested(true, what.index);
@@ -648,11 +410,11 @@ void frmExerciseSelection::ConnectPointer()
 void frmExerciseSelection::PointerOver(DragSource what)
 {
     if (what.kind == DragSource::Choice && what.index < m_ctx.Library.LibraryCount) {
-        StatusText(QStringLiteral("Exercise: ") + m_ctx.Library.Entries.at(what.index).Desc);
+        m_status.Show(QStringLiteral("Exercise: ") + m_ctx.Library.Entries.at(what.index).Desc);
     } else if (what.kind == DragSource::Slot && what.index < m_ctx.Program.EntryCount) {
-        StatusText(QStringLiteral("Exercise: ") + EntryDescription(m_ctx.Program, what.index));
-    } else if (m_lastStatus != QLatin1String("\x01")) {
-        StatusReady();
+        m_status.Show(QStringLiteral("Exercise: ") + EntryDescription(m_ctx.Program, what.index));
+    } else if (!m_status.IsReady()) {
+        m_status.Ready();
     }
 }
 
@@ -661,42 +423,21 @@ void frmExerciseSelection::PointerOver(DragSource what)
 
 void frmExerciseSelection::cmdOkCancel_Click(const QString& tag)
 {
-    ProgramState& program = m_ctx.Program;
     const bool forProgram = m_selectionMode == Mode::Program;
     if (tag == QLatin1String("OK")) {
         if (forProgram) {
-            program.Modified = true;
-            StatusReady();
-            program.Provider = cboProvider->currentText();
-            program.Usage = cboUsage->currentText();
-            const QDateTime now = QDateTime::currentDateTime();
-            program.Date = QDateTime(
-                now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second()));
-            m_ctx.MainWindow().UpdateToolbar(ToolbarState::PatientSelected);
-            m_lastStatus.clear();
             // A failed save keeps the window open with the edits; the user has been told why.
-            if (!SaveProgram(m_ctx, false))
+            if (!AcceptProgram(m_ctx, cboProvider->currentText(), cboUsage->currentText(),
+                               m_status))
                 return;
-            // Without a patient nothing is stored, and nothing is said.
-            if (!program.Modified && program.PatientID) {
-                m_lastStatus = tr("Program saved for ") + program.PatientName;
-                m_ctx.MainWindow().SetStatusBar(m_lastStatus);
-            }
         } else if (m_selectionMode == Mode::NewProtocol || m_selectionMode == Mode::EditProtocol) {
             if (m_protocolAcceptor && !m_protocolAcceptor(m_selectionMode))
                 return;
             emit protocolAccepted(m_selectionMode);
         }
     } else if (tag == QLatin1String("Cancel")) {
-        if (forProgram) {
-            try {
-                LoadProgram(m_ctx, program.InvoiceID);
-            } catch (const DbError& e) {
-                ReportError(QStringLiteral("cmdOkCancel_Click"), e.message());
-            }
-            m_lastStatus.clear();
-            m_ctx.MainWindow().UpdateToolbar(ToolbarState::PatientSelected);
-        }
+        if (forProgram)
+            RevertProgram(m_ctx, m_status);
     } else {
         return;
     }
@@ -729,21 +470,7 @@ void frmExerciseSelection::OpenExerciseParams(bool fromLibrary, int index)
 }
 
 // ---------------------------------------------------------------------------------------
-// Status bar and errors
-
-void frmExerciseSelection::StatusText(const QString& text)
-{
-    if (text == m_lastStatus)
-        return;
-    m_lastStatus = text;
-    m_ctx.MainWindow().SetStatusBar(text);
-}
-
-void frmExerciseSelection::StatusReady()
-{
-    m_lastStatus = QStringLiteral("\x01");
-    m_ctx.MainWindow().SetStatusBarReady();
-}
+// Errors
 
 void frmExerciseSelection::ReportError(const QString& routine, const QString& message)
 {

@@ -1,18 +1,19 @@
 #pragma once
 
+#include "ChoicePane.h"
 #include "Database.h"
 #include "DragController.h"
-#include "LibraryCache.h"
+#include "FilterLists.h"
 #include "LibraryEntry.h"
 #include "ProgramRules.h"
+#include "ProgramSlots.h"
+#include "ScaledLayout.h"
+#include "StatusLine.h"
 
-#include <QHash>
-#include <QPixmap>
 #include <QStringList>
 #include <QWidget>
 #include <array>
 #include <functional>
-#include <optional>
 
 class QComboBox;
 class QGroupBox;
@@ -26,7 +27,6 @@ namespace tramelle {
 class AppContext;
 class ChoiceGrid;
 class DragController;
-class FilterLists;
 class SlotPanel;
 
 // "Select Exercises": the filter lists, the grid of library choices and the 20-slot program
@@ -66,24 +66,26 @@ public:
     void Form_Activate();
 
     void InitListBoxes();
-    void LoadPictsInSight();
-    void LoadSelectedExs();
-    void ClearSelectedExercises();
-    void DropSelectedEx(int target, DragSource source);
-    void DeleteTarget(DragSource source);
-    void DeleteSelectedEx(int slot);
+    void LoadPictsInSight() { m_choices->LoadInSight(); }
+    void LoadSelectedExs() { m_slots->ShowAll(); }
+    void ClearSelectedExercises() { m_slots->Clear(); }
+    void DropSelectedEx(int target, DragSource source) { m_slots->Drop(target, source); }
+    void DeleteSelectedEx(int slot) { m_slots->Delete(slot); }
     // Puts `entry` into slot `destination` (the parameters dialog adds an exercise this way).
-    void SetSelExFromTmp(int destination, const ProgramEntry& entry);
+    void SetSelExFromTmp(int destination, const ProgramEntry& entry)
+    {
+        m_slots->Put(destination, entry);
+    }
     // Shows slot i's caption again after its parameters changed.
-    void RefreshSlotCaption(int slot);
+    void RefreshSlotCaption(int slot) { m_slots->RefreshCaption(slot); }
     // Fills the provider and usage lists again from the store (after the pick lists were
     // edited), keeping the texts shown.
     void RefillPickLists();
     // Changes whenever slot i receives another entry, is cleared or is reloaded: a parameters
     // dialog opened on the slot compares it before writing back.
-    quint64 SlotGeneration(int slot) const;
+    quint64 SlotGeneration(int slot) const { return m_slots->Generation(slot); }
     // When `adding` more entries would pass 20: the "Exercise list full" message, and true.
-    bool RefuseWhenFull(int adding = 1);
+    bool RefuseWhenFull(int adding = 1) { return m_slots->RefuseWhenFull(adding); }
     // Asked by OK in a protocol mode; false keeps the window open with its exercises.
     void SetProtocolAcceptor(std::function<bool(Mode)> acceptor)
     {
@@ -91,16 +93,16 @@ public:
     }
 
     // The filter lists' criteria.
-    const QStringList& JointFilter() const;
-    const QStringList& MotionFilter() const;
-    const QStringList& TypeFilter() const;
+    const QStringList& JointFilter() const { return Frame1->JointFilter(); }
+    const QStringList& MotionFilter() const { return Frame1->MotionFilter(); }
+    const QStringList& TypeFilter() const { return Frame1->TypeFilter(); }
 
     int SelectedSlot() const { return m_selectedSlot; }
     // Picture files read for the choice grid since the window was built.
-    int ChoicePictureReads() const { return m_choicePictureReads; }
+    int ChoicePictureReads() const { return m_choices->PictureReads(); }
     ChoiceGrid* Grid() const { return m_srcFrame; }
     // The factor the layout is drawn at: it grows with the window, never below 1.
-    double LayoutScale() const { return m_scale; }
+    double LayoutScale() const { return m_layout.Scale(); }
     // The window's layout at scale 1; also its smallest size.
     static constexpr QSize BaseSize{756, 466};
 
@@ -120,24 +122,13 @@ protected:
 
 private:
     void CreateControls();
-    // Remembers where the window's own controls are at scale 1.
-    void RecordBaseLayout();
     void ApplyScale(double scale);
-    // Moves a control to `geometry` of the layout at scale 1.
-    void SetBaseGeometry(QWidget* w, const QRect& geometry);
-    void SizeChoiceGrid();
-    // What a cell of `size` shows for `entry`: the exercise's picture when the cell is
-    // larger than the icon, else (and when that picture is missing) the icon.
-    QImage CellPicture(const LibraryEntry& entry, QSize size, int* errorNumber, QString* errorText);
+    double Scale() const { return m_layout.Scale(); }
     void CreateButtons();
     void FillProviderUsageLists();
     void ShowProgramHeaderControls(bool visible);
-    void LayoutChoiceGrid();
-    void ShowEdit(const ProgramEdit& edit);
-    QPixmap SlotPicture(const ProgramEntry& entry, QSize size);
 
     void ViewList_Click(int index);
-    void ApplyFilter(const LibraryFilter& filter);
 
     void ShowAllBtn_Click();
     void ToggleShowAll(bool programScrollVisible);
@@ -150,8 +141,6 @@ private:
     void HideForm();
     void OpenExerciseParams(bool fromLibrary, int index);
 
-    void StatusText(const QString& text);
-    void StatusReady();
     // Reports a failure of a data routine that a handler ran.
     void ReportError(const QString& routine, const QString& message);
 
@@ -159,19 +148,15 @@ private:
     Mode m_selectionMode = Mode::None;
     std::function<bool(Mode)> m_protocolAcceptor;
 
-    // Filter state.
-    std::optional<LibraryFilter> m_lastFilter; // empty after a failed load: the next click reloads
     bool m_filterBusy = false;
     bool m_showAllBusy = false;
-    bool m_deleteBusy = false;
 
-    // Grid and program state.
     int m_selectedSlot = -1;
-    int m_choicePictureReads = 0;
+    ChoicePane* m_choices = nullptr;
+    ProgramSlots* m_slots = nullptr;
     DragController* m_pointer = nullptr;
-    QString m_lastStatus;
-    double m_scale = 1.0;
-    QHash<QWidget*, QRect> m_baseGeometry;
+    StatusLine m_status;
+    ScaledLayout m_layout;
 
     // Controls.
     QLabel* ChoicesLabel = nullptr;

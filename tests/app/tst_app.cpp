@@ -8,12 +8,14 @@
 #include "ProgramStore.h"
 #include "Settings.h"
 #include "Startup.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 #include "frmHelp.h"
 #include "frmPreferences.h"
 #include "frmProgress.h"
 #include "frmSplash.h"
 #include "mdiVMR.h"
+#include "WidgetSupport.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -129,8 +131,6 @@ class TestApp : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     // --- Settings ---------------------------------------------------------------
 
     void settingsDefaultsOnAnEmptyStore()
@@ -463,7 +463,7 @@ private slots:
         if (!QPrinterInfo::availablePrinters().isEmpty())
             QSKIP("a printer is installed here; the toolbar would really print");
         w.findChild<QAction*>(QStringLiteral("Toolbar1_Print"))->setEnabled(true);
-        w.findChild<QAction*>(QStringLiteral("Toolbar1_Print"))->trigger();
+        TriggerAction(&w, QStringLiteral("Toolbar1_Print"));
         QCOMPARE(w.PrintJobKind, PrintJobKind::Exercises4);
         QVERIFY(!w.SkipPrintDialog);
         for (const auto& r : t.Prompt.Records)
@@ -576,7 +576,7 @@ private slots:
         QVERIFY(forward->isEnabled());
         forward->trigger();
         QCOMPARE(help->Browser()->source().fileName(), QStringLiteral("page2.html"));
-        help->findChild<QAction*>(QStringLiteral("cmdHome"))->trigger();
+        TriggerAction(help, QStringLiteral("cmdHome"));
         QCOMPARE(help->Browser()->source(), home);
 
         // Web pages and e-mail leave through the launcher; the page stays.
@@ -625,7 +625,7 @@ private slots:
 
         // The Help menu and the toolbar's Help open the main window's own help window.
         mdiVMR w(*t);
-        w.findChild<QAction*>(QStringLiteral("mnuPrintManual"))->trigger();
+        TriggerAction(&w, QStringLiteral("mnuPrintManual"));
         frmHelp* own = w.findChild<frmHelp*>();
         QVERIFY(own && own != help && own->isVisible());
         QCOMPARE(own->Browser()->source(), home);
@@ -755,7 +755,7 @@ private slots:
 
         // The menu command asks the printer dialog of the main window.
         mdiVMR w(*t);
-        w.findChild<QAction*>(QStringLiteral("mnuPrintCover"))->trigger();
+        TriggerAction(&w, QStringLiteral("mnuPrintCover"));
         QCOMPARE(t.Prompt.Records.size(), 1);
         QCOMPARE(t.Prompt.Records.first().kind, QStringLiteral("printer"));
         QVERIFY(t.Prompt.Records.first().text.contains(QStringLiteral("Patient Instructions")));
@@ -1061,5 +1061,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestApp)
+TRAMELLE_TEST_MAIN(TestApp)
 #include "tst_app.moc"

@@ -3,10 +3,12 @@
 #include "ChoiceGrid.h"
 #include "DbError.h"
 #include "MainWindowProbe.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 #include "frmProtocolEditor.h"
 #include "frmSelectProtocol.h"
 #include "mdiVMR.h"
+#include "WidgetSupport.h"
 
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -19,13 +21,6 @@ using namespace tramelle;
 using namespace tramelle::test;
 
 namespace {
-
-void Click(QWidget* parent, const QString& name)
-{
-    auto* b = parent->findChild<QPushButton*>(name);
-    QVERIFY2(b, qPrintable(name));
-    QTest::mouseClick(b, Qt::LeftButton);
-}
 
 template <typename T> T* Visible(mdiVMR& w)
 {
@@ -61,8 +56,6 @@ class TestProtocolCommands : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void editorLocksPrintingAndShutdownStoresThePatientsProgram()
     {
         TestContext t;
@@ -71,11 +64,11 @@ private slots:
         StartPatient(*t, w);
         const ProgramState patient = t->Program;
 
-        w.findChild<QAction*>(QStringLiteral("mnuProtocolEditor"))->trigger();
+        TriggerAction(&w, QStringLiteral("mnuProtocolEditor"));
         frmProtocolEditor* editor = Visible<frmProtocolEditor>(w);
         QVERIFY(editor);
         QCOMPARE(EnabledButtons(w), QStringList{QStringLiteral("Help")});
-        Click(editor, QStringLiteral("cmdOkCancel_2"));
+        ClickButton(editor, QStringLiteral("cmdOkCancel_2"));
         frmExerciseSelection* s = w.SelectionWindow();
         QTRY_VERIFY(s->isVisible());
         QCOMPARE(s->SelectionMode(), frmExerciseSelection::Mode::NewProtocol);
@@ -107,16 +100,16 @@ private slots:
         frmExerciseSelection* s = w.SelectionWindow();
         auto* sub = qobject_cast<QMdiSubWindow*>(s->parentWidget());
         QTRY_VERIFY(sub->isVisible());
-        Click(s, QStringLiteral("cmdProtocol"));
+        ClickButton(s, QStringLiteral("cmdProtocol"));
         QVERIFY(!sub->isVisible());
         frmSelectProtocol* list = Visible<frmSelectProtocol>(w);
         QVERIFY(list);
         QCOMPARE(list->windowTitle(), QStringLiteral("Protocol Selection"));
-        Click(list, QStringLiteral("cmdOkCancel_1"));
+        ClickButton(list, QStringLiteral("cmdOkCancel_1"));
         QTRY_VERIFY(sub->isVisible());
         QVERIFY(!Visible<frmSelectProtocol>(w));
     }
 };
 
-QTEST_MAIN(TestProtocolCommands)
+TRAMELLE_TEST_MAIN(TestProtocolCommands)
 #include "tst_protocolcommands.moc"

@@ -9,11 +9,13 @@
 #include "PatientWindows.h"
 #include "Settings.h"
 #include "Startup.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 #include "frmExerciseParams.h"
 #include "frmExerciseSelection.h"
 #include "MainWindowProbe.h"
 #include "mdiVMR.h"
+#include "WidgetSupport.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -56,15 +58,6 @@ public:
     }
 };
 
-template <typename T = QWidget>
-T* Find(QWidget* parent, const QString& name)
-{
-    T* child = parent->findChild<T*>(name);
-    if (!child)
-        qWarning("no control %s", qPrintable(name));
-    return child;
-}
-
 // A dialog the main window opened, while it is shown.
 template <typename T>
 T* OpenDialog(mdiVMR& w)
@@ -84,23 +77,11 @@ void ClickToolbar(mdiVMR& w, const QString& key)
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
-void Click(QWidget* parent, const QString& name)
-{
-    auto* b = Find<QPushButton>(parent, name);
-    QVERIFY2(b, qPrintable(name));
-    QTest::mouseClick(b, Qt::LeftButton);
-}
-
 // Press on a choice picture, move onto a program slot, release: the way a hand drags.
 void DragChoiceToSlot(frmExerciseSelection& s, int choice, int slot)
 {
-    ChoiceGrid* grid = s.Grid();
     auto* target = Find<QLabel>(&s, QStringLiteral("TargetIm_%1").arg(slot));
-    const QPoint from = grid->PictureRect(choice).center();
-    QTest::mousePress(grid, Qt::LeftButton, {}, from);
-    QTest::mouseMove(grid, from + QPoint(4, 4));
-    QTest::mouseMove(target, target->rect().center());
-    QTest::mouseRelease(target, Qt::LeftButton, {}, target->rect().center());
+    DragByHand(s.Grid(), s.Grid()->PictureRect(choice).center(), target, target->rect().center());
 }
 
 QString PdfText(const QString& path)
@@ -123,8 +104,6 @@ class TestRoad : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void aNewPatientsProgramIsBuiltStoredPrintedAndRecalled()
     {
         QTemporaryDir home;
@@ -165,14 +144,14 @@ private slots:
                 QPointer<frmSelectPatient> select = OpenDialog<frmSelectPatient>(w);
                 QVERIFY(select);
                 QCOMPARE(EnabledButtons(w), QStringList{"Help"});
-                Click(select, QStringLiteral("cmdOkCancel_2"));
+                ClickButton(select, QStringLiteral("cmdOkCancel_2"));
                 QTRY_VERIFY(!select || !select->isVisible());
                 QPointer<frmEditPatient> edit = OpenDialog<frmEditPatient>(w);
                 QVERIFY(edit);
                 QTest::keyClicks(Find<QLineEdit>(edit, QStringLiteral("txtLastName")), QStringLiteral("Marsh"));
                 QTest::keyClicks(Find<QLineEdit>(edit, QStringLiteral("txtFirstName")), QStringLiteral("Ada"));
                 QTest::keyClicks(Find<QLineEdit>(edit, QStringLiteral("txtID")), QStringLiteral("P-1001"));
-                Click(edit, QStringLiteral("cmdOkCancel_0"));
+                ClickButton(edit, QStringLiteral("cmdOkCancel_0"));
                 QTRY_VERIFY(!edit || !edit->isVisible());
                 QCOMPARE(w.windowTitle(), QStringLiteral("VMR Tramelle Patient: Marsh, Ada"));
                 QCOMPARE(w.ToolbarState, ToolbarState::PatientSelected);
@@ -224,13 +203,13 @@ private slots:
                 auto* reps = Find<QComboBox>(params, QStringLiteral("RepsList"));
                 reps->lineEdit()->selectAll();
                 QTest::keyClicks(reps->lineEdit(), QStringLiteral("17"));
-                Click(params, QStringLiteral("cmdOkCancel_0"));
+                ClickButton(params, QStringLiteral("cmdOkCancel_0"));
                 QTRY_VERIFY(!params);
                 QCOMPARE(ctx.Program.Entries.at(1).Reps, qint16(17));
                 QVERIFY(Find<QLabel>(s, QStringLiteral("DescLabel_1"))->text().contains(QStringLiteral("\n17r")));
 
                 // OK stores the program and gives the toolbar back.
-                Click(s, QStringLiteral("cmdOkCancel_0"));
+                ClickButton(s, QStringLiteral("cmdOkCancel_0"));
                 QTRY_VERIFY(!sub->isVisible());
                 QCOMPARE(EnabledButtons(w).size(), 7);
                 QVERIFY(!ctx.Program.Modified);
@@ -261,7 +240,7 @@ private slots:
 
                 // File > Print > Exercises 4/page, to a PDF chosen in the printer dialog.
                 prompt.Clear();
-                w.findChild<QAction*>(QStringLiteral("mnuPrintEx4"))->trigger();
+                TriggerAction(&w, QStringLiteral("mnuPrintEx4"));
                 QCOMPARE(prompt.Records.size(), 1);
                 QCOMPARE(prompt.Records.first().kind, QStringLiteral("printer"));
                 QVERIFY(QFileInfo(prompt.Pdf).size() > 0);
@@ -305,5 +284,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestRoad)
+TRAMELLE_TEST_MAIN(TestRoad)
 #include "tst_road.moc"

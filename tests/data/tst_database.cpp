@@ -1,6 +1,7 @@
 #include "Database.h"
 #include "DbError.h"
 #include "Paths.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 #include "Transaction.h"
 
@@ -89,8 +90,6 @@ class TestDatabase : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void newFilesHoldEveryTableColumnAndVersion()
     {
         TestContext t;
@@ -542,5 +541,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDatabase)
+TRAMELLE_TEST_MAIN(TestDatabase)
 #include "tst_database.moc"

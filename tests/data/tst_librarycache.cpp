@@ -2,6 +2,7 @@
 #include "DbError.h"
 #include "LibraryCache.h"
 #include "LibraryFilterValues.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 
 #include <QSqlQuery>
@@ -59,8 +60,6 @@ class TestLibraryCache : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void wholeLibraryInDescriptionOrder()
     {
         TestContext t;
@@ -205,5 +204,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestLibraryCache)
+TRAMELLE_TEST_MAIN(TestLibraryCache)
 #include "tst_librarycache.moc"

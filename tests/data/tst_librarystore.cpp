@@ -5,6 +5,7 @@
 #include "DeliveredData.h"
 #include "LibraryCache.h"
 #include "LibraryStore.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -69,8 +70,6 @@ class TestLibraryStore : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void numbering()
     {
         TestContext t;
@@ -191,5 +190,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestLibraryStore)
+TRAMELLE_TEST_GUILESS_MAIN(TestLibraryStore)
 #include "tst_librarystore.moc"

@@ -1,5 +1,6 @@
 #include "NamedPipe.h"
 #include "Paths.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -26,8 +27,6 @@ class TestPaths : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     // Names read from the data files find their file inside the media folder and nowhere else.
     void mediaNamesStayInsideTheirFolder()
     {
@@ -96,5 +95,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPaths)
+TRAMELLE_TEST_MAIN(TestPaths)
 #include "tst_paths.moc"

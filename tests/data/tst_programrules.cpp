@@ -1,4 +1,5 @@
 #include "ProgramRules.h"
+#include "TestMain.h"
 
 #include <QTest>
 
@@ -137,7 +138,19 @@ private slots:
         QCOMPARE(e.Changes, (Changes{{0, -1}, {1, -1}}));
         QVERIFY(p.Modified);
     }
+
+    void stampKeepsWholeSeconds()
+    {
+        ProgramState p = Program(2);
+        const QDateTime now(QDate(2026, 3, 4), QTime(10, 11, 12, 987));
+        StampProgram(p, QStringLiteral("Dr A"), QStringLiteral("Home"), now);
+        QCOMPARE(p.Date, QDateTime(QDate(2026, 3, 4), QTime(10, 11, 12)));
+        QCOMPARE(p.Provider, QStringLiteral("Dr A"));
+        QCOMPARE(p.Usage, QStringLiteral("Home"));
+        QVERIFY(p.Modified);
+        QCOMPARE(Ids(p), (QList<qint32>{1, 2}));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestProgramRules)
+TRAMELLE_TEST_GUILESS_MAIN(TestProgramRules)
 #include "tst_programrules.moc"

@@ -2,6 +2,7 @@
 #include "Clinic.h"
 #include "DbError.h"
 #include "ProgramStore.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 
 #include <QFile>
@@ -78,8 +79,6 @@ class TestProgramStore : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void saveAddsThenReplaces()
     {
         TestContext t;
@@ -366,5 +365,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestProgramStore)
+TRAMELLE_TEST_MAIN(TestProgramStore)
 #include "tst_programstore.moc"

@@ -1,5 +1,6 @@
 #include "DbError.h"
 #include "ProtocolStore.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 
 #include <QSqlQuery>
@@ -58,8 +59,6 @@ class TestProtocolStore : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void storedProtocolReadsBackWhole()
     {
         TestContext tc;
@@ -223,5 +222,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestProtocolStore)
+TRAMELLE_TEST_MAIN(TestProtocolStore)
 #include "tst_protocolstore.moc"

@@ -1,5 +1,6 @@
 #include "DbError.h"
 #include "ProgramState.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 #include "TextHelpers.h"
 
@@ -17,8 +18,6 @@ class TestTextHelpers : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void nullConversions()
     {
         QCOMPARE(NullToText(QVariant()), QString());
@@ -256,5 +255,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestTextHelpers)
+TRAMELLE_TEST_MAIN(TestTextHelpers)
 #include "tst_texthelpers.moc"

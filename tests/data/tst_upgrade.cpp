@@ -2,6 +2,7 @@
 #include "DbError.h"
 #include "Paths.h"
 #include "SafeFiles.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 #include "Upgrade.h"
 
@@ -114,7 +115,6 @@ class TestUpgrade : public QObject
 private slots:
     void initTestCase()
     {
-        InitTestEnvironment();
         WriteUpdateFiles({UpdateRow(5, true), UpdateRow(6, false)}, m_updates.path());
     }
 
@@ -399,5 +399,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestUpgrade)
+TRAMELLE_TEST_MAIN(TestUpgrade)
 #include "tst_upgrade.moc"

@@ -5,6 +5,7 @@
 #include "LibraryCache.h"
 #include "Paths.h"
 #include "Startup.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 #include "TipsFile.h"
 #include "frmAbout.h"
@@ -12,6 +13,7 @@
 #include "frmMedia.h"
 #include "frmTip.h"
 #include "mdiVMR.h"
+#include "WidgetSupport.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -30,13 +32,6 @@ using namespace tramelle::test;
 
 namespace {
 
-void Click(QWidget* parent, const QString& name)
-{
-    auto* button = parent->findChild<QPushButton*>(name);
-    QVERIFY2(button, qPrintable(name));
-    QTest::mouseClick(button, Qt::LeftButton);
-}
-
 QString TipText(const frmTip& tip)
 {
     return tip.findChild<QLabel*>(QStringLiteral("lblTipText"))->text();
@@ -49,8 +44,6 @@ class TestDialogs : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void tipsFileLines_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -106,7 +99,7 @@ private slots:
                 missing.startsWith(QStringLiteral("That the TIPOFDAY.TXT file was not found? \n\n"
                                                   "Create a text file named TIPOFDAY.TXT")),
                 qPrintable(missing));
-            Click(&tip, QStringLiteral("cmdNextTip"));
+            ClickButton(&tip, QStringLiteral("cmdNextTip"));
             QCOMPARE(TipText(tip), missing);
         }
         WriteTestFile(t->AppPathAndFName(QStringLiteral("TIPOFDAY.TXT")), QByteArray());
@@ -119,7 +112,7 @@ private slots:
         frmTip tip(*t);
         for (int i = 0; i < 5; ++i) {
             QCOMPARE(TipText(tip), QStringLiteral("The one tip"));
-            Click(&tip, QStringLiteral("cmdNextTip"));
+            ClickButton(&tip, QStringLiteral("cmdNextTip"));
         }
     }
 
@@ -153,7 +146,7 @@ private slots:
         QCOMPARE(t->Settings.ShowTips, true);
         frmTip tip(*t);
         tip.findChild<QCheckBox*>(QStringLiteral("chkLoadTipsAtStartup"))->setChecked(false);
-        Click(&tip, QStringLiteral("cmdOK"));
+        ClickButton(&tip, QStringLiteral("cmdOK"));
         QCOMPARE(t->Settings.ShowTips, false);
     }
 
@@ -161,14 +154,14 @@ private slots:
     {
         TestContext t(false);
         frmTip tip(*t);
-        Click(&tip, QStringLiteral("cmdEditTip"));
+        ClickButton(&tip, QStringLiteral("cmdEditTip"));
         QCOMPARE(t.Launcher.Launches.size(), 1);
         QCOMPARE(t.Launcher.Launches.first().kind, QStringLiteral("open"));
         QCOMPARE(t.Launcher.Launches.first().program,
                  t->AppPathAndFName(QStringLiteral("TIPOFDAY.TXT")));
         QVERIFY(t.Prompt.Records.isEmpty());
         t.Launcher.Fail = true;
-        Click(&tip, QStringLiteral("cmdEditTip"));
+        ClickButton(&tip, QStringLiteral("cmdEditTip"));
         QCOMPARE(t.Prompt.Records.size(), 1);
         QVERIFY(t.Prompt.Records.first().text.contains(t.Launcher.FailureText));
     }
@@ -196,7 +189,7 @@ private slots:
                      .count(QLatin1Char('\n')),
                  1);
 
-        Click(&about, QStringLiteral("cmdCopy"));
+        ClickButton(&about, QStringLiteral("cmdCopy"));
         const QString copied = QGuiApplication::clipboard()->text();
         QVERIFY2(copied.contains(QDir::toNativeSeparators(t->AppFolder())), qPrintable(copied));
         QVERIFY(copied.contains(QDir::toNativeSeparators(QStringLiteral("/srv/media/Picture/"))));
@@ -208,12 +201,12 @@ private slots:
     {
         TestContext t(false);
         frmAbout about(*t);
-        Click(&about, QStringLiteral("cmdSysInfo"));
+        ClickButton(&about, QStringLiteral("cmdSysInfo"));
         QCOMPARE(t.Prompt.MessageTexts(),
                  QStringList{"System Information Is Unavailable At This Time"});
         QVERIFY(t.Launcher.Launches.isEmpty());
         t.Launcher.AvailablePrograms << QStringLiteral("hardinfo");
-        Click(&about, QStringLiteral("cmdSysInfo"));
+        ClickButton(&about, QStringLiteral("cmdSysInfo"));
         QCOMPARE(t.Launcher.Launches.size(), 1);
         QCOMPARE(t.Launcher.Launches.first().program, QStringLiteral("/usr/bin/hardinfo"));
         QCOMPARE(t.Prompt.Records.size(), 1);
@@ -324,7 +317,7 @@ private slots:
             before = centre();
             w.SelectionWindow()->findChild<QPushButton*>(QStringLiteral("cmdOkCancel_1"))->click();
 
-            w.findChild<QAction*>(QStringLiteral("mnuSetMedia"))->trigger();
+            TriggerAction(&w, QStringLiteral("mnuSetMedia"));
             auto* media = w.findChild<frmMedia*>();
             prompt.TextAnswers.push_back(red + icon);
             media->findChild<QPushButton*>(QStringLiteral("cmdMedia_1"))->click();
@@ -340,5 +333,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDialogs)
+TRAMELLE_TEST_MAIN(TestDialogs)
 #include "tst_dialogs.moc"

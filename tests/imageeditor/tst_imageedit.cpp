@@ -1,6 +1,7 @@
 #include "CropBox.h"
 #include "ImageEditorLink.h"
 #include "PictureDocument.h"
+#include "TestMain.h"
 #include "TestPictures.h"
 #include "TestSupport.h"
 
@@ -66,8 +67,6 @@ class TestImageEdit : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void cropStaysFourThirdsInsideThePicture()
     {
         for (const QSizeF picture :
@@ -294,5 +293,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestImageEdit)
+TRAMELLE_TEST_MAIN(TestImageEdit)
 #include "tst_imageedit.moc"

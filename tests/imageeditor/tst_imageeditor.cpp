@@ -1,8 +1,10 @@
 #include "ImageEditorLink.h"
 #include "ImageEditorWindow.h"
 #include "LinkServer.h"
+#include "TestMain.h"
 #include "TestPictures.h"
 #include "TestSupport.h"
+#include "WidgetSupport.h"
 
 #include <QAction>
 #include <QImageReader>
@@ -47,7 +49,7 @@ struct Editor
     }
     void Trigger(const char* name)
     {
-        Window->findChild<QAction*>(QString::fromLatin1(name))->trigger();
+        TriggerAction(Window, QString::fromLatin1(name));
     }
 };
 
@@ -58,8 +60,6 @@ class TestImageEditor : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     // The exercise editor's road: source and save names sent, edits, save, status changed.
     void linkedEditAndSave()
     {
@@ -161,5 +161,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestImageEditor)
+TRAMELLE_TEST_MAIN(TestImageEditor)
 #include "tst_imageeditor.moc"

@@ -7,10 +7,12 @@
 #include "LibraryCache.h"
 #include "LibraryStore.h"
 #include "LoadPicture.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 #include "frmEditExercise.h"
 #include "frmLibrary.h"
 #include "mdiVMR.h"
+#include "WidgetSupport.h"
 
 #include <QAction>
 
@@ -78,16 +80,9 @@ void WritePicture(const QString& path, int width, int height, QColor color)
     QVERIFY(image.save(path, "JPEG"));
 }
 
-template <typename T> T* Find(QWidget* w, const QString& name)
-{
-    T* found = w->findChild<T*>(name);
-    if (!found)
-        qFatal("no widget %s", qPrintable(name));
-    return found;
-}
-
 void SelectRow(frmLibrary& library, qint32 id)
 {
+    CheckModel(library.Model());
     auto* view = Find<QTreeView>(&library, QStringLiteral("ListView1"));
     view->setCurrentIndex(library.Model()->index(library.Model()->RowOf(id), 0));
 }
@@ -141,7 +136,6 @@ class TestLibrary : public QObject
 private slots:
     void initTestCase()
     {
-        InitTestEnvironment();
         frmEditExercise::SetLinkTimeout(0);
         frmLibrary::SetImageEditorProgram(QStringLiteral("/nonexistent/tramelle-imageeditor"));
     }
@@ -184,6 +178,7 @@ private slots:
         UseRows(*t, {244, 7, 243, 1000, 100000});
         AddRow(*t, 250, QVariant(QMetaType(QMetaType::QString)));
         auto* library = new frmLibrary(*t, nullptr);
+        CheckModel(library->Model());
         QCOMPARE(t.MainWindow.ToolbarStates, QList<int>{0});
         QCOMPARE(t.MainWindow.MenuStates, QList<int>{0});
         // No editor program beside the test: said once.
@@ -252,6 +247,7 @@ private slots:
         int rebuilt = 0;
         delete library;
         library = new frmLibrary(*t, [&] { ++rebuilt; });
+        CheckModel(library->Model());
         library->setAttribute(Qt::WA_DeleteOnClose);
         guard = library;
         library->show();
@@ -365,7 +361,7 @@ private slots:
         QPointer<frmExerciseSelection> before = main.SelectionWindow();
         // The editor program is started for the application folder, through the launcher.
         frmLibrary::SetImageEditorProgram(QStringLiteral("/bin/true"));
-        main.findChild<QAction*>(QStringLiteral("mnuLibrary"))->trigger();
+        TriggerAction(&main, QStringLiteral("mnuLibrary"));
         frmLibrary::SetImageEditorProgram(QStringLiteral("/nonexistent/tramelle-imageeditor"));
         QCOMPARE(t.Launcher.Launches.size(), 1);
         QCOMPARE(t.Launcher.Launches.at(0).arguments, ImageEditorArguments(t.Folder()));
@@ -374,7 +370,7 @@ private slots:
         QVERIFY(library);
         QCOMPARE(main.ToolbarState, ToolbarState::HelpOnly);
         QCOMPARE(main.MenuState, MenuState::Restricted);
-        main.findChild<QAction*>(QStringLiteral("mnuLibrary"))->trigger(); // raises the open one
+        TriggerAction(&main, QStringLiteral("mnuLibrary")); // raises the open one
         QCOMPARE(main.findChildren<frmLibrary*>().size(), 1);
         library->findChild<QPushButton*>(QStringLiteral("cmdExit"))->click();
         QTRY_VERIFY(!before);
@@ -403,5 +399,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestLibrary)
+TRAMELLE_TEST_MAIN(TestLibrary)
 #include "tst_library.moc"

@@ -4,10 +4,12 @@
 #include "Paths.h"
 #include "RealLauncher.h"
 #include "SafeFiles.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 #include "Upgrade.h"
 #include "frmBackup.h"
 #include "mdiVMR.h"
+#include "WidgetSupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -86,7 +88,7 @@ struct Fixture
     QString Archive() const { return JoinPath(dest.path(), BackupArchiveName); }
     void Click(const char* name)
     {
-        QTest::mouseClick(form->findChild<QPushButton*>(QLatin1String(name)), Qt::LeftButton);
+        ClickButton(form.get(), QString::fromLatin1(name));
     }
     QString LastTitle() const
     {
@@ -101,8 +103,6 @@ class TestBackup : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void calculateK()
     {
         QCOMPARE(CalculateK(1023), QStringLiteral("0K"));

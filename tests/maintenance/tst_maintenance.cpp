@@ -5,6 +5,7 @@
 #include "Paths.h"
 #include "Repair.h"
 #include "SafeFiles.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 
 #include <QApplication>
@@ -105,8 +106,6 @@ class TestMaintenance : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void compactionReplacesTheFileAndDeletesALeftover()
     {
         QTemporaryDir dir;

@@ -1,9 +1,11 @@
 // The media folders: choosing them, finding the product media, and copying it.
 #include "MediaFiles.h"
 #include "Paths.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 #include "frmCheckMedia.h"
 #include "frmMedia.h"
+#include "WidgetSupport.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -24,13 +26,6 @@ QStringList Entries(const QString& folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
                                   QDir::Name);
-}
-
-void Click(QWidget* parent, const QString& name)
-{
-    auto* button = parent->findChild<QPushButton*>(name);
-    QVERIFY2(button, qPrintable(name));
-    QTest::mouseClick(button, Qt::LeftButton);
 }
 
 // A "CD" with the probe picture (its name in another case), a second picture and a movie,
@@ -62,8 +57,6 @@ class TestMedia : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void folderFromTheChosenFile()
     {
         QCOMPARE(MediaFolderFromSample(QStringLiteral("/srv/media/Picture/1_1.JPG")),
@@ -91,8 +84,8 @@ private slots:
             // Pictures: a file of another name in another folder; Movies: cancelled.
             t.Prompt.TextAnswers.push_back(QStringLiteral("/new/pictures/99_2.JPG"));
             t.Prompt.TextAnswers.push_back(QString());
-            Click(&dlg, QStringLiteral("cmdMedia_1"));
-            Click(&dlg, QStringLiteral("cmdMedia_2"));
+            ClickButton(&dlg, QStringLiteral("cmdMedia_1"));
+            ClickButton(&dlg, QStringLiteral("cmdMedia_2"));
             QCOMPARE(t.Prompt.Records.size(), 2);
             // The dialog starts in the product media's folder of the kind, offering the sample.
             QVERIFY2(t.Prompt.Records[0].text.endsWith(QStringLiteral("/Picture/1_1.JPG")),
@@ -104,7 +97,7 @@ private slots:
                      QDir::toNativeSeparators(QStringLiteral("/old/Movie/")));
             // Nothing changes before OK.
             QCOMPARE(t->Settings.PictureFolder, QStringLiteral("/old/Picture/"));
-            Click(&dlg, QStringLiteral("cmdOKCancel_0"));
+            ClickButton(&dlg, QStringLiteral("cmdOKCancel_0"));
             QCOMPARE(dlg.result(), int(QDialog::Accepted));
         }
         QCOMPARE(t->Settings.PictureFolder, QStringLiteral("/new/pictures/"));
@@ -113,8 +106,8 @@ private slots:
 
         frmMedia again(*t);
         t.Prompt.TextAnswers.push_back(QStringLiteral("/other/1.JPG"));
-        Click(&again, QStringLiteral("cmdMedia_0"));
-        Click(&again, QStringLiteral("cmdOKCancel_1"));
+        ClickButton(&again, QStringLiteral("cmdMedia_0"));
+        ClickButton(&again, QStringLiteral("cmdOKCancel_1"));
         QCOMPARE(t->Settings.IconFolder, QStringLiteral("/old/ICON/"));
     }
 
@@ -127,7 +120,7 @@ private slots:
             // The drive setting is selected among the choices.
             QCOMPARE(dlg.ChosenDrive(), f.Cd);
             QVERIFY(frmCheckMedia::DriveChoices(*f.t).contains(ProductMediaFolder()));
-            Click(&dlg, QStringLiteral("cmdPictureLocation_0"));
+            ClickButton(&dlg, QStringLiteral("cmdPictureLocation_0"));
             QVERIFY(f.t.Prompt.Records.isEmpty());
             QCOMPARE(dlg.result(), int(QDialog::Accepted));
         }
@@ -138,8 +131,8 @@ private slots:
         f.t->Settings.PictureFolder = f.OldPictures;
         frmCheckMedia dlg(*f.t);
         dlg.show();
-        Click(&dlg, QStringLiteral("cmdPictureLocation_0"));
-        Click(&dlg, QStringLiteral("cmdPictureLocation_1"));
+        ClickButton(&dlg, QStringLiteral("cmdPictureLocation_0"));
+        ClickButton(&dlg, QStringLiteral("cmdPictureLocation_1"));
         QCOMPARE(f.t.Prompt.Records.size(), 2);
         const PromptRecord& r = f.t.Prompt.Records.first();
         QCOMPARE(r.title, QStringLiteral("Exercise Pictures Not Found"));
@@ -161,7 +154,7 @@ private slots:
         WriteTestFile(f.App + QStringLiteral("/Picture/900_1.JPG"), "the clinic's own");
         {
             frmCheckMedia dlg(*f.t);
-            Click(&dlg, QStringLiteral("cmdPictureLocation_1"));
+            ClickButton(&dlg, QStringLiteral("cmdPictureLocation_1"));
             QCOMPARE(dlg.result(), int(QDialog::Accepted));
         }
         QVERIFY2(f.t.Prompt.Records.isEmpty(), qPrintable(f.t.Prompt.MessageTexts().join('\n')));
@@ -197,7 +190,7 @@ private slots:
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
         {
             frmCheckMedia dlg(*f.t);
-            Click(&dlg, QStringLiteral("cmdPictureLocation_1"));
+            ClickButton(&dlg, QStringLiteral("cmdPictureLocation_1"));
             QCOMPARE(dlg.result(), int(QDialog::Rejected));
         }
         setrlimit(RLIMIT_FSIZE, &saved);
@@ -223,7 +216,7 @@ private slots:
             QSKIP("this file system cannot hold a sparse file of that size");
         big.close();
         frmCheckMedia dlg(*f.t);
-        Click(&dlg, QStringLiteral("cmdPictureLocation_1"));
+        ClickButton(&dlg, QStringLiteral("cmdPictureLocation_1"));
         QCOMPARE(f.t.Prompt.Records.size(), 1);
         QVERIFY(f.t.Prompt.Records.first().text.contains(QStringLiteral("MB of free space")));
         QVERIFY(f.t.MainWindow.ProgressCaptions.isEmpty());
@@ -237,7 +230,7 @@ private slots:
         f.t.MainWindow.CancelAfterUpdates = 1;
         frmCheckMedia dlg(*f.t);
         dlg.show();
-        Click(&dlg, QStringLiteral("cmdPictureLocation_1"));
+        ClickButton(&dlg, QStringLiteral("cmdPictureLocation_1"));
         QVERIFY(f.t.Prompt.Records.isEmpty());
         QVERIFY(dlg.isVisible());
         QCOMPARE(f.t.MainWindow.ProgressCaptions.size(), 1);
@@ -263,5 +256,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMedia)
+TRAMELLE_TEST_MAIN(TestMedia)
 #include "tst_media.moc"

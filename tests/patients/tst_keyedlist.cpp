@@ -1,5 +1,7 @@
 #include "KeyedListModel.h"
+#include "TestMain.h"
 #include "TestSupport.h"
+#include "WidgetSupport.h"
 
 #include <QTest>
 
@@ -11,11 +13,10 @@ class TestKeyedList : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void namesSortAsTheUserReadsThem()
     {
         KeyedListModel model({QStringLiteral("Name"), QStringLiteral("ID")});
+        CheckModel(&model);
         const QStringList names{"Zoe, Anna",   "émile, Jean", "Åberg, Per", "Dubois, Luc",
                                 "Émile, Jean", "zoe, anna",   "Ørsted, Ida"};
         std::vector<KeyedListModel::Row> rows;
@@ -36,5 +37,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestKeyedList)
+TRAMELLE_TEST_MAIN(TestKeyedList)
 #include "tst_keyedlist.moc"

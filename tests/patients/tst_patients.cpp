@@ -2,7 +2,9 @@
 #include "KeyedListModel.h"
 #include "PatientStore.h"
 #include "PatientWindows.h"
+#include "TestMain.h"
 #include "TestSupport.h"
+#include "WidgetSupport.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -50,9 +52,13 @@ QPushButton* Button(QWidget* w, int index)
     return b;
 }
 
+// The window's list; its model is checked from the first time a test looks at it.
 ReportListView* List(QWidget* w)
 {
-    return w->findChild<ReportListView*>(QStringLiteral("lstPatients"));
+    auto* list = w->findChild<ReportListView*>(QStringLiteral("lstPatients"));
+    if (list)
+        CheckModel(list->model());
+    return list;
 }
 
 QStringList Column(QWidget* w, int column)
@@ -112,8 +118,6 @@ class TestPatients : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void cleanup()
     {
         for (QWidget* w : QApplication::topLevelWidgets())
@@ -600,5 +604,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPatients)
+TRAMELLE_TEST_MAIN(TestPatients)
 #include "tst_patients.moc"

@@ -2,6 +2,7 @@
 // the menu command refilling the selection window's lists.
 #include "DbError.h"
 #include "PickListStore.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 #include "frmPicklistEditor.h"
 #include "mdiVMR.h"
@@ -118,8 +119,6 @@ class TestPickListEditor : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void limitsFollowTheListOfTheEditedEntry()
     {
         TestContext t;
@@ -308,5 +307,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPickListEditor)
+TRAMELLE_TEST_MAIN(TestPickListEditor)
 #include "tst_picklisteditor.moc"

@@ -2,6 +2,7 @@
 #include "DbError.h"
 #include "PickListCombo.h"
 #include "PickListStore.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 
 #include <QComboBox>
@@ -54,8 +55,6 @@ class TestPickLists : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void entriesOfANamedList()
     {
         TestContext t;
@@ -190,5 +189,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPickLists)
+TRAMELLE_TEST_MAIN(TestPickLists)
 #include "tst_picklists.moc"

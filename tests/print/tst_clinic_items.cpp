@@ -3,6 +3,7 @@
 #include "DbError.h"
 #include "OrderFields.h"
 #include "ProgramStore.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 #include "frmClinic.h"
 #include "frmItems.h"
@@ -102,8 +103,6 @@ class TestClinicItems : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void moneyTextsConvertWithoutFloatingPoint()
     {
         QCOMPARE(CurrencyText(Currency::FromCents(1995)), QStringLiteral("$19.95"));
@@ -493,5 +492,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestClinicItems)
+TRAMELLE_TEST_MAIN(TestClinicItems)
 #include "tst_clinic_items.moc"

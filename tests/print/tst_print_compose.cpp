@@ -2,6 +2,7 @@
 #include "PageComposer.h"
 #include "PainterSurfaces.h"
 #include "RecordingSurface.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 
 #include <QPainter>
@@ -71,8 +72,6 @@ class TestPrintCompose : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void splitLinesKeepsInnerBlankLinesOnly()
     {
         QCOMPARE(SplitLines(QString()), QStringList());
@@ -667,5 +666,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPrintCompose)
+TRAMELLE_TEST_MAIN(TestPrintCompose)
 #include "tst_print_compose.moc"

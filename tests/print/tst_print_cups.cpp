@@ -5,6 +5,7 @@
 #include "PdfSupport.h"
 #include "PrintJobs.h"
 #include "RecordingSurface.h"
+#include "TestMain.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -74,7 +75,6 @@ class TestPrintCups : public QObject
 private slots:
     void initTestCase()
     {
-        InitTestEnvironment();
         const QString cupsd = QStandardPaths::findExecutable(QStringLiteral("cupsd"), {QStringLiteral("/usr/sbin")});
         if (cupsd.isEmpty())
             QSKIP("cupsd is not installed (scripts/install-deps installs it)");
@@ -224,5 +224,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPrintCups)
+TRAMELLE_TEST_MAIN(TestPrintCups)
 #include "tst_print_cups.moc"

@@ -2,6 +2,7 @@
 #include "Documents.h"
 #include "PageComposer.h"
 #include "RecordingSurface.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 #include "VideoOrderForm.h"
 
@@ -85,8 +86,6 @@ class TestPrintForms : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void recordGridsStandOnTheirColumns()
     {
         TestContext t(false);
@@ -314,5 +313,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPrintForms)
+TRAMELLE_TEST_MAIN(TestPrintForms)
 #include "tst_print_forms.moc"

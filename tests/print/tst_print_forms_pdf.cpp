@@ -2,6 +2,7 @@
 #include "PdfSupport.h"
 #include "PrintJobs.h"
 #include "RecordingSurface.h"
+#include "TestMain.h"
 
 #include <QTest>
 
@@ -24,7 +25,6 @@ class TestPrintFormsPdf : public QObject
 private slots:
     void initTestCase()
     {
-        InitTestEnvironment();
         qputenv("CUPS_SERVER", "/nonexistent/tramelle-cups.sock");
     }
 
@@ -79,5 +79,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPrintFormsPdf)
+TRAMELLE_TEST_MAIN(TestPrintFormsPdf)
 #include "tst_print_forms_pdf.moc"

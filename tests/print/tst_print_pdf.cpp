@@ -2,6 +2,7 @@
 #include "PdfSupport.h"
 #include "PrintJobs.h"
 #include "RecordingSurface.h"
+#include "TestMain.h"
 
 #include <QFileInfo>
 #include <QTest>
@@ -46,7 +47,6 @@ class TestPrintPdf : public QObject
 private slots:
     void initTestCase()
     {
-        InitTestEnvironment();
         // No printer queue at all, whatever the machine has.
         qputenv("CUPS_SERVER", "/nonexistent/tramelle-cups.sock");
     }
@@ -260,5 +260,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPrintPdf)
+TRAMELLE_TEST_MAIN(TestPrintPdf)
 #include "tst_print_pdf.moc"

@@ -1,6 +1,7 @@
 #include "PdfSupport.h"
 #include "RecordingSurface.h"
 #include "frmPrintPreview.h"
+#include "TestMain.h"
 
 #include <QAction>
 #include <QLabel>
@@ -45,8 +46,6 @@ class TestPrintPreview : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void pagesAndPaging()
     {
         TestContext t(false);
@@ -175,5 +174,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPrintPreview)
+TRAMELLE_TEST_MAIN(TestPrintPreview)
 #include "tst_print_preview.moc"

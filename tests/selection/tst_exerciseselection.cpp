@@ -2,9 +2,11 @@
 #include "DbError.h"
 #include "DeliveredData.h"
 #include "LayoutScale.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 #include "TextHelpers.h"
 #include "frmExerciseSelection.h"
+#include "WidgetSupport.h"
 
 #include <QComboBox>
 #include <QImage>
@@ -103,10 +105,7 @@ struct Fixture
 
     template <typename T = QWidget> T* Find(const QString& name) const
     {
-        T* found = w->findChild<T*>(name);
-        if (!found)
-            qFatal("no control %s", qPrintable(name));
-        return found;
+        return test::Find<T>(w.get(), name);
     }
     QListWidget* List(int i) const
     {
@@ -152,9 +151,7 @@ struct Fixture
 
     void Drag(QWidget* from, QPoint fromPos, QWidget* to, QPoint toPos)
     {
-        QTest::mousePress(from, Qt::LeftButton, {}, fromPos);
-        QTest::mouseMove(to, toPos);
-        QTest::mouseRelease(to, Qt::LeftButton, {}, toPos);
+        DragByHand(from, fromPos, to, toPos);
     }
     void DragChoiceToSlot(int choice, int slot)
     {
@@ -188,8 +185,6 @@ class TestExerciseSelection : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void listsOfferEveryValueOnceWithAllRow()
     {
         Fixture f(SmallLibrary);
@@ -439,25 +434,23 @@ private slots:
 
     void droppingChoicesInsertsOrAppends()
     {
+        // Where an entry lands is tested headless; this proves a drop on a slot's picture
+        // reaches the rules and that the slots show what they then hold.
         Fixture f(SmallLibrary);
-        // On an empty slot far below: appended right after the last entry.
         f.DragChoiceToSlot(0, 7);
         QCOMPARE(f.ProgramIds(), (QList<qint32>{1}));
-        QVERIFY(f.Ctx().Program.Modified);
         QVERIFY(!f.Slot(0)->pixmap().isNull());
         QCOMPARE(f.Caption(0)->text(), QStringLiteral("Ex01\n10r/5s/2x"));
         QVERIFY(f.Slot(7)->pixmap().isNull());
-        f.FillProgram(5);
-        QCOMPARE(f.ProgramIds(), (QList<qint32>{1, 1, 2, 3, 4, 5}));
-        // On a used slot: inserted before it.
+        f.FillProgram(3);
         f.DragChoiceToSlot(9, 2);
-        QCOMPARE(f.ProgramIds(), (QList<qint32>{1, 1, 10, 2, 3, 4, 5}));
+        QCOMPARE(f.ProgramIds(), (QList<qint32>{1, 1, 10, 2, 3}));
         QCOMPARE(f.Caption(3)->text(), QStringLiteral("Ex02\n10r/2x"));
         // A drop on a caption or a number does nothing.
         f.Drag(f.SrcFrame(), f.w->Grid()->PictureRect(0).center(), f.Caption(1), {5, 5});
         f.Drag(f.SrcFrame(), f.w->Grid()->PictureRect(0).center(),
                f.Find(QStringLiteral("NumLabel_1")), {5, 5});
-        QCOMPARE(f.Ctx().Program.EntryCount, qint16(7));
+        QCOMPARE(f.Ctx().Program.EntryCount, qint16(5));
     }
 
     void appendScrollsTheNewRowIntoView()
@@ -516,9 +509,6 @@ private slots:
                      QStringLiteral("No room for more exercises.\r\nPlease delete one first."));
             QCOMPARE(r.icon, PromptIcon::Information);
         }
-        // Reordering still works.
-        f.DragSlotToSlot(0, 1);
-        QCOMPARE(f.ProgramIds().mid(0, 2), (QList<qint32>{full.at(1), full.at(0)}));
     }
 
     void deletingSlots()
@@ -533,21 +523,14 @@ private slots:
         QVERIFY(f.Caption(3)->text().isEmpty());
         QVERIFY(f.Slot(3)->pixmap().isNull());
         QCOMPARE(f.w->SelectedSlot(), 1);
-        // The last entry: the slots before it stay, its slot is blanked.
-        const QString before = f.Caption(1)->text();
         f.w->DeleteSelectedEx(2);
         QCOMPARE(f.ProgramIds(), (QList<qint32>{1, 3}));
-        QCOMPARE(f.Caption(1)->text(), before);
-        QVERIFY(f.Caption(2)->text().isEmpty());
         // Dropping a slot on the choice panel deletes it; on a choice caption it does not.
         QWidget* grid = f.SrcFrame();
         f.Drag(f.Slot(1), {10, 10}, grid, f.w->Grid()->CaptionRect(2).center());
         QCOMPARE(f.ProgramIds(), (QList<qint32>{1, 3}));
         f.Drag(f.Slot(1), {10, 10}, grid, f.w->Grid()->PictureRect(2).center());
         QCOMPARE(f.ProgramIds(), (QList<qint32>{1}));
-        // An empty slot cannot be deleted.
-        f.w->DeleteSelectedEx(5);
-        QCOMPARE(f.Ctx().Program.EntryCount, qint16(1));
     }
 
     void doubleClicksAskForParameters()
@@ -694,5 +677,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestExerciseSelection)
+TRAMELLE_TEST_MAIN(TestExerciseSelection)
 #include "tst_exerciseselection.moc"

@@ -2,10 +2,12 @@
 #include "DeliveredData.h"
 #include "NamedPipe.h"
 #include "Paths.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 #include "TextHelpers.h"
 #include "frmExerciseParams.h"
 #include "frmExerciseSelection.h"
+#include "WidgetSupport.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -88,14 +90,6 @@ struct Fixture
     }
 };
 
-template <typename T = QWidget> T* Find(const QWidget* dialog, const QString& name)
-{
-    T* found = dialog->findChild<T*>(name);
-    if (!found)
-        qFatal("no control %s", qPrintable(name));
-    return found;
-}
-
 void SetList(const QWidget* dialog, const char* list, const QString& text)
 {
     Find<QComboBox>(dialog, QString::fromLatin1(list))->setEditText(text);
@@ -119,8 +113,6 @@ class TestParams : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     void opensWithItsSourceValues()
     {
         Fixture f;
@@ -694,5 +686,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestParams)
+TRAMELLE_TEST_MAIN(TestParams)
 #include "tst_params.moc"

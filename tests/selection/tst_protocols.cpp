@@ -1,10 +1,12 @@
 #include "ChoiceGrid.h"
 #include "DbError.h"
 #include "ProtocolStore.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 #include "frmExerciseSelection.h"
 #include "frmProtocolEditor.h"
 #include "frmSelectProtocol.h"
+#include "WidgetSupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -57,24 +59,11 @@ struct Fixture
     {
         return [this] { w->show(); };
     }
-    template <typename T = QWidget> static T* Find(QWidget* in, const QString& name)
-    {
-        T* found = in->findChild<T*>(name);
-        if (!found)
-            qFatal("no control %s", qPrintable(name));
-        return found;
-    }
-    void Click(QWidget* in, const QString& name)
-    {
-        QTest::mouseClick(Find(in, name), Qt::LeftButton);
-    }
     void DragChoiceToSlot(int choice, int slot)
     {
-        QWidget* src = Find(w.get(), QStringLiteral("SrcFrame"));
         QWidget* target = Find(w.get(), QStringLiteral("TargetIm_%1").arg(slot));
-        QTest::mousePress(src, Qt::LeftButton, {}, w->Grid()->PictureRect(choice).center());
-        QTest::mouseMove(target, target->rect().center());
-        QTest::mouseRelease(target, Qt::LeftButton, {}, target->rect().center());
+        DragByHand(w->Grid(), w->Grid()->PictureRect(choice).center(), target,
+                   target->rect().center());
     }
     static void Choose(QWidget* form, const QString& name)
     {
@@ -118,8 +107,6 @@ class TestProtocols : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     // The user's road: a new protocol of three exercises, then applied to a patient.
     void newProtocolIsStoredAndAppliedWithoutTouchingTheProgram()
     {
@@ -128,14 +115,14 @@ private slots:
         frmProtocolEditor editor(ctx, f.w.get(), f.ShowSelection());
         editor.show();
         QCOMPARE(f.tc.MainWindow.ToolbarStates.last(), 0);
-        QVERIFY(!Fixture::Find(&editor, QStringLiteral("cmdOkCancel_3"))->isEnabled());
-        QVERIFY(!Fixture::Find(&editor, QStringLiteral("cmdOkCancel_4"))->isEnabled());
+        QVERIFY(!Find(&editor, QStringLiteral("cmdOkCancel_3"))->isEnabled());
+        QVERIFY(!Find(&editor, QStringLiteral("cmdOkCancel_4"))->isEnabled());
 
-        f.Click(&editor, QStringLiteral("cmdOkCancel_2"));
+        ClickButton(&editor, QStringLiteral("cmdOkCancel_2"));
         QCOMPARE(f.w->SelectionMode(), frmExerciseSelection::Mode::NewProtocol);
         QCOMPARE(ctx.Program.EntryCount, qint16(0));
         QCOMPARE(f.tc.MainWindow.MenuStates.last(), 0); // no printing of a protocol
-        QVERIFY(Fixture::Find(f.w.get(), QStringLiteral("cboProvider"))->isHidden());
+        QVERIFY(Find(f.w.get(), QStringLiteral("cboProvider"))->isHidden());
         f.DragChoiceToSlot(4, 0);
         f.DragChoiceToSlot(2, 1);
         f.DragChoiceToSlot(7, 5);
@@ -144,7 +131,7 @@ private slots:
 
         // A blank name is asked again, Cancel stores nothing and keeps the exercises.
         f.tc.Prompt.TextAnswers = {QStringLiteral("   "), std::nullopt};
-        f.Click(f.w.get(), QStringLiteral("cmdOkCancel_0"));
+        ClickButton(f.w.get(), QStringLiteral("cmdOkCancel_0"));
         QVERIFY(f.w->isVisible());
         QCOMPARE(f.ProgramIds(), built);
         QCOMPARE(f.tc.Prompt.MessageTexts(),
@@ -152,7 +139,7 @@ private slots:
         QVERIFY(ListProtocols(ctx.Db.MainDb()).isEmpty());
 
         f.tc.Prompt.TextAnswers = {QStringLiteral(" Knee, week 1 ")};
-        f.Click(f.w.get(), QStringLiteral("cmdOkCancel_0"));
+        ClickButton(f.w.get(), QStringLiteral("cmdOkCancel_0"));
         QVERIFY(!f.w->isVisible());
         QVERIFY(ctx.Program == f.patientProgram);
         QCOMPARE(f.w->SelectionMode(), frmExerciseSelection::Mode::Program);
@@ -160,7 +147,7 @@ private slots:
                  (QStringList{QStringLiteral("(None Selected)"), QStringLiteral("Knee, week 1")}));
         Fixture::Choose(&editor, QStringLiteral("Knee, week 1"));
         QCOMPARE(Fixture::Listed(&editor, QStringLiteral("lstProtocol")).size(), 3);
-        f.Click(&editor, QStringLiteral("cmdOkCancel_0"));
+        ClickButton(&editor, QStringLiteral("cmdOkCancel_0"));
         QCOMPARE(f.tc.MainWindow.ToolbarStates.last(), 2);
         QVERIFY(ctx.Program == f.patientProgram);
 
@@ -170,11 +157,11 @@ private slots:
         select.show();
         QCOMPARE(Fixture::Listed(&select, QStringLiteral("lstProtocol")), QStringList{});
         Fixture::Choose(&select, QStringLiteral("Knee, week 1"));
-        f.Click(&select, QStringLiteral("cmdOkCancel_0"));
+        ClickButton(&select, QStringLiteral("cmdOkCancel_0"));
         QVERIFY(!select.isVisible());
         QCOMPARE(f.ProgramIds(), built);
         QCOMPARE(ctx.Program.PatientID, f.patientProgram.PatientID);
-        QCOMPARE(Fixture::Find<QLabel>(f.w.get(), QStringLiteral("DescLabel_2"))->text().isEmpty(),
+        QCOMPARE(Find<QLabel>(f.w.get(), QStringLiteral("DescLabel_2"))->text().isEmpty(),
                  false);
     }
 
@@ -186,15 +173,15 @@ private slots:
         frmProtocolEditor editor(ctx, f.w.get(), f.ShowSelection());
         editor.show();
         Fixture::Choose(&editor, QStringLiteral("Shoulder's \"A\""));
-        f.Click(&editor, QStringLiteral("cmdOkCancel_3"));
+        ClickButton(&editor, QStringLiteral("cmdOkCancel_3"));
         QCOMPARE(f.w->SelectionMode(), frmExerciseSelection::Mode::EditProtocol);
         QCOMPARE(ctx.Program.EntryCount, qint16(3));
-        QVERIFY(!Fixture::Find(&editor, QStringLiteral("cmdOkCancel_2"))->isEnabled());
+        QVERIFY(!Find(&editor, QStringLiteral("cmdOkCancel_2"))->isEnabled());
         f.DragChoiceToSlot(0, 0); // a fourth exercise goes first
 
         // Choosing another protocol meanwhile does not change which one is saved.
         editor.FillcboProtocol();
-        f.Click(f.w.get(), QStringLiteral("cmdOkCancel_0"));
+        ClickButton(f.w.get(), QStringLiteral("cmdOkCancel_0"));
         const QList<ProtocolListItem> stored = ListProtocols(ctx.Db.MainDb());
         QCOMPARE(stored.size(), 1);
         QCOMPARE(stored.first().Name, QStringLiteral("Shoulder's \"A\""));
@@ -217,14 +204,14 @@ private slots:
         frmProtocolEditor editor(ctx, f.w.get(), f.ShowSelection());
         editor.show();
         Fixture::Choose(&editor, QStringLiteral("Ankle"));
-        f.Click(&editor, QStringLiteral("cmdOkCancel_3"));
+        ClickButton(&editor, QStringLiteral("cmdOkCancel_3"));
         QCOMPARE(ctx.Program.EntryCount, qint16(2));
-        f.Click(f.w.get(), QStringLiteral("cmdOkCancel_1"));
+        ClickButton(f.w.get(), QStringLiteral("cmdOkCancel_1"));
         QVERIFY(ctx.Program == f.patientProgram);
         QCOMPARE(ListProtocols(ctx.Db.MainDb()).size(), 1);
 
         // The editor closing while a new protocol is open drops it.
-        f.Click(&editor, QStringLiteral("cmdOkCancel_2"));
+        ClickButton(&editor, QStringLiteral("cmdOkCancel_2"));
         f.DragChoiceToSlot(1, 0);
         editor.reject();
         QVERIFY(!f.w->isVisible());
@@ -240,10 +227,10 @@ private slots:
              QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON ProtocolExercise "
                             "BEGIN SELECT RAISE(ABORT, 'disk says no'); END"));
         frmProtocolEditor editor(ctx, f.w.get(), f.ShowSelection());
-        f.Click(&editor, QStringLiteral("cmdOkCancel_2"));
+        ClickButton(&editor, QStringLiteral("cmdOkCancel_2"));
         f.DragChoiceToSlot(3, 0);
         f.tc.Prompt.TextAnswers = {QStringLiteral("Neck")};
-        f.Click(f.w.get(), QStringLiteral("cmdOkCancel_0"));
+        ClickButton(f.w.get(), QStringLiteral("cmdOkCancel_0"));
         QVERIFY(f.w->isVisible());
         QCOMPARE(ctx.Program.EntryCount, qint16(1));
         QCOMPARE(f.tc.Prompt.Records.last().title, QStringLiteral("Error in SaveProtocolAs"));
@@ -259,7 +246,7 @@ private slots:
         frmProtocolEditor editor(ctx, f.w.get(), f.ShowSelection());
         Fixture::Choose(&editor, QStringLiteral("Wrist"));
         f.tc.Prompt.Answers = {PromptAnswer::No};
-        f.Click(&editor, QStringLiteral("cmdOkCancel_4"));
+        ClickButton(&editor, QStringLiteral("cmdOkCancel_4"));
         const PromptRecord asked = f.tc.Prompt.Records.last();
         QCOMPARE(asked.title, QStringLiteral("Delete Protocol"));
         QCOMPARE(asked.text, QStringLiteral("Are you sure you want to delete: Wrist"));
@@ -268,7 +255,7 @@ private slots:
         QCOMPARE(editor.SelectedProtocolName(), QStringLiteral("Wrist"));
 
         f.tc.Prompt.Answers = {PromptAnswer::Yes};
-        f.Click(&editor, QStringLiteral("cmdOkCancel_4"));
+        ClickButton(&editor, QStringLiteral("cmdOkCancel_4"));
         QVERIFY(ListProtocols(ctx.Db.MainDb()).isEmpty());
         QCOMPARE(Fixture::Listed(&editor, QStringLiteral("cboProtocol")),
                  QStringList{QStringLiteral("(None Selected)")});
@@ -298,37 +285,37 @@ private slots:
         // Cancel keeps the program.
         QPointer<frmSelectProtocol> form = open();
         Fixture::Choose(form, QStringLiteral("Big"));
-        f.Click(form, QStringLiteral("cmdOkCancel_1"));
+        ClickButton(form, QStringLiteral("cmdOkCancel_1"));
         QCOMPARE(shown, 1);
         QVERIFY(ctx.Program == f.patientProgram);
 
         // Added to the program's two: 21 exercises are refused whole, the window stays.
         form = open();
-        Fixture::Find<QCheckBox>(form, QStringLiteral("chkAddToProgram"))->click();
+        Find<QCheckBox>(form, QStringLiteral("chkAddToProgram"))->click();
         QVERIFY(ctx.Settings.AddProtocolToProgram);
         Fixture::Choose(form, QStringLiteral("Big"));
-        f.Click(form, QStringLiteral("cmdOkCancel_0"));
+        ClickButton(form, QStringLiteral("cmdOkCancel_0"));
         QCOMPARE(f.tc.Prompt.Records.last().title, QStringLiteral("Exercise list full"));
         QVERIFY(ctx.Program == f.patientProgram);
         QVERIFY(form && form->isVisible());
 
         // A damaged protocol changes nothing either.
         Fixture::Choose(form, QStringLiteral("Broken"));
-        f.Click(form, QStringLiteral("cmdOkCancel_0"));
+        ClickButton(form, QStringLiteral("cmdOkCancel_0"));
         QCOMPARE(f.tc.Prompt.Records.last().title,
                  QStringLiteral("Error in InitSelExsFromProtocol"));
         QVERIFY(ctx.Program == f.patientProgram);
 
         // "(None Selected)" replacing empties the program.
-        Fixture::Find<QCheckBox>(form, QStringLiteral("chkAddToProgram"))->click();
+        Find<QCheckBox>(form, QStringLiteral("chkAddToProgram"))->click();
         form->FillcboProtocol();
-        f.Click(form, QStringLiteral("cmdOkCancel_0"));
+        ClickButton(form, QStringLiteral("cmdOkCancel_0"));
         QCOMPARE(ctx.Program.EntryCount, qint16(0));
-        QVERIFY(Fixture::Find<QLabel>(f.w.get(), QStringLiteral("DescLabel_0"))->text().isEmpty());
+        QVERIFY(Find<QLabel>(f.w.get(), QStringLiteral("DescLabel_0"))->text().isEmpty());
         QCOMPARE(shown, 2);
         QTRY_VERIFY(form.isNull());
     }
 };
 
-QTEST_MAIN(TestProtocols)
+TRAMELLE_TEST_MAIN(TestProtocols)
 #include "tst_protocols.moc"

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "TestMain.h"
 
 #include "Database.h"
 #include "Paths.h"
@@ -11,6 +12,17 @@
 #include <QTest>
 
 namespace tramelle::test {
+
+void PrepareTestProcess()
+{
+    qputenv("LC_ALL", "C.UTF-8");
+    qputenv("QT_FONT_DPI", "96");
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    qunsetenv("QT_SCALE_FACTOR");
+    qunsetenv("QT_SCREEN_SCALE_FACTORS");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
 
 void InitTestEnvironment()
 {
@@ -36,7 +48,7 @@ PromptAnswer ScriptedPromptService::Message(const QString& title, const QString&
 std::optional<QString> ScriptedPromptService::InputBox(const QString& title, const QString& prompt,
                                                        const QString& defaultText)
 {
-    Records.append({QStringLiteral("input"), title, prompt, PromptIcon::None, PromptButtons::OkCancel});
+    Records.append({QStringLiteral("input"), title, prompt, PromptIcon::None, PromptButtons::OkCancel, std::nullopt});
     Q_UNUSED(defaultText);
     if (TextAnswers.empty())
         return std::nullopt;
@@ -59,25 +71,25 @@ static QString NextText(std::deque<std::optional<QString>>& answers)
 
 QString ScriptedPromptService::OpenFileName(const QString& title, const QString& folder, const QString&)
 {
-    Records.append({QStringLiteral("open"), title, folder, PromptIcon::None, PromptButtons::OkCancel});
+    Records.append({QStringLiteral("open"), title, folder, PromptIcon::None, PromptButtons::OkCancel, std::nullopt});
     return NextText(TextAnswers);
 }
 
 QString ScriptedPromptService::SaveFileName(const QString& title, const QString& folder, const QString&)
 {
-    Records.append({QStringLiteral("save"), title, folder, PromptIcon::None, PromptButtons::OkCancel});
+    Records.append({QStringLiteral("save"), title, folder, PromptIcon::None, PromptButtons::OkCancel, std::nullopt});
     return NextText(TextAnswers);
 }
 
 QString ScriptedPromptService::ExistingFolder(const QString& title, const QString& folder)
 {
-    Records.append({QStringLiteral("folder"), title, folder, PromptIcon::None, PromptButtons::OkCancel});
+    Records.append({QStringLiteral("folder"), title, folder, PromptIcon::None, PromptButtons::OkCancel, std::nullopt});
     return NextText(TextAnswers);
 }
 
 bool ScriptedPromptService::PrinterDialog(QPrinter*, const QString& proposedFile)
 {
-    Records.append({QStringLiteral("printer"), QString(), proposedFile, PromptIcon::None, PromptButtons::OkCancel});
+    Records.append({QStringLiteral("printer"), QString(), proposedFile, PromptIcon::None, PromptButtons::OkCancel, std::nullopt});
     if (PrinterAnswers.empty())
         return false;
     const bool a = PrinterAnswers.front();

@@ -12,8 +12,8 @@
 
 namespace tramelle::test {
 
-// Call first in every test program's initTestCase (or through TRAMELLE_TEST_MAIN):
-// fixed locale, test-mode settings store, the build tree's delivered folder.
+// Fixed locale, test-mode settings store, the build tree's delivered folder. The test main
+// (TRAMELLE_TEST_MAIN) calls it before any test runs; other programs call it first.
 void InitTestEnvironment();
 
 // Writes a file, creating its folder; a failure fails the test.

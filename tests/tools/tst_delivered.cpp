@@ -2,6 +2,7 @@
 #include "DbError.h"
 #include "DeliveredData.h"
 #include "Paths.h"
+#include "TestMain.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -96,8 +97,6 @@ class TestDelivered : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { InitTestEnvironment(); }
-
     // Every delivered row must be one the library editor could have written.
     void sampleRowsKeepTheLibraryLimitsAndNamingRule()
     {
@@ -417,5 +416,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDelivered)
+TRAMELLE_TEST_MAIN(TestDelivered)
 #include "tst_delivered.moc"
