@@ -2,6 +2,8 @@
 
 #include "Services.h"
 
+#include <QCoreApplication>
+
 namespace tramelle {
 
 // Message boxes, input boxes and file and printer dialogs shown with real widgets.
@@ -21,6 +23,8 @@ public:
 // Opens documents with the desktop's programs and runs other programs.
 class DesktopLauncherService : public LauncherService
 {
+    Q_DECLARE_TR_FUNCTIONS(DesktopLauncherService)
+
 public:
     bool OpenDocument(const QString& path, QString* error) override;
     bool OpenUrl(const QUrl& url, QString* error) override;
