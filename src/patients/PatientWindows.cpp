@@ -8,6 +8,7 @@
 #include "StoredLengthLimit.h"
 
 #include <QBoxLayout>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -25,17 +26,31 @@ const QString New = QStringLiteral("New");
 const QString Edit = QStringLiteral("Edit");
 const QString Delete = QStringLiteral("Delete");
 
+// The caption a button of an array shows for its tag.
+QString Caption(const QString& tag)
+{
+    static const char* const captions[] = {
+        QT_TRANSLATE_NOOP("PatientWindows", "OK"), QT_TRANSLATE_NOOP("PatientWindows", "Cancel"),
+        QT_TRANSLATE_NOOP("PatientWindows", "New"), QT_TRANSLATE_NOOP("PatientWindows", "Edit"),
+        QT_TRANSLATE_NOOP("PatientWindows", "Delete")};
+    for (const char* caption : captions) {
+        if (tag == QLatin1String(caption))
+            return QCoreApplication::translate("PatientWindows", caption);
+    }
+    return tag;
+}
+
 // A button array: objectName "<name>_<index>", tag (dynamic property "tag") equal to the
-// caption, every click dispatched to one handler with the tag.
+// untranslated caption, every click dispatched to one handler with the tag.
 template <typename Handler>
-QList<QPushButton*> MakeButtonArray(QWidget* owner, const QString& name, const QStringList& captions,
+QList<QPushButton*> MakeButtonArray(QWidget* owner, const QString& name, const QStringList& tags,
                                     Handler handler)
 {
     QList<QPushButton*> buttons;
-    for (int i = 0; i < captions.size(); ++i) {
-        auto* b = new QPushButton(captions.at(i), owner);
+    for (int i = 0; i < tags.size(); ++i) {
+        auto* b = new QPushButton(Caption(tags.at(i)), owner);
         b->setObjectName(name + QLatin1Char('_') + QString::number(i));
-        b->setProperty("tag", captions.at(i));
+        b->setProperty("tag", tags.at(i));
         b->setAutoDefault(false);
         QObject::connect(b, &QPushButton::clicked, owner,
                          [b, handler] { handler(b->property("tag").toString()); });
@@ -111,11 +126,10 @@ QDialog* OpenListPrograms(AppContext& ctx, QWidget* parent)
 // --- frmSelectPatient --------------------------------------------------------------
 
 frmSelectPatient::frmSelectPatient(AppContext& ctx, QWidget* parent)
-    : QDialog(parent), m_ctx(ctx),
-      m_model(new KeyedListModel({QStringLiteral("Name"), QStringLiteral("ID")}, -1, this))
+    : QDialog(parent), m_ctx(ctx), m_model(new KeyedListModel({tr("Name"), tr("ID")}, -1, this))
 {
     setObjectName(QStringLiteral("frmSelectPatient"));
-    setWindowTitle(QStringLiteral("Select a Patient"));
+    setWindowTitle(tr("Select a Patient"));
     connect(this, &QDialog::finished, this, &QObject::deleteLater);
 
     cmdOkCancel = MakeButtonArray(this, QStringLiteral("cmdOkCancel"), {Ok, Cancel, New, Edit, Delete},
@@ -150,7 +164,7 @@ void frmSelectPatient::FillPatientList()
         for (const PatientRow& p : patients)
             rows.push_back({p.PatientID, {p.FullName, p.ID, QString()}});
     } catch (const DbError& e) {
-        ReportError(QStringLiteral("The patient list could not be read."), e.message());
+        ReportError(tr("The patient list could not be read."), e.message());
     }
     m_model->SetRows(std::move(rows));
 }
@@ -200,15 +214,15 @@ void frmSelectPatient::cmdOkCancel_Click(const QString& tag)
     } else if (tag == Delete) {
         const int row = lstPatients->SelectedRow();
         const PromptAnswer answer = m_ctx.Prompt().Message(
-            QStringLiteral("Delete Patient"),
-            QStringLiteral("Are you sure you want to delete ") + m_model->TextAt(row, 0),
+            tr("Delete Patient"),
+            tr("Are you sure you want to delete %1").arg(m_model->TextAt(row, 0)),
             PromptIcon::Warning, PromptButtons::YesNo, PromptAnswer::No);
         if (answer == PromptAnswer::Yes) {
             try {
                 DeletePatient(m_ctx.Db.MainDb(), IdFromKey(m_model->KeyAt(row)));
             } catch (const DbError& e) {
                 // Stay open: the patient is still there and the user may try again.
-                ReportError(QStringLiteral("The patient could not be deleted."), e.message());
+                ReportError(tr("The patient could not be deleted."), e.message());
                 return;
             }
         }
@@ -258,7 +272,7 @@ void frmSelectPatient::done(int result)
 frmEditPatient::frmEditPatient(AppContext& ctx, QWidget* parent) : QDialog(parent), m_ctx(ctx)
 {
     setObjectName(QStringLiteral("frmEditPatient"));
-    setWindowTitle(QStringLiteral("Patient Information"));
+    setWindowTitle(tr("Patient Information"));
     connect(this, &QDialog::finished, this, &QObject::deleteLater);
 
     auto* grid = new QGridLayout;
@@ -274,9 +288,9 @@ frmEditPatient::frmEditPatient(AppContext& ctx, QWidget* parent) : QDialog(paren
         grid->addWidget(t, row, 1);
         return t;
     };
-    txtLastName = addField(0, QStringLiteral("LastName"), QStringLiteral("Last Name:"), 50);
-    txtFirstName = addField(1, QStringLiteral("FirstName"), QStringLiteral("First Name:"), 50);
-    txtID = addField(2, QStringLiteral("ID"), QStringLiteral("ID:"), 0);
+    txtLastName = addField(0, QStringLiteral("LastName"), tr("Last Name:"), 50);
+    txtFirstName = addField(1, QStringLiteral("FirstName"), tr("First Name:"), 50);
+    txtID = addField(2, QStringLiteral("ID"), tr("ID:"), 0);
     grid->setColumnMinimumWidth(1, 240);
 
     cmdOkCancel = MakeButtonArray(this, QStringLiteral("cmdOkCancel"), {Ok, Cancel},
@@ -317,8 +331,7 @@ void frmEditPatient::OpenPatientRecord()
         txtFirstName->setText(record->FirstName);
         txtID->setText(record->ID);
     } catch (const DbError& e) {
-        ShowError(m_ctx, windowTitle(), QStringLiteral("The patient record could not be read."),
-                  e.message());
+        ShowError(m_ctx, windowTitle(), tr("The patient record could not be read."), e.message());
     }
 }
 
@@ -338,8 +351,7 @@ void frmEditPatient::cmdOkCancel_Click(const QString& tag)
             }
         } catch (const DbError& e) {
             // Stay open with everything typed, so nothing is lost.
-            ShowError(m_ctx, windowTitle(), QStringLiteral("The patient could not be stored."),
-                      e.message());
+            ShowError(m_ctx, windowTitle(), tr("The patient could not be stored."), e.message());
             return;
         }
         p.PatientID = id;
@@ -369,11 +381,10 @@ void frmEditPatient::reject()
 
 frmListPrograms::frmListPrograms(AppContext& ctx, QWidget* parent)
     : QDialog(parent), m_ctx(ctx),
-      m_model(new KeyedListModel({QStringLiteral("Name"), QStringLiteral("ID"), QStringLiteral("Date")},
-                                 2, this))
+      m_model(new KeyedListModel({tr("Name"), tr("ID"), tr("Date")}, 2, this))
 {
     setObjectName(QStringLiteral("frmListPrograms"));
-    setWindowTitle(QStringLiteral("Recall an Exericse Program"));
+    setWindowTitle(tr("Recall an Exericse Program"));
     connect(this, &QDialog::finished, this, &QObject::deleteLater);
 
     cmdOkCancel = MakeButtonArray(this, QStringLiteral("cmdOkCancel"), {Ok, Edit, Delete},
@@ -402,7 +413,7 @@ void frmListPrograms::FillProgramList()
         for (const ProgramRow& p : programs)
             rows.push_back({p.InvoiceID, {p.FullName, p.ID, p.Date}});
     } catch (const DbError& e) {
-        ReportError(QStringLiteral("The stored programs could not be read."), e.message());
+        ReportError(tr("The stored programs could not be read."), e.message());
     }
     m_model->SetRows(std::move(rows));
 }
@@ -428,7 +439,7 @@ void frmListPrograms::cmdOkCancel_Click(const QString& tag)
         try {
             LoadProgram(m_ctx, invoice);
         } catch (const DbError& e) {
-            ReportError(QStringLiteral("The exercise program could not be opened."), e.message());
+            ReportError(tr("The exercise program could not be opened."), e.message());
             return;
         }
         m_ctx.Program.SaveAsNew = false;
@@ -436,16 +447,16 @@ void frmListPrograms::cmdOkCancel_Click(const QString& tag)
         m_ctx.MainWindow().UpdateToolbar(2);
         accept();
     } else if (tag == Delete) {
-        const PromptAnswer answer = m_ctx.Prompt().Message(
-            QStringLiteral("Delete Exercise Program"),
-            QStringLiteral("Are you sure you want to delete this exercise program."),
-            PromptIcon::Information, PromptButtons::YesNo, PromptAnswer::No);
+        const PromptAnswer answer =
+            m_ctx.Prompt().Message(tr("Delete Exercise Program"),
+                                   tr("Are you sure you want to delete this exercise program."),
+                                   PromptIcon::Information, PromptButtons::YesNo, PromptAnswer::No);
         if (answer != PromptAnswer::Yes)
             return;
         try {
             DeleteProgram(m_ctx.Db.MainDb(), invoice);
         } catch (const DbError& e) {
-            ReportError(QStringLiteral("The exercise program could not be deleted."), e.message());
+            ReportError(tr("The exercise program could not be deleted."), e.message());
             return;
         }
         FillProgramList();
