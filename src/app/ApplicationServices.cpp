@@ -162,12 +162,12 @@ bool DesktopLauncherService::OpenDocument(const QString& path, QString* error)
     const QUrl url = QUrl::fromLocalFile(path);
     if (!QFileInfo::exists(path)) {
         if (error)
-            *error = QStringLiteral("The file does not exist.");
+            *error = tr("The file does not exist.");
         return false;
     }
     if (!QDesktopServices::openUrl(url)) {
         if (error)
-            *error = QStringLiteral("No program is set up to open this kind of file.");
+            *error = tr("No program is set up to open this kind of file.");
         return false;
     }
     return true;
@@ -177,7 +177,7 @@ bool DesktopLauncherService::OpenUrl(const QUrl& url, QString* error)
 {
     if (!QDesktopServices::openUrl(url)) {
         if (error)
-            *error = QStringLiteral("No program is set up to open this kind of address.");
+            *error = tr("No program is set up to open this kind of address.");
         return false;
     }
     return true;
@@ -198,14 +198,15 @@ bool DesktopLauncherService::RunProgram(const QString& program, const QStringLis
         process.kill();
         process.waitForFinished(2000);
         if (error)
-            *error = QStringLiteral("%1 did not finish in time.").arg(program);
+            *error = tr("%1 did not finish in time.").arg(program);
         return false;
     }
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         if (error) {
             const QString output = QString::fromLocal8Bit(process.readAll()).trimmed();
-            *error = output.isEmpty() ? QStringLiteral("%1 ended with exit code %2.").arg(program).arg(process.exitCode())
-                                      : output;
+            *error = output.isEmpty()
+                         ? tr("%1 ended with exit code %2.").arg(program).arg(process.exitCode())
+                         : output;
         }
         return false;
     }
@@ -217,7 +218,7 @@ bool DesktopLauncherService::StartProgram(const QString& program, const QStringL
     qint64 pid = 0;
     if (!QProcess::startDetached(program, arguments, QString(), &pid)) {
         if (error)
-            *error = QStringLiteral("%1 could not be started.").arg(program);
+            *error = tr("%1 could not be started.").arg(program);
         return false;
     }
     return true;

@@ -3,6 +3,8 @@
 #include "Services.h"
 #include "WindowServices.h"
 
+#include <QCoreApplication>
+
 namespace tramelle {
 
 // Message boxes, input boxes and file dialogs shown with real widgets.
@@ -31,6 +33,8 @@ public:
 // Opens documents with the desktop's programs and runs other programs.
 class DesktopLauncherService : public LauncherService
 {
+    Q_DECLARE_TR_FUNCTIONS(DesktopLauncherService)
+
 public:
     bool OpenDocument(const QString& path, QString* error) override;
     bool OpenUrl(const QUrl& url, QString* error) override;

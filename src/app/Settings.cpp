@@ -3,6 +3,7 @@
 #include "AppContext.h"
 #include "Paths.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSettings>
@@ -75,12 +76,13 @@ bool ReadBool(AppContext& ctx, const QSettings& store, const QString& key, bool 
     const QString stored = StoredText(store, key);
     if (const std::optional<bool> value = ParseSettingsBool(stored))
         return *value;
-    ctx.Prompt().Message(
-        QStringLiteral("Settings"),
-        QStringLiteral("The setting \"%1\" holds \"%2\", which is neither True nor False.\r\n"
-                       "The default (%3) is used instead.")
-            .arg(key, stored, BoolText(fallback)),
-        PromptIcon::Warning);
+    ctx.Prompt().Message(QCoreApplication::translate("Settings", "Settings"),
+                         QCoreApplication::translate(
+                             "Settings",
+                             "The setting \"%1\" holds \"%2\", which is neither True nor False.\r\n"
+                             "The default (%3) is used instead.")
+                             .arg(key, stored, BoolText(fallback)),
+                         PromptIcon::Warning);
     return fallback;
 }
 
@@ -193,8 +195,9 @@ bool SaveSettings(AppContext& ctx, QSettings& store)
     }
     if (failed) {
         ctx.Prompt().Message(
-            QStringLiteral("Settings"),
-            QStringLiteral("Your settings could not be saved to %1.").arg(store.fileName()),
+            QCoreApplication::translate("Settings", "Settings"),
+            QCoreApplication::translate("Settings", "Your settings could not be saved to %1.")
+                .arg(store.fileName()),
             PromptIcon::Warning);
         return false;
     }

@@ -11,6 +11,7 @@
 #include "mdiVMR.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -32,12 +33,12 @@ void CheckPreviousDatabase(AppContext& ctx)
 {
     if (!FileExistsAnyCase(JoinPath(ctx.AppFolder(), QStringLiteral("VMR.MDB"))))
         return;
-    ctx.Prompt().Message(
-        QStringLiteral("Previous Database Detected"),
-        QStringLiteral("You have a previous version of the VMR Database.") +
-            QStringLiteral("\r\n") +
-            QStringLiteral("Run the Velmora Database Ugrade program to import your data."),
-        PromptIcon::Information);
+    ctx.Prompt().Message(QCoreApplication::translate("Startup", "Previous Database Detected"),
+                         QCoreApplication::translate(
+                             "Startup", "You have a previous version of the VMR Database.\r\n"
+                                        "Run the Velmora Database Ugrade program to import "
+                                        "your data."),
+                         PromptIcon::Information);
 }
 
 // Opens the data files after checking them; false (the user told why) when they
@@ -52,14 +53,16 @@ bool InitializeData(AppContext& ctx)
     try {
         OpenDatabases(ctx);
     } catch (const DbError& e) {
-        ctx.Prompt().Message(QStringLiteral("Database Error"), e.message(), PromptIcon::Critical);
+        ctx.Prompt().Message(QCoreApplication::translate("Startup", "Database Error"), e.message(),
+                             PromptIcon::Critical);
         return false;
     }
     try {
         LoadVendorContacts(ctx);
         LoadClinicInfo(ctx);
     } catch (const DbError& e) {
-        ctx.Prompt().Message(QStringLiteral("Database Error"), e.message(), PromptIcon::Critical);
+        ctx.Prompt().Message(QCoreApplication::translate("Startup", "Database Error"), e.message(),
+                             PromptIcon::Critical);
         CloseDatabases(ctx);
         return false;
     }
@@ -70,12 +73,14 @@ bool InitializeData(AppContext& ctx)
 void ReportFolderNotWritable(AppContext& ctx, const QString& detail, bool permission = true)
 {
     ctx.Prompt().Message(
-        QStringLiteral("VMR Tramelle"),
-        QStringLiteral("The program cannot write to its data folder\r\n%1\r\n\r\n%2\r\n\r\n%3"
+        QCoreApplication::translate("Startup", "VMR Tramelle"),
+        QCoreApplication::translate(
+            "Startup", "The program cannot write to its data folder\r\n%1\r\n\r\n%2\r\n\r\n%3"
                        "The program will now end.")
             .arg(QDir::toNativeSeparators(ctx.AppFolder()), detail,
                  permission
-                     ? QStringLiteral("Ask your administrator to give you write access to it. ")
+                     ? QCoreApplication::translate(
+                           "Startup", "Ask your administrator to give you write access to it. ")
                      : QString()),
         PromptIcon::Critical);
 }
@@ -99,8 +104,9 @@ bool FolderWriteProblem(const QString& folder, QString* reason, bool* permission
 void OfferDamagedMainFile(AppContext& ctx, mdiVMR& window, const QString& report)
 {
     const PromptAnswer answer = ctx.Prompt().Message(
-        QStringLiteral("Database Damaged"),
-        QStringLiteral("The database file %1 is damaged:\r\n\r\n%2\r\n\r\n"
+        QCoreApplication::translate("Startup", "Database Damaged"),
+        QCoreApplication::translate(
+            "Startup", "The database file %1 is damaged:\r\n\r\n%2\r\n\r\n"
                        "You can go on with the file opened read-only: everything in it can be "
                        "looked at and printed, but nothing can be stored. Rebuild in the Database "
                        "menu repairs the file.\r\n\r\n"
@@ -147,7 +153,8 @@ int StartApplication(const StartupOptions& options)
     // 2. One instance per application folder; a second one ends silently. The lock
     // file also proves that the folder can be written before anything is created in it.
     if (!QDir().mkpath(ctx.AppFolder())) {
-        ReportFolderNotWritable(ctx, QStringLiteral("The folder could not be created."));
+        ReportFolderNotWritable(
+            ctx, QCoreApplication::translate("Startup", "The folder could not be created."));
         return 1;
     }
     QLockFile lock(InstanceLockPath(ctx.AppFolder()));
@@ -161,7 +168,8 @@ int StartApplication(const StartupOptions& options)
         if (FolderWriteProblem(ctx.AppFolder(), &reason, &permission))
             ReportFolderNotWritable(ctx, reason, permission);
         else
-            ReportFolderNotWritable(ctx, QStringLiteral("No file can be created in it."));
+            ReportFolderNotWritable(
+                ctx, QCoreApplication::translate("Startup", "No file can be created in it."));
         return 1;
     }
 

@@ -28,26 +28,24 @@ QCheckBox* MakeCheck(QWidget* parent, const char* name, const QString& caption)
 
 frmPreferences::frmPreferences(AppContext& ctx, QWidget* parent)
     : QDialog(parent), m_ctx(ctx),
-      m_chkShowTips(MakeCheck(this, "chkShowTips", QStringLiteral("Show Tips at Startup"))),
-      m_chkPrintCover(
-          MakeCheck(this, "chkPrintCover", QStringLiteral("Print Patient's Cover Sheet"))),
-      m_chkCallVMR(MakeCheck(this, "chkCallVMR", QStringLiteral("Print \"Call VMR\" prompt")))
+      m_chkShowTips(MakeCheck(this, "chkShowTips", tr("Show Tips at Startup"))),
+      m_chkPrintCover(MakeCheck(this, "chkPrintCover", tr("Print Patient's Cover Sheet"))),
+      m_chkCallVMR(MakeCheck(this, "chkCallVMR", tr("Print \"Call VMR\" prompt")))
 {
     setObjectName(QStringLiteral("frmPreferences"));
-    setWindowTitle(QStringLiteral("Preferences"));
+    setWindowTitle(tr("Preferences"));
 
-    auto* edit =
-        new QPushButton(QIcon(QStringLiteral(":/icons/edit.svg")), QStringLiteral("Edit"), this);
+    auto* edit = new QPushButton(QIcon(QStringLiteral(":/icons/edit.svg")), tr("Edit"), this);
     edit->setObjectName(QStringLiteral("cmdEditCoverSheet"));
-    edit->setToolTip(QStringLiteral("Edit the cover sheet text"));
+    edit->setToolTip(tr("Edit the cover sheet text"));
     connect(edit, &QPushButton::clicked, this, &frmPreferences::cmdEditCoverSheet_Click);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = new QPushButton(tr("OK"), this);
     ok->setObjectName(QStringLiteral("cmdOKCancel_0"));
     ok->setProperty("tag", QStringLiteral("OK"));
-    ok->setToolTip(QStringLiteral("Save changes and exit"));
+    ok->setToolTip(tr("Save changes and exit"));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* cancel = new QPushButton(tr("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cmdOKCancel_1"));
     cancel->setProperty("tag", QStringLiteral("Cancel"));
     connect(ok, &QPushButton::clicked, this, [this] { cmdOKCancel_Click(OkCancelButton::Ok); });
@@ -104,11 +102,10 @@ void frmPreferences::cmdEditCoverSheet_Click()
     const QString path = m_ctx.AppPathAndFName(QStringLiteral("Cover.Txt"));
     QString error;
     if (!m_ctx.Launcher().OpenDocument(path, &error)) {
-        m_ctx.Prompt().Message(
-            QStringLiteral("Preferences"),
-            QStringLiteral("The cover sheet text %1 could not be opened.\r\n\r\n%2")
-                .arg(QDir::toNativeSeparators(path), error),
-            PromptIcon::Warning);
+        m_ctx.Prompt().Message(tr("Preferences"),
+                               tr("The cover sheet text %1 could not be opened.\r\n\r\n%2")
+                                   .arg(QDir::toNativeSeparators(path), error),
+                               PromptIcon::Warning);
     }
 }
 

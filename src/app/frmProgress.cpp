@@ -9,10 +9,10 @@ namespace tramelle {
 
 frmProgress::frmProgress(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_bar(new QProgressBar(this)), m_cancel(new QPushButton(QStringLiteral("Cancel"), this))
+      m_bar(new QProgressBar(this)), m_cancel(new QPushButton(tr("Cancel"), this))
 {
     setObjectName(QStringLiteral("frmProgress"));
-    setWindowTitle(QStringLiteral("Building Report"));
+    setWindowTitle(tr("Building Report"));
     setModal(false);
     m_bar->setObjectName(QStringLiteral("ProgressBar1"));
     m_bar->setTextVisible(false);

@@ -32,10 +32,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int po
 QString frmSplash::VersionText()
 {
     const QVersionNumber v = QVersionNumber::fromString(QStringLiteral(TRAMELLE_VERSION));
-    return QStringLiteral("Version %1.%2.%3")
-        .arg(v.majorVersion())
-        .arg(v.minorVersion())
-        .arg(v.microVersion());
+    return tr("Version %1.%2.%3").arg(v.majorVersion()).arg(v.minorVersion()).arg(v.microVersion());
 }
 
 frmSplash::frmSplash(QWidget* parent)
@@ -44,7 +41,7 @@ frmSplash::frmSplash(QWidget* parent)
 {
     setObjectName(QStringLiteral("frmSplash"));
     setModal(true);
-    setWindowTitle(QStringLiteral("VMR Tramelle"));
+    setWindowTitle(tr("VMR Tramelle"));
 
     m_frame->setObjectName(QStringLiteral("Frame1"));
     m_frame->setFrameShape(QFrame::Box);
@@ -55,17 +52,16 @@ frmSplash::frmSplash(QWidget* parent)
     logo->setObjectName(QStringLiteral("imgLogo"));
     logo->setPixmap(QIcon(QStringLiteral(":/icons/logo.svg")).pixmap(128, 128));
 
-    const QString product = QStringLiteral("VMR Tramelle");
+    const QString product = tr("VMR Tramelle");
     const QString company = QStringLiteral("Velmora");
     auto* lblCompanyProduct = MakeLabel(m_frame, "lblCompanyProduct", company, 12, false);
     auto* lblProductName = MakeLabel(m_frame, "lblProductName", product, 26, true);
     auto* lblVersion = MakeLabel(m_frame, "lblVersion", VersionText(), 11, false);
-    auto* lblWarning =
-        MakeLabel(m_frame, "lblWarning",
-                  QStringLiteral("Home exercise programs are to be prescribed and reviewed by a "
-                                 "licensed clinician. Patients should stop any exercise that "
-                                 "causes pain and contact their clinic."),
-                  9, false);
+    auto* lblWarning = MakeLabel(m_frame, "lblWarning",
+                                 tr("Home exercise programs are to be prescribed and reviewed by a "
+                                    "licensed clinician. Patients should stop any exercise that "
+                                    "causes pain and contact their clinic."),
+                                 9, false);
     lblWarning->setWordWrap(true);
 
     auto* text = new QVBoxLayout;

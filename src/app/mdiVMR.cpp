@@ -49,7 +49,10 @@ namespace tramelle {
 
 namespace {
 
-const QString StatusReady = QStringLiteral("Status: Ready");
+QString StatusReady()
+{
+    return QCoreApplication::translate("tramelle::mdiVMR", "Status: Ready");
+}
 
 // The toolbar's buttons in order; an empty key is a separator.
 struct ToolbarButtonDef
@@ -61,16 +64,27 @@ struct ToolbarButtonDef
 };
 
 const ToolbarButtonDef ToolbarButtons[] = {
-    {"Patient", "Select patient", "patient", &mdiVMR::Toolbar1_Patient},
-    {"Exercises", "Select exercises", "exercises", &mdiVMR::Toolbar1_Exercises},
-    {"Video", "Order video tape", "video", &mdiVMR::Toolbar1_Video},
+    {QT_TRANSLATE_NOOP("tramelle::mdiVMR", "Patient"),
+     QT_TRANSLATE_NOOP("tramelle::mdiVMR", "Select patient"), "patient", &mdiVMR::Toolbar1_Patient},
+    {QT_TRANSLATE_NOOP("tramelle::mdiVMR", "Exercises"),
+     QT_TRANSLATE_NOOP("tramelle::mdiVMR", "Select exercises"), "exercises",
+     &mdiVMR::Toolbar1_Exercises},
+    {QT_TRANSLATE_NOOP("tramelle::mdiVMR", "Video"),
+     QT_TRANSLATE_NOOP("tramelle::mdiVMR", "Order video tape"), "video", &mdiVMR::Toolbar1_Video},
     {"", "", "", nullptr},
-    {"Preview", "Preview exercise sheets", "preview", &mdiVMR::Toolbar1_Preview},
-    {"Print", "Print exercise eheets", "print", &mdiVMR::Toolbar1_Print},
+    {QT_TRANSLATE_NOOP("tramelle::mdiVMR", "Preview"),
+     QT_TRANSLATE_NOOP("tramelle::mdiVMR", "Preview exercise sheets"), "preview",
+     &mdiVMR::Toolbar1_Preview},
+    {QT_TRANSLATE_NOOP("tramelle::mdiVMR", "Print"),
+     QT_TRANSLATE_NOOP("tramelle::mdiVMR", "Print exercise eheets"), "print",
+     &mdiVMR::Toolbar1_Print},
     {"", "", "", nullptr},
-    {"Programs", "Recall stored programs", "programs", &mdiVMR::Toolbar1_Programs},
+    {QT_TRANSLATE_NOOP("tramelle::mdiVMR", "Programs"),
+     QT_TRANSLATE_NOOP("tramelle::mdiVMR", "Recall stored programs"), "programs",
+     &mdiVMR::Toolbar1_Programs},
     {"", "", "", nullptr},
-    {"Help", "Help", "help", &mdiVMR::Toolbar1_Help},
+    {QT_TRANSLATE_NOOP("tramelle::mdiVMR", "Help"), QT_TRANSLATE_NOOP("tramelle::mdiVMR", "Help"),
+     "help", &mdiVMR::Toolbar1_Help},
 };
 
 // Shows a window that opens once: a second command brings the open one to the front.
@@ -94,7 +108,7 @@ mdiVMR::mdiVMR(AppContext& ctx, QWidget* parent)
 {
     InitAppResources();
     setObjectName(QStringLiteral("mdiVMR"));
-    setWindowTitle(QStringLiteral("VMR Tramelle"));
+    setWindowTitle(tr("VMR Tramelle"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/logo.svg")));
     m_mdiArea->setObjectName(QStringLiteral("MDIClient"));
     m_mdiArea->setBackground(palette().brush(QPalette::Dark));
@@ -134,55 +148,48 @@ QMenu* mdiVMR::SubMenu(QMenu* parent, const char* name, const QString& caption)
 
 void mdiVMR::BuildMenus()
 {
-    QMenu* file = SubMenu(nullptr, "mnuFile", QStringLiteral("&File"));
-    QMenu* print = SubMenu(file, "mnuPrint", QStringLiteral("Print"));
-    MenuItem(print, "mnuPrintEx4", QStringLiteral("Exercises &4/page"), &mdiVMR::mnuPrintEx4_Click);
-    MenuItem(print, "mnuPrintEx2", QStringLiteral("Exercises &2/page"), &mdiVMR::mnuPrintEx2_Click);
-    MenuItem(print, "mnuPrintPatientRecord", QStringLiteral("Patient &Record"),
+    QMenu* file = SubMenu(nullptr, "mnuFile", tr("&File"));
+    QMenu* print = SubMenu(file, "mnuPrint", tr("Print"));
+    MenuItem(print, "mnuPrintEx4", tr("Exercises &4/page"), &mdiVMR::mnuPrintEx4_Click);
+    MenuItem(print, "mnuPrintEx2", tr("Exercises &2/page"), &mdiVMR::mnuPrintEx2_Click);
+    MenuItem(print, "mnuPrintPatientRecord", tr("Patient &Record"),
              &mdiVMR::mnuPrintPatientRecord_Click);
-    MenuItem(print, "mnuPrintVideo", QStringLiteral("&Video Order"), &mdiVMR::mnuPrintVideo_Click);
-    MenuItem(print, "mnuPrintCover", QStringLiteral("&Cover Page"), &mdiVMR::mnuPrintCover_Click);
-    QMenu* preview = SubMenu(file, "mnuPreview", QStringLiteral("Preview"));
-    MenuItem(preview, "mnuPreviewEx4", QStringLiteral("Exercises &4/page"),
-             &mdiVMR::mnuPreviewEx4_Click);
-    MenuItem(preview, "mnuPreviewEx2", QStringLiteral("Exercises &2/page"),
-             &mdiVMR::mnuPreviewEx2_Click);
-    MenuItem(preview, "mnuPreviewPatientRecord", QStringLiteral("Patient &Record"),
+    MenuItem(print, "mnuPrintVideo", tr("&Video Order"), &mdiVMR::mnuPrintVideo_Click);
+    MenuItem(print, "mnuPrintCover", tr("&Cover Page"), &mdiVMR::mnuPrintCover_Click);
+    QMenu* preview = SubMenu(file, "mnuPreview", tr("Preview"));
+    MenuItem(preview, "mnuPreviewEx4", tr("Exercises &4/page"), &mdiVMR::mnuPreviewEx4_Click);
+    MenuItem(preview, "mnuPreviewEx2", tr("Exercises &2/page"), &mdiVMR::mnuPreviewEx2_Click);
+    MenuItem(preview, "mnuPreviewPatientRecord", tr("Patient &Record"),
              &mdiVMR::mnuPreviewPatientRecord_Click);
-    MenuItem(preview, "mnuPreviewVideo", QStringLiteral("&Video Order"),
-             &mdiVMR::mnuPreviewVideo_Click);
-    MenuItem(preview, "mnuPreviewCover", QStringLiteral("&Cover Page"),
-             &mdiVMR::mnuPreviewCover_Click);
+    MenuItem(preview, "mnuPreviewVideo", tr("&Video Order"), &mdiVMR::mnuPreviewVideo_Click);
+    MenuItem(preview, "mnuPreviewCover", tr("&Cover Page"), &mdiVMR::mnuPreviewCover_Click);
     file->addSeparator()->setObjectName(QStringLiteral("mnuSep0"));
-    MenuItem(file, "mnuClinic", QStringLiteral("&Clinic Info"), &mdiVMR::mnuClinic_Click);
-    MenuItem(file, "mnuSetMedia", QStringLiteral("&Media Location"), &mdiVMR::mnuSetMedia_Click);
-    MenuItem(file, "mnuCopyPictures", QStringLiteral("&Copy Pictures"),
-             &mdiVMR::mnuCopyPictures_Click);
-    MenuItem(file, "mnuPreferences", QStringLiteral("&Preferences"), &mdiVMR::mnuPreferences_Click);
+    MenuItem(file, "mnuClinic", tr("&Clinic Info"), &mdiVMR::mnuClinic_Click);
+    MenuItem(file, "mnuSetMedia", tr("&Media Location"), &mdiVMR::mnuSetMedia_Click);
+    MenuItem(file, "mnuCopyPictures", tr("&Copy Pictures"), &mdiVMR::mnuCopyPictures_Click);
+    MenuItem(file, "mnuPreferences", tr("&Preferences"), &mdiVMR::mnuPreferences_Click);
     file->addSeparator()->setObjectName(QStringLiteral("mnuSep1"));
-    MenuItem(file, "mnuExit", QStringLiteral("E&xit"), &mdiVMR::mnuExit_Click);
+    MenuItem(file, "mnuExit", tr("E&xit"), &mdiVMR::mnuExit_Click);
 
-    QMenu* database = SubMenu(nullptr, "mnuDatabase", QStringLiteral("Database"));
-    MenuItem(database, "mnuBackup", QStringLiteral("&Backup"), &mdiVMR::mnuBackup_Click);
-    MenuItem(database, "mnuCompress", QStringLiteral("&Compress"), &mdiVMR::mnuCompress_Click);
-    MenuItem(database, "mnuRebuild", QStringLiteral("&Rebuild"), &mdiVMR::mnuRebuild_Click);
+    QMenu* database = SubMenu(nullptr, "mnuDatabase", tr("Database"));
+    MenuItem(database, "mnuBackup", tr("&Backup"), &mdiVMR::mnuBackup_Click);
+    MenuItem(database, "mnuCompress", tr("&Compress"), &mdiVMR::mnuCompress_Click);
+    MenuItem(database, "mnuRebuild", tr("&Rebuild"), &mdiVMR::mnuRebuild_Click);
 
-    QMenu* tools = SubMenu(nullptr, "mnuTools", QStringLiteral("&Tools"));
-    MenuItem(tools, "mnuEditPicklist", QStringLiteral("Pick&list Editor"),
-             &mdiVMR::mnuEditPicklist_Click);
-    MenuItem(tools, "mnuProtocolEditor", QStringLiteral("&Protocol Editor"),
-             &mdiVMR::mnuProtocolEditor_Click);
-    MenuItem(tools, "mnuLibrary", QStringLiteral("&Exercise Library"), &mdiVMR::mnuLibrary_Click);
+    QMenu* tools = SubMenu(nullptr, "mnuTools", tr("&Tools"));
+    MenuItem(tools, "mnuEditPicklist", tr("Pick&list Editor"), &mdiVMR::mnuEditPicklist_Click);
+    MenuItem(tools, "mnuProtocolEditor", tr("&Protocol Editor"), &mdiVMR::mnuProtocolEditor_Click);
+    MenuItem(tools, "mnuLibrary", tr("&Exercise Library"), &mdiVMR::mnuLibrary_Click);
 
-    QMenu* help = SubMenu(nullptr, "mnuHelp", QStringLiteral("&Help"));
-    MenuItem(help, "mnuContents", QStringLiteral("&Contents"), &mdiVMR::mnuContents_Click);
-    MenuItem(help, "mnuPrintManual", QStringLiteral("&User Manual"), &mdiVMR::mnuPrintManual_Click);
-    MenuItem(help, "mnuAbout", QStringLiteral("&About"), &mdiVMR::mnuAbout_Click);
+    QMenu* help = SubMenu(nullptr, "mnuHelp", tr("&Help"));
+    MenuItem(help, "mnuContents", tr("&Contents"), &mdiVMR::mnuContents_Click);
+    MenuItem(help, "mnuPrintManual", tr("&User Manual"), &mdiVMR::mnuPrintManual_Click);
+    MenuItem(help, "mnuAbout", tr("&About"), &mdiVMR::mnuAbout_Click);
 }
 
 void mdiVMR::BuildToolbar()
 {
-    m_toolbar = addToolBar(QStringLiteral("Toolbar"));
+    m_toolbar = addToolBar(tr("Toolbar"));
     m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
     m_toolbar->setMovable(false);
     m_toolbar->setFloatable(false);
@@ -196,10 +203,10 @@ void mdiVMR::BuildToolbar()
         }
         const QString key = QLatin1String(def.key);
         QAction* action = m_toolbar->addAction(
-            QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(def.icon))), key);
+            QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(def.icon))), tr(def.key));
         action->setObjectName(QStringLiteral("Toolbar1_") + key);
         action->setData(key);
-        action->setToolTip(QLatin1String(def.tip));
+        action->setToolTip(tr(def.tip));
         connect(action, &QAction::triggered, this, def.slot);
         m_buttons.insert(key, action);
     }
@@ -230,23 +237,22 @@ void mdiVMR::UpdateCaption()
 {
     const ProgramState& p = m_ctx.Program;
     if (!p.PatientID)
-        setWindowTitle(QStringLiteral("VMR Tramelle - No Patient Selected"));
+        setWindowTitle(tr("VMR Tramelle - No Patient Selected"));
     else
-        setWindowTitle(QStringLiteral("VMR Tramelle") + QStringLiteral(" Patient: ") +
-                       p.PatientName);
+        setWindowTitle(tr("VMR Tramelle Patient: %1").arg(p.PatientName));
 }
 
 void mdiVMR::SetStatusBar(const QString& text)
 {
     // "Status: Ready" always repaints, so the save state shows after every save.
-    if (text == m_lastStatus && text != StatusReady)
+    if (text == m_lastStatus && text != StatusReady())
         return;
     m_lastStatus = text;
     m_statusPanel->setText(text);
     const ProgramState& p = m_ctx.Program;
     QString dirty;
     if (p.Modified)
-        dirty = p.SaveAsNew ? QStringLiteral("Add") : QStringLiteral("Update");
+        dirty = p.SaveAsNew ? tr("Add") : tr("Update");
     dirty += QLatin1Char(' ');
     if (p.InvoiceID)
         dirty += QString::number(*p.InvoiceID);
@@ -257,7 +263,7 @@ void mdiVMR::SetStatusBar(const QString& text)
 
 void mdiVMR::SetStatusBarReady()
 {
-    SetStatusBar(StatusReady);
+    SetStatusBar(StatusReady());
 }
 
 void mdiVMR::UpdateToolbar(tramelle::ToolbarState state)
@@ -318,7 +324,7 @@ void mdiVMR::InitProgress(qint32 maximum)
     if (!m_progress)
         m_progress = new frmProgress(this);
     m_progress->InitProgress(maximum);
-    m_progress->setWindowTitle(QStringLiteral("Building Report"));
+    m_progress->setWindowTitle(tr("Building Report"));
     m_progress->SetCancellable(false);
     m_progress->adjustSize();
     CenterForm(m_progress);
@@ -418,7 +424,7 @@ void mdiVMR::closeEvent(QCloseEvent* event)
     const ProgramState& p = m_ctx.Program;
     if (!m_shutDown && m_ctx.Db.IsOpen() && p.PatientID && p.Modified) {
         const PromptAnswer answer = m_ctx.Prompt().Message(
-            QStringLiteral("Exercise Program Modified"), QStringLiteral("Save current exercise program in database"),
+            tr("Exercise Program Modified"), tr("Save current exercise program in database"),
             PromptIcon::Question, PromptButtons::YesNoCancel);
         if (answer == PromptAnswer::Cancel || (answer == PromptAnswer::Yes && !SaveProgram(m_ctx, false))) {
             event->ignore();

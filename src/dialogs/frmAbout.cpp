@@ -45,7 +45,7 @@ frmAbout::frmAbout(AppContext& ctx, QWidget* parent)
     : QDialog(parent), m_ctx(ctx), lblSystem(new QLabel(this))
 {
     setObjectName(QStringLiteral("frmAbout"));
-    setWindowTitle(tr("About ") + AppTitle);
+    setWindowTitle(tr("About %1").arg(AppTitle));
 
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("picIcon"));

@@ -130,10 +130,10 @@ frmTip::frmTip(AppContext& ctx, QWidget* parent)
     adjustSize();
     Windows(m_ctx).CenterForm(this);
     if (!LoadTips(m_ctx.AppPathAndFName(TipsFileName))) {
-        lblTipText->SetTip(tr("That the ") + TipsFileName + tr(" file was not found? ") +
-                           QLatin1Char('\n') + QLatin1Char('\n') + tr("Create a text file named ") +
-                           TipsFileName + tr(" using NotePad with 1 tip per line. ") +
-                           tr("Then place it in the same directory as the application. "));
+        lblTipText->SetTip(tr("That the %1 file was not found? \n\nCreate a text file named %1 "
+                              "using NotePad with 1 tip per line. Then place it in the same "
+                              "directory as the application. ")
+                               .arg(TipsFileName));
     }
 }
 

@@ -24,7 +24,11 @@ namespace {
 
 QString g_imageEditorProgram;
 
-const char* const ColumnKeys[] = {"Code", "Desc", "Joint", "Motion", "Type"};
+const char* const ColumnKeys[] = {QT_TRANSLATE_NOOP("tramelle::LibraryListModel", "Code"),
+                                  QT_TRANSLATE_NOOP("tramelle::LibraryListModel", "Desc"),
+                                  QT_TRANSLATE_NOOP("tramelle::LibraryListModel", "Joint"),
+                                  QT_TRANSLATE_NOOP("tramelle::LibraryListModel", "Motion"),
+                                  QT_TRANSLATE_NOOP("tramelle::LibraryListModel", "Type")};
 
 const QString& Cell(const LibraryListRow& r, int column)
 {

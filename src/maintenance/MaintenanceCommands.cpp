@@ -15,11 +15,6 @@ namespace tramelle {
 
 namespace {
 
-QString Tr(const char* text)
-{
-    return QCoreApplication::translate("Maintenance", text);
-}
-
 const QString AppTitle = QStringLiteral("VMR Tramelle");
 
 bool Ask(AppContext& ctx, const QString& title, const QString& question)
@@ -46,11 +41,13 @@ bool WithFilesClosed(AppContext& ctx, const QString& status, const QString& pref
     wait.Restore();
     for (const MaintenanceError& e : std::as_const(errors))
         ctx.Prompt().Message(AppTitle,
-                             prefix + QStringLiteral("Error number: ") + QString::number(e.number) +
-                                 QLatin1Char('\r') + e.description,
+                             prefix + QCoreApplication::translate("Maintenance", "Error number: ") +
+                                 QString::number(e.number) + QLatin1Char('\r') + e.description,
                              PromptIcon::Critical);
     if (!errors.isEmpty() && opened)
-        ctx.Prompt().Message(AppTitle, Tr("The database was not changed and is open again."),
+        ctx.Prompt().Message(AppTitle,
+                             QCoreApplication::translate(
+                                 "Maintenance", "The database was not changed and is open again."),
                              PromptIcon::Information);
     ctx.MainWindow().SetStatusBarReady();
     return errors.isEmpty() && opened;
@@ -63,9 +60,10 @@ bool OfferToSave(AppContext& ctx)
     const ProgramState& p = ctx.Program;
     if (!p.PatientID || !p.Modified)
         return true;
-    switch (ctx.Prompt().Message(QStringLiteral("Exercise Program Modified"),
-                                 QStringLiteral("Save current exercise program in database"),
-                                 PromptIcon::Question, PromptButtons::YesNoCancel)) {
+    switch (ctx.Prompt().Message(
+        QCoreApplication::translate("Maintenance", "Exercise Program Modified"),
+        QCoreApplication::translate("Maintenance", "Save current exercise program in database"),
+        PromptIcon::Question, PromptButtons::YesNoCancel)) {
     case PromptAnswer::Yes:
         return SaveProgram(ctx, false);
     case PromptAnswer::No:
@@ -81,12 +79,13 @@ bool Reopen(AppContext& ctx)
         OpenDatabases(ctx);
         return true;
     } catch (const DbError& e) {
-        ctx.Prompt().Message(AppTitle,
-                             Tr("The databases could not be opened again.") +
-                                 QStringLiteral("\r\n\r\n") + e.message() +
-                                 QStringLiteral("\r\n\r\n") +
-                                 Tr("Close the program and restore the file from your backup."),
-                             PromptIcon::Critical);
+        ctx.Prompt().Message(
+            AppTitle,
+            QCoreApplication::translate("Maintenance", "The databases could not be opened again.") +
+                QStringLiteral("\r\n\r\n") + e.message() + QStringLiteral("\r\n\r\n") +
+                QCoreApplication::translate(
+                    "Maintenance", "Close the program and restore the file from your backup."),
+            PromptIcon::Critical);
         ctx.Program.PatientID.reset();
         ctx.Program.InvoiceID.reset();
         ctx.MainWindow().UpdateToolbar(ToolbarState::HelpOnly);
@@ -98,40 +97,45 @@ bool Reopen(AppContext& ctx)
 
 void CompressCommand(AppContext& ctx)
 {
-    if (!Ask(ctx, QStringLiteral("Compress Database"),
-             QStringLiteral("Compress the VMR database?")) ||
+    if (!Ask(ctx, QCoreApplication::translate("Maintenance", "Compress Database"),
+             QCoreApplication::translate("Maintenance", "Compress the VMR database?")) ||
         !OfferToSave(ctx))
         return;
     const QString main = ctx.AppPathAndFName(MainDbFileName);
     const QString temp = ctx.AppPathAndFName(CompactTempFileName);
-    const bool ok = WithFilesClosed(ctx, Tr("Compressing the database..."), QString(),
-                                    [&] { CompactDatabaseFile(main, temp); });
+    const bool ok = WithFilesClosed(
+        ctx, QCoreApplication::translate("Maintenance", "Compressing the database..."), QString(),
+        [&] { CompactDatabaseFile(main, temp); });
     if (!ctx.Db.IsOpen())
         return;
     if (ok)
-        ctx.Prompt().Message(QStringLiteral("Compress Database"),
-                             QStringLiteral("Compression completed!"), PromptIcon::Information);
+        ctx.Prompt().Message(QCoreApplication::translate("Maintenance", "Compress Database"),
+                             QCoreApplication::translate("Maintenance", "Compression completed!"),
+                             PromptIcon::Information);
     ClearCurrentPatient(ctx);
 }
 
 void RebuildCommand(AppContext& ctx)
 {
-    if (!Ask(ctx, QStringLiteral("Repair Database"), QStringLiteral("Repair the VMR database?")) ||
+    if (!Ask(ctx, QCoreApplication::translate("Maintenance", "Repair Database"),
+             QCoreApplication::translate("Maintenance", "Repair the VMR database?")) ||
         !OfferToSave(ctx))
         return;
     const QString main = ctx.AppPathAndFName(MainDbFileName);
     const QString temp = ctx.AppPathAndFName(CompactTempFileName);
     RepairResult result;
-    const bool ok = WithFilesClosed(ctx, Tr("Repairing the database..."),
-                                    QStringLiteral("Repair unsuccessful!\r"),
-                                    [&] { result = RepairDatabaseFile(main, temp); });
+    const bool ok = WithFilesClosed(
+        ctx, QCoreApplication::translate("Maintenance", "Repairing the database..."),
+        QCoreApplication::translate("Maintenance", "Repair unsuccessful!\r"),
+        [&] { result = RepairDatabaseFile(main, temp); });
     if (!ctx.Db.IsOpen())
         return;
     if (ok) {
-        QString text = QStringLiteral("Repair completed!");
+        QString text = QCoreApplication::translate("Maintenance", "Repair completed!");
         if (!result.WasSound)
             text += QStringLiteral("\r\n\r\n") + RepairReportText(result);
-        ctx.Prompt().Message(QStringLiteral("Repair Database"), text, PromptIcon::Information);
+        ctx.Prompt().Message(QCoreApplication::translate("Maintenance", "Repair Database"), text,
+                             PromptIcon::Information);
     }
     ClearCurrentPatient(ctx);
 }

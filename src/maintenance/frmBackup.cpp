@@ -41,9 +41,9 @@ QString SkipReasonText(SkipReason reason)
 {
     switch (reason) {
     case SkipReason::NotFound:
-        return QStringLiteral("file not found.");
+        return QCoreApplication::translate("tramelle::frmBackup", "file not found.");
     case SkipReason::UnableToOpen:
-        return QStringLiteral("unable to open file.");
+        return QCoreApplication::translate("tramelle::frmBackup", "unable to open file.");
     }
     return {};
 }
@@ -223,11 +223,11 @@ bool frmBackup::DestinationReady(const QString& folder)
         QString title;
         QString text;
         if (!QFileInfo(folder).isDir()) {
-            title = QStringLiteral("No Diskette Error");
-            text = QStringLiteral("Please insert a formatted diskette to continue.");
+            title = tr("No Diskette Error");
+            text = tr("Please insert a formatted diskette to continue.");
         } else if (!QFileInfo(folder).isWritable()) {
-            title = QStringLiteral("Diskette Write Protected");
-            text = QStringLiteral("Please remove write-protect from diskette.");
+            title = tr("Diskette Write Protected");
+            text = tr("Please remove write-protect from diskette.");
         } else {
             return true;
         }
@@ -239,13 +239,13 @@ bool frmBackup::DestinationReady(const QString& folder)
 
 void frmBackup::AddRow(const BackupMember& member)
 {
-    m_statusText = QStringLiteral(" Adding file: ") + member.Name + QStringLiteral(" (") +
+    m_statusText = tr(" Adding file: ") + member.Name + QStringLiteral(" (") +
                    CalculateK(member.Size) + QStringLiteral(",") + QStringLiteral("   0%)");
     m_ctx.MainWindow().SetStatusBar(m_statusText);
     const QString dateTime = member.Modified.toString(QStringLiteral("MM/dd/yy HH:mm"));
     QString name = member.Name.mid(member.Name.lastIndexOf(QLatin1Char('/')) + 1);
     if (name.isEmpty())
-        name = QStringLiteral("<dir>");
+        name = tr("<dir>");
     auto* row = new QTreeWidgetItem(m_lstMain, {name, dateTime.left(8), dateTime.right(5),
                                                 QString::number(member.Size).rightJustified(12)});
     row->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
@@ -256,8 +256,7 @@ void frmBackup::AddRow(const BackupMember& member)
 void frmBackup::ShowFileSkipped(const QString& name, SkipReason reason)
 {
     m_ctx.Prompt().Message(windowTitle(),
-                           QStringLiteral("Can't process '") + name + QStringLiteral("', ") +
-                               SkipReasonText(reason),
+                           tr("Can't process '%1', %2").arg(name, SkipReasonText(reason)),
                            PromptIcon::Warning);
     SetProgress(0);
 }
@@ -313,12 +312,11 @@ void frmBackup::cmdBackup_Click()
         ClearCurrentPatient(m_ctx);
     wait.Restore();
     if (code != 0)
-        m_ctx.Prompt().Message(QStringLiteral("Backup Error: ") + QString::number(code),
-                               QStringLiteral("An error occurred during the backup procedure") +
-                                   description,
+        m_ctx.Prompt().Message(tr("Backup Error: %1").arg(code),
+                               tr("An error occurred during the backup procedure") + description,
                                PromptIcon::Critical);
     else
-        m_ctx.Prompt().Message(QStringLiteral("Backup Status"), QStringLiteral("Backup completed"),
+        m_ctx.Prompt().Message(tr("Backup Status"), tr("Backup completed"),
                                PromptIcon::Information);
     m_ctx.MainWindow().SetStatusBarReady();
 }
@@ -425,9 +423,8 @@ void frmBackup::SpanVolumes(const QString& archive, const QString& folder, qint6
         bool first = i == 0;
         for (;;) {
             if (!first) {
-                const QString request =
-                    last ? QStringLiteral("Please insert the last disk of the set.")
-                         : QStringLiteral("Please insert disk #%1 of the set.").arg(i + 1);
+                const QString request = last ? tr("Please insert the last disk of the set.")
+                                             : tr("Please insert disk #%1 of the set.").arg(i + 1);
                 if (m_ctx.Prompt().Message(QString(), request, PromptIcon::Information,
                                            PromptButtons::OkCancel) != PromptAnswer::Ok)
                     throw MaintenanceFailure(BackupCancelledCode, tr("The backup was aborted."));
@@ -450,16 +447,16 @@ void frmBackup::SpanVolumes(const QString& archive, const QString& folder, qint6
             if (!last && QFileInfo::exists(target)) {
                 const PromptAnswer answer = m_ctx.Prompt().Message(
                     windowTitle(),
-                    QStringLiteral("The file '") + ordered.at(i) +
-                        QStringLiteral("' already exists. Do you want to replace this file?"),
+                    tr("The file '%1' already exists. Do you want to replace this file?")
+                        .arg(ordered.at(i)),
                     PromptIcon::Question, PromptButtons::YesNoCancel);
                 if (answer == PromptAnswer::Cancel)
                     throw MaintenanceFailure(BackupCancelledCode, tr("The backup was aborted."));
                 if (answer == PromptAnswer::No)
                     continue;
             }
-            m_statusText = QStringLiteral(" Updating file: ") + ordered.at(i) +
-                           QStringLiteral(" (") + CalculateK(partSize) + QStringLiteral(",   0%)");
+            m_statusText = tr(" Updating file: ") + ordered.at(i) + QStringLiteral(" (") +
+                           CalculateK(partSize) + QStringLiteral(",   0%)");
             m_ctx.MainWindow().SetStatusBar(m_statusText);
             CopyFileSafely(part, target);
             written << ordered.at(i);
@@ -477,10 +474,9 @@ void frmBackup::SpanVolumes(const QString& archive, const QString& folder, qint6
 void frmBackup::cmdAbort_Click()
 {
     // The archive is always written under a temporary name, so aborting is always safe.
-    if (m_ctx.Prompt().Message(
-            QStringLiteral("Abort"),
-            QStringLiteral("Are you sure you want to abort the current operation?"),
-            PromptIcon::Question, PromptButtons::YesNo) == PromptAnswer::Yes)
+    if (m_ctx.Prompt().Message(tr("Abort"),
+                               tr("Are you sure you want to abort the current operation?"),
+                               PromptIcon::Question, PromptButtons::YesNo) == PromptAnswer::Yes)
         m_abort = true;
 }
 
@@ -506,10 +502,9 @@ void frmBackup::cmdRestore_Click()
     BackupContents contents;
     try {
         const WaitPointer wait;
-        m_ctx.MainWindow().SetStatusBar(QStringLiteral(" Testing file: ") +
-                                        QFileInfo(archive).fileName() + QStringLiteral(" (") +
-                                        CalculateK(QFileInfo(archive).size()) +
-                                        QStringLiteral(",   0%)"));
+        m_ctx.MainWindow().SetStatusBar(
+            tr(" Testing file: ") + QFileInfo(archive).fileName() + QStringLiteral(" (") +
+            CalculateK(QFileInfo(archive).size()) + QStringLiteral(",   0%)"));
         if (!work.isValid())
             throw MaintenanceFailure(
                 EIO, tr("Cannot create a temporary folder: %1").arg(work.errorString()));

@@ -219,7 +219,7 @@ bool MediaCopy::CopyOneFile(const QString& source, const QString& target,
         }
     }
     if (error.isEmpty() && copied != size)
-        error = QStringLiteral("the file changed while it was copied");
+        error = tr("the file changed while it was copied");
     if (!error.isEmpty()) {
         m_failures << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(source), error);
         return false;
@@ -232,14 +232,13 @@ bool MediaCopy::Stage(const QString& kind, const CopyProgress& progress)
     const QString source = SourceFolder(kind);
     const QString staging = StagingFolder(kind);
     if (!QFileInfo(source).isDir()) {
-        m_failures
-            << QStringLiteral("%1: the folder was not found").arg(QDir::toNativeSeparators(source));
+        m_failures << tr("%1: the folder was not found").arg(QDir::toNativeSeparators(source));
         return false;
     }
     QDir(staging).removeRecursively();
     if (!QDir().mkpath(staging)) {
-        m_failures << QStringLiteral("%1: the folder could not be created")
-                          .arg(QDir::toNativeSeparators(staging));
+        m_failures
+            << tr("%1: the folder could not be created").arg(QDir::toNativeSeparators(staging));
         return false;
     }
     m_staged << kind;
@@ -284,7 +283,7 @@ bool MediaCopy::Stage(const QString& kind, const CopyProgress& progress)
                 continue;
             if (info.isDir() && !info.isSymLink()) {
                 if (!QDir().mkpath(target)) {
-                    m_failures << QStringLiteral("%1: the folder could not be created")
+                    m_failures << tr("%1: the folder could not be created")
                                       .arg(QDir::toNativeSeparators(target));
                     return false;
                 }
@@ -292,7 +291,7 @@ bool MediaCopy::Stage(const QString& kind, const CopyProgress& progress)
             }
             if (info.isSymLink()) {
                 if (!QFile::link(info.symLinkTarget(), target)) {
-                    m_failures << QStringLiteral("%1: the link could not be kept")
+                    m_failures << tr("%1: the link could not be kept")
                                       .arg(QDir::toNativeSeparators(info.filePath()));
                     return false;
                 }
@@ -318,7 +317,7 @@ bool MediaCopy::Commit()
         QDir root;
         if (!QFileInfo::exists(destination)) {
             if (!root.rename(staging, destination)) {
-                m_failures << QStringLiteral("%1: the copy could not be put in place")
+                m_failures << tr("%1: the copy could not be put in place")
                                   .arg(QDir::toNativeSeparators(destination));
                 return false;
             }
@@ -328,13 +327,13 @@ bool MediaCopy::Commit()
         } else {
             QDir(aside).removeRecursively();
             if (!root.rename(destination, aside)) {
-                m_failures << QStringLiteral("%1: the old folder could not be moved aside")
+                m_failures << tr("%1: the old folder could not be moved aside")
                                   .arg(QDir::toNativeSeparators(destination));
                 return false;
             }
             if (!root.rename(staging, destination)) {
                 root.rename(aside, destination);
-                m_failures << QStringLiteral("%1: the copy could not be put in place")
+                m_failures << tr("%1: the copy could not be put in place")
                                   .arg(QDir::toNativeSeparators(destination));
                 return false;
             }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -26,6 +27,8 @@ using CopyProgress = std::function<bool(qint32 filesDone)>;
 // disk leaves every folder whole and the old folders in use.
 class MediaCopy
 {
+    Q_DECLARE_TR_FUNCTIONS(MediaCopy)
+
 public:
     MediaCopy(QString sourceRoot, QString destinationRoot);
     ~MediaCopy();

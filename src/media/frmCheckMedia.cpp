@@ -73,7 +73,7 @@ frmCheckMedia::frmCheckMedia(AppContext& ctx, QWidget* parent)
     driveRow->addWidget(Drive1, 1);
     driveRow->addWidget(find);
 
-    const char* captions[] = {"CD", "Hard Drive", "Cancel"};
+    const char* captions[] = {QT_TR_NOOP("CD"), QT_TR_NOOP("Hard Drive"), QT_TR_NOOP("Cancel")};
     const char* tags[] = {"CD", "HardDrive", "Cancel"};
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -144,10 +144,10 @@ bool frmCheckMedia::CDHasPictures()
     const QString drive = ChosenDrive();
     if (!drive.isEmpty() && FileExistsAnyCase(JoinPath(drive, ProbePicture)))
         return true;
-    m_ctx.Prompt().Message(tr("Exercise Pictures Not Found"),
-                           tr("Check the CD-ROM drive setting") + QStringLiteral("\r\n") +
-                               tr("and that the CD is in the computer."),
-                           PromptIcon::Information);
+    m_ctx.Prompt().Message(
+        tr("Exercise Pictures Not Found"),
+        tr("Check the CD-ROM drive setting\r\nand that the CD is in the computer."),
+        PromptIcon::Information);
     return false;
 }
 

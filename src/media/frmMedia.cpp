@@ -24,9 +24,9 @@ struct MediaKind
 };
 
 const std::array<MediaKind, 3> Kinds = {{
-    {"Icons", "Icon", "1.JPG"},
-    {"Pictures", "Picture", "1_1.JPG"},
-    {"Movies", "Movie", "1.AVI"},
+    {QT_TRANSLATE_NOOP("tramelle::frmMedia", "Icons"), "Icon", "1.JPG"},
+    {QT_TRANSLATE_NOOP("tramelle::frmMedia", "Pictures"), "Picture", "1_1.JPG"},
+    {QT_TRANSLATE_NOOP("tramelle::frmMedia", "Movies"), "Movie", "1.AVI"},
 }};
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "WindowServices.h"
 
 #include <QBoxLayout>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -28,12 +29,26 @@ const QString New = QStringLiteral("New");
 const QString Edit = QStringLiteral("Edit");
 const QString Delete = QStringLiteral("Delete");
 
-// The "cmdOkCancel" array of these windows: tags equal to the captions, in index order.
+// The caption a button of an array shows for its tag.
+QString Caption(const QString& tag)
+{
+    static const char* const captions[] = {
+        QT_TRANSLATE_NOOP("PatientWindows", "OK"), QT_TRANSLATE_NOOP("PatientWindows", "Cancel"),
+        QT_TRANSLATE_NOOP("PatientWindows", "New"), QT_TRANSLATE_NOOP("PatientWindows", "Edit"),
+        QT_TRANSLATE_NOOP("PatientWindows", "Delete")};
+    for (const char* caption : captions) {
+        if (tag == QLatin1String(caption))
+            return QCoreApplication::translate("PatientWindows", caption);
+    }
+    return tag;
+}
+
+// The "cmdOkCancel" array of these windows: tags are the English captions, in index order.
 QList<ArrayButton> TaggedAsCaptions(const QStringList& captions)
 {
     QList<ArrayButton> buttons;
     for (int i = 0; i < captions.size(); ++i)
-        buttons.append({i, captions.at(i), captions.at(i)});
+        buttons.append({i, captions.at(i), Caption(captions.at(i))});
     return buttons;
 }
 
@@ -99,11 +114,10 @@ QDialog* OpenListPrograms(AppContext& ctx, QWidget* parent)
 // --- frmSelectPatient --------------------------------------------------------------
 
 frmSelectPatient::frmSelectPatient(AppContext& ctx, QWidget* parent)
-    : QDialog(parent), m_ctx(ctx),
-      m_model(new KeyedListModel({QStringLiteral("Name"), QStringLiteral("ID")}, -1, this))
+    : QDialog(parent), m_ctx(ctx), m_model(new KeyedListModel({tr("Name"), tr("ID")}, -1, this))
 {
     setObjectName(QStringLiteral("frmSelectPatient"));
-    setWindowTitle(QStringLiteral("Select a Patient"));
+    setWindowTitle(tr("Select a Patient"));
     connect(this, &QDialog::finished, this, &QObject::deleteLater);
 
     cmdOkCancel = MakeButtonArray(
@@ -139,7 +153,7 @@ void frmSelectPatient::FillPatientList()
         for (const PatientRow& p : patients)
             rows.push_back({p.PatientID, {p.FullName, p.ID, QString()}});
     } catch (const DbError& e) {
-        ReportError(QStringLiteral("The patient list could not be read."), e.message());
+        ReportError(tr("The patient list could not be read."), e.message());
     }
     m_model->SetRows(std::move(rows));
 }
@@ -190,15 +204,15 @@ void frmSelectPatient::cmdOkCancel_Click(Button button)
     } else if (button == Button::Delete) {
         const int row = lstPatients->SelectedRow();
         const PromptAnswer answer = m_ctx.Prompt().Message(
-            QStringLiteral("Delete Patient"),
-            QStringLiteral("Are you sure you want to delete ") + m_model->TextAt(row, 0),
+            tr("Delete Patient"),
+            tr("Are you sure you want to delete %1").arg(m_model->TextAt(row, 0)),
             PromptIcon::Warning, PromptButtons::YesNo, PromptAnswer::No);
         if (answer == PromptAnswer::Yes) {
             try {
                 DeletePatient(m_ctx.Db.MainDb(), IdFromKey(m_model->KeyAt(row)));
             } catch (const DbError& e) {
                 // Stay open: the patient is still there and the user may try again.
-                ReportError(QStringLiteral("The patient could not be deleted."), e.message());
+                ReportError(tr("The patient could not be deleted."), e.message());
                 return;
             }
         }
@@ -248,7 +262,7 @@ void frmSelectPatient::done(int result)
 frmEditPatient::frmEditPatient(AppContext& ctx, QWidget* parent) : QDialog(parent), m_ctx(ctx)
 {
     setObjectName(QStringLiteral("frmEditPatient"));
-    setWindowTitle(QStringLiteral("Patient Information"));
+    setWindowTitle(tr("Patient Information"));
     connect(this, &QDialog::finished, this, &QObject::deleteLater);
 
     auto* grid = new QGridLayout;
@@ -264,9 +278,9 @@ frmEditPatient::frmEditPatient(AppContext& ctx, QWidget* parent) : QDialog(paren
         grid->addWidget(t, row, 1);
         return t;
     };
-    txtLastName = addField(0, QStringLiteral("LastName"), QStringLiteral("Last Name:"), 50);
-    txtFirstName = addField(1, QStringLiteral("FirstName"), QStringLiteral("First Name:"), 50);
-    txtID = addField(2, QStringLiteral("ID"), QStringLiteral("ID:"), 0);
+    txtLastName = addField(0, QStringLiteral("LastName"), tr("Last Name:"), 50);
+    txtFirstName = addField(1, QStringLiteral("FirstName"), tr("First Name:"), 50);
+    txtID = addField(2, QStringLiteral("ID"), tr("ID:"), 0);
     grid->setColumnMinimumWidth(1, 240);
 
     cmdOkCancel =
@@ -308,8 +322,7 @@ void frmEditPatient::OpenPatientRecord()
         txtFirstName->setText(record->FirstName);
         txtID->setText(record->ID);
     } catch (const DbError& e) {
-        ShowError(m_ctx, windowTitle(), QStringLiteral("The patient record could not be read."),
-                  e.message());
+        ShowError(m_ctx, windowTitle(), tr("The patient record could not be read."), e.message());
     }
 }
 
@@ -329,8 +342,7 @@ void frmEditPatient::cmdOkCancel_Click(Button button)
             }
         } catch (const DbError& e) {
             // Stay open with everything typed, so nothing is lost.
-            ShowError(m_ctx, windowTitle(), QStringLiteral("The patient could not be stored."),
-                      e.message());
+            ShowError(m_ctx, windowTitle(), tr("The patient could not be stored."), e.message());
             return;
         }
         p.PatientID = id;
@@ -358,11 +370,10 @@ void frmEditPatient::reject()
 
 frmListPrograms::frmListPrograms(AppContext& ctx, QWidget* parent)
     : QDialog(parent), m_ctx(ctx),
-      m_model(new KeyedListModel({QStringLiteral("Name"), QStringLiteral("ID"), QStringLiteral("Date")},
-                                 2, this))
+      m_model(new KeyedListModel({tr("Name"), tr("ID"), tr("Date")}, 2, this))
 {
     setObjectName(QStringLiteral("frmListPrograms"));
-    setWindowTitle(QStringLiteral("Recall an Exericse Program"));
+    setWindowTitle(tr("Recall an Exericse Program"));
     connect(this, &QDialog::finished, this, &QObject::deleteLater);
 
     cmdOkCancel =
@@ -392,7 +403,7 @@ void frmListPrograms::FillProgramList()
         for (const ProgramRow& p : programs)
             rows.push_back({p.InvoiceID, {p.FullName, p.ID, p.Date}});
     } catch (const DbError& e) {
-        ReportError(QStringLiteral("The stored programs could not be read."), e.message());
+        ReportError(tr("The stored programs could not be read."), e.message());
     }
     m_model->SetRows(std::move(rows));
 }
@@ -418,7 +429,7 @@ void frmListPrograms::cmdOkCancel_Click(Button button)
         try {
             LoadProgram(m_ctx, invoice);
         } catch (const DbError& e) {
-            ReportError(QStringLiteral("The exercise program could not be opened."), e.message());
+            ReportError(tr("The exercise program could not be opened."), e.message());
             return;
         }
         m_ctx.Program.SaveAsNew = false;
@@ -426,16 +437,16 @@ void frmListPrograms::cmdOkCancel_Click(Button button)
         m_ctx.MainWindow().UpdateToolbar(ToolbarState::PatientSelected);
         accept();
     } else if (button == Button::Delete) {
-        const PromptAnswer answer = m_ctx.Prompt().Message(
-            QStringLiteral("Delete Exercise Program"),
-            QStringLiteral("Are you sure you want to delete this exercise program."),
-            PromptIcon::Information, PromptButtons::YesNo, PromptAnswer::No);
+        const PromptAnswer answer =
+            m_ctx.Prompt().Message(tr("Delete Exercise Program"),
+                                   tr("Are you sure you want to delete this exercise program."),
+                                   PromptIcon::Information, PromptButtons::YesNo, PromptAnswer::No);
         if (answer != PromptAnswer::Yes)
             return;
         try {
             DeleteProgram(m_ctx.Db.MainDb(), invoice);
         } catch (const DbError& e) {
-            ReportError(QStringLiteral("The exercise program could not be deleted."), e.message());
+            ReportError(tr("The exercise program could not be deleted."), e.message());
             return;
         }
         FillProgramList();

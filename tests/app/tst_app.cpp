@@ -35,6 +35,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSettings>
 #include <QSqlQuery>
@@ -43,6 +44,7 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
+#include <QTranslator>
 #include <QUrl>
 
 #include <functional>
@@ -291,6 +293,41 @@ private slots:
                               "|", "Help=Help"}));
         for (QAction* a : items)
             QVERIFY(a->isSeparator() || !a->icon().isNull());
+    }
+
+    // Every text is looked up in the context lupdate files it under; the toolbar's table
+    // keeps its untranslated keys, so the states still find their buttons.
+    void mainWindowTextsAskTheTranslator()
+    {
+        class MarkingTranslator : public QTranslator
+        {
+        public:
+            bool isEmpty() const override { return false; }
+            QString translate(const char* context, const char* source, const char*,
+                              int) const override
+            {
+                return QLatin1String(context) + QLatin1Char('|') + QString::fromUtf8(source);
+            }
+        };
+        MarkingTranslator translator;
+        QCoreApplication::installTranslator(&translator);
+        auto remove = qScopeGuard([&] { QCoreApplication::removeTranslator(&translator); });
+        TestContext t;
+        mdiVMR w(*t);
+        const auto* patient = w.findChild<QAction*>(QStringLiteral("Toolbar1_Patient"));
+        QCOMPARE(patient->text(), QStringLiteral("tramelle::mdiVMR|Patient"));
+        QCOMPARE(patient->toolTip(), QStringLiteral("tramelle::mdiVMR|Select patient"));
+        QCOMPARE(w.findChild<QMenu*>(QStringLiteral("mnuFile"))->title(),
+                 QStringLiteral("tramelle::mdiVMR|&File"));
+        w.UpdateToolbar(1);
+        QStringList enabled;
+        for (QAction* a : w.findChild<QToolBar*>(QStringLiteral("Toolbar1"))->actions()) {
+            if (!a->isSeparator() && a->isEnabled())
+                enabled << a->data().toString();
+        }
+        QCOMPARE(enabled, (QStringList{"Patient", "Programs", "Help"}));
+        w.SetStatusBarReady();
+        QCOMPARE(Panel(w, "status"), QStringLiteral("tramelle::mdiVMR|Status: Ready"));
     }
 
     void toolbarStates_data()

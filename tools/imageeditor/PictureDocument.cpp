@@ -18,11 +18,6 @@ namespace tramelle::imageeditor {
 
 namespace {
 
-QString Tr(const char* text)
-{
-    return QCoreApplication::translate("PictureDocument", text);
-}
-
 // The longest side of the screen copy.
 constexpr int PreviewSide = 1600;
 
@@ -80,17 +75,20 @@ QImage ReadPicture(const QString& path, QString* error)
         return QImage();
     };
     if (!QFileInfo(path).isFile())
-        return fail(Tr("The file does not exist."));
+        return fail(QCoreApplication::translate("PictureDocument", "The file does not exist."));
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
     if (!reader.canRead())
-        return fail(Tr("It is not a picture this program can read (JPEG, PNG or BMP)."));
+        return fail(QCoreApplication::translate(
+            "PictureDocument", "It is not a picture this program can read (JPEG, PNG or BMP)."));
     auto tooLarge = [&](const QSize& size) {
         return qint64(size.width()) * qint64(size.height()) > MaxPicturePixels;
     };
     auto tooLargeText = [&](const QSize& size) {
-        return Tr("It has %1 x %2 pixels; pictures of at most 50 megapixels can be opened.")
+        return QCoreApplication::translate(
+                   "PictureDocument",
+                   "It has %1 x %2 pixels; pictures of at most 50 megapixels can be opened.")
             .arg(size.width())
             .arg(size.height());
     };
@@ -100,7 +98,8 @@ QImage ReadPicture(const QString& path, QString* error)
     QImageReader::setAllocationLimit(DecodeLimitMegabytes);
     QImage image;
     if (!reader.read(&image))
-        return fail(Tr("It cannot be decoded: %1.").arg(reader.errorString()));
+        return fail(QCoreApplication::translate("PictureDocument", "It cannot be decoded: %1.")
+                        .arg(reader.errorString()));
     if (tooLarge(image.size()))
         return fail(tooLargeText(image.size()));
     return Upright(std::move(image));
@@ -121,18 +120,26 @@ bool CheckSaveName(const QString& path, const QString& appFolder, QString* error
     };
     const QString normal = QDir::cleanPath(NormalizeSlashes(path));
     if (path.trimmed().isEmpty() || QDir::isRelativePath(normal))
-        return fail(Tr("\"%1\" is not the full name of a file.").arg(path));
+        return fail(
+            QCoreApplication::translate("PictureDocument", "\"%1\" is not the full name of a file.")
+                .arg(path));
     const QFileInfo info(normal);
     if (!info.fileName().endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive))
-        return fail(Tr("Pictures are saved as JPEG files, whose names end in \".JPG\"."));
+        return fail(QCoreApplication::translate(
+            "PictureDocument", "Pictures are saved as JPEG files, whose names end in \".JPG\"."));
     if (!QDir().mkpath(folder))
-        return fail(Tr("The picture folder \"%1\" cannot be made.").arg(folder));
+        return fail(QCoreApplication::translate("PictureDocument",
+                                                "The picture folder \"%1\" cannot be made.")
+                        .arg(folder));
     const QString parent = QFileInfo(ResolvePath(info.absolutePath())).canonicalFilePath();
     if (parent.isEmpty() || parent != QFileInfo(folder).canonicalFilePath())
-        return fail(Tr("Pictures are saved only in the picture folder \"%1\".").arg(folder));
+        return fail(QCoreApplication::translate(
+                        "PictureDocument", "Pictures are saved only in the picture folder \"%1\".")
+                        .arg(folder));
     const QFileInfo target(ResolvePath(normal));
     if (target.isSymLink() || (target.exists() && !target.isFile()))
-        return fail(Tr("\"%1\" is not a picture file.").arg(path));
+        return fail(QCoreApplication::translate("PictureDocument", "\"%1\" is not a picture file.")
+                        .arg(path));
     return true;
 }
 
