@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPainter>
@@ -87,6 +88,38 @@ QByteArray FixPdfDate(QByteArray pdf)
     return pdf;
 }
 
+// The terms a row's Joint (each of its comma-separated parts), Motion and Type may use,
+// from the source's "vocabulary"; a source without one accepts any term.
+class Vocabulary
+{
+public:
+    explicit Vocabulary(const QJsonObject& source)
+    {
+        const QJsonObject lists = source.value(QLatin1String("vocabulary")).toObject();
+        for (const char* column : {"Joint", "Motion", "Type"}) {
+            for (const QJsonValue& term : lists.value(QLatin1String(column)).toArray())
+                m_terms[QLatin1String(column)].insert(term.toString());
+        }
+    }
+
+    // Throws SourceError naming the first term of the row outside the vocabulary.
+    void Check(const tramelle::LibraryEntry& e) const
+    {
+        if (m_terms.isEmpty())
+            return;
+        QList<QPair<QString, QString>> used{{QStringLiteral("Motion"), e.Motion}, {QStringLiteral("Type"), e.Type}};
+        for (const QString& joint : e.Joint.split(QLatin1Char(',')))
+            used.prepend({QStringLiteral("Joint"), joint.trimmed()});
+        for (const auto& [column, term] : used) {
+            if (!m_terms.value(column).contains(term))
+                throw SourceError(QStringLiteral("the %1 \"%2\" is not in the vocabulary").arg(column, term));
+        }
+    }
+
+private:
+    QHash<QString, QSet<QString>> m_terms;
+};
+
 } // namespace
 
 QList<SourceExercise> ReadExerciseSource(const QString& path)
@@ -97,6 +130,7 @@ QList<SourceExercise> ReadExerciseSource(const QString& path)
     } catch (const tramelle::DbError& error) {
         throw SourceError(error.message());
     }
+    const Vocabulary vocabulary(doc.object());
     QList<SourceExercise> result;
     QSet<qint32> seen;
     for (const QJsonValue& v : doc.object().value(QLatin1String("exercises")).toArray()) {
@@ -107,9 +141,10 @@ QList<SourceExercise> ReadExerciseSource(const QString& path)
             if (seen.contains(id))
                 throw SourceError(QStringLiteral("the number is used twice"));
             seen.insert(id);
-            if (id >= tramelle::FirstUserExerciseID && id != 385)
-                throw SourceError(QStringLiteral("delivered exercises are numbered below %1 (or 385)")
-                                      .arg(tramelle::FirstUserExerciseID));
+            if (id >= tramelle::FirstUserExerciseID && id != tramelle::ProbeExerciseID)
+                throw SourceError(QStringLiteral("delivered exercises are numbered below %1 (or %2)")
+                                      .arg(tramelle::FirstUserExerciseID)
+                                      .arg(tramelle::ProbeExerciseID));
             const bool movie = o.value(QLatin1String("Movie")).toBool();
             o.insert(QStringLiteral("code"), QString::number(id));
             o.insert(QStringLiteral("Icon"), tramelle::IconFileName(id));
@@ -126,6 +161,7 @@ QList<SourceExercise> ReadExerciseSource(const QString& path)
             const QStringList problems = tramelle::CheckDeliveredExercise(e.Row);
             if (!problems.isEmpty())
                 throw SourceError(problems.join(QStringLiteral("; ")));
+            vocabulary.Check(e.Row.Entry);
             e.Drawing = ParseArt(o.value(QLatin1String("art")).toObject());
             result << e;
         } catch (const SourceError& error) {
