@@ -315,11 +315,20 @@ void WriteLargeLibrary(int count, const QString& outFolder, const QString& media
                                   .arg(linkPath, QString::fromStdString(error.message())));
     };
 
-    // New numbers above the delivered ones; the rows cycle through the sample, each
-    // copy marked with its round so the short descriptions differ.
+    // The delivered rows, as every library holds them (a start adds any that are
+    // missing), then copies under new numbers above them; the copies cycle through the
+    // sample, each marked with its round so the short descriptions differ.
     constexpr qint32 FirstNumber = 1000;
-    QList<DeliveredExercise> rows;
-    rows.reserve(count);
+    QList<DeliveredExercise> rows = sample;
+    rows.reserve(sample.size() + count);
+    for (const DeliveredExercise& row : sample) {
+        const LibraryEntry& e = row.Entry;
+        for (const QString& name : {e.Picture0, e.Picture1, e.Picture2})
+            link(JoinPath(JoinPath(mediaFolder, QStringLiteral("Picture")), name), JoinPath(pictureLinks, name));
+        link(JoinPath(JoinPath(deliveredFolder, QStringLiteral("ICON")), e.Icon), JoinPath(iconLinks, e.Icon));
+        if (!e.Movie.isEmpty())
+            link(JoinPath(JoinPath(mediaFolder, QStringLiteral("Movie")), e.Movie), JoinPath(movieLinks, e.Movie));
+    }
     for (int i = 0; i < count; ++i) {
         const DeliveredExercise& from = sample.at(i % sample.size());
         const qint32 id = FirstNumber + i;
