@@ -5,6 +5,7 @@
 #include "Clinic.h"
 #include "Database.h"
 #include "DbError.h"
+#include "DeliveredData.h"
 #include "Paths.h"
 #include "Settings.h"
 #include "frmSplash.h"
@@ -41,6 +42,29 @@ void CheckPreviousDatabase(AppContext& ctx)
                          PromptIcon::Information);
 }
 
+// A library file of an earlier version lacks the exercises delivered since; they are
+// added once, leaving the clinic's own changes alone.
+void AddNewDeliveredExercises(AppContext& ctx)
+{
+    try {
+        const int added = AddMissingDeliveredExercises(ctx.Db.LibraryDb(), DeliveredFilesFolder());
+        if (added > 0) {
+            ctx.Prompt().Message(
+                QStringLiteral("Exercise Library"),
+                added == 1 ? QStringLiteral("1 exercise delivered with this version was added to the exercise library.")
+                           : QStringLiteral("%1 exercises delivered with this version were added to the exercise library.")
+                                 .arg(added),
+                PromptIcon::Information);
+        }
+    } catch (const DbError& e) {
+        ctx.Prompt().Message(QStringLiteral("Exercise Library"),
+                             QStringLiteral("The exercises delivered with this version could not be added to the "
+                                            "exercise library.\r\n\r\n%1")
+                                 .arg(e.message()),
+                             PromptIcon::Warning);
+    }
+}
+
 // Opens the data files after checking them; false (the user told why) when they
 // cannot be used. Nothing is modified on that path.
 bool InitializeData(AppContext& ctx)
@@ -57,6 +81,7 @@ bool InitializeData(AppContext& ctx)
                              PromptIcon::Critical);
         return false;
     }
+    AddNewDeliveredExercises(ctx);
     try {
         LoadVendorContacts(ctx);
         LoadClinicInfo(ctx);

@@ -11,6 +11,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
+#include <QSet>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
 #include <cmath>
@@ -343,6 +345,36 @@ void InsertPickLists(const QSqlDatabase& db, const QList<DeliveredPickList>& lis
         }
     }
     transaction.Commit();
+}
+
+int AddMissingDeliveredRows(const QSqlDatabase& db, const QList<DeliveredExercise>& rows)
+{
+    QSet<qint32> present;
+    QSqlQuery q = Exec(db, QStringLiteral("SELECT ExerciseID FROM ExerciseLibrary WHERE ExerciseID < ? OR ExerciseID = ?"),
+                       {FirstUserExerciseID, ProbeExerciseID});
+    while (q.next())
+        present.insert(q.value(0).toInt());
+    ThrowIfFailed(q.lastError());
+    q.finish();
+    QList<DeliveredExercise> missing;
+    for (const DeliveredExercise& row : rows) {
+        const qint32 id = row.Entry.ExerciseID;
+        if ((id < FirstUserExerciseID || id == ProbeExerciseID) && !present.contains(id))
+            missing << row;
+    }
+    if (!missing.isEmpty())
+        InsertLibraryRows(db, missing);
+    return int(missing.size());
+}
+
+int AddMissingDeliveredExercises(const QSqlDatabase& db, const QString& deliveredFolder)
+{
+    if (deliveredFolder.isEmpty())
+        return 0;
+    const QString library = ResolvePath(JoinPath(deliveredFolder, DeliveredLibraryFileName));
+    if (!QFileInfo(library).isFile())
+        return 0;
+    return AddMissingDeliveredRows(db, ReadDeliveredLibrary(library));
 }
 
 void FillDeliveredData(const QString& mainPath, const QString& libraryPath, const QString& picklistPath,

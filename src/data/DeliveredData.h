@@ -24,6 +24,8 @@ inline constexpr int OtherPickListEntryLimit = 20; // every other list
 
 // Exercises numbered below this are delivered with the program and cannot be deleted.
 inline constexpr qint32 FirstUserExerciseID = 244;
+// The delivered exercise whose first picture shows that the picture folder is there.
+inline constexpr qint32 ProbeExerciseID = 385;
 
 // File names of an exercise's media by the naming rule: picture n (1 to 3) is
 // "<id>_<n>.JPG", the icon "<id>.JPG", the movie "<id>.AVI".
@@ -70,6 +72,14 @@ QList<DeliveredPickList> ReadDeliveredPickLists(const QString& path);
 // transaction: all rows or none. A row that fails CheckDeliveredExercise is refused.
 void InsertLibraryRows(const QSqlDatabase& db, const QList<DeliveredExercise>& rows);
 void InsertPickLists(const QSqlDatabase& db, const QList<DeliveredPickList>& lists);
+
+// Adds to the library the delivered rows it lacks (numbers below FirstUserExerciseID
+// and the probe), as a library file of an earlier version does, all in one transaction.
+// Rows already there stay as they are, even when the clinic has edited them. Returns
+// how many were added. Throws DbError.
+int AddMissingDeliveredRows(const QSqlDatabase& db, const QList<DeliveredExercise>& rows);
+// The same with the rows of the delivered folder's library; 0 when the folder has none.
+int AddMissingDeliveredExercises(const QSqlDatabase& db, const QString& deliveredFolder);
 
 // Fills freshly created data files with the delivered sample data (library rows,
 // pick lists) read from the delivered folder. Files that the folder lacks are skipped,

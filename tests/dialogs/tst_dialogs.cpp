@@ -2,6 +2,9 @@
 // media check window, and media folders taking effect at once.
 #include "AboutInfo.h"
 #include "ChoiceGrid.h"
+#include "Database.h"
+#include "DbError.h"
+#include "DeliveredData.h"
 #include "LibraryCache.h"
 #include "Paths.h"
 #include "Startup.h"
@@ -279,6 +282,42 @@ private slots:
         QSettings saved(settingsFile, QSettings::IniFormat);
         QCOMPARE(saved.value(QStringLiteral("Options/ShowTips")).toString(),
                  QStringLiteral("False"));
+    }
+
+    // A library file of an earlier version gets the exercises delivered since, once.
+    void startUpAddsTheNewDeliveredExercises()
+    {
+        QTemporaryDir home;
+        ScriptedPromptService prompt;
+        ScriptedLauncherService launcher;
+        StartupOptions options;
+        options.ShowSplash = false;
+        options.ShowTipOfTheDay = false;
+        options.QuitWhenReady = true;
+        options.AppFolder = home.filePath(QStringLiteral("app"));
+        options.SettingsFile = home.filePath(QStringLiteral("settings.ini"));
+        options.Prompt = &prompt;
+        options.Launcher = &launcher;
+        QCOMPARE(StartApplication(options), 0);
+        const QString library = JoinPath(options.AppFolder, LibraryDbFileName);
+        const QString connection = QStringLiteral("older-library");
+        {
+            const QSqlDatabase db = OpenConnection(library, connection);
+            Exec(db, QStringLiteral("DELETE FROM ExerciseLibrary WHERE ExerciseID >= 200 AND ExerciseID < 244"));
+        }
+        CloseConnection(connection);
+
+        const QString added = QStringLiteral("44 exercises delivered with this version were added to the exercise library.");
+        qsizetype offered = 0;
+        options.OnReady = [&](mdiVMR&, AppContext& ctx) { offered = ctx.Library.Entries.size(); };
+        prompt.Clear();
+        QCOMPARE(StartApplication(options), 0);
+        QVERIFY2(prompt.MessageTexts().contains(added), qPrintable(prompt.MessageTexts().join(QLatin1Char('|'))));
+        QCOMPARE(offered, ReadDeliveredLibrary(JoinPath(DeliveredFilesFolder(), DeliveredLibraryFileName)).size());
+
+        prompt.Clear();
+        QCOMPARE(StartApplication(options), 0);
+        QVERIFY(!prompt.MessageTexts().contains(added));
     }
 
     // Icons chosen in "Media Locations" show in the selection window's grid without a restart.

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPainter>
@@ -87,6 +88,38 @@ QByteArray FixPdfDate(QByteArray pdf)
     return pdf;
 }
 
+// The terms a row's Joint (each of its comma-separated parts), Motion and Type may use,
+// from the source's "vocabulary"; a source without one accepts any term.
+class Vocabulary
+{
+public:
+    explicit Vocabulary(const QJsonObject& source)
+    {
+        const QJsonObject lists = source.value(QLatin1String("vocabulary")).toObject();
+        for (const char* column : {"Joint", "Motion", "Type"}) {
+            for (const QJsonValue& term : lists.value(QLatin1String(column)).toArray())
+                m_terms[QLatin1String(column)].insert(term.toString());
+        }
+    }
+
+    // Throws SourceError naming the first term of the row outside the vocabulary.
+    void Check(const tramelle::LibraryEntry& e) const
+    {
+        if (m_terms.isEmpty())
+            return;
+        QList<QPair<QString, QString>> used{{QStringLiteral("Motion"), e.Motion}, {QStringLiteral("Type"), e.Type}};
+        for (const QString& joint : e.Joint.split(QLatin1Char(',')))
+            used.prepend({QStringLiteral("Joint"), joint.trimmed()});
+        for (const auto& [column, term] : used) {
+            if (!m_terms.value(column).contains(term))
+                throw SourceError(QStringLiteral("the %1 \"%2\" is not in the vocabulary").arg(column, term));
+        }
+    }
+
+private:
+    QHash<QString, QSet<QString>> m_terms;
+};
+
 } // namespace
 
 QList<SourceExercise> ReadExerciseSource(const QString& path)
@@ -97,6 +130,7 @@ QList<SourceExercise> ReadExerciseSource(const QString& path)
     } catch (const tramelle::DbError& error) {
         throw SourceError(error.message());
     }
+    const Vocabulary vocabulary(doc.object());
     QList<SourceExercise> result;
     QSet<qint32> seen;
     for (const QJsonValue& v : doc.object().value(QLatin1String("exercises")).toArray()) {
@@ -107,9 +141,10 @@ QList<SourceExercise> ReadExerciseSource(const QString& path)
             if (seen.contains(id))
                 throw SourceError(QStringLiteral("the number is used twice"));
             seen.insert(id);
-            if (id >= tramelle::FirstUserExerciseID && id != 385)
-                throw SourceError(QStringLiteral("delivered exercises are numbered below %1 (or 385)")
-                                      .arg(tramelle::FirstUserExerciseID));
+            if (id >= tramelle::FirstUserExerciseID && id != tramelle::ProbeExerciseID)
+                throw SourceError(QStringLiteral("delivered exercises are numbered below %1 (or %2)")
+                                      .arg(tramelle::FirstUserExerciseID)
+                                      .arg(tramelle::ProbeExerciseID));
             const bool movie = o.value(QLatin1String("Movie")).toBool();
             o.insert(QStringLiteral("code"), QString::number(id));
             o.insert(QStringLiteral("Icon"), tramelle::IconFileName(id));
@@ -126,6 +161,7 @@ QList<SourceExercise> ReadExerciseSource(const QString& path)
             const QStringList problems = tramelle::CheckDeliveredExercise(e.Row);
             if (!problems.isEmpty())
                 throw SourceError(problems.join(QStringLiteral("; ")));
+            vocabulary.Check(e.Row.Entry);
             e.Drawing = ParseArt(o.value(QLatin1String("art")).toObject());
             result << e;
         } catch (const SourceError& error) {
@@ -279,11 +315,20 @@ void WriteLargeLibrary(int count, const QString& outFolder, const QString& media
                                   .arg(linkPath, QString::fromStdString(error.message())));
     };
 
-    // New numbers above the delivered ones; the rows cycle through the sample, each
-    // copy marked with its round so the short descriptions differ.
+    // The delivered rows, as every library holds them (a start adds any that are
+    // missing), then copies under new numbers above them; the copies cycle through the
+    // sample, each marked with its round so the short descriptions differ.
     constexpr qint32 FirstNumber = 1000;
-    QList<DeliveredExercise> rows;
-    rows.reserve(count);
+    QList<DeliveredExercise> rows = sample;
+    rows.reserve(sample.size() + count);
+    for (const DeliveredExercise& row : sample) {
+        const LibraryEntry& e = row.Entry;
+        for (const QString& name : {e.Picture0, e.Picture1, e.Picture2})
+            link(JoinPath(JoinPath(mediaFolder, QStringLiteral("Picture")), name), JoinPath(pictureLinks, name));
+        link(JoinPath(JoinPath(deliveredFolder, QStringLiteral("ICON")), e.Icon), JoinPath(iconLinks, e.Icon));
+        if (!e.Movie.isEmpty())
+            link(JoinPath(JoinPath(mediaFolder, QStringLiteral("Movie")), e.Movie), JoinPath(movieLinks, e.Movie));
+    }
     for (int i = 0; i < count; ++i) {
         const DeliveredExercise& from = sample.at(i % sample.size());
         const qint32 id = FirstNumber + i;

@@ -37,8 +37,8 @@ QList<QByteArray> MovieFrames(const Art& art);
 // Renders the patient instructions (HTML) onto one Letter page of a PDF.
 void WritePatientInstructions(const QString& htmlPath, const QString& pdfPath);
 
-// Builds a library of `count` exercises in `outFolder` for benchmarks: the three data
-// files, and Picture, ICON and Movie folders whose files are links to the sample media.
+// Builds a library of the delivered exercises and `count` more in `outFolder` for
+// benchmarks: the three data files, and Picture, ICON and Movie folders whose files are links to the sample media.
 void WriteLargeLibrary(int count, const QString& outFolder, const QString& mediaFolder,
                        const QString& deliveredFolder);
 
