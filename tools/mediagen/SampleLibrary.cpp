@@ -29,8 +29,8 @@ namespace {
 
 // The icon is drawn from the middle picture: it shows the movement best.
 constexpr qint16 IconPicture = 2;
-constexpr int JpegQuality = 82;
-constexpr int MovieJpegQuality = 70;
+constexpr int JpegQuality = 78;
+constexpr int MovieJpegQuality = 55;
 
 QByteArray ReadFile(const QString& path)
 {
@@ -141,18 +141,17 @@ QList<SourceExercise> ReadExerciseSource(const QString& path)
 
 QList<QByteArray> MovieFrames(const Art& art)
 {
-    // Start to middle to end, a short hold, back to the start, a short hold: one
-    // repetition that loops smoothly.
+    // Start through the middle to the end in one eased sweep, a short hold, the same way
+    // back, a short hold: one repetition of under three seconds that loops smoothly.
+    constexpr int Sweep = 14, Hold = 3;
     QList<double> times;
-    for (int i = 0; i < 8; ++i)
-        times << Ease(i / 8.0);
-    for (int i = 0; i < 8; ++i)
-        times << 1 + Ease(i / 8.0);
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < Sweep; ++i)
+        times << 2 * Ease(i / double(Sweep));
+    for (int i = 0; i < Hold; ++i)
         times << 2;
-    for (int i = 0; i < 12; ++i)
-        times << 2 - 2 * Ease(i / 12.0);
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < Sweep; ++i)
+        times << 2 - 2 * Ease(i / double(Sweep));
+    for (int i = 0; i < Hold; ++i)
         times << 0;
     QList<QByteArray> frames;
     for (double t : times)
