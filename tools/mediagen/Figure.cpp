@@ -335,11 +335,11 @@ struct Frame
     double Surface = FloorY;
 };
 
-double AutoX(const Art& art)
+// Where the start pose sits in the middle of the picture.
+QPointF AutoCentre(const Art& art)
 {
     const Body b = Layout(Resolve(art.Poses[0].Angles, art.Front), art.Front);
-    const QRectF r = b.Bounds();
-    return SceneWidth / 2 - r.center().x();
+    return QPointF(SceneWidth, SceneHeight) / 2 - b.Bounds().center();
 }
 
 Frame Pose(const Art& art, double t)
@@ -355,10 +355,14 @@ Frame Pose(const Art& art, double t)
                       FindMoving(art));
     f.Surface = HasProp(f.Props, "mat") ? FloorY - MatHeight : FloorY;
 
-    const double x0 = p.X.value_or(AutoX(art)), x1 = q.X.value_or(AutoX(art));
+    const QPointF centre = AutoCentre(art);
+    const double x0 = p.X.value_or(centre.x()), x1 = q.X.value_or(centre.x());
     double y = 0;
     if (p.Y && q.Y) {
         y = *p.Y + (*q.Y - *p.Y) * u;
+    } else if (art.Top) {
+        // Seen from above nothing rests on the floor: the hips stay where they start.
+        y = centre.y();
     } else if (!art.Ground.isEmpty()) {
         y = f.Surface - art.GroundHeight - LowestNear(f.Figure, art.Ground);
     } else {
@@ -418,7 +422,8 @@ QRectF PropBounds(const QJsonObject& prop, const Body& body)
 // sideways so that every frame of the exercise, props included, fills the picture.
 struct Placement
 {
-    double Scale = 1, Shift = 0;
+    double Scale = 1, Shift = 0, ShiftY = 0;
+    double AnchorY = FloorY; // the height that stays put: the floor, or the middle from above
     QRectF Figure; // the figure's extent over all frames, in scene units
 };
 
@@ -435,10 +440,19 @@ Placement Fit(const Art& art)
     all |= figure;
     Placement place;
     place.Figure = figure;
+    place.Shift = SceneWidth / 2 - all.center().x();
+    if (art.Top) {
+        if (HasProp(art.Props, "mat"))
+            all |= figure.adjusted(-16, -14, 16, 14);
+        place.AnchorY = SceneHeight / 2;
+        place.ShiftY = SceneHeight / 2 - all.center().y();
+        place.Scale = std::min({MaxScale, (SceneHeight - 2 * SceneMargin) / std::max(all.height(), 40.0),
+                                (SceneWidth - 2 * SceneMargin) / std::max(all.width(), 40.0)});
+        return place;
+    }
     const double top = std::min(all.top(), FloorY - 40);
     place.Scale = std::min({MaxScale, (FloorY - SceneMargin) / (FloorY - top),
                             (SceneWidth - 2 * SceneMargin) / std::max(all.width(), 40.0)});
-    place.Shift = SceneWidth / 2 - all.center().x();
     return place;
 }
 
@@ -544,11 +558,15 @@ void DrawWeight(QPainter& p, QPointF at, double forearm)
         p.drawPolygon(Block(at + along * (end * 12), Dir(forearm), 16, 7));
 }
 
-void DrawProp(QPainter& p, const QJsonObject& prop, const Frame& f, bool front, const QRectF& figure)
+void DrawProp(QPainter& p, const QJsonObject& prop, const Frame& f, const Art& art, const QRectF& figure)
 {
     const QString kind = prop.value(QLatin1String("kind")).toString();
     const Body& body = f.Figure;
-    if (kind == QLatin1String("mat")) {
+    const bool front = art.Front;
+    if (kind == QLatin1String("mat") && art.Top) {
+        // Seen from above, the mat lies under the whole figure.
+        Box(p, figure.adjusted(-14, -12, 14, 12), PropFill, 6);
+    } else if (kind == QLatin1String("mat")) {
         // A mat just longer than the figure, unless its ends are given.
         Box(p, QRectF(QPointF(prop.value(QLatin1String("x0")).toDouble(figure.left() - 14), FloorY - MatHeight),
                       QPointF(prop.value(QLatin1String("x1")).toDouble(figure.right() + 14), FloorY)),
@@ -780,9 +798,11 @@ Art ParseArt(const QJsonObject& o)
 {
     Art art;
     const QString view = o.value(QLatin1String("view")).toString(QStringLiteral("side"));
-    if (view != QLatin1String("side") && view != QLatin1String("front"))
+    if (view != QLatin1String("side") && view != QLatin1String("front") && view != QLatin1String("top"))
         throw SourceError(QStringLiteral("unknown view \"%1\"").arg(view));
-    art.Front = view == QLatin1String("front");
+    // From above, the figure is laid out as from the front, lying in the picture's plane.
+    art.Top = view == QLatin1String("top");
+    art.Front = view == QLatin1String("front") || art.Top;
     art.Props = ParseProps(o.value(QLatin1String("props")), QStringLiteral("props"));
     const QJsonArray poses = o.value(QLatin1String("poses")).toArray();
     if (poses.size() != 3)
@@ -830,16 +850,17 @@ Art ParseArt(const QJsonObject& o)
 void DrawScene(QPainter& p, const Art& art, double t, bool withTrace)
 {
     p.setRenderHint(QPainter::Antialiasing, true);
-    StrokeLine(p, {4, FloorY + 1.5}, {SceneWidth - 4, FloorY + 1.5}, 2.5, QColor(0x90, 0x90, 0x90));
+    if (!art.Top)
+        StrokeLine(p, {4, FloorY + 1.5}, {SceneWidth - 4, FloorY + 1.5}, 2.5, QColor(0x90, 0x90, 0x90));
     const Placement place = Fit(art);
     p.save();
-    p.translate(SceneWidth / 2, FloorY);
+    p.translate(SceneWidth / 2, place.AnchorY);
     p.scale(place.Scale, place.Scale);
-    p.translate(-SceneWidth / 2 + place.Shift, -FloorY);
+    p.translate(-SceneWidth / 2 + place.Shift, -place.AnchorY + place.ShiftY);
     const Frame f = Pose(art, t);
     for (const QJsonObject& prop : f.Props) {
         if (!DrawnInFront(prop))
-            DrawProp(p, prop, f, art.Front, place.Figure);
+            DrawProp(p, prop, f, art, place.Figure);
     }
     // A later picture shows where the movement started, and its path.
     if (withTrace && t > 0.5)
@@ -849,7 +870,7 @@ void DrawScene(QPainter& p, const Art& art, double t, bool withTrace)
     DrawBody(p, f.Figure);
     for (const QJsonObject& prop : f.Props) {
         if (DrawnInFront(prop))
-            DrawProp(p, prop, f, art.Front, place.Figure);
+            DrawProp(p, prop, f, art, place.Figure);
     }
     p.restore();
 }
