@@ -102,9 +102,26 @@ private slots:
         QCOMPARE(QImage::fromData(frames.at(1), "JPEG").size(), QSize(MovieWidth, MovieHeight));
     }
 
-    void unknownPropIsRefused()
+    // Seen from above there is no floor: the figure and its mat sit in the middle.
+    void topViewCentresTheFigureWithoutAFloor()
+    {
+        const QImage top = RenderScene(ArtFrom(R"({"view": "top", "props": [{"kind": "mat"}],
+            "poses": [{"torso": -90}, {"torso": -90, "hipR": 15}, {"torso": -90, "hipR": 30}]})"), 1, 400, 300, false);
+        QRect r;
+        for (int y = 0; y < 300; ++y) {
+            for (int x = 0; x < 400; ++x) {
+                if (qGray(top.pixel(x, y)) < 200)
+                    r |= QRect(x, y, 1, 1);
+            }
+        }
+        QVERIFY2(std::abs(r.center().y() - 150) < 12 && r.bottom() < 290, QByteArray::number(r.bottom()));
+        QVERIFY(r.width() > 0.8 * 400);
+    }
+
+    void unknownPropOrViewIsRefused()
     {
         QVERIFY_THROWS_EXCEPTION(SourceError, ArtFrom(R"({"props": [{"kind": "sofa"}], "poses": [{}, {}, {}]})"));
+        QVERIFY_THROWS_EXCEPTION(SourceError, ArtFrom(R"({"view": "back", "poses": [{}, {}, {}]})"));
     }
 };
 
