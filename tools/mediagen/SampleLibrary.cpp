@@ -18,8 +18,12 @@
 #include <QSet>
 #include <QSqlDatabase>
 #include <QTextDocument>
+#include <QThread>
 #include <QUuid>
+#include <algorithm>
 #include <filesystem>
+#include <future>
+#include <vector>
 
 using tramelle::DeliveredExercise;
 
@@ -168,8 +172,7 @@ void WriteSampleMedia(const QList<SourceExercise>& exercises, const QString& med
     MakeFolder(pictures);
     MakeFolder(movies);
     MakeFolder(icons);
-    QList<DeliveredExercise> rows;
-    for (const SourceExercise& e : exercises) {
+    auto draw = [&](const SourceExercise& e) {
         const qint32 id = e.Row.Entry.ExerciseID;
         for (int n = 1; n <= 3; ++n) {
             const QImage picture = RenderScene(e.Drawing, n - 1, PictureWidth, PictureHeight, n > 1);
@@ -184,8 +187,24 @@ void WriteSampleMedia(const QList<SourceExercise>& exercises, const QString& med
             const QString path = tramelle::JoinPath(movies, e.Row.Entry.Movie);
             WriteIfChanged(path, BuildMjpegAvi(MovieFrames(e.Drawing), MovieWidth, MovieHeight, MovieFps));
         }
-        rows << e.Row;
+    };
+    // Every exercise's files depend on that exercise alone, so the work is shared out
+    // over the processor's cores; a failure in any of them is raised here.
+    const int workers = std::clamp(QThread::idealThreadCount(), 1, 4);
+    std::vector<std::future<void>> running;
+    for (int w = 0; w < workers; ++w) {
+        running.push_back(std::async(std::launch::async, [&, w] {
+            for (qsizetype i = w; i < exercises.size(); i += workers)
+                draw(exercises.at(i));
+        }));
     }
+    for (std::future<void>& done : running)
+        done.wait();
+    for (std::future<void>& done : running)
+        done.get();
+    QList<DeliveredExercise> rows;
+    for (const SourceExercise& e : exercises)
+        rows << e.Row;
     try {
         tramelle::WriteDeliveredLibrary(tramelle::JoinPath(deliveredFolder, tramelle::DeliveredLibraryFileName), rows);
     } catch (const tramelle::DbError& error) {
