@@ -16,7 +16,7 @@ namespace {
 constexpr double TorsoLength = 72, NeckLength = 9, HeadRadius = 15;
 constexpr double UpperArmLength = 46, ForearmLength = 40, HandLength = 10, HandWidth = 10;
 constexpr double ThighLength = 56, ShinLength = 54, FootLength = 21, HeelLength = 5;
-constexpr double SideTorsoWidth = 30, FrontTorsoWidth = 42, NeckWidth = 10;
+constexpr double NeckWidth = 10;
 constexpr double UpperArmWidth = 13, ForearmWidth = 11, ThighWidth = 18, ShinWidth = 14, FootWidth = 9;
 constexpr double Outline = 2.6;
 constexpr double MatHeight = 9;
@@ -112,37 +112,55 @@ Segments Blend(const Segments& a, const Segments& b, double u)
     return s;
 }
 
-struct Capsule
+// Which segments move between the key poses: each one whose angle to its parent changes,
+// and everything hanging from it. The moving limb is drawn in a darker tone.
+struct Moving
+{
+    bool Torso = false, Head = false;
+    bool Arm[2][3]{}, Leg[2][3]{};
+};
+
+// One filled piece of the figure: a limb tapering from width WidthA at A to WidthB at B,
+// or (with a polygon) a foot.
+struct Piece
 {
     QPointF A, B;
-    double Width;
+    double WidthA, WidthB;
     int Layer; // 0 behind the body, 1 the body, 2 in front
+    bool Moving = false;
+    QPolygonF Shape;
 };
 
 struct Body
 {
     QHash<QString, QPointF> Points;
-    QList<Capsule> Capsules;
+    QList<Piece> Pieces;
     QPointF Head;
     double Neck = 0, Turn = 0;
     double Forearm[2]{};
     bool Front = false;
+    bool HeadMoving = false;
 
     void Move(QPointF by)
     {
         for (auto it = Points.begin(); it != Points.end(); ++it)
             it.value() += by;
-        for (Capsule& c : Capsules) {
+        for (Piece& c : Pieces) {
             c.A += by;
             c.B += by;
+            c.Shape.translate(by);
         }
         Head += by;
     }
     QRectF Bounds() const
     {
         QRectF r(Head - QPointF(HeadRadius, HeadRadius), QSizeF(2 * HeadRadius, 2 * HeadRadius));
-        for (const Capsule& c : Capsules) {
-            const double h = c.Width / 2 + Outline;
+        for (const Piece& c : Pieces) {
+            if (!c.Shape.isEmpty()) {
+                r |= c.Shape.boundingRect();
+                continue;
+            }
+            const double h = std::max(c.WidthA, c.WidthB) / 2 + Outline;
             r |= QRectF(QPointF(std::min(c.A.x(), c.B.x()) - h, std::min(c.A.y(), c.B.y()) - h),
                         QPointF(std::max(c.A.x(), c.B.x()) + h, std::max(c.A.y(), c.B.y()) + h));
         }
@@ -162,23 +180,80 @@ double LowestNear(const Body& body, const QString& point)
     return body.Points.value(point).y() + 8;
 }
 
-Body Layout(const Segments& s, bool front)
+Moving FindMoving(const Art& art)
+{
+    constexpr double Threshold = 12;
+    Moving m;
+    const Segments s0 = Resolve(art.Poses[0].Angles, art.Front);
+    for (int k = 1; k < 3; ++k) {
+        const Segments s = Resolve(art.Poses[k].Angles, art.Front);
+        auto changed = [](double a0, double b0, double a, double b) {
+            return std::abs((a - b) - (a0 - b0)) > Threshold;
+        };
+        m.Torso = m.Torso || std::abs(s.Torso - s0.Torso) > Threshold;
+        m.Head = m.Head || changed(s0.Neck, s0.Torso, s.Neck, s.Torso) || std::abs(s.Turn - s0.Turn) > Threshold;
+        for (int i = 0; i < 2; ++i) {
+            bool chain = changed(s0.Arm[i], s0.Torso, s.Arm[i], s.Torso);
+            m.Arm[i][0] = m.Arm[i][0] || chain;
+            chain = chain || changed(s0.Forearm[i], s0.Arm[i], s.Forearm[i], s.Arm[i]);
+            m.Arm[i][1] = m.Arm[i][1] || chain;
+            chain = chain || changed(s0.Hand[i], s0.Forearm[i], s.Hand[i], s.Forearm[i]);
+            m.Arm[i][2] = m.Arm[i][2] || chain;
+            chain = changed(s0.Thigh[i], s0.Torso, s.Thigh[i], s.Torso);
+            m.Leg[i][0] = m.Leg[i][0] || chain;
+            chain = chain || changed(s0.Shin[i], s0.Thigh[i], s.Shin[i], s.Thigh[i]);
+            m.Leg[i][1] = m.Leg[i][1] || chain;
+            chain = chain || changed(s0.Foot[i], s0.Shin[i], s.Foot[i], s.Shin[i]);
+            m.Leg[i][2] = m.Leg[i][2] || chain;
+        }
+    }
+    // Marking more than two limbs, or the trunk as well as a limb, would mark the whole
+    // figure: the faint start pose and the arrow show such a movement instead.
+    int limbs = 0;
+    for (int i = 0; i < 2; ++i)
+        limbs += int(m.Arm[i][2]) + int(m.Leg[i][2]);
+    if (limbs > 2) {
+        for (int i = 0; i < 2; ++i) {
+            for (int k = 0; k < 3; ++k)
+                m.Arm[i][k] = m.Leg[i][k] = false;
+        }
+    }
+    m.Torso = m.Torso && limbs == 0;
+    return m;
+}
+
+Body Layout(const Segments& s, bool front, const Moving& moving = {})
 {
     Body b;
     b.Front = front;
     b.Neck = s.Neck;
     b.Turn = s.Turn;
+    b.HeadMoving = moving.Head;
     const QPointF hip(0, 0);
-    const QPointF neck = hip + Dir(s.Torso) * TorsoLength;
+    const QPointF up = Dir(s.Torso);
+    const QPointF neck = hip + up * TorsoLength;
     const QPointF across = Dir(s.Torso + 90);
     b.Points[QStringLiteral("hip")] = hip;
     b.Points[QStringLiteral("neck")] = neck;
-    b.Points[QStringLiteral("chest")] = hip + Dir(s.Torso) * (TorsoLength * 0.65);
+    b.Points[QStringLiteral("chest")] = hip + up * (TorsoLength * 0.65);
     b.Head = neck + Dir(s.Neck) * (NeckLength + HeadRadius);
     b.Points[QStringLiteral("head")] = b.Head;
-    const double torsoWidth = front ? FrontTorsoWidth : SideTorsoWidth;
-    b.Capsules << Capsule{hip + Dir(s.Torso) * 4, neck - Dir(s.Torso) * 6, torsoWidth, 1};
-    b.Capsules << Capsule{neck - Dir(s.Torso) * 4, neck + Dir(s.Neck) * NeckLength, NeckWidth, 1};
+    // The trunk: pelvis, waist and chest, broad at the shoulders seen from the front,
+    // with a rounded chest and back seen from the side.
+    const QPointF waist = hip + up * (TorsoLength * 0.38);
+    const QPointF chest = hip + up * (TorsoLength * 0.7) + across * (front ? 0.0 : 2.0);
+    const QPointF top = neck - up * 7;
+    const bool torsoMoving = moving.Torso;
+    if (front) {
+        b.Pieces << Piece{hip + up * 2, waist, 38, 31, 1, torsoMoving, {}}
+                 << Piece{waist, chest, 31, 40, 1, torsoMoving, {}}
+                 << Piece{top - across * 14, top + across * 14, 17, 17, 1, torsoMoving, {}};
+    } else {
+        b.Pieces << Piece{hip + up * 3, waist, 31, 26, 1, torsoMoving, {}}
+                 << Piece{waist, chest, 26, 31, 1, torsoMoving, {}}
+                 << Piece{chest, top, 31, 25, 1, torsoMoving, {}};
+    }
+    b.Pieces << Piece{neck - up * 6, neck + Dir(s.Neck) * NeckLength, NeckWidth + 2, NeckWidth, 1, moving.Head, {}};
     for (int side = 0; side < 2; ++side) {
         const QChar tag = side == 0 ? QLatin1Char('R') : QLatin1Char('L');
         // Side view: the right side is nearer to the viewer. Front view: legs go under the
@@ -186,7 +261,7 @@ Body Layout(const Segments& s, bool front)
         const int armLayer = front ? 2 : (side == 0 ? 2 : 0);
         const int legLayer = front ? 0 : (side == 0 ? 2 : 0);
         const double spread = front ? (side == 0 ? -1.0 : 1.0) : 0.0;
-        const QPointF shoulder = neck - Dir(s.Torso) * 8 + across * (spread * 15);
+        const QPointF shoulder = neck - up * 8 + across * (spread * 15);
         const QPointF elbow = shoulder + Dir(s.Arm[side]) * UpperArmLength;
         const QPointF wrist = elbow + Dir(s.Forearm[side]) * ForearmLength;
         const QPointF hand = wrist + Dir(s.Hand[side]) * HandLength;
@@ -208,11 +283,26 @@ Body Layout(const Segments& s, bool front)
         b.Points[QStringLiteral("heel") + tag] = heel;
         b.Points[QStringLiteral("foot") + tag] = (toe + heel) / 2;
         b.Forearm[side] = s.Forearm[side];
-        b.Capsules << Capsule{hipJoint, knee, ThighWidth, legLayer} << Capsule{knee, ankle, ShinWidth, legLayer}
-                   << Capsule{heel, toe, FootWidth, legLayer};
-        b.Capsules << Capsule{shoulder, elbow, UpperArmWidth, armLayer}
-                   << Capsule{elbow, wrist, ForearmWidth, armLayer}
-                   << Capsule{wrist + Dir(s.Hand[side]) * 2, hand, HandWidth, armLayer};
+        const bool* leg = moving.Leg[side];
+        const bool* arm = moving.Arm[side];
+        b.Pieces << Piece{hipJoint, knee, ThighWidth + 3, ShinWidth + 1, legLayer, leg[0], {}}
+                 << Piece{knee, ankle, ShinWidth + 1, ShinWidth - 5, legLayer, leg[1], {}};
+        // The foot: a shoe shape, heel and sole on the ground, the instep rising to the ankle.
+        const QPointF sole = Dir(s.Foot[side] + 90) * (FootWidth / 2);
+        QPolygonF foot;
+        if (front) {
+            foot << ankle - across * 4 << ankle + across * 4 << toe + across * 5 + sole * 0.4
+                 << toe - across * 5 + sole * 0.4;
+        } else {
+            foot << ankle - Dir(s.Foot[side]) * 3 - sole * 0.6 << ankle + Dir(s.Foot[side]) * 5 - sole * 0.8
+                 << toe - sole * 0.2 + Dir(s.Foot[side]) * 3 << toe + sole + Dir(s.Foot[side]) * 2
+                 << heel + sole - Dir(s.Foot[side]) * 2 << heel - sole * 0.4 - Dir(s.Foot[side]) * 2;
+        }
+        b.Pieces << Piece{ankle, toe, 0, 0, legLayer, leg[2], foot};
+        b.Pieces << Piece{shoulder, elbow, UpperArmWidth + 1, ForearmWidth, armLayer, arm[0], {}}
+                 << Piece{elbow, wrist, ForearmWidth, ForearmWidth - 3, armLayer, arm[1], {}}
+                 << Piece{wrist + Dir(s.Hand[side]) * 1, hand + Dir(s.Hand[side]) * 1, HandWidth - 3, HandWidth,
+                          armLayer, arm[2], {}};
     }
     return b;
 }
@@ -245,11 +335,11 @@ struct Frame
     double Surface = FloorY;
 };
 
-double AutoX(const Art& art)
+// Where the start pose sits in the middle of the picture.
+QPointF AutoCentre(const Art& art)
 {
     const Body b = Layout(Resolve(art.Poses[0].Angles, art.Front), art.Front);
-    const QRectF r = b.Bounds();
-    return SceneWidth / 2 - r.center().x();
+    return QPointF(SceneWidth, SceneHeight) / 2 - b.Bounds().center();
 }
 
 Frame Pose(const Art& art, double t)
@@ -261,13 +351,18 @@ Frame Pose(const Art& art, double t)
     const KeyPose& q = art.Poses[i + 1];
     Frame f;
     f.Props = art.Props + (u < 0.5 ? p.Props : q.Props);
-    f.Figure = Layout(Blend(Resolve(p.Angles, art.Front), Resolve(q.Angles, art.Front), u), art.Front);
+    f.Figure = Layout(Blend(Resolve(p.Angles, art.Front), Resolve(q.Angles, art.Front), u), art.Front,
+                      FindMoving(art));
     f.Surface = HasProp(f.Props, "mat") ? FloorY - MatHeight : FloorY;
 
-    const double x0 = p.X.value_or(AutoX(art)), x1 = q.X.value_or(AutoX(art));
+    const QPointF centre = AutoCentre(art);
+    const double x0 = p.X.value_or(centre.x()), x1 = q.X.value_or(centre.x());
     double y = 0;
     if (p.Y && q.Y) {
         y = *p.Y + (*q.Y - *p.Y) * u;
+    } else if (art.Top) {
+        // Seen from above nothing rests on the floor: the hips stay where they start.
+        y = centre.y();
     } else if (!art.Ground.isEmpty()) {
         y = f.Surface - art.GroundHeight - LowestNear(f.Figure, art.Ground);
     } else {
@@ -283,8 +378,32 @@ QRectF PropBounds(const QJsonObject& prop, const Body& body)
 {
     const QString kind = prop.value(QLatin1String("kind")).toString();
     if (kind == QLatin1String("chair")) {
-        const QPointF hip = body.Points.value(QStringLiteral("hip"));
-        return QRectF(hip.x() - 34, hip.y() - 80, 68, FloorY - hip.y() + 80);
+        QPointF hip = body.Points.value(QStringLiteral("hip"));
+        if (prop.contains(QLatin1String("x")))
+            hip = {prop.value(QLatin1String("x")).toDouble(), prop.value(QLatin1String("y")).toDouble()};
+        return QRectF(hip.x() - 38, hip.y() - 80, 76, FloorY - hip.y() + 80);
+    }
+    if (kind == QLatin1String("chairback")) {
+        const QPointF at = PropPoint(prop.value(QLatin1String("at")), body) + Offset(prop);
+        const double far = at.x() + prop.value(QLatin1String("side")).toDouble(1) * 50;
+        return QRectF(QPointF(std::min(at.x(), far) - 6, at.y()), QPointF(std::max(at.x(), far) + 6, FloorY));
+    }
+    if (kind == QLatin1String("wall")) {
+        const double x = prop.value(QLatin1String("x")).toDouble();
+        return QRectF(x - 12, FloorY - 120, 24, 120);
+    }
+    if (kind == QLatin1String("step")) {
+        const QString under = prop.value(QLatin1String("under")).toString();
+        if (under.isEmpty()) {
+            const double x = prop.value(QLatin1String("x")).toDouble();
+            return QRectF(x - 38, FloorY - prop.value(QLatin1String("h")).toDouble(), 76, 1);
+        }
+        const QPointF at = body.Points.value(under);
+        return QRectF(at.x() - 38, at.y(), 76, 1);
+    }
+    if (kind == QLatin1String("table")) {
+        const QPointF at = PropPoint(prop.value(QLatin1String("under")), body) + Offset(prop);
+        return QRectF(at.x() - 57, at.y(), 104, 10);
     }
     if (kind == QLatin1String("ball") || kind == QLatin1String("weight")) {
         const double r = prop.value(QLatin1String("r")).toDouble(20);
@@ -299,31 +418,54 @@ QRectF PropBounds(const QJsonObject& prop, const Body& body)
     return {};
 }
 
-// Scale that keeps every frame of the exercise inside the picture, about the floor's middle.
-double FitScale(const Art& art)
+// How the scene is placed in the picture: scaled about the floor's middle and moved
+// sideways so that every frame of the exercise, props included, fills the picture.
+struct Placement
 {
-    QRectF all;
+    double Scale = 1, Shift = 0, ShiftY = 0;
+    double AnchorY = FloorY; // the height that stays put: the floor, or the middle from above
+    QRectF Figure; // the figure's extent over all frames, in scene units
+};
+
+Placement Fit(const Art& art)
+{
+    constexpr double MaxScale = 1.6;
+    QRectF figure, all;
     for (int k = 0; k <= 8; ++k) {
         const Frame f = Pose(art, k * 0.25);
-        all |= f.Figure.Bounds();
+        figure |= f.Figure.Bounds();
         for (const QJsonObject& prop : f.Props)
             all |= PropBounds(prop, f.Figure);
     }
-    const double cx = SceneWidth / 2;
-    double s = 1.0;
-    if (all.top() < SceneMargin)
-        s = std::min(s, (FloorY - SceneMargin) / (FloorY - all.top()));
-    if (all.left() < SceneMargin)
-        s = std::min(s, (cx - SceneMargin) / (cx - all.left()));
-    if (all.right() > SceneWidth - SceneMargin)
-        s = std::min(s, (cx - SceneMargin) / (all.right() - cx));
-    return s;
+    all |= figure;
+    Placement place;
+    place.Figure = figure;
+    place.Shift = SceneWidth / 2 - all.center().x();
+    if (art.Top) {
+        if (HasProp(art.Props, "mat"))
+            all |= figure.adjusted(-16, -14, 16, 14);
+        place.AnchorY = SceneHeight / 2;
+        place.ShiftY = SceneHeight / 2 - all.center().y();
+        place.Scale = std::min({MaxScale, (SceneHeight - 2 * SceneMargin) / std::max(all.height(), 40.0),
+                                (SceneWidth - 2 * SceneMargin) / std::max(all.width(), 40.0)});
+        return place;
+    }
+    const double top = std::min(all.top(), FloorY - 40);
+    place.Scale = std::min({MaxScale, (FloorY - SceneMargin) / (FloorY - top),
+                            (SceneWidth - 2 * SceneMargin) / std::max(all.width(), 40.0)});
+    return place;
 }
 
+
 const QColor Ink(0x1e, 0x1e, 0x1e);
-const QColor FarInk(0x80, 0x80, 0x80);
-const QColor FarFill(0xee, 0xee, 0xee);
-const QColor PropFill(0xe6, 0xe6, 0xe6);
+const QColor BodyFill(0xf4, 0xf4, 0xf4);
+const QColor MoveFill(0xc4, 0xc4, 0xc4);
+const QColor FarInk(0x7a, 0x7a, 0x7a);
+const QColor FarFill(0xdc, 0xdc, 0xdc);
+const QColor GhostInk(0xb8, 0xb8, 0xb8);
+const QColor Hair(0x5a, 0x5a, 0x5a);
+const QColor ArrowInk(0x40, 0x40, 0x40);
+const QColor PropFill(0xe8, 0xe8, 0xe8);
 
 void StrokeLine(QPainter& p, QPointF a, QPointF b, double width, const QColor& color)
 {
@@ -331,41 +473,54 @@ void StrokeLine(QPainter& p, QPointF a, QPointF b, double width, const QColor& c
     p.drawLine(a, b);
 }
 
-// Outlined band: a dark edge with a light core, like a drawn strap.
+// Outlined band: a dark edge with a light core, like a drawn strap or a chair's leg.
 void Strap(QPainter& p, QPointF a, QPointF b, double width, const QColor& fill)
 {
     StrokeLine(p, a, b, width + 2 * 2.0, Ink);
     StrokeLine(p, a, b, width, fill);
 }
 
-void Box(QPainter& p, const QRectF& r, const QColor& fill = Qt::white)
+void Box(QPainter& p, const QRectF& r, const QColor& fill = Qt::white, double radius = 1.5)
 {
-    p.setPen(QPen(Ink, 2.6, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    p.setPen(QPen(Ink, 2.6, Qt::SolidLine, Qt::SquareCap, Qt::RoundJoin));
     p.setBrush(fill);
-    p.drawRect(r);
+    p.drawRoundedRect(r, radius, radius);
+}
+
+// A short block turned to a direction: a dumbbell's plate.
+QPolygonF Block(QPointF centre, QPointF along, double length, double width)
+{
+    const QPointF a = along * (length / 2), c = QPointF(-along.y(), along.x()) * (width / 2);
+    return QPolygonF{centre - a - c, centre + a - c, centre + a + c, centre - a + c};
 }
 
 void DrawChair(QPainter& p, const QJsonObject& prop, const Body& body, bool front)
 {
     // Under the hips, or standing still at "x"/"y" while the figure rises from it.
     QPointF hip = body.Points.value(QStringLiteral("hip"));
-    double seat = hip.y() + ThighWidth / 2 + Outline + 1.5;
+    double seat = hip.y() + ThighWidth / 2 + Outline + 2.5;
     if (prop.contains(QLatin1String("x"))) {
         hip.setX(prop.value(QLatin1String("x")).toDouble());
         seat = prop.value(QLatin1String("y")).toDouble();
     }
     if (front) {
-        Box(p, QRectF(hip.x() - 34, seat, 68, 7), PropFill);
-        StrokeLine(p, {hip.x() - 28, seat + 7}, {hip.x() - 28, FloorY}, 4, Ink);
-        StrokeLine(p, {hip.x() + 28, seat + 7}, {hip.x() + 28, FloorY}, 4, Ink);
+        // The back rest shows above the seat behind the figure.
+        Box(p, QRectF(hip.x() - 30, seat - 76, 60, 26), PropFill, 4);
+        Strap(p, {hip.x() - 26, seat - 50}, {hip.x() - 26, seat}, 4, PropFill);
+        Strap(p, {hip.x() + 26, seat - 50}, {hip.x() + 26, seat}, 4, PropFill);
+        Strap(p, {hip.x() - 30, seat + 8}, {hip.x() - 32, FloorY - 1}, 4, PropFill);
+        Strap(p, {hip.x() + 30, seat + 8}, {hip.x() + 32, FloorY - 1}, 4, PropFill);
+        Box(p, QRectF(hip.x() - 36, seat, 72, 8), PropFill);
         return;
     }
     // The chair faces the same way as the figure: its back is behind the hips.
-    const double back = hip.x() - 30;
-    Box(p, QRectF(back, seat, 60, 7), PropFill);
-    StrokeLine(p, {back + 3, seat}, {back - 4, seat - 78}, 5, Ink);
-    StrokeLine(p, {back + 3, seat + 7}, {back + 3, FloorY}, 4, Ink);
-    StrokeLine(p, {back + 55, seat + 7}, {back + 55, FloorY}, 4, Ink);
+    const double back = hip.x() - 32;
+    Strap(p, {back + 4, seat + 8}, {back + 1, FloorY - 1}, 4, PropFill);
+    Strap(p, {back + 58, seat + 8}, {back + 61, FloorY - 1}, 4, PropFill);
+    StrokeLine(p, {back + 4, seat + 36}, {back + 58, seat + 36}, 2.2, Ink);
+    Strap(p, {back + 3, seat}, {back - 5, seat - 78}, 5, PropFill);
+    Box(p, QRectF(back - 9, seat - 80, 9, 34), PropFill, 3);
+    Box(p, QRectF(back, seat, 64, 8), PropFill);
 }
 
 void DrawChairBack(QPainter& p, QPointF top, double side)
@@ -373,37 +528,49 @@ void DrawChairBack(QPainter& p, QPointF top, double side)
     // A chair standing in front of the figure, its back rest under the hands.
     const double seat = FloorY - 64;
     const double far = top.x() + side * 50;
-    StrokeLine(p, top, {top.x(), FloorY}, 5, Ink);
-    Box(p, QRectF(QPointF(std::min(top.x(), far), seat), QPointF(std::max(top.x(), far), seat + 7)), PropFill);
-    StrokeLine(p, {far, seat + 7}, {far, FloorY}, 4, Ink);
-    StrokeLine(p, {top.x() - 7, top.y()}, {top.x() + 7, top.y()}, 5, Ink);
+    Strap(p, {far, seat + 8}, {far + side * 2, FloorY - 1}, 4, PropFill);
+    Strap(p, top, {top.x(), FloorY - 1}, 5, PropFill);
+    Box(p, QRectF(QPointF(std::min(top.x(), far), seat), QPointF(std::max(top.x(), far), seat + 8)), PropFill);
+    Box(p, QRectF(top.x() - 5, top.y(), 10, 30), PropFill, 3);
 }
 
 void DrawWall(QPainter& p, double x)
 {
+    // The wall's face, with its inside hatched.
     const double side = x > SceneWidth / 2 ? 1 : -1;
-    StrokeLine(p, {x, 6}, {x, FloorY}, 3.5, Ink);
+    p.setPen(Qt::NoPen);
+    p.setBrush(PropFill);
+    p.drawRect(QRectF(QPointF(x, 0), QPointF(x + side * 14, FloorY)));
     p.setPen(QPen(FarInk, 1.5));
-    for (double y = 14; y < FloorY; y += 14)
-        p.drawLine(QPointF(x, y), QPointF(x + side * 9, y - 9));
+    for (double y = 14; y < FloorY; y += 12)
+        p.drawLine(QPointF(x, y), QPointF(x + side * 12, y - 12));
+    StrokeLine(p, {x, -40}, {x, FloorY}, 3.5, Ink);
 }
 
 void DrawWeight(QPainter& p, QPointF at, double forearm)
 {
-    const QPointF along = Dir(forearm + 90) * 11;
-    StrokeLine(p, at - along, at + along, 4, Ink);
-    for (const QPointF end : {at - along, at + along})
-        StrokeLine(p, end - Dir(forearm) * 0.1, end + Dir(forearm) * 0.1, 13, Ink);
+    // A dumbbell held across the hand: a bar and two plates.
+    const QPointF along = Dir(forearm + 90);
+    StrokeLine(p, at - along * 12, at + along * 12, 4.5, Ink);
+    p.setPen(QPen(Ink, 2.2, Qt::SolidLine, Qt::SquareCap, Qt::RoundJoin));
+    p.setBrush(PropFill);
+    for (double end : {-1.0, 1.0})
+        p.drawPolygon(Block(at + along * (end * 12), Dir(forearm), 16, 7));
 }
 
-void DrawProp(QPainter& p, const QJsonObject& prop, const Frame& f, bool front)
+void DrawProp(QPainter& p, const QJsonObject& prop, const Frame& f, const Art& art, const QRectF& figure)
 {
     const QString kind = prop.value(QLatin1String("kind")).toString();
     const Body& body = f.Figure;
-    if (kind == QLatin1String("mat")) {
-        Box(p, QRectF(QPointF(prop.value(QLatin1String("x0")).toDouble(22), FloorY - MatHeight),
-                      QPointF(prop.value(QLatin1String("x1")).toDouble(SceneWidth - 22), FloorY)),
-            PropFill);
+    const bool front = art.Front;
+    if (kind == QLatin1String("mat") && art.Top) {
+        // Seen from above, the mat lies under the whole figure.
+        Box(p, figure.adjusted(-14, -12, 14, 12), PropFill, 6);
+    } else if (kind == QLatin1String("mat")) {
+        // A mat just longer than the figure, unless its ends are given.
+        Box(p, QRectF(QPointF(prop.value(QLatin1String("x0")).toDouble(figure.left() - 14), FloorY - MatHeight),
+                      QPointF(prop.value(QLatin1String("x1")).toDouble(figure.right() + 14), FloorY)),
+            PropFill, 4);
     } else if (kind == QLatin1String("chair")) {
         DrawChair(p, prop, body, front);
     } else if (kind == QLatin1String("chairback")) {
@@ -412,7 +579,7 @@ void DrawProp(QPainter& p, const QJsonObject& prop, const Frame& f, bool front)
     } else if (kind == QLatin1String("wall")) {
         DrawWall(p, prop.value(QLatin1String("x")).toDouble());
     } else if (kind == QLatin1String("step")) {
-        // Under a foot, or fixed at "x" with height "h".
+        // Under a foot, or fixed at "x" with height "h": a block with its tread marked.
         const QString under = prop.value(QLatin1String("under")).toString();
         double top = 0, x = prop.value(QLatin1String("x")).toDouble();
         if (under.isEmpty()) {
@@ -421,7 +588,8 @@ void DrawProp(QPainter& p, const QJsonObject& prop, const Frame& f, bool front)
             top = LowestNear(body, under);
             x = body.Points.value(under).x();
         }
-        Box(p, QRectF(QPointF(x - 36, top), QPointF(x + 36, FloorY)), PropFill);
+        Box(p, QRectF(QPointF(x - 36, top), QPointF(x + 36, FloorY)), PropFill, 2);
+        StrokeLine(p, {x - 34, top + 6}, {x + 34, top + 6}, 1.6, FarInk);
     } else if (kind == QLatin1String("ball")) {
         const double r = prop.value(QLatin1String("r")).toDouble(20);
         QPointF c = PropPoint(prop.value(QLatin1String("at")), body) + Offset(prop);
@@ -430,15 +598,23 @@ void DrawProp(QPainter& p, const QJsonObject& prop, const Frame& f, bool front)
         p.setPen(QPen(Ink, 2.6));
         p.setBrush(PropFill);
         p.drawEllipse(c, r, r);
+        // Seams, so it reads as a ball and not a hole.
         p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(FarInk, 1.5));
-        p.drawArc(QRectF(c - QPointF(r * 0.6, r * 0.6), QSizeF(r * 1.2, r * 1.2)), 100 * 16, 70 * 16);
+        p.setPen(QPen(FarInk, 1.6));
+        p.drawArc(QRectF(c - QPointF(r * 0.45, r), QSizeF(r * 0.9, r * 2)), 0, 180 * 16);
+        p.drawArc(QRectF(c - QPointF(r, r * 0.35), QSizeF(r * 2, r * 0.7)), 180 * 16, 180 * 16);
     } else if (kind == QLatin1String("band") || kind == QLatin1String("towel")) {
         const QJsonValue fromValue = prop.value(QLatin1String("from"));
         const QPointF a = PropPoint(fromValue, body);
         const QPointF b = PropPoint(prop.value(QLatin1String("to")), body);
         const bool towel = kind == QLatin1String("towel");
-        Strap(p, a, b, towel ? 8 : 3.5, towel ? Qt::white : QColor(0x9a, 0x9a, 0x9a));
+        Strap(p, a, b, towel ? 9 : 3.5, towel ? Qt::white : QColor(0x9a, 0x9a, 0x9a));
+        if (towel && QLineF(a, b).length() > 1) {
+            // Stripes near the ends mark a towel.
+            const QPointF u = (b - a) / QLineF(a, b).length(), n(-u.y() * 5, u.x() * 5);
+            for (const QPointF end : {a + u * 6, b - u * 6})
+                StrokeLine(p, end - n, end + n, 1.6, FarInk);
+        }
         if (fromValue.isArray()) {
             // Fixed end: the anchor (a door or a rail).
             p.setPen(Qt::NoPen);
@@ -449,9 +625,9 @@ void DrawProp(QPainter& p, const QJsonObject& prop, const Frame& f, bool front)
         // A table top just under the given point (a resting forearm), legs to the floor.
         const QPointF at = PropPoint(prop.value(QLatin1String("under")), body) + Offset(prop);
         const double top = at.y() + ForearmWidth / 2 + Outline + 1;
-        Box(p, QRectF(QPointF(at.x() - 55, top), QPointF(at.x() + 45, top + 7)), PropFill);
-        StrokeLine(p, {at.x() - 48, top + 7}, {at.x() - 48, FloorY}, 4, Ink);
-        StrokeLine(p, {at.x() + 38, top + 7}, {at.x() + 38, FloorY}, 4, Ink);
+        Strap(p, {at.x() - 46, top + 8}, {at.x() - 46, FloorY - 1}, 4, PropFill);
+        Strap(p, {at.x() + 36, top + 8}, {at.x() + 36, FloorY - 1}, 4, PropFill);
+        Box(p, QRectF(QPointF(at.x() - 55, top), QPointF(at.x() + 45, top + 8)), PropFill);
     } else if (kind == QLatin1String("weight")) {
         const QString at = prop.value(QLatin1String("at")).toString();
         DrawWeight(p, body.Points.value(at), body.Forearm[at.endsWith(QLatin1Char('L')) ? 1 : 0]);
@@ -468,56 +644,98 @@ bool DrawnInFront(const QJsonObject& prop)
 
 void DrawFace(QPainter& p, const Body& b)
 {
+    // Angles on the painter's arcs: counter-clockwise from three o'clock.
+    const double up = 90 - b.Neck;
+    const QRectF skull(b.Head - QPointF(HeadRadius, HeadRadius), QSizeF(2 * HeadRadius, 2 * HeadRadius));
     p.setPen(Qt::NoPen);
-    p.setBrush(Ink);
+    p.setBrush(Hair);
     if (b.Front) {
-        // A turned head: the eyes move towards the side it faces, the nose shows.
+        // A turned head: the hair, eyes and nose move towards the side it faces.
         const double turn = std::sin(b.Turn * M_PI / 180.0);
+        p.drawChord(skull, int((up - 70 - turn * 20) * 16), 140 * 16);
         const QPointF across = Dir(b.Neck + 90);
-        const QPointF up = Dir(b.Neck) * 3;
-        p.drawEllipse(b.Head + across * (turn * 8 - 5.5 * std::cos(b.Turn * M_PI / 180.0)) + up, 1.8, 1.8);
-        p.drawEllipse(b.Head + across * (turn * 8 + 5.5 * std::cos(b.Turn * M_PI / 180.0)) + up, 1.8, 1.8);
+        const QPointF upward = Dir(b.Neck) * 2;
+        const double apart = 5.5 * std::cos(b.Turn * M_PI / 180.0);
+        p.setBrush(Ink);
+        p.drawEllipse(b.Head + across * (turn * 8 - apart) + upward, 1.9, 1.9);
+        p.drawEllipse(b.Head + across * (turn * 8 + apart) + upward, 1.9, 1.9);
+        p.setPen(QPen(Ink, 1.8, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(b.Head + across * (turn * 8 - 3) - upward * 3.2, b.Head + across * (turn * 8 + 3) - upward * 3.2);
         if (std::abs(turn) > 0.2) {
             p.setPen(QPen(Ink, 2.2, Qt::SolidLine, Qt::RoundCap));
-            p.drawLine(b.Head + across * (turn * 13) - up * 0.3, b.Head + across * (turn * 16) - up * 1.3);
+            p.drawLine(b.Head + across * (turn * 13) - upward * 0.5, b.Head + across * (turn * 16) - upward * 2);
         }
         return;
     }
+    // Seen from the side, the hair covers the back of the head and the face is bare.
+    p.drawChord(skull, int((up - 35) * 16), 175 * 16);
     const QPointF front = Dir(b.Neck + 90);
-    const QPointF up = Dir(b.Neck);
-    p.drawEllipse(b.Head + front * 8 + up * 3, 1.9, 1.9);
+    const QPointF upward = Dir(b.Neck);
+    p.setBrush(Ink);
+    p.drawEllipse(b.Head + front * 8 + upward * 3, 1.9, 1.9);
+    p.setPen(QPen(Ink, 1.8, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(b.Head + front * 8 - upward * 7, b.Head + front * 12 - upward * 6);
     // The nose shows which way the head faces.
     QPainterPath nose;
-    nose.moveTo(b.Head + front * (HeadRadius - 1) + up * 2);
-    nose.lineTo(b.Head + front * (HeadRadius + 4) - up * 2);
-    nose.lineTo(b.Head + front * (HeadRadius - 1) - up * 4);
+    nose.moveTo(b.Head + front * (HeadRadius - 1) + upward * 2);
+    nose.lineTo(b.Head + front * (HeadRadius + 4) - upward * 2);
+    nose.lineTo(b.Head + front * (HeadRadius - 1) - upward * 4);
     p.setPen(QPen(Ink, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(Qt::white);
+    p.setBrush(BodyFill);
     p.drawPath(nose);
 }
 
-void DrawBody(QPainter& p, const Body& b)
+// One piece, grown by `grow` on every side: a tapered limb or the foot's polygon.
+void DrawPiece(QPainter& p, const Piece& c, double grow)
 {
+    if (!c.Shape.isEmpty()) {
+        if (grow > 0)
+            p.setPen(QPen(p.brush().color(), 2 * grow, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        else
+            p.setPen(Qt::NoPen);
+        p.drawPolygon(c.Shape);
+        p.setPen(Qt::NoPen);
+        return;
+    }
+    const double ra = c.WidthA / 2 + grow, rb = c.WidthB / 2 + grow;
+    p.drawEllipse(c.A, ra, ra);
+    p.drawEllipse(c.B, rb, rb);
+    const QLineF line(c.A, c.B);
+    if (line.length() < 0.01)
+        return;
+    const QPointF n = QPointF(-line.dy(), line.dx()) / line.length();
+    p.drawPolygon(QPolygonF{c.A + n * ra, c.B + n * rb, c.B - n * rb, c.A - n * ra});
+}
+
+// The figure: each layer first as a dark silhouette a little larger than the body, then
+// filled, so overlapping pieces of one layer merge into one outlined shape. A ghost is
+// the faint start pose drawn under the figure.
+void DrawBody(QPainter& p, const Body& b, bool ghost = false)
+{
+    p.setPen(Qt::NoPen);
     for (int layer = 0; layer < 3; ++layer) {
         const bool far = layer == 0 && !b.Front;
-        for (const Capsule& c : b.Capsules) {
+        const QColor ink = ghost ? GhostInk : far ? FarInk : Ink;
+        const double outline = ghost ? 1.4 : Outline;
+        p.setBrush(ink);
+        for (const Piece& c : b.Pieces) {
             if (c.Layer == layer)
-                StrokeLine(p, c.A, c.B, c.Width + 2 * Outline, far ? FarInk : Ink);
+                DrawPiece(p, c, outline);
+        }
+        if (layer == 1)
+            p.drawEllipse(b.Head, HeadRadius + outline, HeadRadius + outline);
+        for (const Piece& c : b.Pieces) {
+            if (c.Layer == layer) {
+                p.setBrush(ghost ? QColor(Qt::white) : c.Moving ? MoveFill : far ? FarFill : BodyFill);
+                DrawPiece(p, c, 0);
+            }
         }
         if (layer == 1) {
-            p.setPen(QPen(Ink, Outline * 2));
-            p.setBrush(Qt::white);
+            p.setBrush(ghost ? QColor(Qt::white) : b.HeadMoving ? MoveFill : BodyFill);
             p.drawEllipse(b.Head, HeadRadius, HeadRadius);
-        }
-        for (const Capsule& c : b.Capsules) {
-            if (c.Layer == layer)
-                StrokeLine(p, c.A, c.B, c.Width, far ? FarFill : Qt::white);
-        }
-        if (layer == 1) {
+            if (!ghost)
+                DrawFace(p, b);
             p.setPen(Qt::NoPen);
-            p.setBrush(Qt::white);
-            p.drawEllipse(b.Head, HeadRadius - Outline, HeadRadius - Outline);
-            DrawFace(p, b);
         }
     }
 }
@@ -536,15 +754,16 @@ void DrawTrace(QPainter& p, const Art& art, double t)
     const QPointF tip = path.last() - (path.last() - path.at(path.size() - 2)) * 0.35;
     path.last() = tip;
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(FarInk, 2.2, Qt::DashLine, Qt::RoundCap));
+    p.setPen(QPen(ArrowInk, 2.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.drawPolyline(path);
     const QLineF last(path.at(path.size() - 2), tip);
     const double angle = std::atan2(last.dy(), last.dx());
     QPolygonF head;
-    head << tip << tip - QPointF(std::cos(angle - 0.45), std::sin(angle - 0.45)) * 10
-         << tip - QPointF(std::cos(angle + 0.45), std::sin(angle + 0.45)) * 10;
+    head << tip + QPointF(std::cos(angle), std::sin(angle)) * 4
+         << tip - QPointF(std::cos(angle - 0.5), std::sin(angle - 0.5)) * 12
+         << tip - QPointF(std::cos(angle + 0.5), std::sin(angle + 0.5)) * 12;
     p.setPen(Qt::NoPen);
-    p.setBrush(FarInk);
+    p.setBrush(ArrowInk);
     p.drawPolygon(head);
 }
 
@@ -579,9 +798,11 @@ Art ParseArt(const QJsonObject& o)
 {
     Art art;
     const QString view = o.value(QLatin1String("view")).toString(QStringLiteral("side"));
-    if (view != QLatin1String("side") && view != QLatin1String("front"))
+    if (view != QLatin1String("side") && view != QLatin1String("front") && view != QLatin1String("top"))
         throw SourceError(QStringLiteral("unknown view \"%1\"").arg(view));
-    art.Front = view == QLatin1String("front");
+    // From above, the figure is laid out as from the front, lying in the picture's plane.
+    art.Top = view == QLatin1String("top");
+    art.Front = view == QLatin1String("front") || art.Top;
     art.Props = ParseProps(o.value(QLatin1String("props")), QStringLiteral("props"));
     const QJsonArray poses = o.value(QLatin1String("poses")).toArray();
     if (poses.size() != 3)
@@ -629,23 +850,27 @@ Art ParseArt(const QJsonObject& o)
 void DrawScene(QPainter& p, const Art& art, double t, bool withTrace)
 {
     p.setRenderHint(QPainter::Antialiasing, true);
-    StrokeLine(p, {10, FloorY + 1.5}, {SceneWidth - 10, FloorY + 1.5}, 2, QColor(0xb4, 0xb4, 0xb4));
-    const double s = FitScale(art);
+    if (!art.Top)
+        StrokeLine(p, {4, FloorY + 1.5}, {SceneWidth - 4, FloorY + 1.5}, 2.5, QColor(0x90, 0x90, 0x90));
+    const Placement place = Fit(art);
     p.save();
-    p.translate(SceneWidth / 2, FloorY);
-    p.scale(s, s);
-    p.translate(-SceneWidth / 2, -FloorY);
+    p.translate(SceneWidth / 2, place.AnchorY);
+    p.scale(place.Scale, place.Scale);
+    p.translate(-SceneWidth / 2 + place.Shift, -place.AnchorY + place.ShiftY);
     const Frame f = Pose(art, t);
     for (const QJsonObject& prop : f.Props) {
         if (!DrawnInFront(prop))
-            DrawProp(p, prop, f, art.Front);
+            DrawProp(p, prop, f, art, place.Figure);
     }
+    // A later picture shows where the movement started, and its path.
+    if (withTrace && t > 0.5)
+        DrawBody(p, Pose(art, 0).Figure, true);
     if (withTrace && !art.Trace.isEmpty())
         DrawTrace(p, art, t);
     DrawBody(p, f.Figure);
     for (const QJsonObject& prop : f.Props) {
         if (DrawnInFront(prop))
-            DrawProp(p, prop, f, art.Front);
+            DrawProp(p, prop, f, art, place.Figure);
     }
     p.restore();
 }

@@ -36,11 +36,20 @@ struct KeyPose
     QList<QJsonObject> Props;
 };
 
-// The illustration of one exercise: a jointed figure seen from the side or the front,
-// three key poses (start, middle, end) and the props drawn with it.
+// The illustration of one exercise: a jointed figure seen from the side, the front or
+// above ("view": "side", "front" or "top"), three key poses (start, middle, end) and the
+// props drawn with it. A top view lays the figure out as the front view does, lying in
+// the picture's plane (torso -90 lies along it) with no floor under it: for movements
+// across the floor, such as a leg sliding out while lying on the back. Its mat lies under
+// the whole figure.
+//
+// Drawing: the limbs whose angle to their parent changes between the key poses are shaded
+// (one or two limbs; a movement of the whole figure shades none), and the middle and end
+// pictures show the start pose faintly and the "trace" point's path as an arrow.
 struct Art
 {
-    bool Front = false;
+    bool Front = false;        // front or top view
+    bool Top = false;
     QList<QJsonObject> Props; // drawn in every pose
     KeyPose Poses[3];
     QString FixPoint;          // a body point held at FixX (hands on a wall)

@@ -19,8 +19,12 @@
 #include <QSet>
 #include <QSqlDatabase>
 #include <QTextDocument>
+#include <QThread>
 #include <QUuid>
+#include <algorithm>
 #include <filesystem>
+#include <future>
+#include <vector>
 
 using tramelle::DeliveredExercise;
 
@@ -30,8 +34,8 @@ namespace {
 
 // The icon is drawn from the middle picture: it shows the movement best.
 constexpr qint16 IconPicture = 2;
-constexpr int JpegQuality = 82;
-constexpr int MovieJpegQuality = 70;
+constexpr int JpegQuality = 78;
+constexpr int MovieJpegQuality = 55;
 
 QByteArray ReadFile(const QString& path)
 {
@@ -177,18 +181,17 @@ QList<SourceExercise> ReadExerciseSource(const QString& path)
 
 QList<QByteArray> MovieFrames(const Art& art)
 {
-    // Start to middle to end, a short hold, back to the start, a short hold: one
-    // repetition that loops smoothly.
+    // Start through the middle to the end in one eased sweep, a short hold, the same way
+    // back, a short hold: one repetition of under three seconds that loops smoothly.
+    constexpr int Sweep = 14, Hold = 3;
     QList<double> times;
-    for (int i = 0; i < 8; ++i)
-        times << Ease(i / 8.0);
-    for (int i = 0; i < 8; ++i)
-        times << 1 + Ease(i / 8.0);
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < Sweep; ++i)
+        times << 2 * Ease(i / double(Sweep));
+    for (int i = 0; i < Hold; ++i)
         times << 2;
-    for (int i = 0; i < 12; ++i)
-        times << 2 - 2 * Ease(i / 12.0);
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < Sweep; ++i)
+        times << 2 - 2 * Ease(i / double(Sweep));
+    for (int i = 0; i < Hold; ++i)
         times << 0;
     QList<QByteArray> frames;
     for (double t : times)
@@ -205,8 +208,7 @@ void WriteSampleMedia(const QList<SourceExercise>& exercises, const QString& med
     MakeFolder(pictures);
     MakeFolder(movies);
     MakeFolder(icons);
-    QList<DeliveredExercise> rows;
-    for (const SourceExercise& e : exercises) {
+    auto draw = [&](const SourceExercise& e) {
         const qint32 id = e.Row.Entry.ExerciseID;
         for (int n = 1; n <= 3; ++n) {
             const QImage picture = RenderScene(e.Drawing, n - 1, PictureWidth, PictureHeight, n > 1);
@@ -221,8 +223,24 @@ void WriteSampleMedia(const QList<SourceExercise>& exercises, const QString& med
             const QString path = tramelle::JoinPath(movies, e.Row.Entry.Movie);
             WriteIfChanged(path, BuildMjpegAvi(MovieFrames(e.Drawing), MovieWidth, MovieHeight, MovieFps));
         }
-        rows << e.Row;
+    };
+    // Every exercise's files depend on that exercise alone, so the work is shared out
+    // over the processor's cores; a failure in any of them is raised here.
+    const int workers = std::clamp(QThread::idealThreadCount(), 1, 4);
+    std::vector<std::future<void>> running;
+    for (int w = 0; w < workers; ++w) {
+        running.push_back(std::async(std::launch::async, [&, w] {
+            for (qsizetype i = w; i < exercises.size(); i += workers)
+                draw(exercises.at(i));
+        }));
     }
+    for (std::future<void>& done : running)
+        done.wait();
+    for (std::future<void>& done : running)
+        done.get();
+    QList<DeliveredExercise> rows;
+    for (const SourceExercise& e : exercises)
+        rows << e.Row;
     try {
         tramelle::WriteDeliveredLibrary(tramelle::JoinPath(deliveredFolder, tramelle::DeliveredLibraryFileName), rows);
     } catch (const tramelle::DbError& error) {

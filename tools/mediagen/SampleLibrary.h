@@ -23,7 +23,7 @@ QList<SourceExercise> ReadExerciseSource(const QString& path);
 // Picture sizes: pictures print in 2 x 1.5 inch boxes, icons are 61 pixels wide.
 inline constexpr int PictureWidth = 400, PictureHeight = 300;
 inline constexpr int IconWidth = 61, IconHeight = 46;
-inline constexpr int MovieWidth = 320, MovieHeight = 240, MovieFps = 10;
+inline constexpr int MovieWidth = 320, MovieHeight = 240, MovieFps = 12;
 
 // Writes the three pictures and the movie of each exercise into mediaFolder/Picture and
 // mediaFolder/Movie, its icon into deliveredFolder/ICON, and the library rows into
