@@ -36,7 +36,7 @@ PromptAnswer ScriptedPromptService::Message(const QString& title, const QString&
 std::optional<QString> ScriptedPromptService::InputBox(const QString& title, const QString& prompt,
                                                        const QString& defaultText)
 {
-    Records.append({QStringLiteral("input"), title, prompt, PromptIcon::None, PromptButtons::OkCancel});
+    Records.append({QStringLiteral("input"), title, prompt, PromptIcon::None, PromptButtons::OkCancel, std::nullopt});
     Q_UNUSED(defaultText);
     if (TextAnswers.empty())
         return std::nullopt;
@@ -59,25 +59,25 @@ static QString NextText(std::deque<std::optional<QString>>& answers)
 
 QString ScriptedPromptService::OpenFileName(const QString& title, const QString& folder, const QString&)
 {
-    Records.append({QStringLiteral("open"), title, folder, PromptIcon::None, PromptButtons::OkCancel});
+    Records.append({QStringLiteral("open"), title, folder, PromptIcon::None, PromptButtons::OkCancel, std::nullopt});
     return NextText(TextAnswers);
 }
 
 QString ScriptedPromptService::SaveFileName(const QString& title, const QString& folder, const QString&)
 {
-    Records.append({QStringLiteral("save"), title, folder, PromptIcon::None, PromptButtons::OkCancel});
+    Records.append({QStringLiteral("save"), title, folder, PromptIcon::None, PromptButtons::OkCancel, std::nullopt});
     return NextText(TextAnswers);
 }
 
 QString ScriptedPromptService::ExistingFolder(const QString& title, const QString& folder)
 {
-    Records.append({QStringLiteral("folder"), title, folder, PromptIcon::None, PromptButtons::OkCancel});
+    Records.append({QStringLiteral("folder"), title, folder, PromptIcon::None, PromptButtons::OkCancel, std::nullopt});
     return NextText(TextAnswers);
 }
 
 bool ScriptedPromptService::PrinterDialog(QPrinter*, const QString& proposedFile)
 {
-    Records.append({QStringLiteral("printer"), QString(), proposedFile, PromptIcon::None, PromptButtons::OkCancel});
+    Records.append({QStringLiteral("printer"), QString(), proposedFile, PromptIcon::None, PromptButtons::OkCancel, std::nullopt});
     if (PrinterAnswers.empty())
         return false;
     const bool a = PrinterAnswers.front();
