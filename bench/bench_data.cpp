@@ -69,9 +69,11 @@ void GenerateLibrary(const QString& path, int rows)
         QSqlDatabase db = OpenConnection(path, name);
         Transaction transaction(db);
         Exec(db, QStringLiteral("DELETE FROM ExerciseLibrary"));
-        const QStringList joints{"Ankle", "Knee", "Hip", "Shoulder", "Elbow", "Wrist", "Neck", "Back"};
-        const QStringList motions{"Flexion", "Extension", "Abduction", "Rotation"};
-        const QStringList types{"Strength", "Stretch", "ROM", "Balance"};
+        const QStringList joints = QStringLiteral("Ankle Knee Hip Shoulder Elbow Wrist Neck Back")
+                                       .split(QLatin1Char(' '));
+        const QStringList motions =
+            QStringLiteral("Flexion Extension Abduction Rotation").split(QLatin1Char(' '));
+        const QStringList types = QStringLiteral("Strength Stretch ROM Balance").split(QLatin1Char(' '));
         QSqlQuery q(db);
         q.prepare(QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID, code, Desc, AbbrevDesc, Joint, Motion, Type, "
                                  "Reps, Hold, Sets, Movie, Icon, Picture0, Picture1, Picture2, Instruct0, Instruct1, "

@@ -32,25 +32,26 @@ constexpr int Runs = 5;
 
 void Fill(const QSqlDatabase& db)
 {
-    const QStringList last = {"Smith", "O'Brien", "Young", "Müller", "Adams", "Nguyen", "García",
-                              "Brown", "Kowalski", "Lee"};
-    const QStringList first = {"Ann", "Bo", "Zoë", "Jo", "Al", "Mia", "Ravi", "Léa"};
+    const QStringList last =
+        QStringLiteral("Smith O'Brien Young Müller Adams Nguyen García Brown Kowalski Lee")
+            .split(QLatin1Char(' '));
+    const QStringList first = QStringLiteral("Ann Bo Zoë Jo Al Mia Ravi Léa").split(QLatin1Char(' '));
     QRandomGenerator rng(42);
     Transaction tx(db);
     QSqlQuery p(db);
-    p.prepare("INSERT INTO Patient (LastName, FirstName, ID, FullName) VALUES (?, ?, ?, ?)");
+    p.prepare(QStringLiteral("INSERT INTO Patient (LastName, FirstName, ID, FullName) VALUES (?, ?, ?, ?)"));
     for (int i = 0; i < Patients; ++i) {
         const QString l = last.at(rng.bounded(last.size())) + QString::number(rng.bounded(1000));
         const QString f = first.at(rng.bounded(first.size()));
         p.addBindValue(l);
         p.addBindValue(f);
         p.addBindValue(QStringLiteral("P-%1").arg(rng.bounded(100000)));
-        p.addBindValue(l + ", " + f);
+        p.addBindValue(QString(l + QStringLiteral(", ") + f));
         if (!p.exec())
             throw DbError(p.lastError().text());
     }
     QSqlQuery inv(db);
-    inv.prepare("INSERT INTO Invoice (PatientID, Date, Provider) VALUES (?, ?, 'Provider')");
+    inv.prepare(QStringLiteral("INSERT INTO Invoice (PatientID, Date, Provider) VALUES (?, ?, 'Provider')"));
     const QDateTime start(QDate(2015, 1, 1), QTime(0, 0));
     for (int i = 0; i < Programs; ++i) {
         inv.addBindValue(1 + rng.bounded(Patients));
@@ -85,7 +86,7 @@ Timing TimeOpen(const std::function<QDialog*()>& open, int* rows)
     d->repaint();
     QApplication::processEvents();
     const Timing t{timer.nsecsElapsed() / 1e6, CpuMs() - cpu};
-    *rows = d->findChild<QTreeView*>("lstPatients")->model()->rowCount();
+    *rows = d->findChild<QTreeView*>(QStringLiteral("lstPatients"))->model()->rowCount();
     delete d;
     return t;
 }
@@ -111,10 +112,10 @@ void Report(const char* what, const std::function<QDialog*()>& open)
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
     QApplication app(argc, argv);
-    QApplication::setOrganizationName("Velmora");
-    QApplication::setApplicationName("VelmoraBench");
+    QApplication::setOrganizationName(QStringLiteral("Velmora"));
+    QApplication::setApplicationName(QStringLiteral("VelmoraBench"));
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     const QByteArray share = qgetenv("TRAMELLE_TEST_SHARE");
     if (!share.isEmpty())
@@ -148,7 +149,7 @@ int main(int argc, char** argv)
 
         // Sorting the full program list by a column header, for reference.
         QDialog* d = OpenListPrograms(ctx, nullptr);
-        auto* list = d->findChild<QTreeView*>("lstPatients");
+        auto* list = d->findChild<QTreeView*>(QStringLiteral("lstPatients"));
         for (int column : {2, 0, 1}) {
             const double cpu = CpuMs();
             list->sortByColumn(column, Qt::AscendingOrder);

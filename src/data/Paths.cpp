@@ -76,7 +76,12 @@ QString ResolvePath(const QString& path)
     QString built = absolute ? QStringLiteral("/") : QString();
     for (int i = 0; i < parts.size(); ++i) {
         const QString& part = parts.at(i);
-        QString next = current == QLatin1String("/") ? current + part : current + QLatin1Char('/') + part;
+        // Joins a name to a folder that may be the root.
+        const auto join = [](const QString& folder, const QString& name) {
+            return folder.endsWith(QLatin1Char('/')) ? QString(folder + name)
+                                                     : QString(folder + QLatin1Char('/') + name);
+        };
+        QString next = join(current, part);
         QString found;
         if (part == QLatin1String(".") || part == QLatin1String("..") || QFileInfo::exists(next)) {
             found = part;
@@ -92,11 +97,10 @@ QString ResolvePath(const QString& path)
             }
             if (found.isEmpty())
                 return normal;
-            next = current == QLatin1String("/") ? current + found : current + QLatin1Char('/') + found;
+            next = join(current, found);
         }
         current = next;
-        built = (built.isEmpty() || built.endsWith(QLatin1Char('/'))) ? built + found
-                                                                        : built + QLatin1Char('/') + found;
+        built = built.isEmpty() ? found : join(built, found);
     }
     if (normal.endsWith(QLatin1Char('/')) && !built.endsWith(QLatin1Char('/')))
         built += QLatin1Char('/');

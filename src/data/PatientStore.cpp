@@ -11,7 +11,7 @@ namespace tramelle {
 
 QString FullName(const QString& lastName, const QString& firstName)
 {
-    return (lastName + QStringLiteral(", ") + firstName).trimmed();
+    return QString(lastName + QStringLiteral(", ") + firstName).trimmed();
 }
 
 QString RowKey(qint32 id)

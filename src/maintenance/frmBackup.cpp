@@ -159,8 +159,8 @@ QStringList frmBackup::RemovableMedia()
     const QString user = qEnvironmentVariable("USER");
     if (user.isEmpty())
         return media;
-    for (const QString& base :
-         {QStringLiteral("/media/") + user, QStringLiteral("/run/media/") + user}) {
+    const QStringList bases{QStringLiteral("/media/") + user, QStringLiteral("/run/media/") + user};
+    for (const QString& base : bases) {
         for (const QString& name :
              QDir(base).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
             media << base + QLatin1Char('/') + name;

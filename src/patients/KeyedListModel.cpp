@@ -121,7 +121,7 @@ QVariant KeyedListModel::data(const QModelIndex& index, int role) const
             return ShortDateText(r.Text[index.column()]);
         return r.Text[index.column()];
     case KeyRole:
-        return QLatin1Char('k') + QString::number(r.Id);
+        return QString(QLatin1Char('k') + QString::number(r.Id));
     default:
         return {};
     }
