@@ -319,7 +319,7 @@ private slots:
         QCOMPARE(patient->toolTip(), QStringLiteral("tramelle::mdiVMR|Select patient"));
         QCOMPARE(w.findChild<QMenu*>(QStringLiteral("mnuFile"))->title(),
                  QStringLiteral("tramelle::mdiVMR|&File"));
-        w.UpdateToolbar(1);
+        w.UpdateToolbar(ToolbarState::NoPatient);
         QStringList enabled;
         for (QAction* a : w.findChild<QToolBar*>(QStringLiteral("Toolbar1"))->actions()) {
             if (!a->isSeparator() && a->isEnabled())

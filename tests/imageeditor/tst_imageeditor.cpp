@@ -49,7 +49,7 @@ struct Editor
     }
     void Trigger(const char* name)
     {
-        TriggerAction(Window, QString::fromLatin1(name));
+        TriggerAction(Window.get(), QString::fromLatin1(name));
     }
 };
 
