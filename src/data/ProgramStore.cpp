@@ -1,4 +1,5 @@
 #include "ProgramStore.h"
+#include "Outcome.h"
 
 #include "AppContext.h"
 #include "DbError.h"
@@ -165,9 +166,8 @@ bool SaveProgram(AppContext& ctx, bool ask)
     try {
         id = WriteProgram(ctx.Db.MainDb(), p, replace, p.InvoiceID.value_or(0));
     } catch (const DbError& e) {
-        ctx.Prompt().Message(QStringLiteral("Error in SaveProgram"),
-                             QStringLiteral("The exercise program was not saved.\r\n\r\n%1").arg(e.message()),
-                             PromptIcon::Critical, PromptButtons::Ok);
+        ReportFailure(ctx, QStringLiteral("SaveProgram"),
+                      QStringLiteral("The exercise program was not saved.\r\n\r\n%1").arg(e.message()));
         return false;
     }
     p.InvoiceID = id;

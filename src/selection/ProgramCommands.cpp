@@ -1,4 +1,5 @@
 #include "ProgramCommands.h"
+#include "Outcome.h"
 
 #include "AppContext.h"
 #include "DbError.h"
@@ -33,8 +34,7 @@ void RevertProgram(AppContext& ctx, StatusLine& status)
     try {
         LoadProgram(ctx, ctx.Program.InvoiceID);
     } catch (const DbError& e) {
-        ctx.Prompt().Message(QStringLiteral("Error in cmdOkCancel_Click"), e.message(),
-                             PromptIcon::Critical, PromptButtons::Ok);
+        ReportFailure(ctx, QStringLiteral("cmdOkCancel_Click"), e.message());
     }
     status.Forget();
     ctx.MainWindow().UpdateToolbar(ToolbarState::PatientSelected);

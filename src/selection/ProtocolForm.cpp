@@ -1,4 +1,5 @@
 #include "ProtocolForm.h"
+#include "Outcome.h"
 
 #include "AppContext.h"
 #include "DbError.h"
@@ -54,8 +55,7 @@ void ProtocolForm::FillcboProtocol()
         for (const ProtocolListItem& item : ListProtocols(m_ctx.Db.MainDb()))
             cboProtocol->addItem(item.Name, item.ProtocolID);
     } catch (const DbError& e) {
-        m_ctx.Prompt().Message(QStringLiteral("Error in FillcboProtocol"), ProtocolErrorText(e),
-                               PromptIcon::Critical, PromptButtons::Ok);
+        ReportFailure(m_ctx, QStringLiteral("FillcboProtocol"), ProtocolErrorText(e));
     }
     cboProtocol->setCurrentIndex(0);
     cboProtocol_Click();
@@ -86,8 +86,7 @@ void ProtocolForm::LoadLstProtocol(qint32 id)
     try {
         lstProtocol->addItems(ProtocolExerciseDescs(m_ctx.Db.MainDb(), id));
     } catch (const DbError& e) {
-        m_ctx.Prompt().Message(QStringLiteral("Error in LoadLstProtocol"), ProtocolErrorText(e),
-                               PromptIcon::Critical, PromptButtons::Ok);
+        ReportFailure(m_ctx, QStringLiteral("LoadLstProtocol"), ProtocolErrorText(e));
     }
 }
 
@@ -97,8 +96,7 @@ bool ProtocolForm::InitSelExsFromProtocol(qint32 id, ProtocolApply how)
     try {
         rows = ReadProtocol(m_ctx.Db.MainDb(), id);
     } catch (const DbError& e) {
-        m_ctx.Prompt().Message(QStringLiteral("Error in InitSelExsFromProtocol"),
-                               ProtocolErrorText(e), PromptIcon::Critical, PromptButtons::Ok);
+        ReportFailure(m_ctx, QStringLiteral("InitSelExsFromProtocol"), ProtocolErrorText(e));
         return false;
     }
     if (how == ProtocolApply::Append && m_selection &&

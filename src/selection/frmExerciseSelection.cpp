@@ -1,4 +1,5 @@
 #include "frmExerciseSelection.h"
+#include "Outcome.h"
 
 #include "AppContext.h"
 #include "ChoiceGrid.h"
@@ -474,8 +475,7 @@ void frmExerciseSelection::OpenExerciseParams(bool fromLibrary, int index)
 
 void frmExerciseSelection::ReportError(const QString& routine, const QString& message)
 {
-    m_ctx.Prompt().Message(QStringLiteral("Error in ") + routine, message, PromptIcon::Critical,
-                           PromptButtons::Ok);
+    ReportFailure(m_ctx, routine, message);
 }
 
 } // namespace tramelle

@@ -1,4 +1,5 @@
 #include "frmProtocolEditor.h"
+#include "Outcome.h"
 
 #include "AppContext.h"
 #include "ButtonArray.h"
@@ -208,9 +209,8 @@ bool frmProtocolEditor::SaveProtocolAs(const QString& name, std::optional<qint32
     try {
         tramelle::SaveProtocolAs(m_ctx.Db.MainDb(), name, m_ctx.Program, replaced);
     } catch (const DbError& e) {
-        m_ctx.Prompt().Message(QStringLiteral("Error in SaveProtocolAs"),
-                               tr("The protocol was not saved.\r\n\r\n%1").arg(e.message()),
-                               PromptIcon::Critical, PromptButtons::Ok);
+        ReportFailure(m_ctx, QStringLiteral("SaveProtocolAs"),
+                      tr("The protocol was not saved.\r\n\r\n%1").arg(e.message()));
         return false;
     }
     FillcboProtocol();
@@ -229,9 +229,8 @@ bool frmProtocolEditor::DeleteProtocol(qint32 id, bool ask)
     try {
         tramelle::DeleteProtocol(m_ctx.Db.MainDb(), id);
     } catch (const DbError& e) {
-        m_ctx.Prompt().Message(QStringLiteral("Error in DeleteProtocol"),
-                               tr("The protocol was not deleted.\r\n\r\n%1").arg(e.message()),
-                               PromptIcon::Critical, PromptButtons::Ok);
+        ReportFailure(m_ctx, QStringLiteral("DeleteProtocol"),
+                      tr("The protocol was not deleted.\r\n\r\n%1").arg(e.message()));
         deleted = false;
     }
     FillcboProtocol();
