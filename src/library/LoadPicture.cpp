@@ -12,35 +12,30 @@
 
 namespace tramelle {
 
-QImage LoadFile(const QString& fileName, QString* error)
+Result<QImage> LoadFile(const QString& fileName)
 {
     QFile file;
-    if (!OpenRegularFile(file, ResolveMediaPath(fileName))) {
-        if (error)
-            *error =
-                QCoreApplication::translate("LoadPicture", "The picture \"%1\" cannot be opened.")
-                    .arg(QDir::toNativeSeparators(fileName));
-        return {};
-    }
+    if (!OpenRegularFile(file, ResolveMediaPath(fileName)))
+        return Result<QImage>::Failed(
+            QCoreApplication::translate("LoadPicture", "The picture \"%1\" cannot be opened.")
+                .arg(QDir::toNativeSeparators(fileName)));
     QImageReader reader(&file);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
     QImage image = reader.read();
-    if (image.isNull() && error)
-        *error = QCoreApplication::translate("LoadPicture", "The picture \"%1\" cannot be read: %2")
-                     .arg(QDir::toNativeSeparators(fileName), reader.errorString());
+    if (image.isNull())
+        return Result<QImage>::Failed(
+            QCoreApplication::translate("LoadPicture", "The picture \"%1\" cannot be read: %2")
+                .arg(QDir::toNativeSeparators(fileName), reader.errorString()));
     return image;
 }
 
-QString WriteResizedFile(const QImage& picture, const QString& destination, int width,
-                         QString* error)
+Result<QString> WriteResizedFile(const QImage& picture, const QString& destination, int width)
 {
     auto fail = [&](const QString& reason) {
-        if (error)
-            *error =
-                QCoreApplication::translate("LoadPicture", "The icon \"%1\" cannot be written: %2")
-                    .arg(QDir::toNativeSeparators(destination), reason);
-        return QString();
+        return Result<QString>::Failed(
+            QCoreApplication::translate("LoadPicture", "The icon \"%1\" cannot be written: %2")
+                .arg(QDir::toNativeSeparators(destination), reason));
     };
     if (picture.isNull() || width <= 0)
         return fail(
@@ -65,25 +60,23 @@ QString WriteResizedFile(const QImage& picture, const QString& destination, int 
     return out.fileName();
 }
 
-bool ResizeAndSaveFile(const QImage& picture, const QString& destination, int width, QString* error)
+Outcome ResizeAndSaveFile(const QImage& picture, const QString& destination, int width)
 {
-    const QString written = WriteResizedFile(picture, destination, width, error);
-    if (written.isEmpty())
-        return false;
+    const Result<QString> prepared = WriteResizedFile(picture, destination, width);
+    if (!prepared)
+        return Outcome::Failed(prepared.Reason());
+    const QString& written = prepared.Value();
     // One rename replaces the old file: a reader sees the old icon or the new one.
     std::error_code code;
     std::filesystem::rename(QFile::encodeName(written).toStdString(),
                             QFile::encodeName(destination).toStdString(), code);
     if (code) {
         QFile::remove(written);
-        if (error)
-            *error =
-                QCoreApplication::translate("LoadPicture", "The icon \"%1\" cannot be written: %2")
-                    .arg(QDir::toNativeSeparators(destination),
-                         QString::fromStdString(code.message()));
-        return false;
+        return Outcome::Failed(
+            QCoreApplication::translate("LoadPicture", "The icon \"%1\" cannot be written: %2")
+                .arg(QDir::toNativeSeparators(destination), QString::fromStdString(code.message())));
     }
-    return true;
+    return Outcome::Done();
 }
 
 } // namespace tramelle

@@ -441,25 +441,23 @@ bool frmEditExercise::StoreExerciseRow()
     const QString iconSource =
         FindMediaFile(m_ctx, MediaKind::Picture, PictureFileName(n, icon + 1));
     if (!iconSource.isEmpty()) {
-        const QImage picture = tramelle::LoadFile(iconSource);
-        if (!picture.isNull()) {
+        const Result<QImage> picture = tramelle::LoadFile(iconSource);
+        if (picture) {
             const QString folder = ClinicMediaFolder(m_ctx.AppFolder(), MediaKind::Icon);
             const QString destination = ClinicMediaPath(m_ctx, MediaKind::Icon, e.Icon);
-            QString error;
-            const QString prepared = QDir().mkpath(folder)
-                                         ? WriteResizedFile(picture, destination, IconWidth, &error)
-                                         : QString();
-            if (prepared.isEmpty()) {
-                if (error.isEmpty())
-                    error = tr("The folder \"%1\" cannot be made.")
-                                .arg(QDir::toNativeSeparators(folder));
+            const Result<QString> prepared =
+                QDir().mkpath(folder)
+                    ? WriteResizedFile(picture.Value(), destination, IconWidth)
+                    : Result<QString>::Failed(tr("The folder \"%1\" cannot be made.")
+                                                  .arg(QDir::toNativeSeparators(folder)));
+            if (!prepared) {
                 m_ctx.Prompt().Message(tr("Error Storing Exercise"),
                                        tr("The exercise was not stored.") +
-                                           QStringLiteral("\r\n\r\n") + error,
+                                           QStringLiteral("\r\n\r\n") + prepared.Reason(),
                                        PromptIcon::Critical);
                 return false;
             }
-            files.append({prepared, destination});
+            files.append({prepared.Value(), destination});
         }
     }
     try {

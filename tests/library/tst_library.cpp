@@ -151,10 +151,11 @@ private slots:
         old.write("an old icon");
         old.close();
 
-        const QImage loaded = LoadFile(picture);
-        QCOMPARE(loaded.width(), 300);
-        QString error;
-        QVERIFY2(ResizeAndSaveFile(loaded, icon, IconWidth, &error), qPrintable(error));
+        const Result<QImage> loaded = LoadFile(picture);
+        QVERIFY(loaded);
+        QCOMPARE(loaded.Value().width(), 300);
+        const Outcome saved = ResizeAndSaveFile(loaded.Value(), icon, IconWidth);
+        QVERIFY2(saved, qPrintable(saved.Reason()));
         QImageReader reader(icon);
         QCOMPARE(reader.size(), QSize(61, 46));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2); // nothing left beside it
@@ -164,9 +165,12 @@ private slots:
         QVERIFY(bad.open(QIODevice::WriteOnly));
         bad.write("not a picture");
         bad.close();
-        QVERIFY(LoadFile(bad.fileName(), &error).isNull());
-        QVERIFY(!error.isEmpty());
-        QVERIFY(!ResizeAndSaveFile(QImage(), icon, IconWidth, &error));
+        const Result<QImage> unreadable = LoadFile(bad.fileName());
+        QVERIFY(!unreadable);
+        QVERIFY(unreadable.Reason().contains(QStringLiteral("2_1.JPG")));
+        const Outcome refused = ResizeAndSaveFile(QImage(), icon, IconWidth);
+        QVERIFY(!refused);
+        QVERIFY(!refused.Reason().isEmpty());
         QCOMPARE(QImageReader(icon).size(), QSize(61, 46));
     }
 
