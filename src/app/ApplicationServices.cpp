@@ -157,71 +157,50 @@ bool WidgetWindowServices::MaybeShowPrintDlg(QPrinter* printer, const QString& p
     return printer && PrinterDialog(printer, proposedFile);
 }
 
-bool DesktopLauncherService::OpenDocument(const QString& path, QString* error)
+Outcome DesktopLauncherService::OpenDocument(const QString& path)
 {
-    const QUrl url = QUrl::fromLocalFile(path);
-    if (!QFileInfo::exists(path)) {
-        if (error)
-            *error = tr("The file does not exist.");
-        return false;
-    }
-    if (!QDesktopServices::openUrl(url)) {
-        if (error)
-            *error = tr("No program is set up to open this kind of file.");
-        return false;
-    }
-    return true;
+    if (!QFileInfo::exists(path))
+        return Outcome::Failed(tr("The file does not exist."));
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        return Outcome::Failed(tr("No program is set up to open this kind of file."));
+    return Outcome::Done();
 }
 
-bool DesktopLauncherService::OpenUrl(const QUrl& url, QString* error)
+Outcome DesktopLauncherService::OpenUrl(const QUrl& url)
 {
-    if (!QDesktopServices::openUrl(url)) {
-        if (error)
-            *error = tr("No program is set up to open this kind of address.");
-        return false;
-    }
-    return true;
+    if (!QDesktopServices::openUrl(url))
+        return Outcome::Failed(tr("No program is set up to open this kind of address."));
+    return Outcome::Done();
 }
 
-bool DesktopLauncherService::RunProgram(const QString& program, const QStringList& arguments, QString* error,
-                                        int timeoutMs)
+Outcome DesktopLauncherService::RunProgram(const QString& program, const QStringList& arguments,
+                                           int timeoutMs)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
-    if (!process.waitForStarted(5000)) {
-        if (error)
-            *error = process.errorString();
-        return false;
-    }
+    if (!process.waitForStarted(5000))
+        return Outcome::Failed(process.errorString());
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished(2000);
-        if (error)
-            *error = tr("%1 did not finish in time.").arg(program);
-        return false;
+        return Outcome::Failed(tr("%1 did not finish in time.").arg(program));
     }
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        if (error) {
-            const QString output = QString::fromLocal8Bit(process.readAll()).trimmed();
-            *error = output.isEmpty()
-                         ? tr("%1 ended with exit code %2.").arg(program).arg(process.exitCode())
-                         : output;
-        }
-        return false;
+        const QString output = QString::fromLocal8Bit(process.readAll()).trimmed();
+        return Outcome::Failed(
+            output.isEmpty() ? tr("%1 ended with exit code %2.").arg(program).arg(process.exitCode())
+                             : output);
     }
-    return true;
+    return Outcome::Done();
 }
 
-bool DesktopLauncherService::StartProgram(const QString& program, const QStringList& arguments, QString* error)
+Outcome DesktopLauncherService::StartProgram(const QString& program, const QStringList& arguments)
 {
     qint64 pid = 0;
-    if (!QProcess::startDetached(program, arguments, QString(), &pid)) {
-        if (error)
-            *error = tr("%1 could not be started.").arg(program);
-        return false;
-    }
-    return true;
+    if (!QProcess::startDetached(program, arguments, QString(), &pid))
+        return Outcome::Failed(tr("%1 could not be started.").arg(program));
+    return Outcome::Done();
 }
 
 QString DesktopLauncherService::FindProgram(const QString& name)

@@ -36,11 +36,10 @@ class DesktopLauncherService : public LauncherService
     Q_DECLARE_TR_FUNCTIONS(DesktopLauncherService)
 
 public:
-    bool OpenDocument(const QString& path, QString* error) override;
-    bool OpenUrl(const QUrl& url, QString* error) override;
-    bool RunProgram(const QString& program, const QStringList& arguments, QString* error,
-                    int timeoutMs) override;
-    bool StartProgram(const QString& program, const QStringList& arguments, QString* error) override;
+    Outcome OpenDocument(const QString& path) override;
+    Outcome OpenUrl(const QUrl& url) override;
+    Outcome RunProgram(const QString& program, const QStringList& arguments, int timeoutMs) override;
+    Outcome StartProgram(const QString& program, const QStringList& arguments) override;
     QString FindProgram(const QString& name) override;
 };
 

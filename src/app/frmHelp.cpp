@@ -168,10 +168,10 @@ void frmHelp::FollowLink(const QUrl& link)
     const QUrl url = m_browser->source().resolved(link);
     QString error;
     if (IsOutsideLink(url)) {
-        if (!m_ctx.Launcher().OpenUrl(url, &error))
+        if (const Outcome opened = m_ctx.Launcher().OpenUrl(url); !opened)
             m_ctx.Prompt().Message(tr("Help"),
                                    tr("The address %1 could not be opened.\r\n\r\n%2")
-                                       .arg(url.toDisplayString(), error),
+                                       .arg(url.toDisplayString(), opened.Reason()),
                                    PromptIcon::Warning);
         return;
     }

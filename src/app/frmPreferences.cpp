@@ -100,11 +100,10 @@ void frmPreferences::cmdOKCancel_Click(OkCancelButton button)
 void frmPreferences::cmdEditCoverSheet_Click()
 {
     const QString path = m_ctx.AppPathAndFName(QStringLiteral("Cover.Txt"));
-    QString error;
-    if (!m_ctx.Launcher().OpenDocument(path, &error)) {
+    if (const Outcome opened = m_ctx.Launcher().OpenDocument(path); !opened) {
         m_ctx.Prompt().Message(tr("Preferences"),
                                tr("The cover sheet text %1 could not be opened.\r\n\r\n%2")
-                                   .arg(QDir::toNativeSeparators(path), error),
+                                   .arg(QDir::toNativeSeparators(path), opened.Reason()),
                                PromptIcon::Warning);
     }
 }

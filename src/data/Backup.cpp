@@ -353,13 +353,14 @@ BackupContents Inspect(const QString& archivePath, const QString& workFolder,
     if (!SplitSetFirstVolume(archivePath).isEmpty()) {
         whole = JoinPath(workFolder, QStringLiteral("joined.zip"));
         QFile::remove(whole);
-        QString error;
-        if (!runZip || !runZip({QStringLiteral("-q"), QStringLiteral("-s"), QStringLiteral("0"),
-                                archivePath, QStringLiteral("--out"), whole},
-                               &error))
+        const Outcome joined =
+            runZip ? runZip({QStringLiteral("-q"), QStringLiteral("-s"), QStringLiteral("0"),
+                             archivePath, QStringLiteral("--out"), whole})
+                   : Outcome::Failed(Tr("zip is not available"));
+        if (!joined)
             throw MaintenanceFailure(
                 ZIP_ER_READ,
-                Tr("The parts of the split archive could not be joined: %1").arg(error));
+                Tr("The parts of the split archive could not be joined: %1").arg(joined.Reason()));
     }
     const QString extract = JoinPath(workFolder, QStringLiteral("files"));
     QDir(extract).removeRecursively();

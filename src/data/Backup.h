@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Database.h"
+#include "Outcome.h"
 #include "SafeFiles.h"
 
 #include <QDateTime>
@@ -73,7 +74,7 @@ QList<BackupMember> VerifyArchive(const QString& archivePath);
 QString SplitSetFirstVolume(const QString& archivePath);
 
 // Runs Info-ZIP's zip with the arguments; false with the reason on failure.
-using ZipRunner = std::function<bool(const QStringList& arguments, QString* error)>;
+using ZipRunner = std::function<Outcome(const QStringList& arguments)>;
 
 // What a checked backup holds, extracted into a work folder.
 struct BackupContents

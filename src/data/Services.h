@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+
+#include "Outcome.h"
 #include <optional>
 
 namespace tramelle {
@@ -42,17 +44,15 @@ public:
     virtual ~LauncherService() = default;
 
     // Opens a document or folder with the desktop's default program. Does not wait.
-    // On failure returns false and sets error.
-    virtual bool OpenDocument(const QString& path, QString* error) = 0;
+    virtual Outcome OpenDocument(const QString& path) = 0;
     // Opens an address outside the program (a web page, a new e-mail) with the desktop's
-    // program for it. Does not wait. On failure returns false and sets error.
-    virtual bool OpenUrl(const QUrl& url, QString* error) = 0;
-    // Runs a program and waits for it to end; true when it started and exited with 0.
-    virtual bool RunProgram(const QString& program, const QStringList& arguments, QString* error,
-                            int timeoutMs = 60000) = 0;
+    // program for it. Does not wait.
+    virtual Outcome OpenUrl(const QUrl& url) = 0;
+    // Runs a program and waits for it to end; done when it started and exited with 0.
+    virtual Outcome RunProgram(const QString& program, const QStringList& arguments,
+                               int timeoutMs = 60000) = 0;
     // Starts a program without waiting.
-    virtual bool StartProgram(const QString& program, const QStringList& arguments,
-                              QString* error) = 0;
+    virtual Outcome StartProgram(const QString& program, const QStringList& arguments) = 0;
     // The full path of a program found on the search path, or empty.
     virtual QString FindProgram(const QString& name) = 0;
 };
@@ -117,31 +117,13 @@ public:
 
 class NullLauncherService : public LauncherService
 {
+    static Outcome Unavailable() { return Outcome::Failed(QStringLiteral("No launcher available")); }
+
 public:
-    bool OpenDocument(const QString&, QString* error) override
-    {
-        if (error)
-            *error = QStringLiteral("No launcher available");
-        return false;
-    }
-    bool OpenUrl(const QUrl&, QString* error) override
-    {
-        if (error)
-            *error = QStringLiteral("No launcher available");
-        return false;
-    }
-    bool RunProgram(const QString&, const QStringList&, QString* error, int) override
-    {
-        if (error)
-            *error = QStringLiteral("No launcher available");
-        return false;
-    }
-    bool StartProgram(const QString&, const QStringList&, QString* error) override
-    {
-        if (error)
-            *error = QStringLiteral("No launcher available");
-        return false;
-    }
+    Outcome OpenDocument(const QString&) override { return Unavailable(); }
+    Outcome OpenUrl(const QUrl&) override { return Unavailable(); }
+    Outcome RunProgram(const QString&, const QStringList&, int) override { return Unavailable(); }
+    Outcome StartProgram(const QString&, const QStringList&) override { return Unavailable(); }
     QString FindProgram(const QString&) override { return {}; }
 };
 

@@ -161,8 +161,7 @@ void frmAbout::StartSysInfo()
         const QString program = launcher.FindProgram(QLatin1String(name));
         if (program.isEmpty())
             continue;
-        QString error;
-        if (launcher.StartProgram(program, {}, &error))
+        if (launcher.StartProgram(program, {}))
             return;
         break;
     }

@@ -174,12 +174,11 @@ void frmTip::cmdEditTip_Click()
         QFile created(path);
         created.open(QIODevice::WriteOnly | QIODevice::NewOnly);
     }
-    QString error;
-    if (!m_ctx.Launcher().OpenDocument(path, &error)) {
+    if (const Outcome opened = m_ctx.Launcher().OpenDocument(path); !opened) {
         m_ctx.Prompt().Message(tr("Tip of the Day"),
                                tr("The tips file %1 could not be opened in a text editor.")
                                        .arg(QDir::toNativeSeparators(path)) +
-                                   QStringLiteral("\r\n\r\n") + error,
+                                   QStringLiteral("\r\n\r\n") + opened.Reason(),
                                PromptIcon::Warning);
     }
 }

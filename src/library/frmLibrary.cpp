@@ -230,9 +230,8 @@ void frmLibrary::StartImageEditor()
     const QString program =
         g_imageEditorProgram.isEmpty() ? ImageEditorProgram() : g_imageEditorProgram;
     const QFileInfo info(program);
-    QString error;
     if (!info.isFile() || !info.isExecutable() ||
-        !m_ctx.Launcher().StartProgram(program, ImageEditorArguments(m_ctx.AppFolder()), &error)) {
+        !m_ctx.Launcher().StartProgram(program, ImageEditorArguments(m_ctx.AppFolder()))) {
         m_ctx.Prompt().Message(tr("Image Editor Not Found"), tr("Can't find VMR Image Editor"),
                                PromptIcon::Warning);
     }

@@ -261,14 +261,12 @@ void frmBackup::ShowFileSkipped(const QString& name, SkipReason reason)
     SetProgress(0);
 }
 
-bool frmBackup::RunZip(const QStringList& arguments, QString* error)
+Outcome frmBackup::RunZip(const QStringList& arguments)
 {
     const QString zip = m_ctx.Launcher().FindProgram(QStringLiteral("zip"));
-    if (zip.isEmpty()) {
-        *error = tr("The program \"zip\" is not installed.");
-        return false;
-    }
-    return m_ctx.Launcher().RunProgram(zip, arguments, error, 30 * 60 * 1000);
+    if (zip.isEmpty())
+        return Outcome::Failed(tr("The program \"zip\" is not installed."));
+    return m_ctx.Launcher().RunProgram(zip, arguments, 30 * 60 * 1000);
 }
 
 void frmBackup::cmdBackup_Click()
@@ -380,11 +378,11 @@ void frmBackup::SpanVolumes(const QString& archive, const QString& folder, qint6
         JoinPath(QFileInfo(archive).absolutePath(), QStringLiteral("split"));
     QDir().mkpath(splitFolder);
     m_ctx.MainWindow().SetStatusBar(tr(" Splitting the archive into parts of %1 MB").arg(volume));
-    QString error;
-    if (!RunZip({QStringLiteral("-q"), QStringLiteral("-s"), QStringLiteral("%1m").arg(volume),
-                 archive, QStringLiteral("--out"), JoinPath(splitFolder, BackupArchiveName)},
-                &error))
-        throw MaintenanceFailure(EIO, tr("The archive could not be split: %1").arg(error));
+    if (const Outcome split =
+            RunZip({QStringLiteral("-q"), QStringLiteral("-s"), QStringLiteral("%1m").arg(volume),
+                    archive, QStringLiteral("--out"), JoinPath(splitFolder, BackupArchiveName)});
+        !split)
+        throw MaintenanceFailure(EIO, tr("The archive could not be split: %1").arg(split.Reason()));
     const QStringList parts = SetFiles(splitFolder);
     if (parts.isEmpty())
         throw MaintenanceFailure(EIO, tr("The archive could not be split."));
@@ -393,10 +391,11 @@ void frmBackup::SpanVolumes(const QString& archive, const QString& folder, qint6
     const QString joined =
         JoinPath(QFileInfo(archive).absolutePath(), QStringLiteral("joined.zip"));
     try {
-        if (!RunZip({QStringLiteral("-q"), QStringLiteral("-s"), QStringLiteral("0"),
-                     JoinPath(splitFolder, BackupArchiveName), QStringLiteral("--out"), joined},
-                    &error))
-            throw MaintenanceFailure(EIO, error);
+        if (const Outcome rejoined =
+                RunZip({QStringLiteral("-q"), QStringLiteral("-s"), QStringLiteral("0"),
+                        JoinPath(splitFolder, BackupArchiveName), QStringLiteral("--out"), joined});
+            !rejoined)
+            throw MaintenanceFailure(EIO, rejoined.Reason());
         VerifyArchive(joined);
     } catch (const MaintenanceFailure& failure) {
         throw MaintenanceFailure(
@@ -509,9 +508,7 @@ void frmBackup::cmdRestore_Click()
             throw MaintenanceFailure(
                 EIO, tr("Cannot create a temporary folder: %1").arg(work.errorString()));
         contents =
-            InspectBackup(archive, work.path(), [this](const QStringList& args, QString* error) {
-                return RunZip(args, error);
-            });
+            InspectBackup(archive, work.path(), [this](const QStringList& args) { return RunZip(args); });
     } catch (const MaintenanceFailure& failure) {
         m_ctx.MainWindow().SetStatusBarReady();
         QString text = tr("This backup cannot be restored; nothing was changed.");

@@ -61,7 +61,7 @@ private:
     bool DestinationReady(const QString& folder);
     void AddRow(const BackupMember& member);
     void ShowFileSkipped(const QString& name, SkipReason reason);
-    bool RunZip(const QStringList& arguments, QString* error);
+    Outcome RunZip(const QStringList& arguments);
     void WriteToFolder(const QString& folder);
     void WriteToMedium(const QString& folder, const BackupMedium& medium);
     void SpanVolumes(const QString& archive, const QString& folder, qint64 firstRoom);

@@ -11,18 +11,16 @@ namespace tramelle::test {
 class RealLauncher : public ScriptedLauncherService
 {
 public:
-    bool RunProgram(const QString& program, const QStringList& arguments, QString* error,
-                    int timeoutMs) override
+    Outcome RunProgram(const QString& program, const QStringList& arguments, int timeoutMs) override
     {
         Launches.append({QStringLiteral("run"), program, arguments});
         QProcess p;
         p.start(program, arguments);
         if (!p.waitForFinished(timeoutMs) || p.exitStatus() != QProcess::NormalExit ||
-            p.exitCode() != 0) {
-            *error = QString::fromLocal8Bit(p.readAllStandardError()) + p.errorString();
-            return false;
-        }
-        return true;
+            p.exitCode() != 0)
+            return Outcome::Failed(QString::fromLocal8Bit(p.readAllStandardError()) +
+                                   p.errorString());
+        return Outcome::Done();
     }
     QString FindProgram(const QString& name) override
     {

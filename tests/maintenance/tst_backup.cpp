@@ -306,9 +306,9 @@ private slots:
 
         QTemporaryDir work;
         const BackupContents contents =
-            InspectBackup(f.Archive(), work.path(), [&](const QStringList& a, QString* e) {
+            InspectBackup(f.Archive(), work.path(), [&](const QStringList& a) {
                 return f.launcher.RunProgram(QStandardPaths::findExecutable(QStringLiteral("zip")),
-                                             a, e, 60000);
+                                             a, 60000);
             });
         QCOMPARE(contents.DataFiles.size(), 3);
         QCOMPARE(

@@ -107,37 +107,34 @@ QStringList ScriptedPromptService::MessageTexts() const
     return texts;
 }
 
-bool ScriptedLauncherService::OpenDocument(const QString& path, QString* error)
+Outcome ScriptedLauncherService::Answer()
+{
+    return Fail ? Outcome::Failed(FailureText) : Outcome::Done();
+}
+
+Outcome ScriptedLauncherService::OpenDocument(const QString& path)
 {
     Launches.append({QStringLiteral("open"), path, {}});
-    if (Fail && error)
-        *error = FailureText;
-    return !Fail;
+    return Answer();
 }
 
-bool ScriptedLauncherService::OpenUrl(const QUrl& url, QString* error)
+Outcome ScriptedLauncherService::OpenUrl(const QUrl& url)
 {
     Launches.append({QStringLiteral("url"), url.toString(), {}});
-    if (Fail && error)
-        *error = FailureText;
-    return !Fail;
+    return Answer();
 }
 
-bool ScriptedLauncherService::RunProgram(const QString& program, const QStringList& arguments, QString* error,
-                                         int)
+Outcome ScriptedLauncherService::RunProgram(const QString& program, const QStringList& arguments,
+                                            int)
 {
     Launches.append({QStringLiteral("run"), program, arguments});
-    if (Fail && error)
-        *error = FailureText;
-    return !Fail;
+    return Answer();
 }
 
-bool ScriptedLauncherService::StartProgram(const QString& program, const QStringList& arguments, QString* error)
+Outcome ScriptedLauncherService::StartProgram(const QString& program, const QStringList& arguments)
 {
     Launches.append({QStringLiteral("start"), program, arguments});
-    if (Fail && error)
-        *error = FailureText;
-    return !Fail;
+    return Answer();
 }
 
 QString ScriptedLauncherService::FindProgram(const QString& name)

@@ -79,12 +79,16 @@ public:
     QString FailureText = QStringLiteral("scripted failure");
     QStringList AvailablePrograms; // names FindProgram finds
 
-    bool OpenDocument(const QString& path, QString* error) override;
+    Outcome OpenDocument(const QString& path) override;
     // Recorded as kind "url" with the address as the program.
-    bool OpenUrl(const QUrl& url, QString* error) override;
-    bool RunProgram(const QString& program, const QStringList& arguments, QString* error,
-                    int timeoutMs) override;
-    bool StartProgram(const QString& program, const QStringList& arguments, QString* error) override;
+    Outcome OpenUrl(const QUrl& url) override;
+    Outcome RunProgram(const QString& program, const QStringList& arguments, int timeoutMs) override;
+    Outcome StartProgram(const QString& program, const QStringList& arguments) override;
+
+private:
+    Outcome Answer();
+
+public:
     QString FindProgram(const QString& name) override;
 };
 
