@@ -69,33 +69,36 @@ void GenerateLibrary(const QString& path, int rows)
         QSqlDatabase db = OpenConnection(path, name);
         Transaction transaction(db);
         Exec(db, QStringLiteral("DELETE FROM ExerciseLibrary"));
-        const QStringList joints = QStringLiteral("Ankle Knee Hip Shoulder Elbow Wrist Neck Back")
-                                       .split(QLatin1Char(' '));
+        const QStringList joints =
+            QStringLiteral("Ankle Knee Hip Shoulder Elbow Wrist Neck Back").split(QLatin1Char(' '));
         const QStringList motions =
             QStringLiteral("Flexion Extension Abduction Rotation").split(QLatin1Char(' '));
-        const QStringList types = QStringLiteral("Strength Stretch ROM Balance").split(QLatin1Char(' '));
+        const QStringList types =
+            QStringLiteral("Strength Stretch ROM Balance").split(QLatin1Char(' '));
         QSqlQuery q(db);
-        q.prepare(QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID, code, Desc, AbbrevDesc, Joint, Motion, Type, "
-                                 "Reps, Hold, Sets, Movie, Icon, Picture0, Picture1, Picture2, Instruct0, Instruct1, "
-                                 "Instruct2, HasVideo, VideoReps, VideoHold, VideoSets) "
-                                 "VALUES (?, ?, ?, ?, ?, ?, ?, 10, 5, 2, ?, ?, ?, ?, ?, ?, ?, ?, ?, 10, 5, 2)"));
+        q.prepare(QStringLiteral(
+            "INSERT INTO ExerciseLibrary (ExerciseID, code, Desc, AbbrevDesc, Joint, Motion, Type, "
+            "Reps, Hold, Sets, Movie, Icon, Picture0, Picture1, Picture2, Instruct0, Instruct1, "
+            "Instruct2, HasVideo, VideoReps, VideoHold, VideoSets) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, 10, 5, 2, ?, ?, ?, ?, ?, ?, ?, ?, ?, 10, 5, 2)"));
         for (int id = 1; id <= rows; ++id) {
-            const QVariantList values{id,
-                                      QStringLiteral("E%1").arg(id, 5, 10, QLatin1Char('0')),
-                                      QStringLiteral("Generated exercise number %1 with a longer description").arg(id),
-                                      QStringLiteral("Exercise %1").arg((id * 7919) % rows),
-                                      joints[id % joints.size()],
-                                      motions[(id / 8) % motions.size()],
-                                      types[(id / 32) % types.size()],
-                                      QStringLiteral("%1.AVI").arg(id),
-                                      QStringLiteral("%1.JPG").arg(id),
-                                      QStringLiteral("%1_1.JPG").arg(id),
-                                      QStringLiteral("%1_2.JPG").arg(id),
-                                      QStringLiteral("%1_3.JPG").arg(id),
-                                      QStringLiteral("Stand tall and breathe out as you move."),
-                                      QStringLiteral("Move slowly through the whole range."),
-                                      QStringLiteral("Stop if it hurts."),
-                                      id % 3 == 0 ? 1 : 0};
+            const QVariantList values{
+                id,
+                QStringLiteral("E%1").arg(id, 5, 10, QLatin1Char('0')),
+                QStringLiteral("Generated exercise number %1 with a longer description").arg(id),
+                QStringLiteral("Exercise %1").arg((id * 7919) % rows),
+                joints[id % joints.size()],
+                motions[(id / 8) % motions.size()],
+                types[(id / 32) % types.size()],
+                QStringLiteral("%1.AVI").arg(id),
+                QStringLiteral("%1.JPG").arg(id),
+                QStringLiteral("%1_1.JPG").arg(id),
+                QStringLiteral("%1_2.JPG").arg(id),
+                QStringLiteral("%1_3.JPG").arg(id),
+                QStringLiteral("Stand tall and breathe out as you move."),
+                QStringLiteral("Move slowly through the whole range."),
+                QStringLiteral("Stop if it hurts."),
+                id % 3 == 0 ? 1 : 0};
             for (int v = 0; v < values.size(); ++v)
                 q.bindValue(v, values[v]);
             ThrowIfFailed(q, q.exec());
@@ -114,7 +117,8 @@ void Measure(const char* label, const QString& folder)
     const int rows = ctx.Library.LibraryCount;
 
     const Timing whole = MedianMs([&] { LoadLibraryCache(ctx); });
-    ctx.Db.LibraryRecordset.Filter = LibraryFilter{{QStringLiteral("Knee")}, {QStringLiteral("Flexion")}, {}};
+    ctx.Db.LibraryRecordset.Filter =
+        LibraryFilter{{QStringLiteral("Knee")}, {QStringLiteral("Flexion")}, {}};
     const Timing filtered = MedianMs([&] { LoadLibraryCacheFiltered(ctx); });
     const int filteredRows = ctx.Library.LibraryCount;
     ctx.Db.LibraryRecordset.Filter = LibraryFilter{};
@@ -122,9 +126,11 @@ void Measure(const char* label, const QString& folder)
 
     // A patient with a 20-exercise program and a full order, stored once; each run
     // replaces it and reads it back.
-    const qint32 patient = Exec(ctx.Db.MainDb(), QStringLiteral("INSERT INTO Patient (FullName) VALUES ('Bench, Mark')"))
-                               .lastInsertId()
-                               .toInt();
+    const qint32 patient =
+        Exec(ctx.Db.MainDb(),
+             QStringLiteral("INSERT INTO Patient (FullName) VALUES ('Bench, Mark')"))
+            .lastInsertId()
+            .toInt();
     ProgramState& p = ctx.Program;
     p.PatientID = patient;
     p.PatientName = QStringLiteral("Bench, Mark");
@@ -143,8 +149,8 @@ void Measure(const char* label, const QString& folder)
     }
     p.OrderItemCount = MaxOrderItems;
     for (int i = 0; i < MaxOrderItems; ++i)
-        p.OrderItems[size_t(i)] = OrderItem{QStringLiteral("P00%1").arg(i + 1), QStringLiteral("Item"), 1,
-                                            Currency::FromCents(1995)};
+        p.OrderItems[size_t(i)] = OrderItem{QStringLiteral("P00%1").arg(i + 1),
+                                            QStringLiteral("Item"), 1, Currency::FromCents(1995)};
     p.Modified = true;
     if (!SaveProgram(ctx, false))
         throw DbError(QStringLiteral("the first save failed"));
@@ -158,11 +164,12 @@ void Measure(const char* label, const QString& folder)
         throw DbError(QStringLiteral("the save and load did not round-trip"));
 
     std::printf("%s: %d exercises\n", label, rows);
-    std::printf("  LoadLibraryCache                      %8.2f ms elapsed  %8.2f ms processor\n", whole.Wall, whole.Cpu);
-    std::printf("  LoadLibraryCacheFiltered (%4d rows)  %8.2f ms elapsed  %8.2f ms processor\n", filteredRows,
-                filtered.Wall, filtered.Cpu);
-    std::printf("  SaveProgram + LoadProgram (20)        %8.2f ms elapsed  %8.2f ms processor\n", saveLoad.Wall,
-                saveLoad.Cpu);
+    std::printf("  LoadLibraryCache                      %8.2f ms elapsed  %8.2f ms processor\n",
+                whole.Wall, whole.Cpu);
+    std::printf("  LoadLibraryCacheFiltered (%4d rows)  %8.2f ms elapsed  %8.2f ms processor\n",
+                filteredRows, filtered.Wall, filtered.Cpu);
+    std::printf("  SaveProgram + LoadProgram (20)        %8.2f ms elapsed  %8.2f ms processor\n",
+                saveLoad.Wall, saveLoad.Cpu);
     CloseDatabases(ctx);
 }
 
@@ -185,8 +192,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench_data: %s\n", e.what());
         return 1;
     }
-    std::printf("targets: cache of 5,000 rows under 30 ms; save plus load of 20 exercises under 15 ms "
-                "(medians of %d runs)\n",
-                Runs);
+    std::printf(
+        "targets: cache of 5,000 rows under 30 ms; save plus load of 20 exercises under 15 ms "
+        "(medians of %d runs)\n",
+        Runs);
     return 0;
 }

@@ -35,11 +35,13 @@ void Fill(const QSqlDatabase& db)
     const QStringList last =
         QStringLiteral("Smith O'Brien Young Müller Adams Nguyen García Brown Kowalski Lee")
             .split(QLatin1Char(' '));
-    const QStringList first = QStringLiteral("Ann Bo Zoë Jo Al Mia Ravi Léa").split(QLatin1Char(' '));
+    const QStringList first =
+        QStringLiteral("Ann Bo Zoë Jo Al Mia Ravi Léa").split(QLatin1Char(' '));
     QRandomGenerator rng(42);
     Transaction tx(db);
     QSqlQuery p(db);
-    p.prepare(QStringLiteral("INSERT INTO Patient (LastName, FirstName, ID, FullName) VALUES (?, ?, ?, ?)"));
+    p.prepare(QStringLiteral(
+        "INSERT INTO Patient (LastName, FirstName, ID, FullName) VALUES (?, ?, ?, ?)"));
     for (int i = 0; i < Patients; ++i) {
         const QString l = last.at(rng.bounded(last.size())) + QString::number(rng.bounded(1000));
         const QString f = first.at(rng.bounded(first.size()));
@@ -51,7 +53,8 @@ void Fill(const QSqlDatabase& db)
             throw DbError(p.lastError().text());
     }
     QSqlQuery inv(db);
-    inv.prepare(QStringLiteral("INSERT INTO Invoice (PatientID, Date, Provider) VALUES (?, ?, 'Provider')"));
+    inv.prepare(QStringLiteral(
+        "INSERT INTO Invoice (PatientID, Date, Provider) VALUES (?, ?, 'Provider')"));
     const QDateTime start(QDate(2015, 1, 1), QTime(0, 0));
     for (int i = 0; i < Programs; ++i) {
         inv.addBindValue(1 + rng.bounded(Patients));
@@ -144,7 +147,8 @@ int main(int argc, char** argv)
         {
             const double cpu = CpuMs();
             const std::vector<ProgramRow> rows = ReadProgramRows(ctx.Db.MainDb(), std::nullopt);
-            std::printf("  of which reading the %zu rows: cpu %6.1f ms\n", rows.size(), CpuMs() - cpu);
+            std::printf("  of which reading the %zu rows: cpu %6.1f ms\n", rows.size(),
+                        CpuMs() - cpu);
         }
 
         // Sorting the full program list by a column header, for reference.
@@ -154,7 +158,8 @@ int main(int argc, char** argv)
             const double cpu = CpuMs();
             list->sortByColumn(column, Qt::AscendingOrder);
             list->repaint();
-            std::printf("sort the program list by column %d: cpu %6.1f ms\n", column, CpuMs() - cpu);
+            std::printf("sort the program list by column %d: cpu %6.1f ms\n", column,
+                        CpuMs() - cpu);
         }
         delete d;
         CloseDatabases(ctx);

@@ -68,7 +68,9 @@ public:
     PromptAnswer Message(const QString& title, const QString& text, PromptIcon icon,
                          PromptButtons buttons, std::optional<PromptAnswer> defaultButton) override
     {
-        std::fprintf(stderr, "[%s] %s\n", qPrintable(title), qPrintable(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" "))));
+        std::fprintf(
+            stderr, "[%s] %s\n", qPrintable(title),
+            qPrintable(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" "))));
         return NullPromptService::Message(title, text, icon, buttons, defaultButton);
     }
 };
@@ -131,11 +133,26 @@ Sample LoadSample(AppContext& ctx, const QString& pictureFolder)
         return sample;
     }
 
-    static const char* const names[] = {
-        "Ankle pumps", "Heel slides", "Quad sets", "Straight leg raise", "Bridging",
-        "Clamshells", "Hamstring stretch", "Calf stretch", "Wall push-ups", "Shoulder rolls",
-        "Chin tucks", "Pendulum swings", "Wrist curls", "Side-lying hip abduction", "Mini squats",
-        "Step-ups", "Seated knee extension", "Prone press-ups", "Bird dog", "Cat and camel"};
+    static const char* const names[] = {"Ankle pumps",
+                                        "Heel slides",
+                                        "Quad sets",
+                                        "Straight leg raise",
+                                        "Bridging",
+                                        "Clamshells",
+                                        "Hamstring stretch",
+                                        "Calf stretch",
+                                        "Wall push-ups",
+                                        "Shoulder rolls",
+                                        "Chin tucks",
+                                        "Pendulum swings",
+                                        "Wrist curls",
+                                        "Side-lying hip abduction",
+                                        "Mini squats",
+                                        "Step-ups",
+                                        "Seated knee extension",
+                                        "Prone press-ups",
+                                        "Bird dog",
+                                        "Cat and camel"};
     static const char* const steps[3][3] = {
         {"Lie on your back with the legs straight.", "Start seated, back straight, feet flat.",
          "Stand tall, holding a steady support."},
@@ -219,8 +236,10 @@ void SetSampleOrder(AppContext& ctx)
     p.NameOnCard = QStringLiteral("Riverside Physical Therapy");
     p.Tax = 5;
     p.OrderItems = {};
-    p.OrderItems[0] = {QStringLiteral("VT-100"), QStringLiteral("Exercise video tape"), 1, Currency::FromCents(3995)};
-    p.OrderItems[1] = {QStringLiteral("TB-2"), QStringLiteral("Exercise band, medium"), 2, Currency::FromCents(850)};
+    p.OrderItems[0] = {QStringLiteral("VT-100"), QStringLiteral("Exercise video tape"), 1,
+                       Currency::FromCents(3995)};
+    p.OrderItems[1] = {QStringLiteral("TB-2"), QStringLiteral("Exercise band, medium"), 2,
+                       Currency::FromCents(850)};
     p.OrderItemCount = 2;
     for (int i = 0; i < p.EntryCount; ++i) {
         ProgramEntry& e = p.Entries[std::size_t(i)];
@@ -267,7 +286,8 @@ int main(int argc, char** argv)
             "Bring these sheets to your next visit.\r\n");
     ctx.Settings.PrintPatientCover = false;
     ctx.Settings.PrintCallVMR = true;
-    std::printf("pictures: %s (%s)\n", sample.deliveredPictures ? "delivered sample library" : "drawn placeholders",
+    std::printf("pictures: %s (%s)\n",
+                sample.deliveredPictures ? "delivered sample library" : "drawn placeholders",
                 qPrintable(ctx.Settings.PictureFolder));
 
     // --- the benchmark: 20 exercises, 4 per page, preview at 0.75 ---
@@ -310,17 +330,18 @@ int main(int argc, char** argv)
     const Timing furniture = Measure(composePreview);
     ctx.Settings.PictureFolder = pictures;
     const QString benchPdf = QDir(outFolder).filePath(QStringLiteral("bench 20 exercises.pdf"));
-    const Timing pdf = Measure([&] { PrintDocument(ctx, PrintJobKind::Exercises4, true, benchPdf); });
+    const Timing pdf =
+        Measure([&] { PrintDocument(ctx, PrintJobKind::Exercises4, true, benchPdf); });
 
-    std::printf("%d exercises, %d pages, %lld pictures, preview zoom 0.75\n", int(ctx.Program.EntryCount), pages,
-                static_cast<long long>(files.size()));
+    std::printf("%d exercises, %d pages, %lld pictures, preview zoom 0.75\n",
+                int(ctx.Program.EntryCount), pages, static_cast<long long>(files.size()));
     Report("preview, all pages composed:", compose);
     Report("decoding the pictures alone (the floor):", decode);
-    std::printf("  (decoded as the preview decodes them: %dx%d from %dx%d files)\n", decodedSize.width(),
-                decodedSize.height(), fullSize.width(), fullSize.height());
+    std::printf("  (decoded as the preview decodes them: %dx%d from %dx%d files)\n",
+                decodedSize.width(), decodedSize.height(), fullSize.width(), fullSize.height());
     Report("preview without pictures (text and lines only):", furniture);
-    std::printf("preview / floor: %.2f median, %.2f best (target at most 1.5)\n", compose.median / decode.median,
-                compose.best / decode.best);
+    std::printf("preview / floor: %.2f median, %.2f best (target at most 1.5)\n",
+                compose.median / decode.median, compose.best / decode.best);
     Report("the same sheets written as a PDF:", pdf);
     std::printf("PDF size: %lld KB\n", static_cast<long long>(QFileInfo(benchPdf).size() / 1024));
 
@@ -353,10 +374,12 @@ int main(int argc, char** argv)
     preview.EndDoc();
     ctx.Geometry.PreviewMode = false;
     for (int i = 0; i < preview.Pages().size(); ++i)
-        preview.Pages().at(i).save(QDir(outFolder).filePath(QStringLiteral("preview page %1.png").arg(i + 1)));
+        preview.Pages().at(i).save(
+            QDir(outFolder).filePath(QStringLiteral("preview page %1.png").arg(i + 1)));
 
     ctx.Settings.PrintPatientCover = true;
-    const QString combined = QDir(outFolder).filePath(QStringLiteral("cover and exercises 2 per page.pdf"));
+    const QString combined =
+        QDir(outFolder).filePath(QStringLiteral("cover and exercises 2 per page.pdf"));
     if (PrintDocument(ctx, PrintJobKind::Exercises2, true, combined))
         std::printf("wrote %s\n", qPrintable(combined));
     else

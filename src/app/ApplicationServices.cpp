@@ -14,8 +14,9 @@
 
 namespace tramelle {
 
-PromptAnswer WidgetPromptService::Message(const QString& title, const QString& text, PromptIcon icon,
-                                          PromptButtons buttons, std::optional<PromptAnswer> defaultButton)
+PromptAnswer WidgetPromptService::Message(const QString& title, const QString& text,
+                                          PromptIcon icon, PromptButtons buttons,
+                                          std::optional<PromptAnswer> defaultButton)
 {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title);
@@ -64,13 +65,27 @@ PromptAnswer WidgetPromptService::Message(const QString& title, const QString& t
     if (defaultButton) {
         QMessageBox::StandardButton b = QMessageBox::NoButton;
         switch (*defaultButton) {
-        case PromptAnswer::Ok: b = QMessageBox::Ok; break;
-        case PromptAnswer::Cancel: b = QMessageBox::Cancel; break;
-        case PromptAnswer::Yes: b = QMessageBox::Yes; break;
-        case PromptAnswer::No: b = QMessageBox::No; break;
-        case PromptAnswer::Retry: b = QMessageBox::Retry; break;
-        case PromptAnswer::Abort: b = QMessageBox::Abort; break;
-        case PromptAnswer::Ignore: b = QMessageBox::Ignore; break;
+        case PromptAnswer::Ok:
+            b = QMessageBox::Ok;
+            break;
+        case PromptAnswer::Cancel:
+            b = QMessageBox::Cancel;
+            break;
+        case PromptAnswer::Yes:
+            b = QMessageBox::Yes;
+            break;
+        case PromptAnswer::No:
+            b = QMessageBox::No;
+            break;
+        case PromptAnswer::Retry:
+            b = QMessageBox::Retry;
+            break;
+        case PromptAnswer::Abort:
+            b = QMessageBox::Abort;
+            break;
+        case PromptAnswer::Ignore:
+            b = QMessageBox::Ignore;
+            break;
         }
         if (set.testFlag(b))
             box.setDefaultButton(b);
@@ -115,12 +130,14 @@ std::optional<QString> WidgetPromptService::InputBox(const QString& title, const
     return text;
 }
 
-QString WidgetPromptService::OpenFileName(const QString& title, const QString& folder, const QString& filter)
+QString WidgetPromptService::OpenFileName(const QString& title, const QString& folder,
+                                          const QString& filter)
 {
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, folder, filter);
 }
 
-QString WidgetPromptService::SaveFileName(const QString& title, const QString& folder, const QString& filter)
+QString WidgetPromptService::SaveFileName(const QString& title, const QString& folder,
+                                          const QString& filter)
 {
     return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, folder, filter);
 }
@@ -189,8 +206,9 @@ Outcome DesktopLauncherService::RunProgram(const QString& program, const QString
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         const QString output = QString::fromLocal8Bit(process.readAll()).trimmed();
         return Outcome::Failed(
-            output.isEmpty() ? tr("%1 ended with exit code %2.").arg(program).arg(process.exitCode())
-                             : output);
+            output.isEmpty()
+                ? tr("%1 ended with exit code %2.").arg(program).arg(process.exitCode())
+                : output);
     }
     return Outcome::Done();
 }

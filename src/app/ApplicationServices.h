@@ -15,8 +15,10 @@ public:
                          PromptButtons buttons, std::optional<PromptAnswer> defaultButton) override;
     std::optional<QString> InputBox(const QString& title, const QString& prompt,
                                     const QString& defaultText) override;
-    QString OpenFileName(const QString& title, const QString& folder, const QString& filter) override;
-    QString SaveFileName(const QString& title, const QString& folder, const QString& filter) override;
+    QString OpenFileName(const QString& title, const QString& folder,
+                         const QString& filter) override;
+    QString SaveFileName(const QString& title, const QString& folder,
+                         const QString& filter) override;
     QString ExistingFolder(const QString& title, const QString& folder) override;
 };
 
@@ -38,7 +40,8 @@ class DesktopLauncherService : public LauncherService
 public:
     Outcome OpenDocument(const QString& path) override;
     Outcome OpenUrl(const QUrl& url) override;
-    Outcome RunProgram(const QString& program, const QStringList& arguments, int timeoutMs) override;
+    Outcome RunProgram(const QString& program, const QStringList& arguments,
+                       int timeoutMs) override;
     Outcome StartProgram(const QString& program, const QStringList& arguments) override;
     QString FindProgram(const QString& name) override;
 };

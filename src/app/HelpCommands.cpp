@@ -4,8 +4,8 @@
 #include "Paths.h"
 #include "PrintJobs.h"
 #include "SingleWindow.h"
-#include "frmHelp.h"
 #include "WindowServices.h"
+#include "frmHelp.h"
 
 #include <QCoreApplication>
 #include <QDir>

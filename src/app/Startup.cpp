@@ -49,19 +49,22 @@ void AddNewDeliveredExercises(AppContext& ctx)
     try {
         const int added = AddMissingDeliveredExercises(ctx.Db.LibraryDb(), DeliveredFilesFolder());
         if (added > 0) {
-            ctx.Prompt().Message(
-                QStringLiteral("Exercise Library"),
-                added == 1 ? QStringLiteral("1 exercise delivered with this version was added to the exercise library.")
-                           : QStringLiteral("%1 exercises delivered with this version were added to the exercise library.")
-                                 .arg(added),
-                PromptIcon::Information);
+            ctx.Prompt().Message(QStringLiteral("Exercise Library"),
+                                 added == 1
+                                     ? QStringLiteral("1 exercise delivered with this version was "
+                                                      "added to the exercise library.")
+                                     : QStringLiteral("%1 exercises delivered with this version "
+                                                      "were added to the exercise library.")
+                                           .arg(added),
+                                 PromptIcon::Information);
         }
     } catch (const DbError& e) {
-        ctx.Prompt().Message(QStringLiteral("Exercise Library"),
-                             QStringLiteral("The exercises delivered with this version could not be added to the "
-                                            "exercise library.\r\n\r\n%1")
-                                 .arg(e.message()),
-                             PromptIcon::Warning);
+        ctx.Prompt().Message(
+            QStringLiteral("Exercise Library"),
+            QStringLiteral("The exercises delivered with this version could not be added to the "
+                           "exercise library.\r\n\r\n%1")
+                .arg(e.message()),
+            PromptIcon::Warning);
     }
 }
 

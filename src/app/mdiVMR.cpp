@@ -4,15 +4,13 @@
 #include "Database.h"
 #include "HelpCommands.h"
 #include "MaintenanceCommands.h"
-#include "frmBackup.h"
-#include "Settings.h"
-#include "frmPreferences.h"
-#include "frmProgress.h"
 #include "PatientWindows.h"
 #include "PrintJobs.h"
 #include "ProgramStore.h"
+#include "Settings.h"
 #include "SingleWindow.h"
 #include "frmAbout.h"
+#include "frmBackup.h"
 #include "frmCheckMedia.h"
 #include "frmClinic.h"
 #include "frmExerciseSelection.h"
@@ -20,7 +18,9 @@
 #include "frmLibrary.h"
 #include "frmMedia.h"
 #include "frmPicklistEditor.h"
+#include "frmPreferences.h"
 #include "frmPrintPreview.h"
+#include "frmProgress.h"
 #include "frmProtocolEditor.h"
 #include "frmSelectProtocol.h"
 #include "frmTip.h"
@@ -88,8 +88,7 @@ const ToolbarButtonDef ToolbarButtons[] = {
 };
 
 // Shows a window that opens once: a second command brings the open one to the front.
-template <typename Form>
-void ShowSingle(QPointer<Form>& form, AppContext& ctx, QWidget* parent)
+template <typename Form> void ShowSingle(QPointer<Form>& form, AppContext& ctx, QWidget* parent)
 {
     if (form) {
         RaiseWindow(form);
@@ -426,7 +425,8 @@ void mdiVMR::closeEvent(QCloseEvent* event)
         const PromptAnswer answer = m_ctx.Prompt().Message(
             tr("Exercise Program Modified"), tr("Save current exercise program in database"),
             PromptIcon::Question, PromptButtons::YesNoCancel);
-        if (answer == PromptAnswer::Cancel || (answer == PromptAnswer::Yes && !SaveProgram(m_ctx, false))) {
+        if (answer == PromptAnswer::Cancel ||
+            (answer == PromptAnswer::Yes && !SaveProgram(m_ctx, false))) {
             event->ignore();
             return;
         }

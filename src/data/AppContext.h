@@ -2,8 +2,8 @@
 
 #include "ClinicInfo.h"
 #include "Database.h"
-#include "PageGeometry.h"
 #include "LibraryCache.h"
+#include "PageGeometry.h"
 #include "ProgramState.h"
 #include "Services.h"
 #include "SettingsValues.h"

@@ -18,9 +18,10 @@ const QString VendorPhoneNumber = QStringLiteral("(800) 555-0123");
 
 void LoadClinicInfo(AppContext& ctx)
 {
-    QSqlQuery q = Exec(ctx.Db.MainDb(),
-                       QStringLiteral("SELECT Name, Phone, ShipAddr, ShipMethod, BillAddr, PayMethod, CardNum, "
-                                      "CardDate, NameOnCard FROM Clinic ORDER BY rowid LIMIT 1"));
+    QSqlQuery q = Exec(
+        ctx.Db.MainDb(),
+        QStringLiteral("SELECT Name, Phone, ShipAddr, ShipMethod, BillAddr, PayMethod, CardNum, "
+                       "CardDate, NameOnCard FROM Clinic ORDER BY rowid LIMIT 1"));
     ClinicInfo c;
     if (q.next()) {
         c.Name = NullToText(q.value(0));
@@ -39,8 +40,9 @@ void LoadClinicInfo(AppContext& ctx)
 void SaveClinicInfo(AppContext& ctx)
 {
     const ClinicInfo& c = ctx.Clinic;
-    const QVariantList values{c.Name,     c.Phone,   c.ShipAddr,          c.ShipMethod, c.BillAddr,
-                              c.PayMethod, c.CardNum, DateToDb(c.CardDate), c.NameOnCard};
+    const QVariantList values{c.Name,      c.Phone,     c.ShipAddr, c.ShipMethod,
+                              c.BillAddr,  c.PayMethod, c.CardNum,  DateToDb(c.CardDate),
+                              c.NameOnCard};
     const QSqlDatabase db = ctx.Db.MainDb();
     Transaction transaction(db);
     QSqlQuery first = Exec(db, QStringLiteral("SELECT rowid FROM Clinic ORDER BY rowid LIMIT 1"));
@@ -48,13 +50,16 @@ void SaveClinicInfo(AppContext& ctx)
         const qint64 row = first.value(0).toLongLong();
         first.finish();
         Exec(db,
-             QStringLiteral("UPDATE Clinic SET Name = ?, Phone = ?, ShipAddr = ?, ShipMethod = ?, BillAddr = ?, "
-                            "PayMethod = ?, CardNum = ?, CardDate = ?, NameOnCard = ? WHERE rowid = ?"),
+             QStringLiteral(
+                 "UPDATE Clinic SET Name = ?, Phone = ?, ShipAddr = ?, ShipMethod = ?, BillAddr = "
+                 "?, "
+                 "PayMethod = ?, CardNum = ?, CardDate = ?, NameOnCard = ? WHERE rowid = ?"),
              values + QVariantList{row});
     } else {
         first.finish();
         Exec(db,
-             QStringLiteral("INSERT INTO Clinic (Name, Phone, ShipAddr, ShipMethod, BillAddr, PayMethod, CardNum, "
+             QStringLiteral("INSERT INTO Clinic (Name, Phone, ShipAddr, ShipMethod, BillAddr, "
+                            "PayMethod, CardNum, "
                             "CardDate, NameOnCard) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
              values);
     }

@@ -93,7 +93,8 @@ QHash<QString, QByteArray> ReadInstallManifest(const QString& staging)
 void CopyFolder(const QString& from, const QString& to)
 {
     QDir().mkpath(to);
-    QDirIterator it(from, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    QDirIterator it(from, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();
         const QString rel = QDir(from).relativeFilePath(it.filePath());
@@ -107,9 +108,11 @@ void CopyFolder(const QString& from, const QString& to)
             continue;
         QFile src(it.filePath());
         if (!src.copy(target))
-            throw DbError(FileError(QStringLiteral("Cannot copy"), it.filePath(), src.errorString()));
+            throw DbError(
+                FileError(QStringLiteral("Cannot copy"), it.filePath(), src.errorString()));
         // Delivered files may come from a read-only folder; the copies belong to the clinic.
-        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                          QFile::ReadOther);
     }
 }
 
@@ -196,7 +199,8 @@ bool FinishInterruptedInstall(const QString& appFolder, const QString& delivered
 DbFileCheck CheckDatabaseFile(const QString& path, DbFile file)
 {
     DbFileCheck result;
-    const QString name = QStringLiteral("check-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString name =
+        QStringLiteral("check-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         // The check creates no side files and changes nothing.
@@ -224,7 +228,8 @@ DbFileCheck CheckDatabaseFile(const QString& path, DbFile file)
                 // older file lacks some of them until it is upgraded. The oldest files
                 // have no Version table at all.
                 for (const auto& required : RequiredTables(file)) {
-                    if (!tables.contains(required.first, Qt::CaseInsensitive) && required.first != QLatin1String("Version"))
+                    if (!tables.contains(required.first, Qt::CaseInsensitive) &&
+                        required.first != QLatin1String("Version"))
                         problems << QStringLiteral("table %1 is missing").arg(required.first);
                 }
                 if (!problems.isEmpty()) {
@@ -248,7 +253,8 @@ DbFileCheck CheckDatabaseFile(const QString& path, DbFile file)
                                 const QSqlRecord record = db.record(table);
                                 for (const QString& c : columns) {
                                     if (record.indexOf(c) < 0)
-                                        problems << QStringLiteral("column %1.%2 is missing").arg(table, c);
+                                        problems << QStringLiteral("column %1.%2 is missing")
+                                                        .arg(table, c);
                                 }
                             }
                             if (!problems.isEmpty())
@@ -339,9 +345,10 @@ DataFilesCheck PrepareDataFiles(const QString& appFolder, const QString& deliver
     }
     if (!missing.isEmpty()) {
         result.title = QStringLiteral("Missing Database");
-        result.message = QStringLiteral("The following database files are missing from %1:\r\n\r\n%2\r\n\r\n"
-                                        "Restore them from your backup. The program will now end.")
-                             .arg(QDir::toNativeSeparators(appFolder), missing.join(QStringLiteral("\r\n")));
+        result.message =
+            QStringLiteral("The following database files are missing from %1:\r\n\r\n%2\r\n\r\n"
+                           "Restore them from your backup. The program will now end.")
+                .arg(QDir::toNativeSeparators(appFolder), missing.join(QStringLiteral("\r\n")));
         return result;
     }
     // The main file takes every save: one that cannot be written is refused now, before
@@ -377,9 +384,11 @@ DataFilesCheck PrepareDataFiles(const QString& appFolder, const QString& deliver
             result.message = NewerVersionMessage(path, check.version);
             return result;
         }
-        if (check.status == DbFileCheck::NeedsUpgrade && !VersionNumber(check.version) && !check.version.isEmpty()) {
+        if (check.status == DbFileCheck::NeedsUpgrade && !VersionNumber(check.version) &&
+            !check.version.isEmpty()) {
             result.title = QStringLiteral("Database Error");
-            result.message = QStringLiteral("The database file %1 cannot be used.\r\n\r\nIts version \"%2\" is not a number.")
+            result.message = QStringLiteral("The database file %1 cannot be used.\r\n\r\nIts "
+                                            "version \"%2\" is not a number.")
                                  .arg(QDir::toNativeSeparators(path), check.version);
             return result;
         }
@@ -416,7 +425,8 @@ void InstallDeliveredFiles(const QString& appFolder, const QString& deliveredFol
             const QString to = JoinPath(appFolder, DbFileName(f));
             step(QStringLiteral("rename ") + DbFileName(f));
             if (!QFile::rename(from, to))
-                throw DbError(FileError(QStringLiteral("Cannot create"), to, QStringLiteral("rename failed")));
+                throw DbError(FileError(QStringLiteral("Cannot create"), to,
+                                        QStringLiteral("rename failed")));
             renamed << to;
             SyncFolder(appFolder);
         }

@@ -93,7 +93,8 @@ void ConfigureReadOnly(QSqlDatabase& db, const QString& path)
     }
 }
 
-QSqlDatabase OpenConnection(const QString& path, const QString& connectionName, const QString& newFileEncoding)
+QSqlDatabase OpenConnection(const QString& path, const QString& connectionName,
+                            const QString& newFileEncoding)
 {
     auto make = [&] {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
@@ -200,7 +201,8 @@ void Databases::Open(const QString& appFolder)
     PicklistPath = ResolvePath(JoinPath(appFolder, PicklistDbFileName));
     auto openOne = [](const QString& path, const QString& name, bool mayBeReadOnly) {
         if (!QFileInfo::exists(path))
-            throw DbError(FileError(QStringLiteral("Cannot open"), path, QStringLiteral("the file does not exist")));
+            throw DbError(FileError(QStringLiteral("Cannot open"), path,
+                                    QStringLiteral("the file does not exist")));
         const QString writeProblem = FileWriteProblem(path);
         if (!writeProblem.isEmpty() && !mayBeReadOnly)
             throw DbError(FileError(QStringLiteral("Cannot write"), path, writeProblem));

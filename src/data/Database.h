@@ -16,7 +16,12 @@ inline const QString MainDbFileName = QStringLiteral("Velmora.MDB");
 inline const QString LibraryDbFileName = QStringLiteral("Exercise Library.MDB");
 inline const QString PicklistDbFileName = QStringLiteral("Picklist.MDB");
 
-enum class DbFile { Main, Library, Picklist };
+enum class DbFile
+{
+    Main,
+    Library,
+    Picklist
+};
 
 QString DbFileName(DbFile file);
 

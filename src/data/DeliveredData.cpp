@@ -69,7 +69,8 @@ qint64 IntegerValue(const QJsonObject& o, const char* key, qint64 low, qint64 hi
 
 qint16 Int16Value(const QJsonObject& o, const char* key)
 {
-    return qint16(IntegerValue(o, key, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max()));
+    return qint16(IntegerValue(o, key, std::numeric_limits<qint16>::min(),
+                               std::numeric_limits<qint16>::max()));
 }
 
 // Optional texts read as "" when absent, as the cache reads a null.
@@ -148,14 +149,17 @@ QStringList CheckDeliveredExercise(const DeliveredExercise& row)
     limit("Instruct0", e.Instruct0, InstructLimit);
     limit("Instruct1", e.Instruct1, InstructLimit);
     limit("Instruct2", e.Instruct2, InstructLimit);
-    if (e.Reps < 0 || e.Hold < 0 || e.Sets < 0 || e.VideoReps < 0 || e.VideoHold < 0 || e.VideoSets < 0)
+    if (e.Reps < 0 || e.Hold < 0 || e.Sets < 0 || e.VideoReps < 0 || e.VideoHold < 0 ||
+        e.VideoSets < 0)
         problems << QStringLiteral("negative repetitions, hold or sets");
     if (e.Icon != IconFileName(e.ExerciseID))
         problems << QStringLiteral("Icon \"%1\" breaks the naming rule").arg(e.Icon);
     const QString pictures[] = {e.Picture0, e.Picture1, e.Picture2};
     for (int i = 0; i < 3; ++i) {
         if (pictures[i] != PictureFileName(e.ExerciseID, i + 1))
-            problems << QStringLiteral("Picture%1 \"%2\" breaks the naming rule").arg(i).arg(pictures[i]);
+            problems << QStringLiteral("Picture%1 \"%2\" breaks the naming rule")
+                            .arg(i)
+                            .arg(pictures[i]);
     }
     if (!e.Movie.isEmpty() && e.Movie != MovieFileName(e.ExerciseID))
         problems << QStringLiteral("Movie \"%1\" breaks the naming rule").arg(e.Movie);
@@ -277,10 +281,12 @@ QList<DeliveredPickList> ReadDeliveredPickLists(const QString& path)
             throw DbError(QStringLiteral("\"%1\": a pick list has no name").arg(path));
         const QJsonValue entries = o.value(QLatin1String("Entries"));
         if (!entries.isArray())
-            throw DbError(QStringLiteral("\"%1\": the list \"%2\" has no entries list").arg(path, list.Name));
+            throw DbError(
+                QStringLiteral("\"%1\": the list \"%2\" has no entries list").arg(path, list.Name));
         for (const QJsonValue& entry : entries.toArray()) {
             if (!entry.isString())
-                throw DbError(QStringLiteral("\"%1\": an entry of \"%2\" is not a text").arg(path, list.Name));
+                throw DbError(QStringLiteral("\"%1\": an entry of \"%2\" is not a text")
+                                  .arg(path, list.Name));
             list.Entries << entry.toString();
         }
         lists << list;
@@ -293,23 +299,45 @@ void InsertLibraryRows(const QSqlDatabase& db, const QList<DeliveredExercise>& r
     for (const DeliveredExercise& row : rows) {
         const QStringList problems = CheckDeliveredExercise(row);
         if (!problems.isEmpty())
-            throw DbError(Describe(row) + QStringLiteral(": ") + problems.join(QStringLiteral("; ")));
+            throw DbError(Describe(row) + QStringLiteral(": ") +
+                          problems.join(QStringLiteral("; ")));
     }
     Transaction transaction(db);
     {
         QSqlQuery q(db);
-        ThrowIfFailed(q, q.prepare(QStringLiteral(
-                             "INSERT INTO ExerciseLibrary (ExerciseID, code, \"Desc\", AbbrevDesc, Joint, Motion, "
-                             "Type, Reps, Hold, Sets, Movie, Icon, Picture0, Picture1, Picture2, Instruct0, "
-                             "Instruct1, Instruct2, HasVideo, VideoReps, VideoHold, VideoSets, IconSrc) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")));
+        ThrowIfFailed(
+            q,
+            q.prepare(QStringLiteral(
+                "INSERT INTO ExerciseLibrary (ExerciseID, code, \"Desc\", AbbrevDesc, Joint, "
+                "Motion, "
+                "Type, Reps, Hold, Sets, Movie, Icon, Picture0, Picture1, Picture2, Instruct0, "
+                "Instruct1, Instruct2, HasVideo, VideoReps, VideoHold, VideoSets, IconSrc) "
+                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")));
         for (const DeliveredExercise& row : rows) {
             const LibraryEntry& e = row.Entry;
-            const QVariantList values{e.ExerciseID, e.code,      e.Desc,      e.AbbrevDesc, e.Joint,
-                                      e.Motion,     e.Type,      e.Reps,      e.Hold,       e.Sets,
-                                      e.Movie,      e.Icon,      e.Picture0,  e.Picture1,   e.Picture2,
-                                      e.Instruct0,  e.Instruct1, e.Instruct2, e.HasVideo ? 1 : 0,
-                                      e.VideoReps,  e.VideoHold, e.VideoSets, row.IconSrc};
+            const QVariantList values{e.ExerciseID,
+                                      e.code,
+                                      e.Desc,
+                                      e.AbbrevDesc,
+                                      e.Joint,
+                                      e.Motion,
+                                      e.Type,
+                                      e.Reps,
+                                      e.Hold,
+                                      e.Sets,
+                                      e.Movie,
+                                      e.Icon,
+                                      e.Picture0,
+                                      e.Picture1,
+                                      e.Picture2,
+                                      e.Instruct0,
+                                      e.Instruct1,
+                                      e.Instruct2,
+                                      e.HasVideo ? 1 : 0,
+                                      e.VideoReps,
+                                      e.VideoHold,
+                                      e.VideoSets,
+                                      row.IconSrc};
             for (int i = 0; i < values.size(); ++i)
                 q.bindValue(i, values.at(i));
             if (!q.exec())
@@ -323,12 +351,15 @@ void InsertLibraryRows(const QSqlDatabase& db, const QList<DeliveredExercise>& r
 void InsertPickLists(const QSqlDatabase& db, const QList<DeliveredPickList>& lists)
 {
     for (const DeliveredPickList& list : lists) {
-        const int max = list.Name == QLatin1String("Provider") ? PickListEntryLimit : OtherPickListEntryLimit;
+        const int max =
+            list.Name == QLatin1String("Provider") ? PickListEntryLimit : OtherPickListEntryLimit;
         for (const QString& entry : list.Entries) {
             if (entry.isEmpty() || StoredLength(entry) > max)
-                throw DbError(QStringLiteral("The entry \"%1\" of the list \"%2\" must have 1 to %3 characters")
-                                  .arg(entry, list.Name)
-                                  .arg(max));
+                throw DbError(
+                    QStringLiteral(
+                        "The entry \"%1\" of the list \"%2\" must have 1 to %3 characters")
+                        .arg(entry, list.Name)
+                        .arg(max));
         }
     }
     Transaction transaction(db);
@@ -336,7 +367,8 @@ void InsertPickLists(const QSqlDatabase& db, const QList<DeliveredPickList>& lis
     qint16 next = 1;
     for (const DeliveredPickList& list : lists) {
         const qint16 labelID = next++;
-        Exec(db, QStringLiteral("INSERT INTO Label (ID, Name) VALUES (?, ?)"), {labelID, list.Name});
+        Exec(db, QStringLiteral("INSERT INTO Label (ID, Name) VALUES (?, ?)"),
+             {labelID, list.Name});
         for (const QString& entry : list.Entries) {
             if (next == std::numeric_limits<qint16>::max())
                 throw DbError(QStringLiteral("Too many pick-list entries"));
@@ -350,8 +382,11 @@ void InsertPickLists(const QSqlDatabase& db, const QList<DeliveredPickList>& lis
 int AddMissingDeliveredRows(const QSqlDatabase& db, const QList<DeliveredExercise>& rows)
 {
     QSet<qint32> present;
-    QSqlQuery q = Exec(db, QStringLiteral("SELECT ExerciseID FROM ExerciseLibrary WHERE ExerciseID < ? OR ExerciseID = ?"),
-                       {FirstUserExerciseID, ProbeExerciseID});
+    QSqlQuery q =
+        Exec(db,
+             QStringLiteral(
+                 "SELECT ExerciseID FROM ExerciseLibrary WHERE ExerciseID < ? OR ExerciseID = ?"),
+             {FirstUserExerciseID, ProbeExerciseID});
     while (q.next())
         present.insert(q.value(0).toInt());
     ThrowIfFailed(q.lastError());
@@ -377,8 +412,8 @@ int AddMissingDeliveredExercises(const QSqlDatabase& db, const QString& delivere
     return AddMissingDeliveredRows(db, ReadDeliveredLibrary(library));
 }
 
-void FillDeliveredData(const QString& mainPath, const QString& libraryPath, const QString& picklistPath,
-                       const QString& deliveredFolder)
+void FillDeliveredData(const QString& mainPath, const QString& libraryPath,
+                       const QString& picklistPath, const QString& deliveredFolder)
 {
     // The main file keeps only its empty clinic record, created with the schema.
     Q_UNUSED(mainPath);

@@ -22,7 +22,8 @@ struct LibraryCache
 {
     QList<LibraryEntry> Entries; // the "Library" array; entries 0 to LibraryCount - 1
     qint16 LibraryCount = 0;
-    tramelle::DragMode DragMode = tramelle::DragMode::Insert; // how the selection window moves a dropped slot
+    tramelle::DragMode DragMode =
+        tramelle::DragMode::Insert; // how the selection window moves a dropped slot
 };
 
 // A statement with its bound values.
@@ -60,8 +61,8 @@ struct EntryColumns
 {
     explicit EntryColumns(const QSqlRecord& record);
     int ExerciseID, code, Desc, AbbrevDesc, Joint, Motion, Type, Reps, Hold, Sets, Movie, Icon,
-        Picture0, Picture1, Picture2, Instruct0, Instruct1, Instruct2, HasVideo, VideoReps, VideoHold,
-        VideoSets, IconSrc;
+        Picture0, Picture1, Picture2, Instruct0, Instruct1, Instruct2, HasVideo, VideoReps,
+        VideoHold, VideoSets, IconSrc;
 };
 
 // One exercise row (library, program or protocol) with the conversions of the cache:
@@ -84,6 +85,5 @@ QString FindMediaFile(const AppContext& ctx, MediaKind kind, const QString& name
 QString ConfiguredMediaFolder(const AppContext& ctx, MediaKind kind);
 // Where the program writes a file of that kind: the clinic's folder.
 QString ClinicMediaPath(const AppContext& ctx, MediaKind kind, const QString& name);
-
 
 } // namespace tramelle

@@ -27,7 +27,8 @@ struct LibraryColumnValues
 };
 
 // The values of `column` among the library rows that pass `filter`. Joints come sorted
-// by the user's locale (letter case ignored), motions and types in the order of their texts. Throws DbError.
+// by the user's locale (letter case ignored), motions and types in the order of their texts. Throws
+// DbError.
 LibraryColumnValues DistinctLibraryValues(AppContext& ctx, LibraryColumn column,
                                           const LibraryFilter& filter);
 

@@ -87,8 +87,8 @@ QString ResolvePath(const QString& path)
             found = part;
         } else {
             const QDir dir(current);
-            const QStringList entries =
-                dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+            const QStringList entries = dir.entryList(QDir::AllEntries | QDir::Hidden |
+                                                      QDir::System | QDir::NoDotAndDotDot);
             for (const QString& e : entries) {
                 if (e.compare(part, Qt::CaseInsensitive) == 0) {
                     found = e;

@@ -45,7 +45,8 @@ std::vector<ProgramRow> ReadProgramRows(const QSqlDatabase& db, std::optional<qi
     const QVariantList values = patientID ? QVariantList{*patientID} : QVariantList{};
     QHash<qint32, PatientRow> patients;
     {
-        QSqlQuery q = Exec(db, QStringLiteral("SELECT PatientID, FullName, ID FROM Patient") + where, values);
+        QSqlQuery q =
+            Exec(db, QStringLiteral("SELECT PatientID, FullName, ID FROM Patient") + where, values);
         while (q.next()) {
             const qint32 id = q.value(0).toInt();
             patients.insert(id, {id, NullToText(q.value(1)), NullToText(q.value(2))});
@@ -53,15 +54,16 @@ std::vector<ProgramRow> ReadProgramRows(const QSqlDatabase& db, std::optional<qi
         ThrowIfFailed(q.lastError());
     }
     QSqlQuery q = Exec(db,
-                       QStringLiteral("SELECT InvoiceID, PatientID, Date FROM Invoice") + where
-                           + QStringLiteral(" ORDER BY InvoiceID DESC"),
+                       QStringLiteral("SELECT InvoiceID, PatientID, Date FROM Invoice") + where +
+                           QStringLiteral(" ORDER BY InvoiceID DESC"),
                        values);
     std::vector<ProgramRow> rows;
     while (q.next()) {
         const auto patient = patients.constFind(q.value(1).toInt());
         if (q.value(1).isNull() || patient == patients.cend())
             continue; // a program without its patient row is not listed
-        rows.push_back({q.value(0).toInt(), patient->FullName, patient->ID, NullToText(q.value(2))});
+        rows.push_back(
+            {q.value(0).toInt(), patient->FullName, patient->ID, NullToText(q.value(2))});
     }
     ThrowIfFailed(q.lastError());
     return rows;
@@ -91,11 +93,11 @@ qint32 InsertPatient(const QSqlDatabase& db, const PatientRecord& p)
 
 void UpdatePatient(const QSqlDatabase& db, qint32 patientID, const PatientRecord& p)
 {
-    QSqlQuery q = Exec(db,
-                       QStringLiteral("UPDATE Patient SET LastName = ?, FirstName = ?, ID = ?,"
-                                      " FullName = ? WHERE PatientID = ?"),
-                       {p.LastName, p.FirstName, p.ID, FullName(p.LastName, p.FirstName),
-                        patientID});
+    QSqlQuery q =
+        Exec(db,
+             QStringLiteral("UPDATE Patient SET LastName = ?, FirstName = ?, ID = ?,"
+                            " FullName = ? WHERE PatientID = ?"),
+             {p.LastName, p.FirstName, p.ID, FullName(p.LastName, p.FirstName), patientID});
     if (q.numRowsAffected() != 1)
         throw DbError(QStringLiteral("The patient record no longer exists."));
 }

@@ -20,7 +20,9 @@ namespace {
 int NodeId(const PickListNode& node)
 {
     if (node.Index < 1 || node.Index > std::numeric_limits<qint16>::max())
-        throw DbError(QStringLiteral("Overflow: the pick-list node index %1 does not fit a 16-bit ID").arg(node.Index));
+        throw DbError(
+            QStringLiteral("Overflow: the pick-list node index %1 does not fit a 16-bit ID")
+                .arg(node.Index));
     return node.Index;
 }
 
@@ -44,9 +46,10 @@ PickListNode& PickListTree::AddChild(PickListNode& parent, const QString& key, c
     auto& children = parent.Children;
     auto at = children.end();
     if (&parent == &Root) {
-        at = std::upper_bound(children.begin(), children.end(), text, [](const QString& t, const PickListNode& n) {
-            return QString::compare(t, n.Text, Qt::CaseInsensitive) < 0;
-        });
+        at = std::upper_bound(children.begin(), children.end(), text,
+                              [](const QString& t, const PickListNode& n) {
+                                  return QString::compare(t, n.Text, Qt::CaseInsensitive) < 0;
+                              });
     }
     return *children.insert(at, std::move(node));
 }
@@ -85,7 +88,8 @@ QStringList PickListEntries(AppContext& ctx, const QString& listName)
     QStringList entries;
     if (!labelId)
         return entries;
-    QSqlQuery q = Exec(db, QStringLiteral("SELECT Name FROM Level1 WHERE LabelID = ? ORDER BY ID"), {*labelId});
+    QSqlQuery q = Exec(db, QStringLiteral("SELECT Name FROM Level1 WHERE LabelID = ? ORDER BY ID"),
+                       {*labelId});
     while (q.next())
         entries << NullToText(q.value(0));
     ThrowIfFailed(q.lastError());
@@ -101,19 +105,22 @@ PickListTree LoadPickListTree(AppContext& ctx)
         QSqlQuery lists = Exec(db, QStringLiteral("SELECT ID, Name FROM Label ORDER BY ID"));
         while (lists.next()) {
             const QString name = NullToText(lists.value(1));
-            nodeOfLabel.insert(lists.value(0).toLongLong(), tree.AddChild(tree.Root, name, name).Index);
+            nodeOfLabel.insert(lists.value(0).toLongLong(),
+                               tree.AddChild(tree.Root, name, name).Index);
         }
         ThrowIfFailed(lists.lastError());
     }
     // Entries belong to their own list, also when another list has the same name.
-    QSqlQuery entries = Exec(db, QStringLiteral("SELECT ID, Name, LabelID FROM Level1 ORDER BY ID"));
+    QSqlQuery entries =
+        Exec(db, QStringLiteral("SELECT ID, Name, LabelID FROM Level1 ORDER BY ID"));
     while (entries.next()) {
         const auto node = nodeOfLabel.constFind(entries.value(2).toLongLong());
         if (entries.value(2).isNull() || node == nodeOfLabel.cend())
             continue;
         auto list = std::find_if(tree.Root.Children.begin(), tree.Root.Children.end(),
                                  [&](const PickListNode& n) { return n.Index == *node; });
-        tree.AddChild(*list, QStringLiteral("B") + entries.value(0).toString(), NullToText(entries.value(1)));
+        tree.AddChild(*list, QStringLiteral("B") + entries.value(0).toString(),
+                      NullToText(entries.value(1)));
     }
     ThrowIfFailed(entries.lastError());
     return tree;
@@ -125,8 +132,9 @@ void SavePickListTree(AppContext& ctx, const PickListTree& tree)
     for (auto a = tree.Root.Children.begin(); a != tree.Root.Children.end(); ++a) {
         for (auto b = std::next(a); b != tree.Root.Children.end(); ++b) {
             if (QString::compare(a->Text, b->Text, Qt::CaseInsensitive) == 0)
-                throw DbError(QCoreApplication::translate("PickListStore",
-                                                          "Two pick lists are named \"%1\": a list name must be unique.")
+                throw DbError(QCoreApplication::translate(
+                                  "PickListStore",
+                                  "Two pick lists are named \"%1\": a list name must be unique.")
                                   .arg(b->Text));
         }
     }
@@ -136,9 +144,11 @@ void SavePickListTree(AppContext& ctx, const PickListTree& tree)
     Exec(db, QStringLiteral("DELETE FROM Level1"));
     Exec(db, QStringLiteral("DELETE FROM Label"));
     QSqlQuery label(db);
-    ThrowIfFailed(label, label.prepare(QStringLiteral("INSERT INTO Label (ID, Name) VALUES (?, ?)")));
+    ThrowIfFailed(label,
+                  label.prepare(QStringLiteral("INSERT INTO Label (ID, Name) VALUES (?, ?)")));
     QSqlQuery entry(db);
-    ThrowIfFailed(entry, entry.prepare(QStringLiteral("INSERT INTO Level1 (ID, LabelID, Name) VALUES (?, ?, ?)")));
+    ThrowIfFailed(entry, entry.prepare(QStringLiteral(
+                             "INSERT INTO Level1 (ID, LabelID, Name) VALUES (?, ?, ?)")));
     for (const PickListNode& list : tree.Root.Children) {
         label.bindValue(0, NodeId(list));
         label.bindValue(1, list.Text);

@@ -31,11 +31,13 @@ qint32 WriteProgram(const QSqlDatabase& db, const ProgramState& p, bool replace,
 
     QSqlQuery invoice = Exec(
         db,
-        QStringLiteral("INSERT INTO Invoice (PatientID, Date, Provider, Usage, BillAddr, PayMethod, CardNum, "
-                       "CardDate, NameOnCard, Tax, ShipAddr, ShipPhone, ShipMethod) "
-                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-        {*p.PatientID, DateToDb(p.Date), p.Provider, p.Usage, p.BillAddr, TextOrNull(p.PayMethod), p.CardNum,
-         DateToDb(p.CardDate), p.NameOnCard, int(p.Tax), p.ShipAddr, p.ShipPhone, TextOrNull(p.ShipMethod)});
+        QStringLiteral(
+            "INSERT INTO Invoice (PatientID, Date, Provider, Usage, BillAddr, PayMethod, CardNum, "
+            "CardDate, NameOnCard, Tax, ShipAddr, ShipPhone, ShipMethod) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+        {*p.PatientID, DateToDb(p.Date), p.Provider, p.Usage, p.BillAddr, TextOrNull(p.PayMethod),
+         p.CardNum, DateToDb(p.CardDate), p.NameOnCard, int(p.Tax), p.ShipAddr, p.ShipPhone,
+         TextOrNull(p.ShipMethod)});
     const QVariant newId = invoice.lastInsertId();
     if (!newId.isValid())
         throw DbError(QStringLiteral("The new stored program has no InvoiceID"));
@@ -43,18 +45,36 @@ qint32 WriteProgram(const QSqlDatabase& db, const ProgramState& p, bool replace,
 
     if (p.EntryCount > 0) {
         QSqlQuery ex(db);
-        ThrowIfFailed(ex, ex.prepare(QStringLiteral(
-                              "INSERT INTO Exercise (InvoiceID, AbbrevDesc, code, Desc, ExerciseID, Hold, Icon, "
-                              "Movie, Instruct0, Instruct1, Instruct2, Picture0, Picture1, Picture2, RankOnTape, "
-                              "Reps, Sets, HasVideo, VideoReps, VideoHold, VideoSets) "
-                              "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")));
+        ThrowIfFailed(
+            ex,
+            ex.prepare(QStringLiteral(
+                "INSERT INTO Exercise (InvoiceID, AbbrevDesc, code, Desc, ExerciseID, Hold, Icon, "
+                "Movie, Instruct0, Instruct1, Instruct2, Picture0, Picture1, Picture2, RankOnTape, "
+                "Reps, Sets, HasVideo, VideoReps, VideoHold, VideoSets) "
+                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")));
         for (int i = 0; i < p.EntryCount && i < MaxProgramEntries; ++i) {
             const ProgramEntry& e = p.Entries[static_cast<size_t>(i)];
             // 16-bit values go in as int: the driver would bind a short as text.
-            const QVariantList values{id,         e.AbbrevDesc, e.code,           e.Desc,         e.ExerciseID,
-                                      int(e.Hold), e.Icon,      e.Movie,          e.Instruct0,    e.Instruct1,
-                                      e.Instruct2, e.Picture0,  e.Picture1,       e.Picture2,     i,
-                                      int(e.Reps), int(e.Sets), e.HasVideo ? 1 : 0, int(e.VideoReps), int(e.VideoHold),
+            const QVariantList values{id,
+                                      e.AbbrevDesc,
+                                      e.code,
+                                      e.Desc,
+                                      e.ExerciseID,
+                                      int(e.Hold),
+                                      e.Icon,
+                                      e.Movie,
+                                      e.Instruct0,
+                                      e.Instruct1,
+                                      e.Instruct2,
+                                      e.Picture0,
+                                      e.Picture1,
+                                      e.Picture2,
+                                      i,
+                                      int(e.Reps),
+                                      int(e.Sets),
+                                      e.HasVideo ? 1 : 0,
+                                      int(e.VideoReps),
+                                      int(e.VideoHold),
                                       int(e.VideoSets)};
             for (int v = 0; v < values.size(); ++v)
                 ex.bindValue(v, values[v]);
@@ -64,12 +84,15 @@ qint32 WriteProgram(const QSqlDatabase& db, const ProgramState& p, bool replace,
 
     if (p.OrderItemCount > 0) {
         QSqlQuery items(db);
-        ThrowIfFailed(items, items.prepare(QStringLiteral(
-                                 "INSERT INTO Items (InvoiceID, PartNumber, Description, Qty, Price, RankOnOrder) "
-                                 "VALUES (?, ?, ?, ?, ?, ?)")));
+        ThrowIfFailed(
+            items,
+            items.prepare(QStringLiteral(
+                "INSERT INTO Items (InvoiceID, PartNumber, Description, Qty, Price, RankOnOrder) "
+                "VALUES (?, ?, ?, ?, ?, ?)")));
         for (int i = 0; i < p.OrderItemCount && i < MaxOrderItems; ++i) {
             const OrderItem& item = p.OrderItems[static_cast<size_t>(i)];
-            const QVariantList values{id, item.PartNumber, item.Description, int(item.Qty), item.Price.Raw, i};
+            const QVariantList values{
+                id, item.PartNumber, item.Description, int(item.Qty), item.Price.Raw, i};
             for (int v = 0; v < values.size(); ++v)
                 items.bindValue(v, values[v]);
             ThrowIfFailed(items, items.exec());
@@ -120,11 +143,15 @@ void ReadHeader(const QSqlQuery& q, ProgramState& p)
 
 void ReadEntries(const QSqlDatabase& db, qint32 invoice, ProgramState& p)
 {
-    QSqlQuery q = Exec(db, QStringLiteral("SELECT * FROM Exercise WHERE InvoiceID = ? ORDER BY RankOnTape"), {invoice});
+    QSqlQuery q =
+        Exec(db, QStringLiteral("SELECT * FROM Exercise WHERE InvoiceID = ? ORDER BY RankOnTape"),
+             {invoice});
     const EntryColumns columns(q.record());
     while (q.next()) {
         if (p.EntryCount >= MaxProgramEntries)
-            throw DbError(QStringLiteral("The stored program %1 holds more than %2 exercises").arg(invoice).arg(MaxProgramEntries));
+            throw DbError(QStringLiteral("The stored program %1 holds more than %2 exercises")
+                              .arg(invoice)
+                              .arg(MaxProgramEntries));
         p.Entries[static_cast<size_t>(p.EntryCount++)] = ReadEntry(q, columns);
     }
     ThrowIfFailed(q.lastError());
@@ -132,13 +159,16 @@ void ReadEntries(const QSqlDatabase& db, qint32 invoice, ProgramState& p)
 
 void ReadOrderItems(const QSqlDatabase& db, qint32 invoice, ProgramState& p)
 {
-    QSqlQuery q = Exec(db,
-                       QStringLiteral("SELECT PartNumber, Description, Qty, Price FROM Items WHERE InvoiceID = ? "
-                                      "ORDER BY RankOnOrder, rowid"),
-                       {invoice});
+    QSqlQuery q = Exec(
+        db,
+        QStringLiteral("SELECT PartNumber, Description, Qty, Price FROM Items WHERE InvoiceID = ? "
+                       "ORDER BY RankOnOrder, rowid"),
+        {invoice});
     while (q.next()) {
         if (p.OrderItemCount >= MaxOrderItems)
-            throw DbError(QStringLiteral("The stored program %1 holds more than %2 order lines").arg(invoice).arg(MaxOrderItems));
+            throw DbError(QStringLiteral("The stored program %1 holds more than %2 order lines")
+                              .arg(invoice)
+                              .arg(MaxOrderItems));
         OrderItem item;
         item.PartNumber = NullToText(q.value(0));
         item.Description = NullToText(q.value(1));
@@ -156,9 +186,10 @@ bool SaveProgram(AppContext& ctx, bool ask)
     ProgramState& p = ctx.Program;
     if (!p.PatientID || !p.Modified)
         return true;
-    if (ask && ctx.Prompt().Message(QStringLiteral("Exercise Program Modified"),
-                                    QStringLiteral("Save current exercise program in database"),
-                                    PromptIcon::Information, PromptButtons::YesNo) != PromptAnswer::Yes)
+    if (ask &&
+        ctx.Prompt().Message(QStringLiteral("Exercise Program Modified"),
+                             QStringLiteral("Save current exercise program in database"),
+                             PromptIcon::Information, PromptButtons::YesNo) != PromptAnswer::Yes)
         return true;
     // Replacing needs a stored program to replace; without one the save adds.
     const bool replace = !p.SaveAsNew && p.InvoiceID.has_value();
@@ -166,8 +197,9 @@ bool SaveProgram(AppContext& ctx, bool ask)
     try {
         id = WriteProgram(ctx.Db.MainDb(), p, replace, p.InvoiceID.value_or(0));
     } catch (const DbError& e) {
-        ReportFailure(ctx, QStringLiteral("SaveProgram"),
-                      QStringLiteral("The exercise program was not saved.\r\n\r\n%1").arg(e.message()));
+        ReportFailure(
+            ctx, QStringLiteral("SaveProgram"),
+            QStringLiteral("The exercise program was not saved.\r\n\r\n%1").arg(e.message()));
         return false;
     }
     p.InvoiceID = id;
@@ -192,11 +224,12 @@ void LoadProgram(AppContext& ctx, std::optional<qint32> invoice)
 
     QSqlQuery header(db);
     if (invoice) {
-        QSqlQuery owner = Exec(db,
-                               QStringLiteral("SELECT Patient.PatientID, Patient.FullName FROM Patient "
-                                              "INNER JOIN Invoice ON Patient.PatientID = Invoice.PatientID "
-                                              "WHERE Invoice.InvoiceID = ?"),
-                               {*invoice});
+        QSqlQuery owner =
+            Exec(db,
+                 QStringLiteral("SELECT Patient.PatientID, Patient.FullName FROM Patient "
+                                "INNER JOIN Invoice ON Patient.PatientID = Invoice.PatientID "
+                                "WHERE Invoice.InvoiceID = ?"),
+                 {*invoice});
         if (owner.next()) {
             p.PatientID = static_cast<qint32>(owner.value(0).toLongLong());
             p.PatientName = NullToText(owner.value(1));
@@ -228,7 +261,8 @@ void LoadProgram(AppContext& ctx, std::optional<qint32> invoice)
         ctx.MainWindow().UpdateCaption();
     if (stored) {
         const ProgramState& loaded = ctx.Program;
-        ctx.MainWindow().SetStatusBar(QStringLiteral("Patient: ") + loaded.PatientName + QLatin1Char(' ') +
+        ctx.MainWindow().SetStatusBar(QStringLiteral("Patient: ") + loaded.PatientName +
+                                      QLatin1Char(' ') +
                                       QLocale().toString(loaded.Date.date(), QLocale::ShortFormat));
     }
 }

@@ -20,11 +20,14 @@ QString Text(const char* name)
 }
 QString SizedText(const char* name, int size)
 {
-    return QStringLiteral("\"%1\" TEXT CHECK (length(\"%1\") <= %2)").arg(QLatin1String(name)).arg(size);
+    return QStringLiteral("\"%1\" TEXT CHECK (length(\"%1\") <= %2)")
+        .arg(QLatin1String(name))
+        .arg(size);
 }
 QString Int16(const char* name)
 {
-    return QStringLiteral("\"%1\" INTEGER CHECK (\"%1\" BETWEEN -32768 AND 32767)").arg(QLatin1String(name));
+    return QStringLiteral("\"%1\" INTEGER CHECK (\"%1\" BETWEEN -32768 AND 32767)")
+        .arg(QLatin1String(name));
 }
 QString Int32(const char* name)
 {
@@ -47,11 +50,25 @@ QString Money(const char* name)
 // The exercise columns shared by Exercise and ProtocolExercise.
 QStringList ProgramExerciseColumns()
 {
-    return {Int32("ExerciseID"), Text("code"),        Text("Desc"),         Text("AbbrevDesc"),
-            Int16("Reps"),       Int16("Hold"),       Int16("Sets"),        Text("Icon"),
-            Text("Movie"),       Text("Picture0"),    Text("Picture1"),     Text("Picture2"),
-            SizedText("Instruct0", 75), SizedText("Instruct1", 75), SizedText("Instruct2", 75),
-            Boolean("HasVideo"), Int32("VideoReps"),  Int32("VideoHold"),   Int32("VideoSets")};
+    return {Int32("ExerciseID"),
+            Text("code"),
+            Text("Desc"),
+            Text("AbbrevDesc"),
+            Int16("Reps"),
+            Int16("Hold"),
+            Int16("Sets"),
+            Text("Icon"),
+            Text("Movie"),
+            Text("Picture0"),
+            Text("Picture1"),
+            Text("Picture2"),
+            SizedText("Instruct0", 75),
+            SizedText("Instruct1", 75),
+            SizedText("Instruct2", 75),
+            Boolean("HasVideo"),
+            Int32("VideoReps"),
+            Int32("VideoHold"),
+            Int32("VideoSets")};
 }
 
 QString CreateTable(const char* table, const QStringList& columns)
@@ -85,21 +102,36 @@ QStringList PatientColumns()
 QStringList InvoiceColumns()
 {
     return {QStringLiteral("\"InvoiceID\" INTEGER PRIMARY KEY AUTOINCREMENT"),
-            QStringLiteral("\"PatientID\" INTEGER REFERENCES \"Patient\"(\"PatientID\") ON DELETE CASCADE"),
-            DateTime("Date"), SizedText("Provider", 40), Text("Usage"), Text("BillAddr"),
-            Text("PayMethod"), Text("CardNum"), DateTime("CardDate"), Text("NameOnCard"),
-            Int16("Tax"), Text("ShipAddr"), Text("ShipPhone"), Text("ShipMethod")};
+            QStringLiteral(
+                "\"PatientID\" INTEGER REFERENCES \"Patient\"(\"PatientID\") ON DELETE CASCADE"),
+            DateTime("Date"),
+            SizedText("Provider", 40),
+            Text("Usage"),
+            Text("BillAddr"),
+            Text("PayMethod"),
+            Text("CardNum"),
+            DateTime("CardDate"),
+            Text("NameOnCard"),
+            Int16("Tax"),
+            Text("ShipAddr"),
+            Text("ShipPhone"),
+            Text("ShipMethod")};
 }
 QStringList ExerciseColumns()
 {
-    QStringList c{QStringLiteral("\"InvoiceID\" INTEGER NOT NULL REFERENCES \"Invoice\"(\"InvoiceID\") ON DELETE CASCADE"),
+    QStringList c{QStringLiteral("\"InvoiceID\" INTEGER NOT NULL REFERENCES "
+                                 "\"Invoice\"(\"InvoiceID\") ON DELETE CASCADE"),
                   Int32("RankOnTape")};
     return c + ProgramExerciseColumns();
 }
 QStringList ItemsColumns()
 {
-    return {QStringLiteral("\"InvoiceID\" INTEGER NOT NULL REFERENCES \"Invoice\"(\"InvoiceID\") ON DELETE CASCADE"),
-            Text("PartNumber"), Text("Description"), Int16("Qty"), Money("Price"),
+    return {QStringLiteral("\"InvoiceID\" INTEGER NOT NULL REFERENCES \"Invoice\"(\"InvoiceID\") "
+                           "ON DELETE CASCADE"),
+            Text("PartNumber"),
+            Text("Description"),
+            Int16("Qty"),
+            Money("Price"),
             Int16("RankOnOrder")};
 }
 QStringList ProtocolColumns()
@@ -108,25 +140,46 @@ QStringList ProtocolColumns()
 }
 QStringList ProtocolExerciseColumns()
 {
-    QStringList c{QStringLiteral("\"ProtocolID\" INTEGER NOT NULL REFERENCES \"Protocol\"(\"ProtocolID\") ON DELETE CASCADE"),
+    QStringList c{QStringLiteral("\"ProtocolID\" INTEGER NOT NULL REFERENCES "
+                                 "\"Protocol\"(\"ProtocolID\") ON DELETE CASCADE"),
                   Int32("RankOnTape")};
     return c + ProgramExerciseColumns();
 }
 QStringList ClinicColumns()
 {
-    return {Text("Name"),      Text("Phone"),   Text("ShipAddr"),     Text("ShipMethod"),
-            Text("BillAddr"),  Text("PayMethod"), Text("CardNum"), DateTime("CardDate"),
-            Text("NameOnCard")};
+    return {Text("Name"),       Text("Phone"),        Text("ShipAddr"),
+            Text("ShipMethod"), Text("BillAddr"),     Text("PayMethod"),
+            Text("CardNum"),    DateTime("CardDate"), Text("NameOnCard")};
 }
 QStringList ExerciseLibraryColumns()
 {
-    return {QStringLiteral("\"ExerciseID\" INTEGER NOT NULL UNIQUE CHECK (\"ExerciseID\" BETWEEN -2147483648 AND 2147483647)"),
-            Text("code"), Text("Desc"), Text("AbbrevDesc"), Text("Joint"), Text("Motion"), Text("Type"),
-            Int16("Reps"), Int16("Hold"), Int16("Sets"), Text("Movie"), Text("Icon"),
-            Text("Picture0"), Text("Picture1"), Text("Picture2"),
-            SizedText("Instruct0", 75), SizedText("Instruct1", 75), SizedText("Instruct2", 75),
-            Boolean("HasVideo"), Int32("VideoReps"), Int32("VideoHold"), Int32("VideoSets"),
-            Int16("IconSrc"), Text("Picture0Src"), Text("Picture1Src"), Text("Picture2Src")};
+    return {QStringLiteral("\"ExerciseID\" INTEGER NOT NULL UNIQUE CHECK (\"ExerciseID\" BETWEEN "
+                           "-2147483648 AND 2147483647)"),
+            Text("code"),
+            Text("Desc"),
+            Text("AbbrevDesc"),
+            Text("Joint"),
+            Text("Motion"),
+            Text("Type"),
+            Int16("Reps"),
+            Int16("Hold"),
+            Int16("Sets"),
+            Text("Movie"),
+            Text("Icon"),
+            Text("Picture0"),
+            Text("Picture1"),
+            Text("Picture2"),
+            SizedText("Instruct0", 75),
+            SizedText("Instruct1", 75),
+            SizedText("Instruct2", 75),
+            Boolean("HasVideo"),
+            Int32("VideoReps"),
+            Int32("VideoHold"),
+            Int32("VideoSets"),
+            Int16("IconSrc"),
+            Text("Picture0Src"),
+            Text("Picture1Src"),
+            Text("Picture2Src")};
 }
 QStringList LabelColumns()
 {
@@ -166,10 +219,14 @@ QStringList SchemaStatements(DbFile file)
           << CreateTable("Protocol", ProtocolColumns())
           << CreateTable("ProtocolExercise", ProtocolExerciseColumns())
           << CreateTable("Clinic", ClinicColumns()) << VersionTable()
-          << QStringLiteral("CREATE INDEX \"RankOnTape\" ON \"Exercise\" (\"InvoiceID\", \"RankOnTape\")")
-          << QStringLiteral("CREATE INDEX \"ProtocolRankOnTape\" ON \"ProtocolExercise\" (\"ProtocolID\", \"RankOnTape\")")
-          << QStringLiteral("CREATE INDEX \"ItemsInvoice\" ON \"Items\" (\"InvoiceID\", \"RankOnOrder\")")
-          << QStringLiteral("CREATE INDEX \"InvoicePatient\" ON \"Invoice\" (\"PatientID\", \"Date\")")
+          << QStringLiteral(
+                 "CREATE INDEX \"RankOnTape\" ON \"Exercise\" (\"InvoiceID\", \"RankOnTape\")")
+          << QStringLiteral("CREATE INDEX \"ProtocolRankOnTape\" ON \"ProtocolExercise\" "
+                            "(\"ProtocolID\", \"RankOnTape\")")
+          << QStringLiteral(
+                 "CREATE INDEX \"ItemsInvoice\" ON \"Items\" (\"InvoiceID\", \"RankOnOrder\")")
+          << QStringLiteral(
+                 "CREATE INDEX \"InvoicePatient\" ON \"Invoice\" (\"PatientID\", \"Date\")")
           << QStringLiteral("CREATE INDEX \"PatientFullName\" ON \"Patient\" (\"FullName\")")
           << QStringLiteral("INSERT INTO \"Clinic\" DEFAULT VALUES");
         break;
@@ -178,7 +235,8 @@ QStringList SchemaStatements(DbFile file)
           << QStringLiteral("CREATE INDEX \"AbbrevDesc\" ON \"ExerciseLibrary\" (\"AbbrevDesc\")");
         break;
     case DbFile::Picklist:
-        s << CreateTable("Label", LabelColumns()) << CreateTable("Level1", Level1Columns()) << VersionTable()
+        s << CreateTable("Label", LabelColumns()) << CreateTable("Level1", Level1Columns())
+          << VersionTable()
           << QStringLiteral("CREATE INDEX \"Level1Label\" ON \"Level1\" (\"LabelID\")");
         break;
     }
@@ -211,18 +269,21 @@ QList<QPair<QString, QStringList>> RequiredTables(DbFile file)
 
 void CreateDatabaseFile(const QString& path, DbFile file)
 {
-    const QString name = QStringLiteral("create-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString name =
+        QStringLiteral("create-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     if (QFileInfo::exists(path))
-        throw DbError(FileError(QStringLiteral("Will not overwrite"), path, QStringLiteral("the file exists")));
+        throw DbError(FileError(QStringLiteral("Will not overwrite"), path,
+                                QStringLiteral("the file exists")));
     try {
         // The library is read whole into memory many times a day: stored as UTF-16 it
         // reaches Qt's strings without a conversion per value.
-        QSqlDatabase db = OpenConnection(path, name,
-                                         file == DbFile::Library ? QStringLiteral("UTF-16le") : QString());
+        QSqlDatabase db = OpenConnection(
+            path, name, file == DbFile::Library ? QStringLiteral("UTF-16le") : QString());
         Transaction transaction(db);
         for (const QString& statement : SchemaStatements(file))
             Exec(db, statement);
-        Exec(db, QStringLiteral("INSERT INTO \"Version\" (\"Version\") VALUES (?)"), {CurrentSchemaVersion});
+        Exec(db, QStringLiteral("INSERT INTO \"Version\" (\"Version\") VALUES (?)"),
+             {CurrentSchemaVersion});
         transaction.Commit();
     } catch (...) {
         CloseConnection(name);

@@ -11,9 +11,33 @@
 
 namespace tramelle {
 
-enum class PromptIcon { None, Information, Warning, Critical, Question };
-enum class PromptButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore };
-enum class PromptAnswer { Ok, Cancel, Yes, No, Retry, Abort, Ignore };
+enum class PromptIcon
+{
+    None,
+    Information,
+    Warning,
+    Critical,
+    Question
+};
+enum class PromptButtons
+{
+    Ok,
+    OkCancel,
+    YesNo,
+    YesNoCancel,
+    RetryCancel,
+    AbortRetryIgnore
+};
+enum class PromptAnswer
+{
+    Ok,
+    Cancel,
+    Yes,
+    No,
+    Retry,
+    Abort,
+    Ignore
+};
 
 // Every message box, input box and file dialog goes through this
 // service. The program installs one that shows real dialogs; tests install a scripted
@@ -117,7 +141,10 @@ public:
 
 class NullLauncherService : public LauncherService
 {
-    static Outcome Unavailable() { return Outcome::Failed(QStringLiteral("No launcher available")); }
+    static Outcome Unavailable()
+    {
+        return Outcome::Failed(QStringLiteral("No launcher available"));
+    }
 
 public:
     Outcome OpenDocument(const QString&) override { return Unavailable(); }

@@ -30,7 +30,8 @@ qint16 RoundToInt16(double value, const QString& shown)
     if (!std::isfinite(value))
         ThrowOverflow(shown);
     const double rounded = std::nearbyint(value);
-    if (rounded < std::numeric_limits<qint16>::min() || rounded > std::numeric_limits<qint16>::max())
+    if (rounded < std::numeric_limits<qint16>::min() ||
+        rounded > std::numeric_limits<qint16>::max())
         ThrowOverflow(shown);
     return static_cast<qint16>(rounded);
 }
@@ -84,7 +85,8 @@ QDateTime ParseDateText(const QString& raw)
     const QString text = raw.trimmed();
     if (text.isEmpty())
         return {};
-    static const char* const fixedForms[] = {"yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm:ss.zzz"};
+    static const char* const fixedForms[] = {"yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd HH:mm:ss",
+                                             "yyyy-MM-ddTHH:mm:ss.zzz"};
     for (const char* form : fixedForms) {
         const QDateTime dt = QDateTime::fromString(text, QLatin1String(form));
         if (dt.isValid())
@@ -103,7 +105,8 @@ QDateTime ParseDateText(const QString& raw)
         if (!d.isValid())
             continue;
         // A two-digit year means 1930 to 2029.
-        if (form.contains(QLatin1String("yy")) && !form.contains(QLatin1String("yyyy")) && d.year() < 1930)
+        if (form.contains(QLatin1String("yy")) && !form.contains(QLatin1String("yyyy")) &&
+            d.year() < 1930)
             d = d.addYears(100);
         return d.startOfDay();
     }
@@ -199,7 +202,8 @@ qint16 MaxInteger(qint16 a, qint16 b)
 
 QString EntryCaption(const ProgramEntry& entry)
 {
-    QString s = entry.AbbrevDesc + QLatin1Char('\n') + QString::number(entry.Reps) + QLatin1Char('r');
+    QString s =
+        entry.AbbrevDesc + QLatin1Char('\n') + QString::number(entry.Reps) + QLatin1Char('r');
     if (entry.Hold != 0)
         s += QLatin1Char('/') + QString::number(entry.Hold) + QLatin1Char('s');
     s += QLatin1Char('/') + QString::number(entry.Sets) + QLatin1Char('x');
@@ -208,7 +212,8 @@ QString EntryCaption(const ProgramEntry& entry)
 
 QString EntryDescription(const ProgramEntry& entry)
 {
-    QString s = entry.Desc + QStringLiteral(", ") + QString::number(entry.Reps) + QStringLiteral(" reps");
+    QString s =
+        entry.Desc + QStringLiteral(", ") + QString::number(entry.Reps) + QStringLiteral(" reps");
     if (entry.Hold != 0)
         s += QStringLiteral(", ") + QString::number(entry.Hold) + QStringLiteral(" sec hold");
     s += QStringLiteral(", ") + QString::number(entry.Sets) + QStringLiteral(" set");
@@ -337,10 +342,12 @@ QString ReadCoverText(const AppContext& ctx)
         return QString();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw DbError(QStringLiteral("Cannot read \"%1\": %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+        throw DbError(QStringLiteral("Cannot read \"%1\": %2")
+                          .arg(QDir::toNativeSeparators(path), file.errorString()));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw DbError(QStringLiteral("Cannot read \"%1\": %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+        throw DbError(QStringLiteral("Cannot read \"%1\": %2")
+                          .arg(QDir::toNativeSeparators(path), file.errorString()));
     // Older cover files were written in a single-byte code page; read those as Latin-1.
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString content = utf8(bytes);

@@ -12,9 +12,10 @@ Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db))
     // before anything begins.
     BeforeWrite(m_db);
     if (!m_db.transaction())
-        ThrowIfFailed(m_db.lastError().isValid() ? m_db.lastError()
-                                                  : QSqlError(QString(), QStringLiteral("Cannot begin a transaction"),
-                                                              QSqlError::TransactionError));
+        ThrowIfFailed(m_db.lastError().isValid()
+                          ? m_db.lastError()
+                          : QSqlError(QString(), QStringLiteral("Cannot begin a transaction"),
+                                      QSqlError::TransactionError));
     m_open = true;
 }
 
@@ -31,7 +32,8 @@ void Transaction::Commit()
         m_db.rollback();
         m_open = false;
         ThrowIfFailed(error.isValid() ? error
-                                      : QSqlError(QString(), QStringLiteral("Cannot commit"), QSqlError::TransactionError));
+                                      : QSqlError(QString(), QStringLiteral("Cannot commit"),
+                                                  QSqlError::TransactionError));
     }
     m_open = false;
 }

@@ -44,9 +44,8 @@ bool StepRun::HasColumn(const QString& table, const QString& column)
 void StepRun::RebuildTable(const QString& table, const std::function<QString(QString)>& edit,
                            RebuildChecks checks)
 {
-    QSqlQuery def =
-        Run(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?"),
-            {table});
+    QSqlQuery def = Run(
+        QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?"), {table});
     if (!def.next())
         throw DbError(QStringLiteral("The table %1 is missing").arg(table));
     const QString sql = def.value(0).toString();
@@ -77,8 +76,7 @@ void StepRun::RebuildTable(const QString& table, const std::function<QString(QSt
 
     QStringList columns;
     bool rowidAlias = false;
-    QSqlQuery info =
-        Run(QStringLiteral("SELECT name, type, pk FROM pragma_table_info(?)"), {temp});
+    QSqlQuery info = Run(QStringLiteral("SELECT name, type, pk FROM pragma_table_info(?)"), {temp});
     while (info.next()) {
         // Columns new to the table start empty (a quoted name the old table lacks
         // would be read as a text).
@@ -86,8 +84,7 @@ void StepRun::RebuildTable(const QString& table, const std::function<QString(QSt
             continue;
         columns << QStringLiteral("\"%1\"").arg(info.value(0).toString());
         if (info.value(2).toInt() == 1 &&
-            info.value(1).toString().compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) ==
-                0)
+            info.value(1).toString().compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0)
             rowidAlias = true;
     }
     info.finish();
@@ -150,8 +147,9 @@ void LoadUpdateTable(StepRun& s, const QString& updatePath, const QString& sourc
     read.setForwardOnly(true);
     if (!read.exec(QStringLiteral("SELECT %1 FROM \"%2\"")
                        .arg(quoted.join(QStringLiteral(", ")), sourceTable)))
-        throw DbError(QStringLiteral("\"%1\": %2").arg(Native(updatePath), EngineText(read.lastError())),
-                      EngineCode(read.lastError()));
+        throw DbError(
+            QStringLiteral("\"%1\": %2").arg(Native(updatePath), EngineText(read.lastError())),
+            EngineCode(read.lastError()));
     QSqlQuery insert(s.Db);
     ThrowIfFailed(
         insert, insert.prepare(QStringLiteral("INSERT OR REPLACE INTO temp.\"%1\" VALUES (%2)")

@@ -74,7 +74,8 @@ Outcome ResizeAndSaveFile(const QImage& picture, const QString& destination, int
         QFile::remove(written);
         return Outcome::Failed(
             QCoreApplication::translate("LoadPicture", "The icon \"%1\" cannot be written: %2")
-                .arg(QDir::toNativeSeparators(destination), QString::fromStdString(code.message())));
+                .arg(QDir::toNativeSeparators(destination),
+                     QString::fromStdString(code.message())));
     }
     return Outcome::Done();
 }

@@ -7,8 +7,8 @@
 #include "Paths.h"
 #include "StoredLengthLimit.h"
 #include "TextHelpers.h"
-#include "frmLibrary.h"
 #include "WindowServices.h"
+#include "frmLibrary.h"
 
 #include <QApplication>
 #include <QCloseEvent>

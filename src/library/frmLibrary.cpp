@@ -5,8 +5,8 @@
 #include "ImageEditorLink.h"
 #include "ProgramStore.h"
 #include "SingleWindow.h"
-#include "frmEditExercise.h"
 #include "WindowServices.h"
+#include "frmEditExercise.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -4,8 +4,8 @@
 #include "MaintenanceCommands.h"
 #include "Paths.h"
 #include "ProgramStore.h"
-#include "WaitPointer.h"
 #include "SingleWindow.h"
+#include "WaitPointer.h"
 
 #include <QApplication>
 #include <QDir>
@@ -507,8 +507,8 @@ void frmBackup::cmdRestore_Click()
         if (!work.isValid())
             throw MaintenanceFailure(
                 EIO, tr("Cannot create a temporary folder: %1").arg(work.errorString()));
-        contents =
-            InspectBackup(archive, work.path(), [this](const QStringList& args) { return RunZip(args); });
+        contents = InspectBackup(archive, work.path(),
+                                 [this](const QStringList& args) { return RunZip(args); });
     } catch (const MaintenanceFailure& failure) {
         m_ctx.MainWindow().SetStatusBarReady();
         QString text = tr("This backup cannot be restored; nothing was changed.");

@@ -40,9 +40,9 @@ struct StoredDate
 // opens. Other forms go through the general ISO reader.
 StoredDate ParseStored(const QString& s)
 {
-    if (s.size() == 19 && s.at(4) == QLatin1Char('-') && s.at(7) == QLatin1Char('-')
-        && s.at(10) == QLatin1Char('T') && s.at(13) == QLatin1Char(':')
-        && s.at(16) == QLatin1Char(':')) {
+    if (s.size() == 19 && s.at(4) == QLatin1Char('-') && s.at(7) == QLatin1Char('-') &&
+        s.at(10) == QLatin1Char('T') && s.at(13) == QLatin1Char(':') &&
+        s.at(16) == QLatin1Char(':')) {
         const QDate d(Digits(s, 0, 4), Digits(s, 5, 2), Digits(s, 8, 2));
         const QTime t(Digits(s, 11, 2), Digits(s, 14, 2), Digits(s, 17, 2));
         if (d.isValid() && t.isValid())
@@ -129,8 +129,8 @@ QVariant KeyedListModel::data(const QModelIndex& index, int role) const
 
 QVariant KeyedListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0
-        && section < m_captions.size())
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        section < m_captions.size())
         return m_captions.at(section);
     return {};
 }
@@ -201,7 +201,8 @@ void KeyedListModel::SortOrderVector()
             keys.push_back(collator.sortKey(m_rows[r].Text[c]));
         std::vector<int> byText(firstRow.size());
         std::iota(byText.begin(), byText.end(), 0);
-        std::sort(byText.begin(), byText.end(), [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
+        std::sort(byText.begin(), byText.end(),
+                  [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
         std::vector<int> rankOf(firstRow.size());
         for (int i = 0, next = 0; i < int(byText.size()); ++i) {
             if (i > 0 && keys[byText[i]].compare(keys[byText[i - 1]]) != 0)
@@ -244,8 +245,8 @@ void ReportListView::SelectRow(int row)
     const QModelIndex i = model()->index(row, 0);
     if (!i.isValid())
         return;
-    selectionModel()->setCurrentIndex(
-        i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect |
+                                             QItemSelectionModel::Rows);
     scrollTo(i);
 }
 
@@ -254,7 +255,8 @@ void ReportListView::keyboardSearch(const QString& search)
     // List views find by the row's text, the first column, whichever cell is current.
     const QModelIndex current = currentIndex();
     if (current.isValid() && current.column() != 0)
-        selectionModel()->setCurrentIndex(current.siblingAtColumn(0), QItemSelectionModel::NoUpdate);
+        selectionModel()->setCurrentIndex(current.siblingAtColumn(0),
+                                          QItemSelectionModel::NoUpdate);
     QTreeView::keyboardSearch(search);
 }
 

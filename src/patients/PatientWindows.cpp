@@ -87,7 +87,8 @@ ReportListView* MakeList(QWidget* owner, KeyedListModel* model, QList<QPushButto
     return list;
 }
 
-void ShowError(AppContext& ctx, const QString& title, const QString& what, const QString& engineText)
+void ShowError(AppContext& ctx, const QString& title, const QString& what,
+               const QString& engineText)
 {
     ctx.Prompt().Message(title, what + QStringLiteral("\n\n") + engineText, PromptIcon::Critical,
                          PromptButtons::Ok);
@@ -131,7 +132,6 @@ frmSelectPatient::frmSelectPatient(AppContext& ctx, QWidget* parent)
     layout->addWidget(lstPatients, 1);
     layout->addLayout(ButtonColumn(cmdOkCancel));
     resize(480, 340);
-
 
     // While the dialog is open nothing else may be started and no patient is current.
     m_ctx.MainWindow().UpdateToolbar(ToolbarState::HelpOnly);
@@ -387,7 +387,6 @@ frmListPrograms::frmListPrograms(AppContext& ctx, QWidget* parent)
     layout->addWidget(lstPatients, 1);
     layout->addLayout(ButtonColumn(cmdOkCancel));
     resize(560, 340);
-
 
     Windows(m_ctx).CenterForm(this);
     FillProgramList();

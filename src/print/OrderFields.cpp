@@ -29,7 +29,8 @@ QStringList PayMethodChoices()
 
 QStringList ShipMethodChoices()
 {
-    return {QStringLiteral("UPS Ground"), QStringLiteral("UPS 2-Day"), QStringLiteral("UPS Next Day")};
+    return {QStringLiteral("UPS Ground"), QStringLiteral("UPS 2-Day"),
+            QStringLiteral("UPS Next Day")};
 }
 
 void SelectOrFirst(QComboBox* box, const QString& text)
@@ -45,7 +46,8 @@ QPlainTextEdit* MakeAddressBox(QWidget* owner, const QString& name)
     box->setTabChangesFocus(true);
     box->setLineWrapMode(QPlainTextEdit::NoWrap);
     QObject::connect(box, &QPlainTextEdit::textChanged, box, [box] {
-        const LimitedText limited = LimitTextLines(box->toPlainText(), box->textCursor().position());
+        const LimitedText limited =
+            LimitTextLines(box->toPlainText(), box->textCursor().position());
         if (!limited.Changed)
             return;
         const QSignalBlocker block(box);
@@ -83,7 +85,8 @@ std::optional<QDateTime> ReadCardDate(const QString& raw)
     if (general.isValid())
         return general;
     // Cards show month and year; a two-digit year means 1930 to 2029.
-    static const char* const cardForms[] = {"MM/yy", "M/yy", "MM/yyyy", "M/yyyy", "M/d/yy", "M/d/yyyy"};
+    static const char* const cardForms[] = {"MM/yy",  "M/yy",   "MM/yyyy",
+                                            "M/yyyy", "M/d/yy", "M/d/yyyy"};
     for (const char* form : cardForms) {
         QDate d = QDate::fromString(text, QLatin1String(form));
         if (!d.isValid())
@@ -102,11 +105,12 @@ std::optional<QDateTime> CheckCardDate(AppContext& ctx, QWidget* window, QLineEd
         return date;
     if (!box->isVisibleTo(window))
         return QDateTime();
-    ctx.Prompt().Message(window->windowTitle(),
-                         QStringLiteral("The Date field (\"%1\") does not hold a date.\r\n\r\n"
-                                        "Enter the card's date, for example %2, or leave the field empty.")
-                             .arg(box->text().trimmed(), CardDateText(QDate(2026, 12, 8).startOfDay())),
-                         PromptIcon::Warning, PromptButtons::Ok);
+    ctx.Prompt().Message(
+        window->windowTitle(),
+        QStringLiteral("The Date field (\"%1\") does not hold a date.\r\n\r\n"
+                       "Enter the card's date, for example %2, or leave the field empty.")
+            .arg(box->text().trimmed(), CardDateText(QDate(2026, 12, 8).startOfDay())),
+        PromptIcon::Warning, PromptButtons::Ok);
     box->setFocus();
     box->selectAll();
     return std::nullopt;
@@ -156,8 +160,10 @@ PaymentControls MakePaymentFrame(QWidget* owner)
     c.txtCardDate = MakeLineEdit(f, QStringLiteral("txtCardDate"));
     c.txtNameOnCard = MakeLineEdit(f, QStringLiteral("txtNameOnCard"));
     c.lblCardNum = MakeLabel(f, QStringLiteral("lblCardNum"), QStringLiteral("Nbr:"), c.txtCardNum);
-    c.lblCardDate = MakeLabel(f, QStringLiteral("lblCardDate"), QStringLiteral("Date:"), c.txtCardDate);
-    c.lblNameOnCard = MakeLabel(f, QStringLiteral("lblNameOnCard"), QStringLiteral("Name:"), c.txtNameOnCard);
+    c.lblCardDate =
+        MakeLabel(f, QStringLiteral("lblCardDate"), QStringLiteral("Date:"), c.txtCardDate);
+    c.lblNameOnCard =
+        MakeLabel(f, QStringLiteral("lblNameOnCard"), QStringLiteral("Name:"), c.txtNameOnCard);
     auto* grid = new QGridLayout(f);
     grid->addWidget(c.cboPayMethod, 0, 0, 1, 2);
     grid->addWidget(c.lblCardNum, 1, 0);

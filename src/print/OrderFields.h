@@ -56,7 +56,8 @@ std::optional<QDateTime> CheckCardDate(AppContext& ctx, QWidget* window, QLineEd
 
 // Controls named for tests and for the layout code.
 QLineEdit* MakeLineEdit(QWidget* owner, const QString& name);
-QLabel* MakeLabel(QWidget* owner, const QString& name, const QString& caption, QWidget* buddy = nullptr);
+QLabel* MakeLabel(QWidget* owner, const QString& name, const QString& caption,
+                  QWidget* buddy = nullptr);
 QGroupBox* MakeFrame(QWidget* owner, const QString& name, const QString& caption);
 
 // The "Bill To" or "Ship To" frame with its address box.
@@ -85,8 +86,7 @@ QList<QPushButton*> MakeOkCancel(QWidget* owner, const QString& okTip, const QSt
                                  QHBoxLayout** row);
 
 // Shows a window of type T over `parent` without blocking, or raises the one already open.
-template <typename T, typename Context>
-QDialog* ShowSingle(Context& ctx, QWidget* parent)
+template <typename T, typename Context> QDialog* ShowSingle(Context& ctx, QWidget* parent)
 {
     if (auto* open = RaiseOpenWindow<T>(parent))
         return open;

@@ -109,7 +109,8 @@ const OutputSurface::ShapedText& OutputSurface::Shaped(const QString& text) cons
         layout.beginLayout();
         const QTextLine line = layout.createLine();
         layout.endLayout();
-        found = e.shaped.insert(text, {layout.glyphRuns(), line.isValid() ? line.ascent() : e.ascent});
+        found =
+            e.shaped.insert(text, {layout.glyphRuns(), line.isValid() ? line.ascent() : e.ascent});
     }
     return *found;
 }

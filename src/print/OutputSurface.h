@@ -4,8 +4,8 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGlyphRun>
-#include <QImage>
 #include <QHash>
+#include <QImage>
 #include <QList>
 #include <QString>
 #include <memory>

@@ -327,8 +327,7 @@ QString PageComposer::PicturePath(const QString& fileName)
 {
     auto found = m_picturePaths.constFind(fileName);
     if (found == m_picturePaths.cend())
-        found =
-            m_picturePaths.insert(fileName, FindMediaFile(Ctx, MediaKind::Picture, fileName));
+        found = m_picturePaths.insert(fileName, FindMediaFile(Ctx, MediaKind::Picture, fileName));
     return *found;
 }
 

@@ -113,7 +113,8 @@ void PreviewSurface::StartPage()
     m_newPagePending = false;
 }
 
-void PreviewSurface::PaintPicture(const QImage& picture, double x, double y, double width, double height)
+void PreviewSurface::PaintPicture(const QImage& picture, double x, double y, double width,
+                                  double height)
 {
     if (picture.isNull())
         return;
@@ -212,7 +213,8 @@ QImage PreviewSurface::LoadPicture(const QString& path, double width, double hei
         // that order, or never asked for, is read here.
         std::unique_lock lock(m_prefetchLock);
         for (auto it = m_prefetched.begin(); it != m_prefetched.end(); ++it) {
-            if (it->request.path == path && it->request.width == width && it->request.height == height) {
+            if (it->request.path == path && it->request.width == width &&
+                it->request.height == height) {
                 m_prefetchDone.wait(lock, [&] { return it->done; });
                 QImage picture = std::move(it->picture);
                 // Everything before it was skipped by the document: drop it with it.
@@ -247,7 +249,8 @@ void PreviewSurface::PrefetchPictures(const QList<PictureRequest>& requests)
                 return;
             const PictureRequest request = next->request;
             lock.unlock();
-            QImage picture = ReadShownPicture(request.path, request.width * scale, request.height * scale);
+            QImage picture =
+                ReadShownPicture(request.path, request.width * scale, request.height * scale);
             lock.lock();
             next->picture = std::move(picture);
             next->done = true;

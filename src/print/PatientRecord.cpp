@@ -26,19 +26,19 @@ void PrintPatientRecord(AppContext& ctx, OutputSurface& surface)
     // The program: a row for every slot, filled or not, so the grid never changes size.
     const double margin = g.PageMargin;
     const double inch = g.UnitsPerInch;
-    const FormGrid program{{g.PageMargin, IntFloor16(inch * 0.5 + margin), CheckedInt16(margin + inch),
-                            IntFloor16(inch * 5 + margin), IntFloor16(inch * 5.5 + margin),
-                            CheckedInt16(inch * 6 + margin)},
+    const FormGrid program{{g.PageMargin, IntFloor16(inch * 0.5 + margin),
+                            CheckedInt16(margin + inch), IntFloor16(inch * 5 + margin),
+                            IntFloor16(inch * 5.5 + margin), CheckedInt16(inch * 6 + margin)},
                            right,
                            offset};
     PrintShadedHeading(c, QStringLiteral("EXERCISE PROGRAM"), offset, CheckedInt16(right - offset));
     s.CurrentX = g.PageMargin;
     s.CurrentY += 2 * nudge;
-    const qint16 programTop =
-        program.StartWithHeads(c,
-                               {QStringLiteral("Nbr"), QStringLiteral("Code"), QStringLiteral("Description"),
-                                QStringLiteral("Reps"), QStringLiteral("Hold"), QStringLiteral("Sets")},
-                               nudge);
+    const qint16 programTop = program.StartWithHeads(
+        c,
+        {QStringLiteral("Nbr"), QStringLiteral("Code"), QStringLiteral("Description"),
+         QStringLiteral("Reps"), QStringLiteral("Hold"), QStringLiteral("Sets")},
+        nudge);
 
     const ProgramState& p = ctx.Program;
     const int count = std::clamp<int>(p.EntryCount, 0, MaxProgramEntries);
@@ -64,7 +64,8 @@ void PrintPatientRecord(AppContext& ctx, OutputSurface& surface)
     PrintShadedHeading(c, QStringLiteral("EXERCISE LOG"), offset, CheckedInt16(right - offset));
     s.CurrentX = g.PageMargin;
     s.CurrentY += 2 * nudge;
-    const qint16 logTop = log.StartWithHeads(c, {QStringLiteral("Date"), QStringLiteral("Notes")}, nudge);
+    const qint16 logTop =
+        log.StartWithHeads(c, {QStringLiteral("Date"), QStringLiteral("Notes")}, nudge);
     constexpr int LogRows = 15;
     for (int i = 0; i <= LogRows; ++i) {
         c.AdvanceSpacedRow();

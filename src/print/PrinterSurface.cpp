@@ -64,12 +64,13 @@ void PrinterSurface::EndDoc()
         return;
     m_newPagePending = false;
     const bool ended = m_painter.end();
-    if (!ended || m_printer.printerState() == QPrinter::Error
-        || m_printer.printerState() == QPrinter::Aborted) {
+    if (!ended || m_printer.printerState() == QPrinter::Error ||
+        m_printer.printerState() == QPrinter::Aborted) {
         if (m_printer.outputFormat() == QPrinter::PdfFormat)
             throw PrintError(QStringLiteral("The file \"%1\" could not be written.")
                                  .arg(m_printer.outputFileName()));
-        throw PrintError(QStringLiteral("The printer \"%1\" refused the job.").arg(m_printer.printerName()));
+        throw PrintError(
+            QStringLiteral("The printer \"%1\" refused the job.").arg(m_printer.printerName()));
     }
 }
 

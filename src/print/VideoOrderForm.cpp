@@ -94,8 +94,8 @@ OrderTotals ComputeOrderTotals(const ProgramState& program)
     for (int i = 0; i < MaxOrderItems; ++i)
         t.SubTotal = Plus(t.SubTotal, LineAmount(ItemAt(program, i)));
     if (program.Tax != 0) {
-        if (t.SubTotal.Raw > std::numeric_limits<qint64>::max() / 100
-            || t.SubTotal.Raw < std::numeric_limits<qint64>::min() / 100)
+        if (t.SubTotal.Raw > std::numeric_limits<qint64>::max() / 100 ||
+            t.SubTotal.Raw < std::numeric_limits<qint64>::min() / 100)
             AmountOverflow();
         t.Tax = PercentOf(t.SubTotal, 5);
     }
@@ -120,10 +120,12 @@ QString OrderItemAmounts(const ProgramState& program)
     for (int i = 0; i < MaxOrderItems; ++i) {
         const OrderItem item = ItemAt(program, i);
         if (item.Qty != 0)
-            text += QStringLiteral("  ") + QString::number(item.Qty) + QStringLiteral("  x ")
-                    + CurrencyText(item.Price) + QStringLiteral(" = ") + CurrencyText(LineAmount(item));
+            text += QStringLiteral("  ") + QString::number(item.Qty) + QStringLiteral("  x ") +
+                    CurrencyText(item.Price) + QStringLiteral(" = ") +
+                    CurrencyText(LineAmount(item));
         else
-            text += QStringLiteral("___x ") + CurrencyText(item.Price) + QStringLiteral(" = $_____");
+            text +=
+                QStringLiteral("___x ") + CurrencyText(item.Price) + QStringLiteral(" = $_____");
         text += QStringLiteral("\r\n");
     }
     return text;
@@ -139,7 +141,8 @@ qint32 VideoChecksum(const ProgramState& program)
             continue;
         sum += LeadingNumber(e.code);
         if (sum > std::numeric_limits<qint32>::max())
-            throw PrintError(QStringLiteral("Overflow: the checksum of the exercise codes is out of range."));
+            throw PrintError(
+                QStringLiteral("Overflow: the checksum of the exercise codes is out of range."));
     }
     return static_cast<qint32>(sum);
 }
@@ -235,10 +238,11 @@ void PrintVideoOrderForm(AppContext& ctx, OutputSurface& surface)
     const FormGrid tape{{g.UnitsPerInch, c.Inches(2), c.Inches(6), c.Inches(6.5), c.Inches(7)},
                         c.Inches(7.5),
                         offset};
-    const qint16 tapeTop = tape.StartWithHeads(c,
-                                               {QStringLiteral("Code"), QStringLiteral("Description"),
-                                                QStringLiteral("Reps"), QStringLiteral("Hold"), QStringLiteral("Sets")},
-                                               nudge);
+    const qint16 tapeTop = tape.StartWithHeads(
+        c,
+        {QStringLiteral("Code"), QStringLiteral("Description"), QStringLiteral("Reps"),
+         QStringLiteral("Hold"), QStringLiteral("Sets")},
+        nudge);
     const qint32 checksum = VideoChecksum(p);
     const int count = std::clamp<int>(p.EntryCount, 0, MaxProgramEntries);
     for (int i = 0; i <= MaxProgramEntries; ++i) {
@@ -291,19 +295,23 @@ void PrintVideoOrderForm(AppContext& ctx, OutputSurface& surface)
     auto cardValue = [byPurchaseOrder](const QString& value, const QString& blank) {
         return byPurchaseOrder ? QString() : value.isEmpty() ? blank : value;
     };
-    at(xc, QStringLiteral("Card #: ") + cardValue(p.CardNum, QStringLiteral("_____________________________")));
+    at(xc, QStringLiteral("Card #: ") +
+               cardValue(p.CardNum, QStringLiteral("_____________________________")));
     c.AdvanceSpacedRows(1.75);
     // A card without a date leaves the date to be written in.
-    at(xc, QStringLiteral("Exp Date: ") + (byPurchaseOrder ? QString() : ShortDateOrBlank(p.CardDate)));
+    at(xc,
+       QStringLiteral("Exp Date: ") + (byPurchaseOrder ? QString() : ShortDateOrBlank(p.CardDate)));
     c.AdvanceSpacedRows(1.75);
-    at(xc, QStringLiteral("Name: ") + cardValue(p.NameOnCard, QStringLiteral("______________________________")));
+    at(xc, QStringLiteral("Name: ") +
+               cardValue(p.NameOnCard, QStringLiteral("______________________________")));
     c.AdvanceSpacedRows(1.75);
     at(xc, QStringLiteral("Signature: ___________________________"));
     c.AdvanceSpacedRows(1.75);
     s.CurrentX = g.PageMargin;
     c.PrintCheckBox(byPurchaseOrder);
-    const QString poNumber = byPurchaseOrder && !p.CardNum.isEmpty() ? p.CardNum
-                                                                     : QStringLiteral("_____________________");
+    const QString poNumber = byPurchaseOrder && !p.CardNum.isEmpty()
+                                 ? p.CardNum
+                                 : QStringLiteral("_____________________");
     at(xc, QStringLiteral("Purchase Order #: ") + poNumber, true);
     const qint16 yq = IntFloor16(s.CurrentY);
 
@@ -348,7 +356,8 @@ void PrintVideoOrderForm(AppContext& ctx, OutputSurface& surface)
 
     s.PrintLine();
     s.SetFontSize(12 * g.PageScale);
-    c.PrintCentered(QStringLiteral("Please FAX completed order form to Velmora, Inc. at ") + ctx.VendorFax);
+    c.PrintCentered(QStringLiteral("Please FAX completed order form to Velmora, Inc. at ") +
+                    ctx.VendorFax);
     c.AdvanceSpacedRow();
     c.PrintCentered(QStringLiteral("For questions, call Velmora, Inc. at ") + ctx.VendorPhone);
     c.AdvanceSpacedRow();

@@ -23,8 +23,7 @@ QDialog* OpenClinicInfo(AppContext& ctx, QWidget* parent)
     return ShowSingle<frmClinic>(ctx, parent);
 }
 
-frmClinic::frmClinic(AppContext& ctx, QWidget* parent)
-    : QDialog(parent), m_ctx(ctx)
+frmClinic::frmClinic(AppContext& ctx, QWidget* parent) : QDialog(parent), m_ctx(ctx)
 {
     setObjectName(QStringLiteral("frmClinic"));
     setWindowTitle(QStringLiteral("Clinic Information"));
@@ -33,18 +32,22 @@ frmClinic::frmClinic(AppContext& ctx, QWidget* parent)
     txtName = MakeLineEdit(this, QStringLiteral("txtName"));
     txtPhone = MakeLineEdit(this, QStringLiteral("txtPhone"));
     auto* top = new QGridLayout;
-    top->addWidget(MakeLabel(this, QStringLiteral("lblName"), QStringLiteral("Name:"), txtName), 0, 0);
+    top->addWidget(MakeLabel(this, QStringLiteral("lblName"), QStringLiteral("Name:"), txtName), 0,
+                   0);
     top->addWidget(txtName, 0, 1);
-    top->addWidget(MakeLabel(this, QStringLiteral("lblPhone"), QStringLiteral("Phone:"), txtPhone), 0, 2);
+    top->addWidget(MakeLabel(this, QStringLiteral("lblPhone"), QStringLiteral("Phone:"), txtPhone),
+                   0, 2);
     top->addWidget(txtPhone, 0, 3);
     top->setColumnStretch(1, 3);
     top->setColumnStretch(3, 2);
 
-    QGroupBox* fraBillTo = MakeAddressFrame(this, QStringLiteral("fraBillTo"), QStringLiteral("Bill To"),
-                                            QStringLiteral("txtBillAddr"), &txtBillAddr);
+    QGroupBox* fraBillTo =
+        MakeAddressFrame(this, QStringLiteral("fraBillTo"), QStringLiteral("Bill To"),
+                         QStringLiteral("txtBillAddr"), &txtBillAddr);
     (new QVBoxLayout(fraBillTo))->addWidget(txtBillAddr);
-    QGroupBox* fraShipTo = MakeAddressFrame(this, QStringLiteral("fraShipTo"), QStringLiteral("Ship To"),
-                                            QStringLiteral("txtShipAddr"), &txtShipAddr);
+    QGroupBox* fraShipTo =
+        MakeAddressFrame(this, QStringLiteral("fraShipTo"), QStringLiteral("Ship To"),
+                         QStringLiteral("txtShipAddr"), &txtShipAddr);
     (new QVBoxLayout(fraShipTo))->addWidget(txtShipAddr);
     cmdCopyBillToShip = new QPushButton(QStringLiteral("Copy >>"), this);
     cmdCopyBillToShip->setObjectName(QStringLiteral("cmdCopyBillToShip"));
@@ -54,7 +57,8 @@ frmClinic::frmClinic(AppContext& ctx, QWidget* parent)
     addresses->addWidget(cmdCopyBillToShip, 0, Qt::AlignVCenter);
     addresses->addWidget(fraShipTo, 1);
 
-    QGroupBox* fraShipMethod = MakeFrame(this, QStringLiteral("fraShipMethod"), QStringLiteral("Shipping Method"));
+    QGroupBox* fraShipMethod =
+        MakeFrame(this, QStringLiteral("fraShipMethod"), QStringLiteral("Shipping Method"));
     cboShipMethod = new QComboBox(fraShipMethod);
     cboShipMethod->setObjectName(QStringLiteral("cboShipMethod"));
     auto* shipLayout = new QVBoxLayout(fraShipMethod);
@@ -168,9 +172,10 @@ bool frmClinic::SaveClinicFields()
     } catch (const DbError& e) {
         // Memory keeps matching the file; the typing stays in the window.
         m_ctx.Clinic = previous;
-        m_ctx.Prompt().Message(windowTitle(),
-                               QStringLiteral("The clinic information was not saved.\r\n\r\n%1").arg(e.message()),
-                               PromptIcon::Critical, PromptButtons::Ok);
+        m_ctx.Prompt().Message(
+            windowTitle(),
+            QStringLiteral("The clinic information was not saved.\r\n\r\n%1").arg(e.message()),
+            PromptIcon::Critical, PromptButtons::Ok);
         return false;
     }
     return true;

@@ -21,7 +21,8 @@ namespace {
 
 // What the dialog shows for shipping, in the order of ShipMethodChoices. The printed
 // order form has its own charges.
-const Currency ShipCharges[] = {Currency::FromUnits(4), Currency::FromUnits(12), Currency::FromUnits(20)};
+const Currency ShipCharges[] = {Currency::FromUnits(4), Currency::FromUnits(12),
+                                Currency::FromUnits(20)};
 
 constexpr qint16 TaxPercent = 5;
 
@@ -45,23 +46,25 @@ Currency frmItems::VarToCur(const QString& value)
     return ParseCurrency(value).value_or(Currency{});
 }
 
-frmItems::frmItems(AppContext& ctx, QWidget* parent)
-    : QDialog(parent), m_ctx(ctx)
+frmItems::frmItems(AppContext& ctx, QWidget* parent) : QDialog(parent), m_ctx(ctx)
 {
     setObjectName(QStringLiteral("frmItems"));
     setWindowTitle(QStringLiteral("Order Items"));
     connect(this, &QDialog::finished, this, &QObject::deleteLater);
 
     // Addresses across the top.
-    QGroupBox* fraBillTo = MakeAddressFrame(this, QStringLiteral("fraBillTo"), QStringLiteral("Bill To"),
-                                            QStringLiteral("txtBillAddr"), &txtBillAddr);
+    QGroupBox* fraBillTo =
+        MakeAddressFrame(this, QStringLiteral("fraBillTo"), QStringLiteral("Bill To"),
+                         QStringLiteral("txtBillAddr"), &txtBillAddr);
     (new QVBoxLayout(fraBillTo))->addWidget(txtBillAddr);
-    QGroupBox* fraShipTo = MakeAddressFrame(this, QStringLiteral("fraShipTo"), QStringLiteral("Ship To"),
-                                            QStringLiteral("txtShipAddr"), &txtShipAddr);
+    QGroupBox* fraShipTo =
+        MakeAddressFrame(this, QStringLiteral("fraShipTo"), QStringLiteral("Ship To"),
+                         QStringLiteral("txtShipAddr"), &txtShipAddr);
     txtShipPhone = MakeLineEdit(fraShipTo, QStringLiteral("txtShipPhone"));
     auto* shipLayout = new QGridLayout(fraShipTo);
     shipLayout->addWidget(txtShipAddr, 0, 0, 1, 2);
-    shipLayout->addWidget(MakeLabel(fraShipTo, QStringLiteral("lblShipPhone"), QStringLiteral("Phone:"), txtShipPhone),
+    shipLayout->addWidget(MakeLabel(fraShipTo, QStringLiteral("lblShipPhone"),
+                                    QStringLiteral("Phone:"), txtShipPhone),
                           1, 0);
     shipLayout->addWidget(txtShipPhone, 1, 1);
     txtShiptoBill = new QPushButton(QStringLiteral("Copy >>"), this);
@@ -85,8 +88,10 @@ frmItems::frmItems(AppContext& ctx, QWidget* parent)
     // The items, their prices and the totals on the right.
     QGroupBox* fraItems = MakeFrame(this, QStringLiteral("fraItems"), QStringLiteral("Items"));
     auto* items = new QGridLayout(fraItems);
-    QLabel* headDescription = MakeLabel(fraItems, QStringLiteral("lblHeadDescription"), QStringLiteral("Description"));
-    QLabel* headPrice = MakeLabel(fraItems, QStringLiteral("lblHeadPrice"), QStringLiteral("Price"));
+    QLabel* headDescription =
+        MakeLabel(fraItems, QStringLiteral("lblHeadDescription"), QStringLiteral("Description"));
+    QLabel* headPrice =
+        MakeLabel(fraItems, QStringLiteral("lblHeadPrice"), QStringLiteral("Price"));
     QFont headFont = headDescription->font();
     headFont.setBold(true);
     headDescription->setFont(headFont);
@@ -104,7 +109,8 @@ frmItems::frmItems(AppContext& ctx, QWidget* parent)
         const char* note;
     } orderable[] = {
         {"chkVideo", "Exercise Video", "P001", "lblVideo", Currency::FromCents(1995), nullptr},
-        {"chkBand", "Band Kit", "P002", "lblBand", Currency::FromUnits(10), "(6' Each of Red, Yellow and Green)"},
+        {"chkBand", "Band Kit", "P002", "lblBand", Currency::FromUnits(10),
+         "(6' Each of Red, Yellow and Green)"},
         {"chkBall", "Gym Ball", "P003", "lblBall", Currency::FromUnits(20), "(66 cm Blue Ball)"},
     };
     int row = 1;
@@ -117,8 +123,9 @@ frmItems::frmItems(AppContext& ctx, QWidget* parent)
         items->addWidget(price, row, 1);
         ++row;
         if (o.note) {
-            QLabel* note = MakeLabel(fraItems, QString::fromLatin1(o.price) + QStringLiteral("Note"),
-                                     QString::fromLatin1(o.note));
+            QLabel* note =
+                MakeLabel(fraItems, QString::fromLatin1(o.price) + QStringLiteral("Note"),
+                          QString::fromLatin1(o.note));
             note->setIndent(box->style()->pixelMetric(QStyle::PM_IndicatorWidth) + 6);
             items->addWidget(note, row++, 0);
         }
@@ -130,7 +137,9 @@ frmItems::frmItems(AppContext& ctx, QWidget* parent)
     rule->setFrameShadow(QFrame::Sunken);
     items->addWidget(rule, row++, 0, 1, 2);
     lblSubTotal = MakeAmountLabel(fraItems, QStringLiteral("lblSubTotal"));
-    items->addWidget(MakeLabel(fraItems, QStringLiteral("lblSubTotalCaption"), QStringLiteral("Sub-Total")), row, 0);
+    items->addWidget(
+        MakeLabel(fraItems, QStringLiteral("lblSubTotalCaption"), QStringLiteral("Sub-Total")), row,
+        0);
     items->addWidget(lblSubTotal, row++, 1);
     chkTax = new QCheckBox(QStringLiteral("Mass Tax (5%)"), fraItems);
     chkTax->setObjectName(QStringLiteral("chkTax"));
@@ -143,7 +152,8 @@ frmItems::frmItems(AppContext& ctx, QWidget* parent)
     items->addWidget(cboShipMethod, row, 0, Qt::AlignLeft);
     items->addWidget(lblShipMethod, row++, 1);
     lblTotal = MakeAmountLabel(fraItems, QStringLiteral("lblTotal"));
-    QLabel* totalCaption = MakeLabel(fraItems, QStringLiteral("lblTotalCaption"), QStringLiteral("Total"));
+    QLabel* totalCaption =
+        MakeLabel(fraItems, QStringLiteral("lblTotalCaption"), QStringLiteral("Total"));
     totalCaption->setFont(headFont);
     lblTotal->setFont(headFont);
     items->addWidget(totalCaption, row, 0);
@@ -196,7 +206,9 @@ void frmItems::InitItemFields()
 {
     const ProgramState& p = m_ctx.Program;
     const ClinicInfo& c = m_ctx.Clinic;
-    const auto orClinic = [](const QString& own, const QString& clinic) { return own.isEmpty() ? clinic : own; };
+    const auto orClinic = [](const QString& own, const QString& clinic) {
+        return own.isEmpty() ? clinic : own;
+    };
 
     SetAddressText(txtBillAddr, orClinic(p.BillAddr, c.BillAddr));
     SetAddressText(txtShipAddr, orClinic(p.ShipAddr, c.ShipAddr));
@@ -222,7 +234,8 @@ void frmItems::InitItemFields()
     chkTax->setChecked(p.Tax != 0);
     for (const OrderItem& item : p.OrderItems) {
         for (const OrderChoice& choice : std::as_const(m_choices)) {
-            if (!item.PartNumber.isEmpty() && choice.box->property("tag").toString() == item.PartNumber)
+            if (!item.PartNumber.isEmpty() &&
+                choice.box->property("tag").toString() == item.PartNumber)
                 choice.box->setChecked(true);
         }
     }
@@ -248,10 +261,12 @@ void frmItems::CalculateTotals()
         subTotal += VarToCur(choice.price->text());
     }
     lblSubTotal->setText(CurrencyText(subTotal));
-    lblTax->setText(chkTax->isChecked() ? CurrencyText(PercentOf(VarToCur(lblSubTotal->text()), TaxPercent))
-                                        : QString());
+    lblTax->setText(chkTax->isChecked()
+                        ? CurrencyText(PercentOf(VarToCur(lblSubTotal->text()), TaxPercent))
+                        : QString());
     if (cboShipMethod->currentIndex() >= 0)
-        lblShipMethod->setText(CurrencyText(Currency::FromRaw(cboShipMethod->currentData().toLongLong())));
+        lblShipMethod->setText(
+            CurrencyText(Currency::FromRaw(cboShipMethod->currentData().toLongLong())));
     lblTotal->setText(CurrencyText(VarToCur(lblSubTotal->text()) + VarToCur(lblTax->text()) +
                                    VarToCur(lblShipMethod->text())));
 }

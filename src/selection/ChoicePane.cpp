@@ -94,11 +94,11 @@ void ChoicePane::SizeGrid()
     const double scale = m_grid->Scale();
     const int n = m_grid->Count();
     const int lastRow = (n - 1) / ChoiceGrid::Columns;
-    const int height =
-        n < 11 ? m_frame->height() + 1
-               : m_grid->RowTop(lastRow) +
-                     Scaled(ChoiceGrid::CaptionTop + ChoiceGrid::CaptionHeight + ChoiceGrid::PictureTop,
-                            scale);
+    const int height = n < 11 ? m_frame->height() + 1
+                              : m_grid->RowTop(lastRow) +
+                                    Scaled(ChoiceGrid::CaptionTop + ChoiceGrid::CaptionHeight +
+                                               ChoiceGrid::PictureTop,
+                                           scale);
     m_grid->resize(Scaled(463, scale), height);
     // The last position shows the last rows whole, and nothing beyond them.
     const int rows = (n + ChoiceGrid::Columns - 1) / ChoiceGrid::Columns;

@@ -36,8 +36,8 @@ void ScaledLayout::SlideUp(QWidget* label, QWidget* panel, int distance)
     for (int offset = 0; offset <= std::abs(distance); offset += 10) {
         const int by = step * offset;
         Place(label, labelBase.translated(0, -by));
-        Place(panel, QRect(panelBase.x(), panelBase.y() - by, panelBase.width(),
-                           panelBase.height() + by));
+        Place(panel,
+              QRect(panelBase.x(), panelBase.y() - by, panelBase.width(), panelBase.height() + by));
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
 }

@@ -6,8 +6,8 @@
 #include "Paths.h"
 #include "ScaledPicture.h"
 #include "TextHelpers.h"
-#include "frmExerciseSelection.h"
 #include "WindowServices.h"
+#include "frmExerciseSelection.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -217,7 +217,8 @@ void frmExerciseParams::LoadExercisePictures()
         // A picture that cannot be shown leaves its box empty, without a word.
         QImage image;
         if (!pictures[i]->isEmpty())
-            image = LoadScaledPicture(FindMediaFile(m_ctx, MediaKind::Picture, *pictures[i]), Image1[i]->size())
+            image = LoadScaledPicture(FindMediaFile(m_ctx, MediaKind::Picture, *pictures[i]),
+                                      Image1[i]->size())
                         .Image;
         Image1[i]->setPixmap(QPixmap::fromImage(image));
         const QSignalBlocker block(txtInstr[i]);

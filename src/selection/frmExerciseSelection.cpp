@@ -126,9 +126,8 @@ void frmExerciseSelection::CreateControls()
     VScroll2->setSingleStep(80);
     VScroll2->setPageStep(160);
     VScroll2->setValue(2);
-    connect(VScroll2, &QScrollBar::valueChanged, this, [this](int value) {
-        TargetFrame->move(Scaled(-1, Scale()), -Scaled(value, Scale()));
-    });
+    connect(VScroll2, &QScrollBar::valueChanged, this,
+            [this](int value) { TargetFrame->move(Scaled(-1, Scale()), -Scaled(value, Scale())); });
     m_slots = new ProgramSlots(m_ctx, TargetFrame, VScroll2, this);
     connect(m_slots, &ProgramSlots::edited, this, [this] { m_status.Ready(); });
 

@@ -10,12 +10,12 @@
 #include "Startup.h"
 #include "TestMain.h"
 #include "TestSupport.h"
+#include "WidgetSupport.h"
 #include "frmHelp.h"
 #include "frmPreferences.h"
 #include "frmProgress.h"
 #include "frmSplash.h"
 #include "mdiVMR.h"
-#include "WidgetSupport.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -406,9 +406,11 @@ private slots:
     void deletePatientAnsweredNoLeavesNoPatientSelected()
     {
         TestContext t;
-        const qint32 id = Exec(t->Db.MainDb(), QStringLiteral("INSERT INTO Patient (FullName) VALUES ('Doe, Jane')"))
-                              .lastInsertId()
-                              .toInt();
+        const qint32 id =
+            Exec(t->Db.MainDb(),
+                 QStringLiteral("INSERT INTO Patient (FullName) VALUES ('Doe, Jane')"))
+                .lastInsertId()
+                .toInt();
         mdiVMR w(*t);
         t->Program.PatientID = id;
         t->Program.PatientName = QStringLiteral("Doe, Jane");
@@ -472,7 +474,8 @@ private slots:
         QVERIFY(!w.close()); // Cancel keeps the program running and loses nothing
         QCOMPARE(t.Prompt.Records.size(), 1);
         QCOMPARE(t.Prompt.Records[0].buttons, PromptButtons::YesNoCancel);
-        QCOMPARE(t.Prompt.Records[0].text, QStringLiteral("Save current exercise program in database"));
+        QCOMPARE(t.Prompt.Records[0].text,
+                 QStringLiteral("Save current exercise program in database"));
         QVERIFY(t->Program.Modified);
         QVERIFY(t->Db.IsOpen());
         // No closes without saving, and asks only once.
@@ -505,8 +508,9 @@ private slots:
         QVERIFY(!w.SkipPrintDialog);
         for (const auto& r : t.Prompt.Records)
             QVERIFY(r.kind != QLatin1String("printer"));
-        QVERIFY2(t.Prompt.MessageTexts().join(QLatin1Char('|')).contains(QLatin1String("no printer")),
-                 qPrintable(t.Prompt.MessageTexts().join(QLatin1Char('|'))));
+        QVERIFY2(
+            t.Prompt.MessageTexts().join(QLatin1Char('|')).contains(QLatin1String("no printer")),
+            qPrintable(t.Prompt.MessageTexts().join(QLatin1Char('|'))));
         t->SetMainWindowServices(&t.MainWindow);
     }
 
@@ -753,7 +757,8 @@ private slots:
         // Nothing delivered: the missing document is named, and no dialog is asked.
         QVERIFY(!PrintCoverDocument(*t, out));
         QCOMPARE(t.Prompt.MessageTexts().size(), 1);
-        QVERIFY(t.Prompt.MessageTexts().first().contains(QStringLiteral("Patient Instructions.pdf")));
+        QVERIFY(
+            t.Prompt.MessageTexts().first().contains(QStringLiteral("Patient Instructions.pdf")));
         QVERIFY(t.MainWindow.ProposedFiles.isEmpty());
 
         // Found whatever its letter case and copied whole over an older file.

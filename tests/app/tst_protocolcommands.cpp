@@ -5,10 +5,10 @@
 #include "MainWindowProbe.h"
 #include "TestMain.h"
 #include "TestSupport.h"
+#include "WidgetSupport.h"
 #include "frmProtocolEditor.h"
 #include "frmSelectProtocol.h"
 #include "mdiVMR.h"
-#include "WidgetSupport.h"
 
 #include <QLabel>
 #include <QMdiSubWindow>

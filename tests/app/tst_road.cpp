@@ -3,19 +3,19 @@
 // in the program list, and the settings written at exit.
 #include "AppContext.h"
 #include "ChoiceGrid.h"
-#include "LayoutScale.h"
 #include "Database.h"
 #include "DbError.h"
+#include "LayoutScale.h"
+#include "MainWindowProbe.h"
 #include "PatientWindows.h"
 #include "Settings.h"
 #include "Startup.h"
 #include "TestMain.h"
 #include "TestSupport.h"
+#include "WidgetSupport.h"
 #include "frmExerciseParams.h"
 #include "frmExerciseSelection.h"
-#include "MainWindowProbe.h"
 #include "mdiVMR.h"
-#include "WidgetSupport.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -59,8 +59,7 @@ public:
 };
 
 // A dialog the main window opened, while it is shown.
-template <typename T>
-T* OpenDialog(mdiVMR& w)
+template <typename T> T* OpenDialog(mdiVMR& w)
 {
     for (T* d : w.findChildren<T*>()) {
         if (d->isVisible())
@@ -133,11 +132,13 @@ private slots:
             QTimer::singleShot(0, &w, [&] {
                 // However the road ends, File > Exit closes the program.
                 const auto exit = qScopeGuard([&w] {
-                    QTimer::singleShot(0, w.findChild<QAction*>(QStringLiteral("mnuExit")), &QAction::trigger);
+                    QTimer::singleShot(0, w.findChild<QAction*>(QStringLiteral("mnuExit")),
+                                       &QAction::trigger);
                 });
                 QVERIFY(w.isVisible());
                 QCOMPARE(w.windowTitle(), QStringLiteral("VMR Tramelle - No Patient Selected"));
-                QVERIFY2(ctx.Library.LibraryCount >= 5, qPrintable(QString::number(ctx.Library.LibraryCount)));
+                QVERIFY2(ctx.Library.LibraryCount >= 5,
+                         qPrintable(QString::number(ctx.Library.LibraryCount)));
 
                 // Patient > New > names > OK.
                 ClickToolbar(w, QStringLiteral("Patient"));
@@ -148,15 +149,18 @@ private slots:
                 QTRY_VERIFY(!select || !select->isVisible());
                 QPointer<frmEditPatient> edit = OpenDialog<frmEditPatient>(w);
                 QVERIFY(edit);
-                QTest::keyClicks(Find<QLineEdit>(edit, QStringLiteral("txtLastName")), QStringLiteral("Marsh"));
-                QTest::keyClicks(Find<QLineEdit>(edit, QStringLiteral("txtFirstName")), QStringLiteral("Ada"));
-                QTest::keyClicks(Find<QLineEdit>(edit, QStringLiteral("txtID")), QStringLiteral("P-1001"));
+                QTest::keyClicks(Find<QLineEdit>(edit, QStringLiteral("txtLastName")),
+                                 QStringLiteral("Marsh"));
+                QTest::keyClicks(Find<QLineEdit>(edit, QStringLiteral("txtFirstName")),
+                                 QStringLiteral("Ada"));
+                QTest::keyClicks(Find<QLineEdit>(edit, QStringLiteral("txtID")),
+                                 QStringLiteral("P-1001"));
                 ClickButton(edit, QStringLiteral("cmdOkCancel_0"));
                 QTRY_VERIFY(!edit || !edit->isVisible());
                 QCOMPARE(w.windowTitle(), QStringLiteral("VMR Tramelle Patient: Marsh, Ada"));
                 QCOMPARE(w.ToolbarState, ToolbarState::PatientSelected);
-                QCOMPARE(EnabledButtons(w), (QStringList{"Patient", "Exercises", "Video", "Preview", "Print",
-                                                         "Programs", "Help"}));
+                QCOMPARE(EnabledButtons(w), (QStringList{"Patient", "Exercises", "Video", "Preview",
+                                                         "Print", "Programs", "Help"}));
                 QCOMPARE(w.MenuState, MenuState::All);
                 QVERIFY(ctx.Program.PatientID.has_value());
                 patientID = *ctx.Program.PatientID;
@@ -184,16 +188,21 @@ private slots:
                 // The window fills the client area, its layout grown to the room it has with
                 // the controls at the top left, and every slot caption fits its box whole.
                 QCOMPARE(s->geometry(), sub->contentsRect());
-                QCOMPARE(s->LayoutScale(), LayoutScaleFor(s->size(), frmExerciseSelection::BaseSize));
-                QCOMPARE(Find(s, QStringLiteral("ChoicesLabel"))->pos(), QPoint(Scaled(8, s->LayoutScale()), 0));
+                QCOMPARE(s->LayoutScale(),
+                         LayoutScaleFor(s->size(), frmExerciseSelection::BaseSize));
+                QCOMPARE(Find(s, QStringLiteral("ChoicesLabel"))->pos(),
+                         QPoint(Scaled(8, s->LayoutScale()), 0));
                 for (int i = 0; i < 3; ++i) {
                     auto* caption = Find<QLabel>(s, QStringLiteral("DescLabel_%1").arg(i));
-                    const QRect needed = QFontMetrics(caption->font())
-                                             .boundingRect(caption->rect(), int(caption->alignment()), caption->text());
+                    const QRect needed =
+                        QFontMetrics(caption->font())
+                            .boundingRect(caption->rect(), int(caption->alignment()),
+                                          caption->text());
                     QVERIFY2(caption->rect().contains(needed), qPrintable(caption->text()));
                 }
                 for (int i = 0; i < 3; ++i)
-                    QCOMPARE(ctx.Program.Entries.at(static_cast<size_t>(i)).ExerciseID, chosen.at(i));
+                    QCOMPARE(ctx.Program.Entries.at(static_cast<size_t>(i)).ExerciseID,
+                             chosen.at(i));
 
                 // The middle one gets 17 repetitions.
                 QTest::mouseDClick(Find(s, QStringLiteral("TargetIm_1")), Qt::LeftButton);
@@ -206,7 +215,9 @@ private slots:
                 ClickButton(params, QStringLiteral("cmdOkCancel_0"));
                 QTRY_VERIFY(!params);
                 QCOMPARE(ctx.Program.Entries.at(1).Reps, qint16(17));
-                QVERIFY(Find<QLabel>(s, QStringLiteral("DescLabel_1"))->text().contains(QStringLiteral("\n17r")));
+                QVERIFY(Find<QLabel>(s, QStringLiteral("DescLabel_1"))
+                            ->text()
+                            .contains(QStringLiteral("\n17r")));
 
                 // OK stores the program and gives the toolbar back.
                 ClickButton(s, QStringLiteral("cmdOkCancel_0"));
@@ -215,15 +226,18 @@ private slots:
                 QVERIFY(!ctx.Program.Modified);
                 QVERIFY(ctx.Program.InvoiceID.has_value());
 
-                QSqlQuery invoices = Query(ctx, QStringLiteral("SELECT InvoiceID FROM Invoice WHERE PatientID = ?"),
-                                           {patientID});
+                QSqlQuery invoices =
+                    Query(ctx, QStringLiteral("SELECT InvoiceID FROM Invoice WHERE PatientID = ?"),
+                          {patientID});
                 QVERIFY(invoices.next());
                 QCOMPARE(invoices.value(0).toInt(), *ctx.Program.InvoiceID);
                 QVERIFY(!invoices.next());
                 invoices.finish();
                 QSqlQuery rows = Query(
-                    ctx, QStringLiteral("SELECT ExerciseID, Reps, RankOnTape FROM Exercise WHERE InvoiceID = ? "
-                                        "ORDER BY RankOnTape"),
+                    ctx,
+                    QStringLiteral(
+                        "SELECT ExerciseID, Reps, RankOnTape FROM Exercise WHERE InvoiceID = ? "
+                        "ORDER BY RankOnTape"),
                     {*ctx.Program.InvoiceID});
                 QStringList stored;
                 while (rows.next())
@@ -234,8 +248,10 @@ private slots:
                 rows.finish();
                 QCOMPARE(stored.size(), 3);
                 for (int i = 0; i < 3; ++i) {
-                    const int repsStored = i == 1 ? 17 : ctx.Program.Entries.at(static_cast<size_t>(i)).Reps;
-                    QCOMPARE(stored.at(i), QStringLiteral("%1 %2 %3").arg(chosen.at(i)).arg(repsStored).arg(i));
+                    const int repsStored =
+                        i == 1 ? 17 : ctx.Program.Entries.at(static_cast<size_t>(i)).Reps;
+                    QCOMPARE(stored.at(i),
+                             QStringLiteral("%1 %2 %3").arg(chosen.at(i)).arg(repsStored).arg(i));
                 }
 
                 // File > Print > Exercises 4/page, to a PDF chosen in the printer dialog.
@@ -252,7 +268,8 @@ private slots:
                 QVERIFY(list);
                 auto* view = Find<QAbstractItemView>(list, QStringLiteral("lstPatients"));
                 QCOMPARE(view->model()->rowCount(), 1);
-                QCOMPARE(view->model()->index(0, 0).data().toString(), QStringLiteral("Marsh, Ada"));
+                QCOMPARE(view->model()->index(0, 0).data().toString(),
+                         QStringLiteral("Marsh, Ada"));
                 QCOMPARE(view->model()->index(0, 1).data().toString(), QStringLiteral("P-1001"));
                 list->close();
                 QTRY_VERIFY(!list || !list->isVisible());
@@ -273,7 +290,8 @@ private slots:
             at = pdfText.indexOf(descriptions.at(i), at);
             QVERIFY2(at >= 0, qPrintable(descriptions.at(i)));
         }
-        QVERIFY2(pdfText.contains(descriptions.at(1) + QStringLiteral(": 17 reps")), qPrintable(pdfText));
+        QVERIFY2(pdfText.contains(descriptions.at(1) + QStringLiteral(": 17 reps")),
+                 qPrintable(pdfText));
 
         // Exit stored nothing new (the program was saved) and wrote the settings.
         QCOMPARE(prompt.MessageTexts(), QStringList());

@@ -134,21 +134,30 @@ private slots:
         TestContext t;
         const QSqlDatabase db = t->Db.MainDb();
         const qint64 patient = InsertPatient(db, QStringLiteral("Doe, Jane"));
-        QSqlQuery inv = Exec(db, QStringLiteral("INSERT INTO Invoice (PatientID, Date) VALUES (?, ?)"),
-                             {patient, QStringLiteral("2026-12-08T00:00:00")});
+        QSqlQuery inv =
+            Exec(db, QStringLiteral("INSERT INTO Invoice (PatientID, Date) VALUES (?, ?)"),
+                 {patient, QStringLiteral("2026-12-08T00:00:00")});
         const qint64 invoice = inv.lastInsertId().toLongLong();
-        Exec(db, QStringLiteral("INSERT INTO Exercise (InvoiceID, RankOnTape, ExerciseID) VALUES (?, 0, 5)"), {invoice});
-        Exec(db, QStringLiteral("INSERT INTO Items (InvoiceID, PartNumber, Qty, Price, RankOnOrder) VALUES (?, 'P002', 1, 199500, 0)"),
+        Exec(db,
+             QStringLiteral(
+                 "INSERT INTO Exercise (InvoiceID, RankOnTape, ExerciseID) VALUES (?, 0, 5)"),
+             {invoice});
+        Exec(db,
+             QStringLiteral("INSERT INTO Items (InvoiceID, PartNumber, Qty, Price, RankOnOrder) "
+                            "VALUES (?, 'P002', 1, 199500, 0)"),
              {invoice});
         QSqlQuery prot = Exec(db, QStringLiteral("INSERT INTO Protocol (Name) VALUES ('Knee')"));
         const qint64 protocol = prot.lastInsertId().toLongLong();
-        Exec(db, QStringLiteral("INSERT INTO ProtocolExercise (ProtocolID, RankOnTape, ExerciseID) VALUES (?, 0, 5)"),
+        Exec(db,
+             QStringLiteral("INSERT INTO ProtocolExercise (ProtocolID, RankOnTape, ExerciseID) "
+                            "VALUES (?, 0, 5)"),
              {protocol});
 
         Exec(db, QStringLiteral("DELETE FROM Patient WHERE PatientID = ?"), {patient});
         Exec(db, QStringLiteral("DELETE FROM Protocol WHERE ProtocolID = ?"), {protocol});
         for (const char* table : {"Invoice", "Exercise", "Items", "ProtocolExercise"}) {
-            QSqlQuery n = Exec(db, QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(table)));
+            QSqlQuery n =
+                Exec(db, QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(table)));
             QVERIFY(n.next());
             QVERIFY2(n.value(0).toInt() == 0, table);
         }
@@ -156,14 +165,17 @@ private slots:
         const QSqlDatabase pl = t->Db.PicklistDb();
         Exec(pl, QStringLiteral("DELETE FROM Label"));
         Exec(pl, QStringLiteral("INSERT INTO Label (ID, Name) VALUES (1, 'Provider')"));
-        Exec(pl, QStringLiteral("INSERT INTO Level1 (ID, Name, LabelID) VALUES (1, 'Therapist', 1)"));
+        Exec(pl,
+             QStringLiteral("INSERT INTO Level1 (ID, Name, LabelID) VALUES (1, 'Therapist', 1)"));
         Exec(pl, QStringLiteral("DELETE FROM Label"));
         QSqlQuery n = Exec(pl, QStringLiteral("SELECT COUNT(*) FROM Level1"));
         QVERIFY(n.next());
         QCOMPARE(n.value(0).toInt(), 0);
 
         // A child without its parent is refused.
-        QVERIFY_THROWS_EXCEPTION(DbError, Exec(db, QStringLiteral("INSERT INTO Exercise (InvoiceID, RankOnTape) VALUES (999, 0)")));
+        QVERIFY_THROWS_EXCEPTION(
+            DbError, Exec(db, QStringLiteral(
+                                  "INSERT INTO Exercise (InvoiceID, RankOnTape) VALUES (999, 0)")));
     }
 
     void sizedColumnsAndIntegersRefuseWhatDoesNotFit()
@@ -172,28 +184,46 @@ private slots:
         const QSqlDatabase db = t->Db.MainDb();
         const qint64 patient = InsertPatient(db, QStringLiteral("A"));
         const QString fits40(40, QLatin1Char('p'));
-        Exec(db, QStringLiteral("INSERT INTO Invoice (PatientID, Provider) VALUES (?, ?)"), {patient, fits40});
+        Exec(db, QStringLiteral("INSERT INTO Invoice (PatientID, Provider) VALUES (?, ?)"),
+             {patient, fits40});
         try {
             Exec(db, QStringLiteral("INSERT INTO Invoice (PatientID, Provider) VALUES (?, ?)"),
                  {patient, fits40 + QLatin1Char('x')});
             QFAIL("a 41-character provider was stored");
         } catch (const DbError& e) {
-            QVERIFY2(e.message().contains(QLatin1String("CHECK constraint failed")), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QLatin1String("CHECK constraint failed")),
+                     qPrintable(e.message()));
         }
         const QString fits75(75, QChar(0x00e9)); // counted in characters, not bytes
-        Exec(t->Db.LibraryDb(), QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID, Instruct0) VALUES (90001, ?)"), {fits75});
-        QVERIFY_THROWS_EXCEPTION(DbError, Exec(t->Db.LibraryDb(),
-            QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID, Instruct2) VALUES (90002, ?)"), {fits75 + QLatin1Char('x')}));
-        QVERIFY_THROWS_EXCEPTION(DbError, Exec(t->Db.PicklistDb(),
-            QStringLiteral("INSERT INTO Level1 (ID, Name) VALUES (30001, ?)"), {fits40 + QLatin1Char('x')}));
-        QVERIFY_THROWS_EXCEPTION(DbError, Exec(db, QStringLiteral("UPDATE Version SET Version = ?"), {QString(21, QLatin1Char('9'))}));
-        QVERIFY_THROWS_EXCEPTION(DbError, Exec(db, QStringLiteral("UPDATE Version SET Version = ''")));
+        Exec(
+            t->Db.LibraryDb(),
+            QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID, Instruct0) VALUES (90001, ?)"),
+            {fits75});
+        QVERIFY_THROWS_EXCEPTION(
+            DbError,
+            Exec(t->Db.LibraryDb(),
+                 QStringLiteral(
+                     "INSERT INTO ExerciseLibrary (ExerciseID, Instruct2) VALUES (90002, ?)"),
+                 {fits75 + QLatin1Char('x')}));
+        QVERIFY_THROWS_EXCEPTION(
+            DbError, Exec(t->Db.PicklistDb(),
+                          QStringLiteral("INSERT INTO Level1 (ID, Name) VALUES (30001, ?)"),
+                          {fits40 + QLatin1Char('x')}));
+        QVERIFY_THROWS_EXCEPTION(DbError, Exec(db, QStringLiteral("UPDATE Version SET Version = ?"),
+                                               {QString(21, QLatin1Char('9'))}));
+        QVERIFY_THROWS_EXCEPTION(DbError,
+                                 Exec(db, QStringLiteral("UPDATE Version SET Version = ''")));
         // 16-bit columns refuse values beyond their range instead of wrapping them.
-        QVERIFY_THROWS_EXCEPTION(DbError, Exec(t->Db.LibraryDb(),
-            QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID, Reps) VALUES (90003, 32768)")));
+        QVERIFY_THROWS_EXCEPTION(
+            DbError,
+            Exec(t->Db.LibraryDb(),
+                 QStringLiteral(
+                     "INSERT INTO ExerciseLibrary (ExerciseID, Reps) VALUES (90003, 32768)")));
         // The library's numbers are unique.
-        QVERIFY_THROWS_EXCEPTION(DbError, Exec(t->Db.LibraryDb(),
-            QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID) VALUES (90001)")));
+        QVERIFY_THROWS_EXCEPTION(
+            DbError,
+            Exec(t->Db.LibraryDb(),
+                 QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID) VALUES (90001)")));
     }
 
     void autoNumbersAreNeverReused()
@@ -223,7 +253,11 @@ private slots:
         for (const QString& name : {MainDbFileName, LibraryDbFileName, PicklistDbFileName})
             QVERIFY(QFileInfo(JoinPath(app, name)).isFile());
         // No leftovers of the staging folder.
-        QCOMPARE(QDir(app).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot).filter(QStringLiteral(".install")).size(), 0);
+        QCOMPARE(QDir(app)
+                     .entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)
+                     .filter(QStringLiteral(".install"))
+                     .size(),
+                 0);
 
         c = PrepareDataFiles(app, QString());
         QVERIFY(c.ok);
@@ -537,7 +571,8 @@ private slots:
         QVERIFY(FileExistsAnyCase(dir.path() + QStringLiteral("\\picture\\385_1.Jpg")));
         QCOMPARE(ResolvePath(dir.path() + QStringLiteral("/PICTURE/385_1.jpg")), f.fileName());
         QVERIFY(!FileExistsAnyCase(dir.path() + QStringLiteral("/PICTURE/386_1.jpg")));
-        QCOMPARE(JoinPath(QStringLiteral("a\\b\\"), QStringLiteral("\\c")), QStringLiteral("a/b/c"));
+        QCOMPARE(JoinPath(QStringLiteral("a\\b\\"), QStringLiteral("\\c")),
+                 QStringLiteral("a/b/c"));
     }
 };
 

@@ -29,11 +29,13 @@ void FillLibrary(AppContext& ctx, const QList<Row>& rows)
     Exec(db, QStringLiteral("DELETE FROM ExerciseLibrary"));
     for (const Row& r : rows) {
         Exec(db,
-             QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID, code, Desc, AbbrevDesc, Joint, Motion, Type, "
+             QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID, code, Desc, AbbrevDesc, "
+                            "Joint, Motion, Type, "
                             "Reps, Hold, Sets, Instruct0, HasVideo, VideoReps, VideoSets) "
                             "VALUES (?, ?, ?, ?, ?, ?, ?, 10, 5, 2, ?, 1, 12, 3)"),
-             {r.id, QStringLiteral("C%1").arg(r.id), QStringLiteral("Description of %1").arg(r.abbrev), r.abbrev,
-              r.joint, r.motion, r.type, QStringLiteral("Keep your back straight")});
+             {r.id, QStringLiteral("C%1").arg(r.id),
+              QStringLiteral("Description of %1").arg(r.abbrev), r.abbrev, r.joint, r.motion,
+              r.type, QStringLiteral("Keep your back straight")});
     }
 }
 
@@ -46,11 +48,16 @@ QStringList Abbrevs(const AppContext& ctx)
 }
 
 const QList<Row> SampleRows = {
-    {385, QStringLiteral("knee bend"), QStringLiteral("Knee"), QStringLiteral("Flexion"), QStringLiteral("Strength")},
-    {12, QStringLiteral("Ankle pump"), QStringLiteral("Ankle"), QStringLiteral("Flexion"), QStringLiteral("ROM")},
-    {40, QStringLiteral("Hip hike"), QStringLiteral("Hip, Knee"), QStringLiteral("Abduction"), QStringLiteral("Strength")},
-    {41, QStringLiteral("Neck tilt"), QVariant(), QStringLiteral("Flexion"), QStringLiteral("Stretch")},
-    {42, QStringLiteral("O'Brien's press"), QStringLiteral("Shoulder 100%"), QStringLiteral("Press'up"), QStringLiteral("Strength")},
+    {385, QStringLiteral("knee bend"), QStringLiteral("Knee"), QStringLiteral("Flexion"),
+     QStringLiteral("Strength")},
+    {12, QStringLiteral("Ankle pump"), QStringLiteral("Ankle"), QStringLiteral("Flexion"),
+     QStringLiteral("ROM")},
+    {40, QStringLiteral("Hip hike"), QStringLiteral("Hip, Knee"), QStringLiteral("Abduction"),
+     QStringLiteral("Strength")},
+    {41, QStringLiteral("Neck tilt"), QVariant(), QStringLiteral("Flexion"),
+     QStringLiteral("Stretch")},
+    {42, QStringLiteral("O'Brien's press"), QStringLiteral("Shoulder 100%"),
+     QStringLiteral("Press'up"), QStringLiteral("Strength")},
 };
 
 } // namespace
@@ -70,7 +77,8 @@ private slots:
         QCOMPARE(t->Library.Entries.size(), 5);
         QVERIFY(t->Library.DragMode == DragMode::Insert);
         // Letter case does not decide the order.
-        QCOMPARE(Abbrevs(*t), (QStringList{"Ankle pump", "Hip hike", "knee bend", "Neck tilt", "O'Brien's press"}));
+        QCOMPARE(Abbrevs(*t), (QStringList{"Ankle pump", "Hip hike", "knee bend", "Neck tilt",
+                                           "O'Brien's press"}));
 
         const LibraryEntry& knee = t->Library.Entries[2];
         QCOMPARE(knee.ExerciseID, 385);
@@ -93,14 +101,17 @@ private slots:
     {
         TestContext t;
         QList<Row> rows;
-        const QStringList names{"b", "_under", "Ab", "aa", "[x", "Zed", "ab", "", "\u00e9t\u00e9", "Ab", "a b"};
+        const QStringList names{"b", "_under",        "Ab", "aa", "[x", "Zed", "ab",
+                                "",  "\u00e9t\u00e9", "Ab", "a b"};
         int id = 900;
         for (const QString& n : names)
-            rows.append({id--, n, QStringLiteral("Knee"), QStringLiteral("Flexion"), QStringLiteral("ROM")});
+            rows.append({id--, n, QStringLiteral("Knee"), QStringLiteral("Flexion"),
+                         QStringLiteral("ROM")});
         FillLibrary(*t, rows);
         LoadLibraryCache(*t);
-        QSqlQuery q = Exec(t->Db.LibraryDb(), QStringLiteral("SELECT ExerciseID FROM ExerciseLibrary "
-                                                             "ORDER BY AbbrevDesc COLLATE NOCASE, ExerciseID"));
+        QSqlQuery q = Exec(t->Db.LibraryDb(),
+                           QStringLiteral("SELECT ExerciseID FROM ExerciseLibrary "
+                                          "ORDER BY AbbrevDesc COLLATE NOCASE, ExerciseID"));
         QList<qint32> expected;
         while (q.next())
             expected << q.value(0).toInt();
@@ -129,7 +140,8 @@ private slots:
         QCOMPARE(filtered({{"knee"}, {}, {}}), (QStringList{"Hip hike", "knee bend"}));
         QCOMPARE(filtered({{"ANKLE", "hip"}, {}, {}}), (QStringList{"Ankle pump", "Hip hike"}));
         // Motions and types are equal, not contained.
-        QCOMPARE(filtered({{}, {"flexion"}, {}}), (QStringList{"Ankle pump", "knee bend", "Neck tilt"}));
+        QCOMPARE(filtered({{}, {"flexion"}, {}}),
+                 (QStringList{"Ankle pump", "knee bend", "Neck tilt"}));
         QCOMPARE(filtered({{}, {"Flex"}, {}}), QStringList());
         QCOMPARE(filtered({{"Knee"}, {"Flexion"}, {"Strength", "ROM"}}), QStringList{"knee bend"});
         // Apostrophes and LIKE's wildcards are plain characters.
@@ -157,20 +169,27 @@ private slots:
     void letterCaseIsIgnoredBeyondAscii()
     {
         TestContext t;
-        FillLibrary(*t, {{1, QStringLiteral("a"), QStringLiteral("Épaule"), QStringLiteral("Équilibre"), QStringLiteral("Force")},
-                         {2, QStringLiteral("b"), QStringLiteral("épaule, Knee"), QStringLiteral("équilibre"), QStringLiteral("force")},
-                         {3, QStringLiteral("c"), QStringLiteral("knee"), QStringLiteral("Flexion"), QStringLiteral("ÉTIREMENT")},
-                         {4, QStringLiteral("d"), QVariant(), QStringLiteral("Flexion"), QStringLiteral("Étirement")}});
+        FillLibrary(*t, {{1, QStringLiteral("a"), QStringLiteral("Épaule"),
+                          QStringLiteral("Équilibre"), QStringLiteral("Force")},
+                         {2, QStringLiteral("b"), QStringLiteral("épaule, Knee"),
+                          QStringLiteral("équilibre"), QStringLiteral("force")},
+                         {3, QStringLiteral("c"), QStringLiteral("knee"), QStringLiteral("Flexion"),
+                          QStringLiteral("ÉTIREMENT")},
+                         {4, QStringLiteral("d"), QVariant(), QStringLiteral("Flexion"),
+                          QStringLiteral("Étirement")}});
         // Values differing only in letter case are one row, spelt as first met.
         LibraryColumnValues joints = DistinctLibraryValues(*t, LibraryColumn::Joint, {});
         QCOMPARE(joints.Values, (QStringList{"Épaule", "knee"}));
         QVERIFY(joints.SeveralRows);
-        QCOMPARE(DistinctLibraryValues(*t, LibraryColumn::Motion, {}).Values, (QStringList{"Flexion", "Équilibre"}));
+        QCOMPARE(DistinctLibraryValues(*t, LibraryColumn::Motion, {}).Values,
+                 (QStringList{"Flexion", "Équilibre"}));
         // The lists narrow in cascade under criteria with accented capitals.
-        const LibraryColumnValues types = DistinctLibraryValues(*t, LibraryColumn::Type, {{}, {"ÉQUILIBRE"}, {}});
+        const LibraryColumnValues types =
+            DistinctLibraryValues(*t, LibraryColumn::Type, {{}, {"ÉQUILIBRE"}, {}});
         QCOMPARE(types.Values, QStringList{"Force"});
         QVERIFY(!types.SeveralRows); // "Force" and "force" are one text
-        QCOMPARE(DistinctLibraryValues(*t, LibraryColumn::Motion, {{"ÉPAULE"}, {}, {}}).Values, QStringList{"Équilibre"});
+        QCOMPARE(DistinctLibraryValues(*t, LibraryColumn::Motion, {{"ÉPAULE"}, {}, {}}).Values,
+                 QStringList{"Équilibre"});
         // The pool: joints contained, motions and types equal, case folded as text is.
         auto pool = [&](const LibraryFilter& f) {
             t->Db.LibraryRecordset.Filter = f;
@@ -187,7 +206,8 @@ private slots:
     {
         TestContext t;
         FillLibrary(*t, SampleRows);
-        Exec(t->Db.LibraryDb(), QStringLiteral("UPDATE ExerciseLibrary SET Reps = NULL WHERE ExerciseID = 40"));
+        Exec(t->Db.LibraryDb(),
+             QStringLiteral("UPDATE ExerciseLibrary SET Reps = NULL WHERE ExerciseID = 40"));
         QVERIFY_THROWS_EXCEPTION(DbError, LoadLibraryCache(*t));
         QCOMPARE(t->Library.LibraryCount, qint16(0));
         QVERIFY(t->Library.Entries.isEmpty());

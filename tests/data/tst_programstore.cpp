@@ -16,7 +16,8 @@ namespace {
 
 qint32 InsertPatient(AppContext& ctx, const QString& name)
 {
-    return Exec(ctx.Db.MainDb(), QStringLiteral("INSERT INTO Patient (FullName) VALUES (?)"), {name})
+    return Exec(ctx.Db.MainDb(), QStringLiteral("INSERT INTO Patient (FullName) VALUES (?)"),
+                {name})
         .lastInsertId()
         .toInt();
 }
@@ -69,7 +70,8 @@ int Count(AppContext& ctx, const QString& sql, const QVariantList& values = {})
 
 OrderItem Item(const char* part, const char* description, qint64 cents)
 {
-    return OrderItem{QString::fromLatin1(part), QString::fromLatin1(description), 1, Currency::FromCents(cents)};
+    return OrderItem{QString::fromLatin1(part), QString::fromLatin1(description), 1,
+                     Currency::FromCents(cents)};
 }
 
 } // namespace
@@ -83,7 +85,9 @@ private slots:
     {
         TestContext t;
         const qint32 patient = InsertPatient(*t, QStringLiteral("Doe, Jane"));
-        Exec(t->Db.MainDb(), QStringLiteral("INSERT INTO Invoice (PatientID, Date) VALUES (?, '2020-01-01T00:00:00')"),
+        Exec(t->Db.MainDb(),
+             QStringLiteral(
+                 "INSERT INTO Invoice (PatientID, Date) VALUES (?, '2020-01-01T00:00:00')"),
              {patient});
         ChoosePatient(*t, patient, QStringLiteral("Doe, Jane"));
         QVERIFY(SaveProgram(*t, false));
@@ -92,7 +96,9 @@ private slots:
         QVERIFY(!t->Program.SaveAsNew);
         QCOMPARE(t->Settings.DefaultProvider, QStringLiteral("Dr. O'Neil"));
         QCOMPARE(t.MainWindow.StatusTexts.last(), QStringLiteral("Status: Ready"));
-        QCOMPARE(Count(*t, QStringLiteral("SELECT COUNT(*) FROM Invoice WHERE PatientID = ?"), {patient}), 2);
+        QCOMPARE(Count(*t, QStringLiteral("SELECT COUNT(*) FROM Invoice WHERE PatientID = ?"),
+                       {patient}),
+                 2);
 
         t->Program.Modified = true;
         t->Program.EntryCount = 1;
@@ -100,8 +106,12 @@ private slots:
         const qint32 second = *t->Program.InvoiceID;
         QVERIFY(second != first);
         // The earlier program stays; the first save was replaced with its children.
-        QCOMPARE(Count(*t, QStringLiteral("SELECT COUNT(*) FROM Invoice WHERE PatientID = ?"), {patient}), 2);
-        QCOMPARE(Count(*t, QStringLiteral("SELECT COUNT(*) FROM Invoice WHERE InvoiceID = ?"), {first}), 0);
+        QCOMPARE(Count(*t, QStringLiteral("SELECT COUNT(*) FROM Invoice WHERE PatientID = ?"),
+                       {patient}),
+                 2);
+        QCOMPARE(
+            Count(*t, QStringLiteral("SELECT COUNT(*) FROM Invoice WHERE InvoiceID = ?"), {first}),
+            0);
         QCOMPARE(Count(*t, QStringLiteral("SELECT COUNT(*) FROM Exercise")), 1);
 
         // Nothing happens without a patient or without a change.
@@ -126,15 +136,23 @@ private slots:
         const ProgramState saved = t->Program;
         const qint32 id = *saved.InvoiceID;
 
-        QCOMPARE(Count(*t, QStringLiteral("SELECT COUNT(*) FROM Invoice WHERE PayMethod IS NULL AND ShipMethod IS NULL")), 1);
-        QSqlQuery ranks = Exec(t->Db.MainDb(), QStringLiteral("SELECT AbbrevDesc, RankOnTape FROM Exercise ORDER BY rowid"));
+        QCOMPARE(
+            Count(
+                *t,
+                QStringLiteral(
+                    "SELECT COUNT(*) FROM Invoice WHERE PayMethod IS NULL AND ShipMethod IS NULL")),
+            1);
+        QSqlQuery ranks =
+            Exec(t->Db.MainDb(),
+                 QStringLiteral("SELECT AbbrevDesc, RankOnTape FROM Exercise ORDER BY rowid"));
         for (int i = 0; i < 3; ++i) {
             QVERIFY(ranks.next());
             QCOMPARE(ranks.value(1).toInt(), i);
             QCOMPARE(ranks.value(0).toString(), saved.Entries[size_t(i)].AbbrevDesc);
         }
         ranks.finish();
-        QCOMPARE(Count(*t, QStringLiteral("SELECT Price FROM Items WHERE PartNumber = 'P003'")), 199500);
+        QCOMPARE(Count(*t, QStringLiteral("SELECT Price FROM Items WHERE PartNumber = 'P003'")),
+                 199500);
 
         // Another program in memory, then recall the stored one.
         t->Program = ProgramState{};
@@ -173,7 +191,8 @@ private slots:
         t->Program.EntryCount = 0;
         t->Program.CardDate = QDateTime();
         QVERIFY(SaveProgram(*t, false));
-        QCOMPARE(Count(*t, QStringLiteral("SELECT COUNT(*) FROM Invoice WHERE CardDate IS NULL")), 1);
+        QCOMPARE(Count(*t, QStringLiteral("SELECT COUNT(*) FROM Invoice WHERE CardDate IS NULL")),
+                 1);
         QCOMPARE(Count(*t, QStringLiteral("SELECT COUNT(*) FROM Exercise")), 0);
         LoadProgram(*t, std::nullopt);
         QCOMPARE(t->Program.EntryCount, qint16(0));
@@ -185,8 +204,13 @@ private slots:
     {
         TestContext t;
         const qint32 patient = InsertPatient(*t, QStringLiteral("Old, Record"));
-        const qint32 id = Exec(t->Db.MainDb(), QStringLiteral("INSERT INTO Invoice (PatientID, Date, Tax) VALUES (?, NULL, NULL)"),
-                               {patient}).lastInsertId().toInt();
+        const qint32 id =
+            Exec(
+                t->Db.MainDb(),
+                QStringLiteral("INSERT INTO Invoice (PatientID, Date, Tax) VALUES (?, NULL, NULL)"),
+                {patient})
+                .lastInsertId()
+                .toInt();
         LoadProgram(*t, id);
         QCOMPARE(t->Program.Date, QDateTime(QDate(1990, 1, 1), QTime(0, 0)));
         QCOMPARE(t->Program.Tax, qint16(0));
@@ -259,8 +283,12 @@ private slots:
         QVERIFY(t->Program.Modified);
         QCOMPARE(*t->Program.InvoiceID, stored);
         QCOMPARE(Count(*t, QStringLiteral("SELECT COUNT(*) FROM Invoice")), 1);
-        QCOMPARE(Count(*t, QStringLiteral("SELECT COUNT(*) FROM Exercise WHERE InvoiceID = ?"), {stored}), 3);
-        QCOMPARE(Count(*t, QStringLiteral("SELECT COUNT(*) FROM Items WHERE InvoiceID = ?"), {stored}), 1);
+        QCOMPARE(Count(*t, QStringLiteral("SELECT COUNT(*) FROM Exercise WHERE InvoiceID = ?"),
+                       {stored}),
+                 3);
+        QCOMPARE(
+            Count(*t, QStringLiteral("SELECT COUNT(*) FROM Items WHERE InvoiceID = ?"), {stored}),
+            1);
 
         // Mended, the same program saves.
         t->Program.Entries[2].Instruct1.clear();
@@ -330,7 +358,8 @@ private slots:
         t->Clinic = ClinicInfo{};
         LoadClinicInfo(*t);
         QCOMPARE(t->Clinic, c);
-        QCOMPARE(Count(*t, QStringLiteral("SELECT COUNT(*) FROM Clinic WHERE CardDate IS NULL")), 1);
+        QCOMPARE(Count(*t, QStringLiteral("SELECT COUNT(*) FROM Clinic WHERE CardDate IS NULL")),
+                 1);
 
         c.CardDate = QDateTime(QDate(2028, 2, 29), QTime(0, 0));
         t->Clinic = c;

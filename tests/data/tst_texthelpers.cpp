@@ -53,8 +53,9 @@ private slots:
 
     void nullToIntegerReportsOverflow()
     {
-        const QVariant tooBig[] = {QVariant(40000), QVariant(QStringLiteral("32767.5")), QVariant(QStringLiteral("-32769")),
-                                   QVariant(qlonglong(1) << 40), QVariant(QStringLiteral("1e400"))};
+        const QVariant tooBig[] = {QVariant(40000), QVariant(QStringLiteral("32767.5")),
+                                   QVariant(QStringLiteral("-32769")), QVariant(qlonglong(1) << 40),
+                                   QVariant(QStringLiteral("1e400"))};
         for (const QVariant& v : tooBig) {
             bool thrown = false;
             try {
@@ -72,11 +73,15 @@ private slots:
         QCOMPARE(ToDateOrDefault(QVariant()), def);
         QCOMPARE(ToDateOrDefault(QStringLiteral("no date")), def);
         QCOMPARE(ToDateOrDefault(QStringLiteral("")), def);
-        QCOMPARE(ToDateOrDefault(QStringLiteral("2026-12-08T10:30:15")), QDateTime(QDate(2026, 12, 8), QTime(10, 30, 15)));
-        QCOMPARE(ToDateOrDefault(QStringLiteral("2026-12-08")), QDateTime(QDate(2026, 12, 8), QTime(0, 0)));
+        QCOMPARE(ToDateOrDefault(QStringLiteral("2026-12-08T10:30:15")),
+                 QDateTime(QDate(2026, 12, 8), QTime(10, 30, 15)));
+        QCOMPARE(ToDateOrDefault(QStringLiteral("2026-12-08")),
+                 QDateTime(QDate(2026, 12, 8), QTime(0, 0)));
         // The short form of the locale, two-digit years in 1930 to 2029.
-        QCOMPARE(ToDateOrDefault(QStringLiteral("12/8/26")), QDateTime(QDate(2026, 12, 8), QTime(0, 0)));
-        QCOMPARE(ToDateOrDefault(QStringLiteral("12/8/45")), QDateTime(QDate(1945, 12, 8), QTime(0, 0)));
+        QCOMPARE(ToDateOrDefault(QStringLiteral("12/8/26")),
+                 QDateTime(QDate(2026, 12, 8), QTime(0, 0)));
+        QCOMPARE(ToDateOrDefault(QStringLiteral("12/8/45")),
+                 QDateTime(QDate(1945, 12, 8), QTime(0, 0)));
         QCOMPARE(ToDateOrDefault(QDate(2001, 2, 3)), QDateTime(QDate(2001, 2, 3), QTime(0, 0)));
 
         // A card date may be empty: it stays empty instead of becoming 1990.
@@ -84,7 +89,8 @@ private slots:
         QVERIFY(!ToNullableDate(QStringLiteral(" ")).isValid());
         QCOMPARE(ToNullableDate(QStringLiteral("junk")), def);
         QVERIFY(DateToDb(QDateTime()).isNull());
-        QCOMPARE(DateToDb(QDate(2026, 3, 4).startOfDay()).toString(), QStringLiteral("2026-03-04T00:00:00"));
+        QCOMPARE(DateToDb(QDate(2026, 3, 4).startOfDay()).toString(),
+                 QStringLiteral("2026-03-04T00:00:00"));
     }
 
     void minAndMax()
@@ -103,7 +109,8 @@ private slots:
         e.Hold = 30;
         e.Sets = 2;
         QCOMPARE(EntryCaption(p, 3), QStringLiteral("Heel raise\n10r/30s/2x"));
-        QCOMPARE(EntryDescription(p, 3), QStringLiteral("Heel raise standing, 10 reps, 30 sec hold, 2 set"));
+        QCOMPARE(EntryDescription(p, 3),
+                 QStringLiteral("Heel raise standing, 10 reps, 30 sec hold, 2 set"));
         e.Hold = 0;
         QCOMPARE(EntryCaption(p, 3), QStringLiteral("Heel raise\n10r/2x"));
         QCOMPARE(EntryDescription(p, 3), QStringLiteral("Heel raise standing, 10 reps, 2 set"));
@@ -138,8 +145,10 @@ private slots:
         QVERIFY(!five.Changed);
         QCOMPARE(five.Text, QStringLiteral("1\n2\n3\n4\n5"));
         QCOMPARE(five.Caret, 2);
-        QCOMPARE(LimitTextLines(QStringLiteral("1\n2\n3\n4\n"), 0).Text, QStringLiteral("1\n2\n3\n4\n"));
-        QCOMPARE(LimitTextLines(QStringLiteral("1\n2\n3\n4\n5\n"), 0).Text, QStringLiteral("1\n2\n3\n4\n5"));
+        QCOMPARE(LimitTextLines(QStringLiteral("1\n2\n3\n4\n"), 0).Text,
+                 QStringLiteral("1\n2\n3\n4\n"));
+        QCOMPARE(LimitTextLines(QStringLiteral("1\n2\n3\n4\n5\n"), 0).Text,
+                 QStringLiteral("1\n2\n3\n4\n5"));
     }
 
     // Limits count what the column holds: one per character, two per line break.
@@ -149,10 +158,11 @@ private slots:
         QCOMPARE(StoredLength(grin.repeated(30)), 30);
         QCOMPARE(StoredLength(QStringLiteral("a\nb")), 4);
         QCOMPARE(StoredLength(QStringLiteral("a\r\nb\rc")), 7); // a lone CR is stored as CR LF
-        QCOMPARE(StoredLength(QString(QChar(0xD83D))), 1); // a lone half still takes its place
+        QCOMPARE(StoredLength(QString(QChar(0xD83D))), 1);      // a lone half still takes its place
 
         // The engine's own count agrees, and a text cut by the rule is stored whole.
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("length"));
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("length"));
         db.setDatabaseName(QStringLiteral(":memory:"));
         QVERIFY(db.open());
         {
@@ -183,13 +193,17 @@ private slots:
         const QString flag = QStringLiteral("\U0001F1EB\U0001F1F7");
         QTest::newRow("fits") << QStringLiteral("abc") << 3 << QStringLiteral("abc");
         QTest::newRow("plain cut") << QStringLiteral("abcdef") << 4 << QStringLiteral("abcd");
-        QTest::newRow("emoji at the end") << (QStringLiteral("abc") + grin) << 3 << QStringLiteral("abc");
-        QTest::newRow("emoji counts one") << (QStringLiteral("ab") + grin + QStringLiteral("c")) << 3
-                                          << (QStringLiteral("ab") + grin);
-        QTest::newRow("accent stays with its letter") << (QStringLiteral("caf") + eAcute) << 4 << QStringLiteral("caf");
-        QTest::newRow("flag whole or not at all") << (QStringLiteral("a") + flag) << 2 << QStringLiteral("a");
+        QTest::newRow("emoji at the end")
+            << (QStringLiteral("abc") + grin) << 3 << QStringLiteral("abc");
+        QTest::newRow("emoji counts one") << (QStringLiteral("ab") + grin + QStringLiteral("c"))
+                                          << 3 << (QStringLiteral("ab") + grin);
+        QTest::newRow("accent stays with its letter")
+            << (QStringLiteral("caf") + eAcute) << 4 << QStringLiteral("caf");
+        QTest::newRow("flag whole or not at all")
+            << (QStringLiteral("a") + flag) << 2 << QStringLiteral("a");
         QTest::newRow("line break is two") << QStringLiteral("ab\ncd") << 3 << QStringLiteral("ab");
-        QTest::newRow("CR LF never split") << QStringLiteral("ab\r\ncd") << 3 << QStringLiteral("ab");
+        QTest::newRow("CR LF never split")
+            << QStringLiteral("ab\r\ncd") << 3 << QStringLiteral("ab");
         QTest::newRow("nothing") << QStringLiteral("abc") << 0 << QString();
     }
     void leftStoredCutsBetweenCharacters()
@@ -215,7 +229,8 @@ private slots:
         QCOMPARE(r.Caret, 11);
 
         // A paste in the middle keeps what fits of it, and what was around it.
-        r = FitStoredLength(QStringLiteral("abcd"), QStringLiteral("ab") + grin.repeated(8) + QStringLiteral("cd"), 18, 8);
+        r = FitStoredLength(QStringLiteral("abcd"),
+                            QStringLiteral("ab") + grin.repeated(8) + QStringLiteral("cd"), 18, 8);
         QCOMPARE(r.Text, QStringLiteral("ab") + grin.repeated(4) + QStringLiteral("cd"));
         QCOMPARE(r.Caret, 2 + 8);
 

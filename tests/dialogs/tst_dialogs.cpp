@@ -11,12 +11,12 @@
 #include "TestMain.h"
 #include "TestSupport.h"
 #include "TipsFile.h"
+#include "WidgetSupport.h"
 #include "frmAbout.h"
 #include "frmCheckMedia.h"
 #include "frmMedia.h"
 #include "frmTip.h"
 #include "mdiVMR.h"
-#include "WidgetSupport.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -303,17 +303,23 @@ private slots:
         const QString connection = QStringLiteral("older-library");
         {
             const QSqlDatabase db = OpenConnection(library, connection);
-            Exec(db, QStringLiteral("DELETE FROM ExerciseLibrary WHERE ExerciseID >= 200 AND ExerciseID < 244"));
+            Exec(db,
+                 QStringLiteral(
+                     "DELETE FROM ExerciseLibrary WHERE ExerciseID >= 200 AND ExerciseID < 244"));
         }
         CloseConnection(connection);
 
-        const QString added = QStringLiteral("44 exercises delivered with this version were added to the exercise library.");
+        const QString added = QStringLiteral(
+            "44 exercises delivered with this version were added to the exercise library.");
         qsizetype offered = 0;
         options.OnReady = [&](mdiVMR&, AppContext& ctx) { offered = ctx.Library.Entries.size(); };
         prompt.Clear();
         QCOMPARE(StartApplication(options), 0);
-        QVERIFY2(prompt.MessageTexts().contains(added), qPrintable(prompt.MessageTexts().join(QLatin1Char('|'))));
-        QCOMPARE(offered, ReadDeliveredLibrary(JoinPath(DeliveredFilesFolder(), DeliveredLibraryFileName)).size());
+        QVERIFY2(prompt.MessageTexts().contains(added),
+                 qPrintable(prompt.MessageTexts().join(QLatin1Char('|'))));
+        QCOMPARE(offered,
+                 ReadDeliveredLibrary(JoinPath(DeliveredFilesFolder(), DeliveredLibraryFileName))
+                     .size());
 
         prompt.Clear();
         QCOMPARE(StartApplication(options), 0);

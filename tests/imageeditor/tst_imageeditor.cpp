@@ -47,10 +47,7 @@ struct Editor
         WriteFile(path, JpegWithOrientation(MarkedPicture(1600, 1200), orientation));
         return path;
     }
-    void Trigger(const char* name)
-    {
-        TriggerAction(Window.get(), QString::fromLatin1(name));
-    }
+    void Trigger(const char* name) { TriggerAction(Window.get(), QString::fromLatin1(name)); }
 };
 
 } // namespace

@@ -9,10 +9,10 @@
 #include "LoadPicture.h"
 #include "TestMain.h"
 #include "TestSupport.h"
+#include "WidgetSupport.h"
 #include "frmEditExercise.h"
 #include "frmLibrary.h"
 #include "mdiVMR.h"
-#include "WidgetSupport.h"
 
 #include <QAction>
 

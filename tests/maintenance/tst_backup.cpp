@@ -7,9 +7,9 @@
 #include "TestMain.h"
 #include "TestSupport.h"
 #include "Upgrade.h"
+#include "WidgetSupport.h"
 #include "frmBackup.h"
 #include "mdiVMR.h"
-#include "WidgetSupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -86,10 +86,7 @@ struct Fixture
         form->SetMediumProbe([](const QString&) { return BackupMedium{false, qint64(1) << 40}; });
     }
     QString Archive() const { return JoinPath(dest.path(), BackupArchiveName); }
-    void Click(const char* name)
-    {
-        ClickButton(form.get(), QString::fromLatin1(name));
-    }
+    void Click(const char* name) { ClickButton(form.get(), QString::fromLatin1(name)); }
     QString LastTitle() const
     {
         return t.Prompt.Records.isEmpty() ? QString() : t.Prompt.Records.last().title;

@@ -3,9 +3,9 @@
 #include "Paths.h"
 #include "TestMain.h"
 #include "TestSupport.h"
+#include "WidgetSupport.h"
 #include "frmCheckMedia.h"
 #include "frmMedia.h"
-#include "WidgetSupport.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -21,7 +21,8 @@ namespace {
 
 qint32 AddPatient(const QSqlDatabase& db, const QVariant& fullName, const QVariant& id = QString())
 {
-    return Exec(db, QStringLiteral("INSERT INTO Patient (FullName, ID) VALUES (?, ?)"), {fullName, id})
+    return Exec(db, QStringLiteral("INSERT INTO Patient (FullName, ID) VALUES (?, ?)"),
+                {fullName, id})
         .lastInsertId()
         .toInt();
 }
@@ -29,12 +30,16 @@ qint32 AddPatient(const QSqlDatabase& db, const QVariant& fullName, const QVaria
 qint32 AddProgram(const QSqlDatabase& db, const QVariant& patient, const QString& date)
 {
     const qint32 invoice =
-        Exec(db, QStringLiteral("INSERT INTO Invoice (PatientID, Date, Provider) VALUES (?, ?, 'Dr Who')"),
+        Exec(db,
+             QStringLiteral(
+                 "INSERT INTO Invoice (PatientID, Date, Provider) VALUES (?, ?, 'Dr Who')"),
              {patient, date})
             .lastInsertId()
             .toInt();
-    Exec(db, QStringLiteral("INSERT INTO Exercise (InvoiceID, RankOnTape, ExerciseID, code, Reps, Hold, Sets,"
-                            " HasVideo) VALUES (?, 0, 5, 'K5', 10, 3, 2, 0)"),
+    Exec(db,
+         QStringLiteral(
+             "INSERT INTO Exercise (InvoiceID, RankOnTape, ExerciseID, code, Reps, Hold, Sets,"
+             " HasVideo) VALUES (?, 0, 5, 'K5', 10, 3, 2, 0)"),
          {invoice});
     return invoice;
 }
@@ -84,8 +89,7 @@ void ClickRow(QWidget* w, int row, bool twice = false)
         // A double click is a click followed by a second press.
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-    }
-    else
+    } else
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
 }
 
@@ -130,11 +134,21 @@ private slots:
         QTest::addColumn<QString>("last");
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("full");
-        QTest::newRow("both") << "Smith" << "Ann" << "Smith, Ann";
-        QTest::newRow("neither") << "" << "" << ",";
-        QTest::newRow("first only") << "" << "Ann" << ", Ann";
-        QTest::newRow("last only") << "Smith" << "" << "Smith,";
-        QTest::newRow("outer blanks") << "  Smith" << "Ann  " << "Smith, Ann";
+        QTest::newRow("both") << "Smith"
+                              << "Ann"
+                              << "Smith, Ann";
+        QTest::newRow("neither") << ""
+                                 << ""
+                                 << ",";
+        QTest::newRow("first only") << ""
+                                    << "Ann"
+                                    << ", Ann";
+        QTest::newRow("last only") << "Smith"
+                                   << ""
+                                   << "Smith,";
+        QTest::newRow("outer blanks") << "  Smith"
+                                      << "Ann  "
+                                      << "Smith, Ann";
     }
     void fullNameJoinsLastAndFirst()
     {
@@ -204,10 +218,12 @@ private slots:
         QPointer<QDialog> d = OpenSelectPatient(*t, nullptr);
         QVERIFY(QTest::qWaitForWindowExposed(d));
 
-        QCOMPARE(Column(d, 0), QStringList({"", "O'Brien, \"Jo\"", "Smart, Al", "smith, ann", "Young, Zoë"}));
+        QCOMPARE(Column(d, 0),
+                 QStringList({"", "O'Brien, \"Jo\"", "Smart, Al", "smith, ann", "Young, Zoë"}));
         QCOMPARE(Column(d, 1), QStringList({"", "A-1", "D-9", "C-3", "B-7"}));
         QCOMPARE(List(d)->SelectedRow(), 0);
-        QVERIFY(Button(d, 0)->isEnabled() && Button(d, 3)->isEnabled() && Button(d, 4)->isEnabled());
+        QVERIFY(Button(d, 0)->isEnabled() && Button(d, 3)->isEnabled() &&
+                Button(d, 4)->isEnabled());
         auto* model = qobject_cast<KeyedListModel*>(List(d)->model());
         QCOMPARE(model->KeyAt(1), QStringLiteral("k%1").arg(obrien));
         QCOMPARE(IdFromKey(model->KeyAt(1)), obrien);
@@ -349,9 +365,11 @@ private slots:
         first->insert(grin.repeated(60));
         QCOMPARE(first->text(), grin.repeated(50));
         Button(e, 0)->click();
-        QCOMPARE(Count(t->Db.MainDb(), "SELECT COUNT(*) FROM Patient WHERE LastName = ? AND FirstName = ?",
-                       {QString(48, QLatin1Char('a')) + grin + QStringLiteral("b"), grin.repeated(50)}),
-                 1);
+        QCOMPARE(
+            Count(t->Db.MainDb(),
+                  "SELECT COUNT(*) FROM Patient WHERE LastName = ? AND FirstName = ?",
+                  {QString(48, QLatin1Char('a')) + grin + QStringLiteral("b"), grin.repeated(50)}),
+            1);
     }
 
     void editCorrectsThePatient()
@@ -379,7 +397,9 @@ private slots:
         QCOMPARE(t->Program.PatientName, QStringLiteral("Smith,"));
         QVERIFY(!t->Program.InvoiceID);
         QCOMPARE(t.MainWindow.ToolbarStates, QList<int>({0, 0, 2}));
-        QCOMPARE(Count(db, "SELECT COUNT(*) FROM Patient WHERE FullName = 'Smith,' AND FirstName = ''"), 1);
+        QCOMPARE(
+            Count(db, "SELECT COUNT(*) FROM Patient WHERE FullName = 'Smith,' AND FirstName = ''"),
+            1);
         QCOMPARE(Count(db, "SELECT COUNT(*) FROM Patient"), 2);
 
         // Cancel after Edit stores nothing and leaves no patient.
@@ -453,13 +473,15 @@ private slots:
 
         QPointer<QDialog> d = OpenListPrograms(*t, nullptr);
         QCOMPARE(d->windowTitle(), QStringLiteral("Recall an Exericse Program"));
-        QCOMPARE(List(d)->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Date"));
+        QCOMPARE(List(d)->model()->headerData(2, Qt::Horizontal).toString(),
+                 QStringLiteral("Date"));
         QCOMPARE(Column(d, 0), QStringList({"Adams, Bo", "Adams, Bo", "Young, Zoë"}));
         QCOMPARE(Column(d, 1), QStringList({"A1", "A1", "Y1"}));
         QCOMPARE(Column(d, 2), QStringList({"12/8/26", "2/10/26", "11/30/25"}));
         auto* model = qobject_cast<KeyedListModel*>(List(d)->model());
         QCOMPARE(model->KeyAt(0), QStringLiteral("k%1").arg(a1));
-        QList<bool> enabled{Button(d, 0)->isEnabled(), Button(d, 1)->isEnabled(), Button(d, 2)->isEnabled()};
+        QList<bool> enabled{Button(d, 0)->isEnabled(), Button(d, 1)->isEnabled(),
+                            Button(d, 2)->isEnabled()};
         QCOMPARE(enabled, QList<bool>({true, false, false}));
         QCOMPARE(List(d)->SelectedRow(), -1);
 
@@ -518,7 +540,8 @@ private slots:
                  QStringLiteral("Are you sure you want to delete this exercise program."));
         QCOMPARE(t.Prompt.Records.last().icon, PromptIcon::Information);
         QCOMPARE(t.Prompt.Records.last().buttons, PromptButtons::YesNo);
-        QCOMPARE(t.Prompt.Records.last().defaultButton, std::optional<PromptAnswer>(PromptAnswer::No));
+        QCOMPARE(t.Prompt.Records.last().defaultButton,
+                 std::optional<PromptAnswer>(PromptAnswer::No));
         QVERIFY(d->isVisible());
         QCOMPARE(Count(db, "SELECT COUNT(*) FROM Invoice WHERE InvoiceID = ?", {first}), 0);
         QCOMPARE(Count(db, "SELECT COUNT(*) FROM Exercise WHERE InvoiceID = ?", {first}), 0);

@@ -26,7 +26,8 @@ void FillStore(AppContext& ctx, const QList<QPair<QString, QStringList>>& lists)
         const int labelId = id++;
         Exec(db, QStringLiteral("INSERT INTO Label (ID, Name) VALUES (?, ?)"), {labelId, name});
         for (const QString& entry : entries)
-            Exec(db, QStringLiteral("INSERT INTO Level1 (ID, LabelID, Name) VALUES (?, ?, ?)"), {id++, labelId, entry});
+            Exec(db, QStringLiteral("INSERT INTO Level1 (ID, LabelID, Name) VALUES (?, ?, ?)"),
+                 {id++, labelId, entry});
     }
 }
 
@@ -34,10 +35,12 @@ void FillStore(AppContext& ctx, const QList<QPair<QString, QStringList>>& lists)
 QStringList Store(AppContext& ctx)
 {
     QStringList lines;
-    QSqlQuery lists = Exec(ctx.Db.PicklistDb(), QStringLiteral("SELECT Name FROM Label ORDER BY Name"));
+    QSqlQuery lists =
+        Exec(ctx.Db.PicklistDb(), QStringLiteral("SELECT Name FROM Label ORDER BY Name"));
     while (lists.next()) {
         const QString name = lists.value(0).toString();
-        lines << name + QStringLiteral(": ") + PickListEntries(ctx, name).join(QStringLiteral(", "));
+        lines << name + QStringLiteral(": ") +
+                     PickListEntries(ctx, name).join(QStringLiteral(", "));
     }
     return lines;
 }
@@ -59,7 +62,8 @@ private slots:
     {
         TestContext t;
         FillStore(*t, Sample);
-        QCOMPARE(PickListEntries(*t, QStringLiteral("Provider")), (QStringList{"Dr. O'Neil", "Anna Berg, PT"}));
+        QCOMPARE(PickListEntries(*t, QStringLiteral("Provider")),
+                 (QStringList{"Dr. O'Neil", "Anna Berg, PT"}));
         QCOMPARE(PickListEntries(*t, QStringLiteral("Clinic's own")), QStringList());
         QCOMPARE(PickListEntries(*t, QStringLiteral("No such list")), QStringList());
 
@@ -149,16 +153,19 @@ private slots:
         const QStringList before = Store(*t);
         SavePickListTree(*t, LoadPickListTree(*t));
         QCOMPARE(Store(*t), before);
-        QCOMPARE(PickListEntries(*t, QStringLiteral("Provider")), (QStringList{"Dr. O'Neil", "Anna Berg, PT"}));
+        QCOMPARE(PickListEntries(*t, QStringLiteral("Provider")),
+                 (QStringList{"Dr. O'Neil", "Anna Berg, PT"}));
 
         // An edited tree: a new list and a new entry without a key.
         PickListTree tree = LoadPickListTree(*t);
-        PickListNode& added = tree.AddChild(tree.Root, QStringLiteral("Exercise Area"), QStringLiteral("Exercise Area"));
+        PickListNode& added = tree.AddChild(tree.Root, QStringLiteral("Exercise Area"),
+                                            QStringLiteral("Exercise Area"));
         tree.AddChild(added, QString(), QStringLiteral("Pool"));
         tree.AddChild(*tree.FindList(QStringLiteral("Usage")), QString(), QStringLiteral("Clinic"));
         SavePickListTree(*t, tree);
         QCOMPARE(PickListEntries(*t, QStringLiteral("Exercise Area")), QStringList{"Pool"});
-        QCOMPARE(PickListEntries(*t, QStringLiteral("Usage")), (QStringList{"Home", "Gym", "Clinic"}));
+        QCOMPARE(PickListEntries(*t, QStringLiteral("Usage")),
+                 (QStringList{"Home", "Gym", "Clinic"}));
     }
 
     void failedSaveKeepsTheOldLists()
@@ -167,7 +174,8 @@ private slots:
         FillStore(*t, Sample);
         const QStringList before = Store(*t);
         PickListTree tree = LoadPickListTree(*t);
-        tree.AddChild(*tree.FindList(QStringLiteral("Usage")), QString(), QString(41, QLatin1Char('x')));
+        tree.AddChild(*tree.FindList(QStringLiteral("Usage")), QString(),
+                      QString(41, QLatin1Char('x')));
         QVERIFY_THROWS_EXCEPTION(DbError, SavePickListTree(*t, tree));
         QCOMPARE(Store(*t), before);
 

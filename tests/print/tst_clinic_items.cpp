@@ -23,8 +23,7 @@ using namespace tramelle::test;
 
 namespace {
 
-template <typename T>
-T* Find(QWidget* w, const char* name)
+template <typename T> T* Find(QWidget* w, const char* name)
 {
     T* child = w->findChild<T*>(QLatin1String(name));
     if (!child)
@@ -37,7 +36,8 @@ void Click(QWidget* w, const char* name)
     // On the indicator or the caption: a check box stretched by its layout ignores clicks
     // beyond its text.
     auto* button = Find<QAbstractButton>(w, name);
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(qMin(8, button->width() / 2), button->height() / 2));
+    QTest::mouseClick(button, Qt::LeftButton, {},
+                      QPoint(qMin(8, button->width() / 2), button->height() / 2));
 }
 
 void Choose(QWidget* w, const char* combo, const QString& text)
@@ -71,9 +71,10 @@ frmClinic* Clinic(AppContext& ctx)
 
 qint32 AddPatient(AppContext& ctx, const QString& name)
 {
-    const qint32 id = Exec(ctx.Db.MainDb(), QStringLiteral("INSERT INTO Patient (FullName) VALUES (?)"), {name})
-                          .lastInsertId()
-                          .toInt();
+    const qint32 id =
+        Exec(ctx.Db.MainDb(), QStringLiteral("INSERT INTO Patient (FullName) VALUES (?)"), {name})
+            .lastInsertId()
+            .toInt();
     ctx.Program = ProgramState();
     ctx.Program.PatientID = id;
     ctx.Program.PatientName = name;
@@ -126,7 +127,8 @@ private slots:
         QCOMPARE(PercentOf(Currency::FromRaw(30), 5), Currency::FromRaw(2)); // 1.5 -> even
         // What is shown reads back as the same amount.
         for (qint64 cents : {0LL, 1LL, 99LL, 1995LL, 4350LL, 123456789LL})
-            QCOMPARE(frmItems::VarToCur(CurrencyText(Currency::FromCents(cents))), Currency::FromCents(cents));
+            QCOMPARE(frmItems::VarToCur(CurrencyText(Currency::FromCents(cents))),
+                     Currency::FromCents(cents));
     }
 
     void cardDatesReadInCommonForms()
@@ -137,7 +139,8 @@ private slots:
         QCOMPARE(ReadCardDate(QStringLiteral("3/2031"))->date(), QDate(2031, 3, 1));
         QCOMPARE(ReadCardDate(QStringLiteral("12/8/26"))->date(), QDate(2026, 12, 8));
         QCOMPARE(ReadCardDate(QStringLiteral("2026-12-08"))->date(), QDate(2026, 12, 8));
-        QCOMPARE(ReadCardDate(CardDateText(QDate(1999, 7, 4).startOfDay()))->date(), QDate(1999, 7, 4));
+        QCOMPARE(ReadCardDate(CardDateText(QDate(1999, 7, 4).startOfDay()))->date(),
+                 QDate(1999, 7, 4));
         QCOMPARE(CardDateText(QDateTime()), QString());
         for (const char* text : {"13/26", "someday", "12/", "31/2/26", "1990"})
             QVERIFY2(!ReadCardDate(QString::fromLatin1(text)), text);
@@ -196,11 +199,12 @@ private slots:
         QVERIFY(p.InvoiceID.has_value());
 
         // The stored order is what the screen showed.
-        QSqlQuery q = Exec(t->Db.MainDb(),
-                           QStringLiteral("SELECT Items.PartNumber, Items.Qty, Items.Price, Invoice.Tax, "
-                                          "Invoice.PatientID FROM Items JOIN Invoice ON Items.InvoiceID = "
-                                          "Invoice.InvoiceID WHERE Items.InvoiceID = ? ORDER BY RankOnOrder"),
-                           {*p.InvoiceID});
+        QSqlQuery q =
+            Exec(t->Db.MainDb(),
+                 QStringLiteral("SELECT Items.PartNumber, Items.Qty, Items.Price, Invoice.Tax, "
+                                "Invoice.PatientID FROM Items JOIN Invoice ON Items.InvoiceID = "
+                                "Invoice.InvoiceID WHERE Items.InvoiceID = ? ORDER BY RankOnOrder"),
+                 {*p.InvoiceID});
         QStringList rows;
         while (q.next())
             rows << QStringLiteral("%1 %2 %3 %4 %5")
@@ -209,7 +213,8 @@ private slots:
                         .arg(q.value(2).toLongLong())
                         .arg(q.value(3).toInt())
                         .arg(q.value(4).toInt() == patient);
-        QCOMPARE(rows, (QStringList{QStringLiteral("P002 1 100000 5 1"), QStringLiteral("P003 1 200000 5 1")}));
+        QCOMPARE(rows, (QStringList{QStringLiteral("P002 1 100000 5 1"),
+                                    QStringLiteral("P003 1 200000 5 1")}));
     }
 
     void itemsFailedSaveKeepsTheWindowOpenWithTheEdits()
@@ -259,11 +264,14 @@ private slots:
         t->Clinic = SampleClinic();
         AddPatient(*t, QStringLiteral("Bo Chan"));
         auto* w = Items(*t);
-        QCOMPARE(Find<QPlainTextEdit>(w, "txtBillAddr")->toPlainText(), QStringLiteral("Harbour Physio\n1 Quay St"));
-        QCOMPARE(Find<QPlainTextEdit>(w, "txtShipAddr")->toPlainText(), QStringLiteral("Harbour Physio\nDock 4"));
+        QCOMPARE(Find<QPlainTextEdit>(w, "txtBillAddr")->toPlainText(),
+                 QStringLiteral("Harbour Physio\n1 Quay St"));
+        QCOMPARE(Find<QPlainTextEdit>(w, "txtShipAddr")->toPlainText(),
+                 QStringLiteral("Harbour Physio\nDock 4"));
         QCOMPARE(Find<QLineEdit>(w, "txtShipPhone")->text(), QStringLiteral("555-0100"));
         QCOMPARE(Find<QComboBox>(w, "cboPayMethod")->currentText(), QStringLiteral("Master Card"));
-        QCOMPARE(Find<QComboBox>(w, "cboShipMethod")->currentText(), QStringLiteral("UPS Next Day"));
+        QCOMPARE(Find<QComboBox>(w, "cboShipMethod")->currentText(),
+                 QStringLiteral("UPS Next Day"));
         QCOMPARE(Find<QLineEdit>(w, "txtCardNum")->text(), QStringLiteral("5500 0000 0000 0004"));
         QCOMPARE(Find<QLineEdit>(w, "txtCardDate")->text(), QStringLiteral("3/1/27"));
         QCOMPARE(Find<QLineEdit>(w, "txtNameOnCard")->text(), QStringLiteral("A Harbour"));
@@ -274,9 +282,11 @@ private slots:
 
         // Copy >> and the address limit work here too; Cancel keeps the program as it was.
         Find<QPlainTextEdit>(w, "txtBillAddr")->setPlainText(QStringLiteral("1\n2\n3\n4\n5\n6"));
-        QCOMPARE(Find<QPlainTextEdit>(w, "txtBillAddr")->toPlainText(), QStringLiteral("1\n2\n3\n4\n5"));
+        QCOMPARE(Find<QPlainTextEdit>(w, "txtBillAddr")->toPlainText(),
+                 QStringLiteral("1\n2\n3\n4\n5"));
         Click(w, "txtShiptoBill");
-        QCOMPARE(Find<QPlainTextEdit>(w, "txtShipAddr")->toPlainText(), QStringLiteral("1\n2\n3\n4\n5"));
+        QCOMPARE(Find<QPlainTextEdit>(w, "txtShipAddr")->toPlainText(),
+                 QStringLiteral("1\n2\n3\n4\n5"));
         const ProgramState before = t->Program;
         Click(w, "cmdOKCancel_1");
         QCOMPARE(t->Program.BillAddr, before.BillAddr);
@@ -308,7 +318,8 @@ private slots:
         p.ShipMethod = QStringLiteral("UPS Ground");
         p.ShipPhone = QStringLiteral("555-0199");
         p.Tax = 5;
-        p.OrderItems[0] = {QStringLiteral("P003"), QStringLiteral("Gym Ball"), 1, Currency::FromUnits(20)};
+        p.OrderItems[0] = {QStringLiteral("P003"), QStringLiteral("Gym Ball"), 1,
+                           Currency::FromUnits(20)};
         p.OrderItemCount = 1;
         p.Modified = true;
         QVERIFY(SaveProgram(*t, false));
@@ -388,12 +399,16 @@ private slots:
         QCOMPARE(t.MainWindow.ToolbarStates, QList<int>{0});
         QCOMPARE(t.MainWindow.MenuStates, QList<int>{0});
         QCOMPARE(Find<QLineEdit>(w, "txtName")->text(), QStringLiteral("Harbour Physio"));
-        QCOMPARE(Find<QPlainTextEdit>(w, "txtShipAddr")->toPlainText(), QStringLiteral("Harbour Physio\nDock 4"));
+        QCOMPARE(Find<QPlainTextEdit>(w, "txtShipAddr")->toPlainText(),
+                 QStringLiteral("Harbour Physio\nDock 4"));
         QCOMPARE(Find<QComboBox>(w, "cboPayMethod")->currentText(), QStringLiteral("VISA"));
-        QCOMPARE(Find<QComboBox>(w, "cboShipMethod")->currentText(), QStringLiteral("UPS Next Day"));
+        QCOMPARE(Find<QComboBox>(w, "cboShipMethod")->currentText(),
+                 QStringLiteral("UPS Next Day"));
         QCOMPARE(Find<QLineEdit>(w, "txtCardDate")->text(), QStringLiteral("3/1/27"));
-        QCOMPARE(Find<QPushButton>(w, "cmdOKCancel_0")->toolTip(), QStringLiteral("Save changes and exit"));
-        QCOMPARE(Find<QPushButton>(w, "cmdOKCancel_1")->toolTip(), QStringLiteral("Discard changes and exit"));
+        QCOMPARE(Find<QPushButton>(w, "cmdOKCancel_0")->toolTip(),
+                 QStringLiteral("Save changes and exit"));
+        QCOMPARE(Find<QPushButton>(w, "cmdOKCancel_1")->toolTip(),
+                 QStringLiteral("Discard changes and exit"));
 
         // Typing a sixth line into an address is refused; the fifth line stays whole.
         auto* bill = Find<QPlainTextEdit>(w, "txtBillAddr");
@@ -404,11 +419,12 @@ private slots:
         QCOMPARE(bill->toPlainText(), QStringLiteral("a\nb\nc\nd\nef"));
         bill->setPlainText(QStringLiteral("a\nb\nc\nd\ne"));
         Click(w, "cmdCopyBillToShip");
-        QCOMPARE(Find<QPlainTextEdit>(w, "txtShipAddr")->toPlainText(), QStringLiteral("a\nb\nc\nd\ne"));
+        QCOMPARE(Find<QPlainTextEdit>(w, "txtShipAddr")->toPlainText(),
+                 QStringLiteral("a\nb\nc\nd\ne"));
 
         Choose(w, "cboPayMethod", QStringLiteral("Purchase Order"));
-        for (const char* name : {"lblCardNum", "txtCardNum", "lblCardDate", "txtCardDate", "lblNameOnCard",
-                                 "txtNameOnCard"})
+        for (const char* name : {"lblCardNum", "txtCardNum", "lblCardDate", "txtCardDate",
+                                 "lblNameOnCard", "txtNameOnCard"})
             QVERIFY2(!Shown(w, name), name);
         Choose(w, "cboPayMethod", QStringLiteral("Master Card"));
         QVERIFY(Shown(w, "txtCardNum") && Shown(w, "txtCardDate") && Shown(w, "txtNameOnCard"));
@@ -450,11 +466,14 @@ private slots:
         name->setText(QStringLiteral("Bay Clinic"));
         QFocusEvent out(QEvent::FocusOut);
         QCoreApplication::sendEvent(name, &out);
-        QCOMPARE(Find<QPlainTextEdit>(w, "txtBillAddr")->toPlainText(), QStringLiteral("Bay Clinic\n"));
-        QCOMPARE(Find<QPlainTextEdit>(w, "txtShipAddr")->toPlainText(), QStringLiteral("Bay Clinic\n"));
+        QCOMPARE(Find<QPlainTextEdit>(w, "txtBillAddr")->toPlainText(),
+                 QStringLiteral("Bay Clinic\n"));
+        QCOMPARE(Find<QPlainTextEdit>(w, "txtShipAddr")->toPlainText(),
+                 QStringLiteral("Bay Clinic\n"));
         name->setText(QStringLiteral("Renamed"));
         QCoreApplication::sendEvent(name, &out);
-        QCOMPARE(Find<QPlainTextEdit>(w, "txtBillAddr")->toPlainText(), QStringLiteral("Bay Clinic\n"));
+        QCOMPARE(Find<QPlainTextEdit>(w, "txtBillAddr")->toPlainText(),
+                 QStringLiteral("Bay Clinic\n"));
         Click(w, "cmdOKCancel_0");
         QCOMPARE(t->Clinic.BillAddr, QStringLiteral("Bay Clinic\r\n"));
         QCOMPARE(t->Clinic.Name, QStringLiteral("Renamed"));
@@ -483,7 +502,8 @@ private slots:
         Click(w, "cmdOKCancel_0");
         QCOMPARE(t.Prompt.Records.size(), 2);
         QCOMPARE(t.Prompt.Records[1].icon, PromptIcon::Critical);
-        QVERIFY(t.Prompt.Records[1].text.startsWith(QStringLiteral("The clinic information was not saved.")));
+        QVERIFY(t.Prompt.Records[1].text.startsWith(
+            QStringLiteral("The clinic information was not saved.")));
         QVERIFY(!w.isNull());
         QCOMPARE(t->Clinic, stored); // memory still matches the file
         QCOMPARE(Find<QLineEdit>(w, "txtPhone")->text(), QStringLiteral("555-0111"));

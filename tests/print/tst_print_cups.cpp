@@ -42,7 +42,8 @@ bool Run(const QString& program, const QStringList& arguments, QString* output =
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(program, arguments);
-    const bool ok = p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    const bool ok =
+        p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     if (output)
         *output = QString::fromLocal8Bit(p.readAll());
     return ok;
@@ -63,7 +64,8 @@ class TestPrintCups : public QObject
     QString NewestJobFile() const
     {
         QString newest;
-        QDirIterator it(ServerPath(QStringLiteral("spool")), {QStringLiteral("d*-001")}, QDir::Files);
+        QDirIterator it(ServerPath(QStringLiteral("spool")), {QStringLiteral("d*-001")},
+                        QDir::Files);
         while (it.hasNext()) {
             const QString f = it.next();
             if (f > newest)
@@ -75,7 +77,8 @@ class TestPrintCups : public QObject
 private slots:
     void initTestCase()
     {
-        const QString cupsd = QStandardPaths::findExecutable(QStringLiteral("cupsd"), {QStringLiteral("/usr/sbin")});
+        const QString cupsd =
+            QStandardPaths::findExecutable(QStringLiteral("cupsd"), {QStringLiteral("/usr/sbin")});
         if (cupsd.isEmpty())
             QSKIP("cupsd is not installed (scripts/install-deps installs it)");
         QVERIFY(m_server.isValid());
@@ -84,26 +87,31 @@ private slots:
         const QString socket = ServerPath(QStringLiteral("cups.sock"));
         QFile conf(ServerPath(QStringLiteral("cupsd.conf")));
         QVERIFY(conf.open(QIODevice::WriteOnly));
-        conf.write(QStringLiteral("Listen %1\nLogLevel warn\nWebInterface No\nBrowsing No\n"
-                                  "PreserveJobFiles Yes\nDefaultAuthType None\n"
-                                  "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
-                                  "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n")
-                       .arg(socket)
-                       .toUtf8());
+        conf.write(
+            QStringLiteral(
+                "Listen %1\nLogLevel warn\nWebInterface No\nBrowsing No\n"
+                "PreserveJobFiles Yes\nDefaultAuthType None\n"
+                "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
+                "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n")
+                .arg(socket)
+                .toUtf8());
         conf.close();
         QFile files(ServerPath(QStringLiteral("cups-files.conf")));
         QVERIFY(files.open(QIODevice::WriteOnly));
-        files.write(QStringLiteral("ServerRoot %1\nRequestRoot %1/spool\nTempDir %1/spool\nCacheDir %1/cache\n"
-                                   "StateDir %1/state\nErrorLog %1/log/error_log\nAccessLog %1/log/access_log\n"
-                                   "PageLog %1/log/page_log\nFileDevice Yes\n")
-                        .arg(m_server.path())
-                        .toUtf8());
+        files.write(
+            QStringLiteral(
+                "ServerRoot %1\nRequestRoot %1/spool\nTempDir %1/spool\nCacheDir %1/cache\n"
+                "StateDir %1/state\nErrorLog %1/log/error_log\nAccessLog %1/log/access_log\n"
+                "PageLog %1/log/page_log\nFileDevice Yes\n")
+                .arg(m_server.path())
+                .toUtf8());
         files.close();
 
         // Every use of the print server in this process and its children goes here.
         qputenv("CUPS_SERVER", QFile::encodeName(socket));
-        m_cupsd.start(cupsd, {QStringLiteral("-f"), QStringLiteral("-c"), ServerPath(QStringLiteral("cupsd.conf")),
-                              QStringLiteral("-s"), ServerPath(QStringLiteral("cups-files.conf"))});
+        m_cupsd.start(cupsd, {QStringLiteral("-f"), QStringLiteral("-c"),
+                              ServerPath(QStringLiteral("cupsd.conf")), QStringLiteral("-s"),
+                              ServerPath(QStringLiteral("cups-files.conf"))});
         QVERIFY(m_cupsd.waitForStarted());
         QString status;
         for (int i = 0; i < 100; ++i) {
@@ -120,16 +128,22 @@ private slots:
         }
         QString out;
         // Jobs are held on a stopped queue, so their files stay in the spool.
-        QVERIFY2(Run(QStringLiteral("lpadmin"), {QStringLiteral("-p"), QStringLiteral("Tramelle"), QStringLiteral("-E"),
-                                                 QStringLiteral("-v"), QStringLiteral("file:///dev/null"),
-                                                 QStringLiteral("-m"), QStringLiteral("raw")}, &out),
+        QVERIFY2(Run(QStringLiteral("lpadmin"),
+                     {QStringLiteral("-p"), QStringLiteral("Tramelle"), QStringLiteral("-E"),
+                      QStringLiteral("-v"), QStringLiteral("file:///dev/null"),
+                      QStringLiteral("-m"), QStringLiteral("raw")},
+                     &out),
                  qPrintable(out));
-        QVERIFY2(Run(QStringLiteral("cupsdisable"), {QStringLiteral("Tramelle")}, &out), qPrintable(out));
-        QVERIFY2(Run(QStringLiteral("lpadmin"), {QStringLiteral("-p"), QStringLiteral("Refuses"), QStringLiteral("-E"),
-                                                 QStringLiteral("-v"), QStringLiteral("file:///dev/null"),
-                                                 QStringLiteral("-m"), QStringLiteral("raw")}, &out),
+        QVERIFY2(Run(QStringLiteral("cupsdisable"), {QStringLiteral("Tramelle")}, &out),
                  qPrintable(out));
-        QVERIFY2(Run(QStringLiteral("cupsreject"), {QStringLiteral("Refuses")}, &out), qPrintable(out));
+        QVERIFY2(Run(QStringLiteral("lpadmin"),
+                     {QStringLiteral("-p"), QStringLiteral("Refuses"), QStringLiteral("-E"),
+                      QStringLiteral("-v"), QStringLiteral("file:///dev/null"),
+                      QStringLiteral("-m"), QStringLiteral("raw")},
+                     &out),
+                 qPrintable(out));
+        QVERIFY2(Run(QStringLiteral("cupsreject"), {QStringLiteral("Refuses")}, &out),
+                 qPrintable(out));
         QVERIFY(!QPrinterInfo::printerInfo(QStringLiteral("Tramelle")).isNull());
     }
 
@@ -159,9 +173,12 @@ private slots:
         chosen.setPageRanges(ranges);
         const CupsJob job(chosen);
         QCOMPARE(job.Destination(), QStringLiteral("Tramelle"));
-        const QList<std::pair<QByteArray, QByteArray>> expected{
-            {"media", "Letter"}, {"copies", "3"}, {"collate", "true"}, {"sides", "one-sided"},
-            {"print-color-mode", "monochrome"}, {"page-ranges", "2-3"}};
+        const QList<std::pair<QByteArray, QByteArray>> expected{{"media", "Letter"},
+                                                                {"copies", "3"},
+                                                                {"collate", "true"},
+                                                                {"sides", "one-sided"},
+                                                                {"print-color-mode", "monochrome"},
+                                                                {"page-ranges", "2-3"}};
         for (const auto& option : expected)
             QVERIFY2(job.Options().contains(option), option.first.constData());
         for (const auto& option : job.Options())
@@ -197,7 +214,8 @@ private slots:
         QVERIFY(pages[0].Has(QStringLiteral("Bring")));
         QVERIFY(pages[2].Has(QStringLiteral("(C3)")));
         QString jobs;
-        QVERIFY(Run(QStringLiteral("lpstat"), {QStringLiteral("-o"), QStringLiteral("Tramelle")}, &jobs));
+        QVERIFY(Run(QStringLiteral("lpstat"), {QStringLiteral("-o"), QStringLiteral("Tramelle")},
+                    &jobs));
         QVERIFY2(jobs.contains(QStringLiteral("Tramelle-")), qPrintable(jobs));
     }
 

@@ -105,7 +105,8 @@ private slots:
         const QList<double> log = rules.mid(22);
         const DrawOp logHeading = r.FindText(QStringLiteral("EXERCISE LOG"));
         QVERIFY(program.last() < logHeading.box.top() && logHeading.box.bottom() < log.first());
-        QCOMPARE(Rules(r, program.first(), program.last(), false), Columns({1, 1.5, 2, 6, 6.5, 7, 7.5}));
+        QCOMPARE(Rules(r, program.first(), program.last(), false),
+                 Columns({1, 1.5, 2, 6, 6.5, 7, 7.5}));
         QCOMPARE(Rules(r, log.first(), log.last(), false), Columns({1, 2, 7.5}));
 
         // Heads under the top rule, every cell inside its row, the rest empty.
@@ -149,7 +150,8 @@ private slots:
         QCOMPARE(rules.size(), 39);
         if (exercises == 20)
             QVERIFY(TextsBetween(r, rules[20], rules[21]).contains(QStringLiteral("C20")));
-        QVERIFY(r.FindText(QStringLiteral("Signature:")).box.bottom() < r.FindText(PublisherNotice()).box.top());
+        QVERIFY(r.FindText(QStringLiteral("Signature:")).box.bottom() <
+                r.FindText(PublisherNotice()).box.top());
     }
 
     void orderTotals_data()
@@ -160,10 +162,14 @@ private slots:
         QTest::addColumn<qint64>("shipCents");
         QTest::addColumn<qint64>("taxCents");
         QTest::addColumn<qint64>("totalCents");
-        QTest::newRow("next day, no tax") << "UPS Next Day" << qint64(5000) << 0 << qint64(1400) << qint64(0) << qint64(6400);
-        QTest::newRow("ground, tax on 100") << "UPS Ground" << qint64(10000) << 5 << qint64(400) << qint64(500) << qint64(10900);
-        QTest::newRow("2-day, not the dialog's 12") << "UPS 2-Day" << qint64(1995) << 0 << qint64(800) << qint64(0) << qint64(2795);
-        QTest::newRow("unknown method ships free") << "Courier" << qint64(1000) << 0 << qint64(0) << qint64(0) << qint64(1000);
+        QTest::newRow("next day, no tax")
+            << "UPS Next Day" << qint64(5000) << 0 << qint64(1400) << qint64(0) << qint64(6400);
+        QTest::newRow("ground, tax on 100")
+            << "UPS Ground" << qint64(10000) << 5 << qint64(400) << qint64(500) << qint64(10900);
+        QTest::newRow("2-day, not the dialog's 12")
+            << "UPS 2-Day" << qint64(1995) << 0 << qint64(800) << qint64(0) << qint64(2795);
+        QTest::newRow("unknown method ships free")
+            << "Courier" << qint64(1000) << 0 << qint64(0) << qint64(0) << qint64(1000);
     }
 
     void orderTotals()
@@ -178,7 +184,8 @@ private slots:
         p.ShipMethod = ship;
         p.Tax = static_cast<qint16>(tax);
         // Two of half the amount, so the quantity counts.
-        p.OrderItems[0] = {QStringLiteral("A"), QStringLiteral("Tape"), 2, Currency::FromRaw(subCents * 50)};
+        p.OrderItems[0] = {QStringLiteral("A"), QStringLiteral("Tape"), 2,
+                           Currency::FromRaw(subCents * 50)};
         p.OrderItemCount = 1;
         const OrderTotals t = ComputeOrderTotals(p);
         QCOMPARE(t.SubTotal, Currency::FromCents(subCents));
@@ -190,17 +197,22 @@ private slots:
     void orderLinesText()
     {
         ProgramState p;
-        p.OrderItems[0] = {QStringLiteral("A"), QStringLiteral("Video tape"), 2, Currency::FromCents(1995)};
-        p.OrderItems[1] = {QStringLiteral("B"), QStringLiteral("Band"), 0, Currency::FromCents(500)};
+        p.OrderItems[0] = {QStringLiteral("A"), QStringLiteral("Video tape"), 2,
+                           Currency::FromCents(1995)};
+        p.OrderItems[1] = {QStringLiteral("B"), QStringLiteral("Band"), 0,
+                           Currency::FromCents(500)};
         // A slot past the count is not part of the order.
-        p.OrderItems[2] = {QStringLiteral("C"), QStringLiteral("Stale"), 1, Currency::FromCents(100)};
+        p.OrderItems[2] = {QStringLiteral("C"), QStringLiteral("Stale"), 1,
+                           Currency::FromCents(100)};
         p.OrderItemCount = 2;
         QCOMPARE(OrderItemDescriptions(p), QStringLiteral("Video tape\r\nBand\r\n\r\n"));
         QCOMPARE(OrderItemAmounts(p),
-                 QStringLiteral("  2  x $19.95 = $39.90\r\n___x $5.00 = $_____\r\n___x $0.00 = $_____\r\n"));
+                 QStringLiteral(
+                     "  2  x $19.95 = $39.90\r\n___x $5.00 = $_____\r\n___x $0.00 = $_____\r\n"));
 
         // Amounts too large for the money type are reported, not wrapped.
-        p.OrderItems[0] = {QStringLiteral("A"), QStringLiteral("Tape"), 32767, Currency::FromRaw(Q_INT64_C(1) << 50)};
+        p.OrderItems[0] = {QStringLiteral("A"), QStringLiteral("Tape"), 32767,
+                           Currency::FromRaw(Q_INT64_C(1) << 50)};
         QVERIFY_THROWS_EXCEPTION(PrintError, ComputeOrderTotals(p));
         QVERIFY_THROWS_EXCEPTION(PrintError, OrderItemAmounts(p));
     }
@@ -224,9 +236,11 @@ private slots:
         const QList<double> rules = Rules(r, 1440 - G, 10800 - G);
         QCOMPARE(rules.size(), 22);
         QCOMPARE(Rules(r, rules.first(), rules.last(), false), Columns({1, 2, 6, 6.5, 7, 7.5}));
-        QCOMPARE(TextsBetween(r, rules[0], rules[1]), (QStringList{"Code", "Description", "Reps", "Hold", "Sets"}));
+        QCOMPARE(TextsBetween(r, rules[0], rules[1]),
+                 (QStringList{"Code", "Description", "Reps", "Hold", "Sets"}));
         QVERIFY(TextsBetween(r, rules[1], rules[2]).isEmpty());
-        QCOMPARE(TextsBetween(r, rules[2], rules[3]), (QStringList{"1234B", "Exercise number 2", " 8 ", "0s", " 2 "}));
+        QCOMPARE(TextsBetween(r, rules[2], rules[3]),
+                 (QStringList{"1234B", "Exercise number 2", " 8 ", "0s", " 2 "}));
         QVERIFY(TextsBetween(r, rules[3], rules[4]).isEmpty());
 
         // Codes without a leading number add nothing; below 1 the vendor fills it in.
@@ -237,7 +251,8 @@ private slots:
         p.Entries[0].HasVideo = false;
         RecordingSurface blank;
         Compose(*t, PrintJobKind::VideoOrder, blank);
-        QVERIFY(!blank.FindText(QStringLiteral("CHECKSUM (to be filled by VMR):____")).text.isEmpty());
+        QVERIFY(
+            !blank.FindText(QStringLiteral("CHECKSUM (to be filled by VMR):____")).text.isEmpty());
 
         p.Entries[0].HasVideo = true;
         p.Entries[0].code = QStringLiteral("2147483647");
@@ -254,14 +269,16 @@ private slots:
         p.PayMethod = QStringLiteral("VISA");
         p.CardNum = QStringLiteral("4111");
         p.Tax = 5;
-        p.OrderItems[0] = {QStringLiteral("VT"), QStringLiteral("Video tape"), 1, Currency::FromCents(3995)};
-        p.OrderItems[1] = {QStringLiteral("TB"), QStringLiteral("Band"), 2, Currency::FromCents(850)};
+        p.OrderItems[0] = {QStringLiteral("VT"), QStringLiteral("Video tape"), 1,
+                           Currency::FromCents(3995)};
+        p.OrderItems[1] = {QStringLiteral("TB"), QStringLiteral("Band"), 2,
+                           Currency::FromCents(850)};
         p.OrderItemCount = 2;
         RecordingSurface r;
         Compose(*t, PrintJobKind::VideoOrder, r);
 
         QCOMPARE(BoxesAt(r, 1440), (QStringList{Ticked, Unticked})); // VISA; purchase order
-        QCOMPARE(BoxesAt(r, 2880), QStringList{Unticked});          // Master Card
+        QCOMPARE(BoxesAt(r, 2880), QStringList{Unticked});           // Master Card
         QCOMPARE(BoxesAt(r, 6120 + 45), (QStringList{Unticked, Ticked, Unticked}));
         QVERIFY(!r.FindText(QStringLiteral(" 2 Day        $8.00")).text.isEmpty());
         QVERIFY(!r.FindText(QStringLiteral("Card #: 4111")).text.isEmpty());
@@ -273,11 +290,13 @@ private slots:
         for (const QString a : {"= $56.95", "= $8.00", "= $2.85", "= $67.80"}) {
             const QList<DrawOp> ops = TextsEqual(r, a);
             QCOMPARE(ops.size(), 1);
-            QCOMPARE(ops.first().box.left(), std::floor(1440 * 1.85 + 6120) + std::floor(1440 * 0.7));
+            QCOMPARE(ops.first().box.left(),
+                     std::floor(1440 * 1.85 + 6120) + std::floor(1440 * 0.7));
             QVERIFY(ops.first().box.top() > lastY);
             lastY = ops.first().box.top();
         }
-        QVERIFY(r.FindText(QStringLiteral("For questions")).box.bottom() < r.FindText(PublisherNotice()).box.top());
+        QVERIFY(r.FindText(QStringLiteral("For questions")).box.bottom() <
+                r.FindText(PublisherNotice()).box.top());
     }
 
     void purchaseOrderAndBlanks()
@@ -289,7 +308,8 @@ private slots:
         p.Provider.clear();
         p.PayMethod = QStringLiteral("Purchase Order");
         p.CardNum = QStringLiteral("PO-77");
-        p.OrderItems[0] = {QStringLiteral("A"), QStringLiteral("Tape"), 0, Currency::FromCents(3995)};
+        p.OrderItems[0] = {QStringLiteral("A"), QStringLiteral("Tape"), 0,
+                           Currency::FromCents(3995)};
         p.OrderItemCount = 1;
         RecordingSurface r;
         Compose(*t, PrintJobKind::VideoOrder, r);

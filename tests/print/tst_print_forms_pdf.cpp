@@ -23,10 +23,7 @@ class TestPrintFormsPdf : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        qputenv("CUPS_SERVER", "/nonexistent/tramelle-cups.sock");
-    }
+    void initTestCase() { qputenv("CUPS_SERVER", "/nonexistent/tramelle-cups.sock"); }
 
     void bothFormsAsPdf()
     {
@@ -42,7 +39,8 @@ private slots:
         p.Entries[2].HasVideo = true;
         p.Entries[2].code = QStringLiteral("15");
         p.ShipMethod = QStringLiteral("UPS Next Day");
-        p.OrderItems[0] = {QStringLiteral("VT"), QStringLiteral("Tape"), 1, Currency::FromUnits(50)};
+        p.OrderItems[0] = {QStringLiteral("VT"), QStringLiteral("Tape"), 1,
+                           Currency::FromUnits(50)};
         p.OrderItemCount = 1;
 
         QVERIFY(PrintDocument(*t, PrintJobKind::PatientRecord));
@@ -56,9 +54,12 @@ private slots:
         QVERIFY(Near(page.Find(QStringLiteral("Code")).box.left(), 108));
         QVERIFY(Near(page.Find(QStringLiteral("Reps")).box.left(), 432));
         QVERIFY(Near(page.Find(QStringLiteral("Notes")).box.left(), 144));
-        QVERIFY(page.Find(QStringLiteral("PROGRAM")).box.bottom() < page.Find(QStringLiteral("310")).box.top());
-        QVERIFY(page.Find(QStringLiteral("C4")).box.bottom() < page.Find(QStringLiteral("LOG")).box.top());
-        QVERIFY(page.Find(QStringLiteral("LOG")).box.bottom() < page.Find(QStringLiteral("Signature:")).box.top());
+        QVERIFY(page.Find(QStringLiteral("PROGRAM")).box.bottom() <
+                page.Find(QStringLiteral("310")).box.top());
+        QVERIFY(page.Find(QStringLiteral("C4")).box.bottom() <
+                page.Find(QStringLiteral("LOG")).box.top());
+        QVERIFY(page.Find(QStringLiteral("LOG")).box.bottom() <
+                page.Find(QStringLiteral("Signature:")).box.top());
         QVERIFY(page.Find(QStringLiteral("Prepared")).box.bottom() < 792 - 36);
 
         QVERIFY(PrintDocument(*t, PrintJobKind::VideoOrder));
@@ -68,8 +69,9 @@ private slots:
         QVERIFY(Near(page.Find(QStringLiteral("DATE:")).box.left(), 450));
         QVERIFY(page.Has(QStringLiteral("12/8/26")));
         QVERIFY(Near(page.Find(QStringLiteral("310")).box.left(), 72));
-        QVERIFY(page.Has(QStringLiteral("15")) && !page.Has(QStringLiteral("C2")) && !page.Has(QStringLiteral("C4")));
-        QVERIFY(page.Has(QStringLiteral("325"))); // the checksum
+        QVERIFY(page.Has(QStringLiteral("15")) && !page.Has(QStringLiteral("C2")) &&
+                !page.Has(QStringLiteral("C4")));
+        QVERIFY(page.Has(QStringLiteral("325")));                  // the checksum
         const PdfWord total = page.Find(QStringLiteral("$64.00")); // Next Day on 50, no tax
         QVERIFY(Near(total.box.left(), 496, 6));
         QVERIFY(total.box.bottom() < page.Find(QStringLiteral("FAX")).box.top());

@@ -1,7 +1,7 @@
 #include "PdfSupport.h"
 #include "RecordingSurface.h"
-#include "frmPrintPreview.h"
 #include "TestMain.h"
+#include "frmPrintPreview.h"
 
 #include <QAction>
 #include <QLabel>

@@ -5,8 +5,8 @@
 #include "TestMain.h"
 #include "TestSupport.h"
 #include "TextHelpers.h"
-#include "frmExerciseSelection.h"
 #include "WidgetSupport.h"
+#include "frmExerciseSelection.h"
 
 #include <QComboBox>
 #include <QImage>

@@ -5,9 +5,9 @@
 #include "TestMain.h"
 #include "TestSupport.h"
 #include "TextHelpers.h"
+#include "WidgetSupport.h"
 #include "frmExerciseParams.h"
 #include "frmExerciseSelection.h"
-#include "WidgetSupport.h"
 
 #include <QApplication>
 #include <QComboBox>

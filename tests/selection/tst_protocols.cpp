@@ -3,10 +3,10 @@
 #include "ProtocolStore.h"
 #include "TestMain.h"
 #include "TestSupport.h"
+#include "WidgetSupport.h"
 #include "frmExerciseSelection.h"
 #include "frmProtocolEditor.h"
 #include "frmSelectProtocol.h"
-#include "WidgetSupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -161,8 +161,7 @@ private slots:
         QVERIFY(!select.isVisible());
         QCOMPARE(f.ProgramIds(), built);
         QCOMPARE(ctx.Program.PatientID, f.patientProgram.PatientID);
-        QCOMPARE(Find<QLabel>(f.w.get(), QStringLiteral("DescLabel_2"))->text().isEmpty(),
-                 false);
+        QCOMPARE(Find<QLabel>(f.w.get(), QStringLiteral("DescLabel_2"))->text().isEmpty(), false);
     }
 
     void editKeepsNameAndOrderUnderANewID()

@@ -28,17 +28,17 @@ template <typename App, typename TestObject> int RunTestObject(int argc, char** 
 } // namespace tramelle::test
 
 // The main function of a test program whose tests show widgets.
-#define TRAMELLE_TEST_MAIN(TestObject)                                                          \
-    int main(int argc, char** argv)                                                             \
-    {                                                                                           \
-        QTEST_SET_MAIN_SOURCE_PATH                                                              \
-        return tramelle::test::RunTestObject<QApplication, TestObject>(argc, argv);             \
+#define TRAMELLE_TEST_MAIN(TestObject)                                                             \
+    int main(int argc, char** argv)                                                                \
+    {                                                                                              \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return tramelle::test::RunTestObject<QApplication, TestObject>(argc, argv);                \
     }
 
 // The main function of a test program of headless code: no GUI application object.
-#define TRAMELLE_TEST_GUILESS_MAIN(TestObject)                                                  \
-    int main(int argc, char** argv)                                                             \
-    {                                                                                           \
-        QTEST_SET_MAIN_SOURCE_PATH                                                              \
-        return tramelle::test::RunTestObject<QCoreApplication, TestObject>(argc, argv);         \
+#define TRAMELLE_TEST_GUILESS_MAIN(TestObject)                                                     \
+    int main(int argc, char** argv)                                                                \
+    {                                                                                              \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return tramelle::test::RunTestObject<QCoreApplication, TestObject>(argc, argv);            \
     }

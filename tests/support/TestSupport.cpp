@@ -33,8 +33,9 @@ void InitTestEnvironment()
         SetDeliveredShareFolder(QString::fromLocal8Bit(share));
 }
 
-PromptAnswer ScriptedPromptService::Message(const QString& title, const QString& text, PromptIcon icon,
-                                            PromptButtons buttons, std::optional<PromptAnswer> defaultButton)
+PromptAnswer ScriptedPromptService::Message(const QString& title, const QString& text,
+                                            PromptIcon icon, PromptButtons buttons,
+                                            std::optional<PromptAnswer> defaultButton)
 {
     Records.append({QStringLiteral("message"), title, text, icon, buttons, defaultButton});
     if (!Answers.empty()) {
@@ -48,7 +49,8 @@ PromptAnswer ScriptedPromptService::Message(const QString& title, const QString&
 std::optional<QString> ScriptedPromptService::InputBox(const QString& title, const QString& prompt,
                                                        const QString& defaultText)
 {
-    Records.append({QStringLiteral("input"), title, prompt, PromptIcon::None, PromptButtons::OkCancel, std::nullopt});
+    Records.append({QStringLiteral("input"), title, prompt, PromptIcon::None,
+                    PromptButtons::OkCancel, std::nullopt});
     Q_UNUSED(defaultText);
     if (TextAnswers.empty())
         return std::nullopt;
@@ -69,27 +71,33 @@ static QString NextText(std::deque<std::optional<QString>>& answers)
     return value;
 }
 
-QString ScriptedPromptService::OpenFileName(const QString& title, const QString& folder, const QString&)
+QString ScriptedPromptService::OpenFileName(const QString& title, const QString& folder,
+                                            const QString&)
 {
-    Records.append({QStringLiteral("open"), title, folder, PromptIcon::None, PromptButtons::OkCancel, std::nullopt});
+    Records.append({QStringLiteral("open"), title, folder, PromptIcon::None,
+                    PromptButtons::OkCancel, std::nullopt});
     return NextText(TextAnswers);
 }
 
-QString ScriptedPromptService::SaveFileName(const QString& title, const QString& folder, const QString&)
+QString ScriptedPromptService::SaveFileName(const QString& title, const QString& folder,
+                                            const QString&)
 {
-    Records.append({QStringLiteral("save"), title, folder, PromptIcon::None, PromptButtons::OkCancel, std::nullopt});
+    Records.append({QStringLiteral("save"), title, folder, PromptIcon::None,
+                    PromptButtons::OkCancel, std::nullopt});
     return NextText(TextAnswers);
 }
 
 QString ScriptedPromptService::ExistingFolder(const QString& title, const QString& folder)
 {
-    Records.append({QStringLiteral("folder"), title, folder, PromptIcon::None, PromptButtons::OkCancel, std::nullopt});
+    Records.append({QStringLiteral("folder"), title, folder, PromptIcon::None,
+                    PromptButtons::OkCancel, std::nullopt});
     return NextText(TextAnswers);
 }
 
 bool ScriptedPromptService::PrinterDialog(QPrinter*, const QString& proposedFile)
 {
-    Records.append({QStringLiteral("printer"), QString(), proposedFile, PromptIcon::None, PromptButtons::OkCancel, std::nullopt});
+    Records.append({QStringLiteral("printer"), QString(), proposedFile, PromptIcon::None,
+                    PromptButtons::OkCancel, std::nullopt});
     if (PrinterAnswers.empty())
         return false;
     const bool a = PrinterAnswers.front();

@@ -47,8 +47,10 @@ public:
                          PromptButtons buttons, std::optional<PromptAnswer> defaultButton) override;
     std::optional<QString> InputBox(const QString& title, const QString& prompt,
                                     const QString& defaultText) override;
-    QString OpenFileName(const QString& title, const QString& folder, const QString& filter) override;
-    QString SaveFileName(const QString& title, const QString& folder, const QString& filter) override;
+    QString OpenFileName(const QString& title, const QString& folder,
+                         const QString& filter) override;
+    QString SaveFileName(const QString& title, const QString& folder,
+                         const QString& filter) override;
     QString ExistingFolder(const QString& title, const QString& folder) override;
     // Records the proposed PDF file name as the text.
     bool PrinterDialog(QPrinter* printer, const QString& proposedFile) override;
@@ -82,7 +84,8 @@ public:
     Outcome OpenDocument(const QString& path) override;
     // Recorded as kind "url" with the address as the program.
     Outcome OpenUrl(const QUrl& url) override;
-    Outcome RunProgram(const QString& program, const QStringList& arguments, int timeoutMs) override;
+    Outcome RunProgram(const QString& program, const QStringList& arguments,
+                       int timeoutMs) override;
     Outcome StartProgram(const QString& program, const QStringList& arguments) override;
 
 private:

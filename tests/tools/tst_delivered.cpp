@@ -46,14 +46,17 @@ QByteArray FileBytes(const QString& path);
 // The exercise source the delivered library is built from.
 QJsonObject SourceDocument()
 {
-    return QJsonDocument::fromJson(FileBytes(QStringLiteral(TRAMELLE_SOURCE_DIR "/resources/exercises.json"))).object();
+    return QJsonDocument::fromJson(
+               FileBytes(QStringLiteral(TRAMELLE_SOURCE_DIR "/resources/exercises.json")))
+        .object();
 }
 
 // The words that name what to avoid in an instruction.
 const QRegularExpression& AvoidWords()
 {
-    static const QRegularExpression words(QStringLiteral("\\b(not|avoid|don't|without|stop|never)\\b"),
-                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression words(
+        QStringLiteral("\\b(not|avoid|don't|without|stop|never)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
     return words;
 }
 
@@ -134,7 +137,8 @@ private slots:
                 QVERIFY2(!text.isEmpty() && text.size() <= 75, what);
             // A handout's steps: set up, then what to feel, then what to avoid.
             QVERIFY2(e.Instruct1.contains(QLatin1String("feel"), Qt::CaseInsensitive), what);
-            QVERIFY2(AvoidWords().match(e.Instruct2).hasMatch(), what + ": " + e.Instruct2.toUtf8());
+            QVERIFY2(AvoidWords().match(e.Instruct2).hasMatch(),
+                     what + ": " + e.Instruct2.toUtf8());
             QVERIFY2(e.Reps > 0 && e.Sets > 0 && e.Hold >= 0, what);
             QVERIFY2(!e.Joint.isEmpty() && !e.Motion.isEmpty() && !e.Type.isEmpty(), what);
             QCOMPARE(e.Picture0, what + "_1.JPG");
@@ -157,7 +161,8 @@ private slots:
         QCOMPARE(ids, expected);
         QCOMPARE(rows.at(0).Entry.Movie, QStringLiteral("1.AVI"));
         QVERIFY(twoJoints);
-        for (const char* j : {"Shoulder", "Elbow", "Wrist", "Hand", "Neck", "Low Back", "Hip", "Knee", "Ankle"})
+        for (const char* j :
+             {"Shoulder", "Elbow", "Wrist", "Hand", "Neck", "Low Back", "Hip", "Knee", "Ankle"})
             QVERIFY2(joints.contains(QLatin1String(j)), j);
         for (const char* t : {"Strengthening", "Stretching", "Range of Motion", "Balance"})
             QVERIFY2(types.contains(QLatin1String(t)), t);
@@ -169,21 +174,24 @@ private slots:
     void everyRowKeepsToTheVocabulary()
     {
         const QJsonObject lists = SourceDocument().value(QLatin1String("vocabulary")).toObject();
-        const QStringList columns{QStringLiteral("Joint"), QStringLiteral("Motion"), QStringLiteral("Type")};
+        const QStringList columns{QStringLiteral("Joint"), QStringLiteral("Motion"),
+                                  QStringLiteral("Type")};
         QHash<QString, QSet<QString>> terms, used;
         for (const QString& column : columns) {
             QSet<QString> folded;
             for (const QJsonValue& v : lists.value(column).toArray()) {
                 const QString term = v.toString();
                 const QString key = term.toLower().remove(QLatin1Char(' '));
-                QVERIFY2(!term.isEmpty() && term == term.trimmed() && !folded.contains(key), qPrintable(term));
+                QVERIFY2(!term.isEmpty() && term == term.trimmed() && !folded.contains(key),
+                         qPrintable(term));
                 folded.insert(key);
                 terms[column].insert(term);
             }
         }
         for (const QString& a : terms.value(QStringLiteral("Joint"))) {
             for (const QString& b : terms.value(QStringLiteral("Joint")))
-                QVERIFY2(a == b || !a.contains(b, Qt::CaseInsensitive), qPrintable(a + QStringLiteral(" / ") + b));
+                QVERIFY2(a == b || !a.contains(b, Qt::CaseInsensitive),
+                         qPrintable(a + QStringLiteral(" / ") + b));
         }
 
         QHash<QString, QHash<QString, int>> typesByJoint;
@@ -193,7 +201,9 @@ private slots:
             QSet<QString> joints;
             for (const QString& part : e.Joint.split(QLatin1Char(','))) {
                 const QString joint = part.trimmed();
-                QVERIFY2(terms.value(QStringLiteral("Joint")).contains(joint) && !joints.contains(joint), what);
+                QVERIFY2(terms.value(QStringLiteral("Joint")).contains(joint) &&
+                             !joints.contains(joint),
+                         what);
                 joints.insert(joint);
                 ++typesByJoint[joint][e.Type];
             }
@@ -207,11 +217,12 @@ private slots:
         for (const QString& column : columns)
             QCOMPARE(used.value(column), terms.value(column));
         // The regions of a general clinic, each moved, stretched and strengthened.
-        for (const char* joint : {"Neck", "Upper Back", "Shoulder", "Elbow", "Wrist", "Hand", "Low Back", "Hip",
-                                  "Knee", "Ankle", "Foot"}) {
+        for (const char* joint : {"Neck", "Upper Back", "Shoulder", "Elbow", "Wrist", "Hand",
+                                  "Low Back", "Hip", "Knee", "Ankle", "Foot"}) {
             const QHash<QString, int> types = typesByJoint.value(QLatin1String(joint));
             for (const char* type : {"Range of Motion", "Stretching", "Strengthening"})
-                QVERIFY2(types.value(QLatin1String(type)) > 0, qPrintable(QLatin1String(joint) + QLatin1Char('/') + QLatin1String(type)));
+                QVERIFY2(types.value(QLatin1String(type)) > 0,
+                         qPrintable(QLatin1String(joint) + QLatin1Char('/') + QLatin1String(type)));
         }
         QVERIFY(typesByJoint.value(QStringLiteral("Jaw")).size() >= 2);
         QVERIFY(typesByJoint.value(QStringLiteral("Hip")).value(QStringLiteral("Balance")) >= 10);
@@ -224,9 +235,13 @@ private slots:
         TestContext t;
         const QSqlDatabase db = t->Db.LibraryDb();
         const QList<DeliveredExercise> delivered = SampleRows();
-        Exec(db, QStringLiteral("DELETE FROM ExerciseLibrary WHERE (ExerciseID >= 70 AND ExerciseID < 244) OR ExerciseID = ?"),
+        Exec(db,
+             QStringLiteral("DELETE FROM ExerciseLibrary WHERE (ExerciseID >= 70 AND ExerciseID < "
+                            "244) OR ExerciseID = ?"),
              {ProbeExerciseID});
-        Exec(db, QStringLiteral("UPDATE ExerciseLibrary SET \"Desc\" = ?, Reps = ? WHERE ExerciseID = 1"),
+        Exec(db,
+             QStringLiteral(
+                 "UPDATE ExerciseLibrary SET \"Desc\" = ?, Reps = ? WHERE ExerciseID = 1"),
              {QStringLiteral("Our arm raise"), 7});
         DeliveredExercise own = delivered.at(1);
         LibraryEntry& e = own.Entry;
@@ -251,8 +266,9 @@ private slots:
 
         QCOMPARE(AddMissingDeliveredExercises(db, Delivered()), 175);
         QCOMPARE(count(), int(delivered.size()) + 1);
-        QSqlQuery q = Exec(db, QStringLiteral("SELECT ExerciseID, \"Desc\", Reps FROM ExerciseLibrary "
-                                              "WHERE ExerciseID IN (1, 100, 244) ORDER BY ExerciseID"));
+        QSqlQuery q =
+            Exec(db, QStringLiteral("SELECT ExerciseID, \"Desc\", Reps FROM ExerciseLibrary "
+                                    "WHERE ExerciseID IN (1, 100, 244) ORDER BY ExerciseID"));
         QVERIFY(q.next());
         QCOMPARE(q.value(1).toString(), QStringLiteral("Our arm raise"));
         QCOMPARE(q.value(2).toInt(), 7);
@@ -296,15 +312,19 @@ private slots:
     {
         TestContext t;
         const int expected = int(SampleRows().size());
-        QSqlQuery count = Exec(t->Db.LibraryDb(), QStringLiteral("SELECT COUNT(*), SUM(code = CAST(ExerciseID AS TEXT)) "
-                                                                 "FROM ExerciseLibrary"));
+        QSqlQuery count =
+            Exec(t->Db.LibraryDb(),
+                 QStringLiteral("SELECT COUNT(*), SUM(code = CAST(ExerciseID AS TEXT)) "
+                                "FROM ExerciseLibrary"));
         QVERIFY(count.next());
         QCOMPARE(count.value(0).toInt(), expected);
         QCOMPARE(count.value(1).toInt(), expected);
         count.finish();
 
-        QSqlQuery row = Exec(t->Db.LibraryDb(), QStringLiteral("SELECT Picture0, Icon, Movie, HasVideo, IconSrc "
-                                                               "FROM ExerciseLibrary WHERE ExerciseID = ?"), {385});
+        QSqlQuery row = Exec(t->Db.LibraryDb(),
+                             QStringLiteral("SELECT Picture0, Icon, Movie, HasVideo, IconSrc "
+                                            "FROM ExerciseLibrary WHERE ExerciseID = ?"),
+                             {385});
         QVERIFY(row.next());
         QCOMPARE(row.value(0).toString(), QStringLiteral("385_1.JPG"));
         QCOMPARE(row.value(1).toString(), QStringLiteral("385.JPG"));
@@ -314,10 +334,11 @@ private slots:
         row.finish();
 
         for (const char* list : {"Provider", "Usage"}) {
-            QSqlQuery q = Exec(t->Db.PicklistDb(),
-                               QStringLiteral("SELECT Level1.Name FROM Label INNER JOIN Level1 ON Label.ID = "
-                                              "Level1.LabelID WHERE Label.Name = ?"),
-                               {QString::fromLatin1(list)});
+            QSqlQuery q =
+                Exec(t->Db.PicklistDb(),
+                     QStringLiteral("SELECT Level1.Name FROM Label INNER JOIN Level1 ON Label.ID = "
+                                    "Level1.LabelID WHERE Label.Name = ?"),
+                     {QString::fromLatin1(list)});
             int entries = 0;
             while (q.next()) {
                 ++entries;
@@ -326,24 +347,29 @@ private slots:
             QVERIFY2(entries >= 3, list);
         }
         // Lists and entries share one numbering.
-        QSqlQuery ids = Exec(t->Db.PicklistDb(), QStringLiteral("SELECT COUNT(*) FROM Label JOIN Level1 ON Label.ID = Level1.ID"));
+        QSqlQuery ids =
+            Exec(t->Db.PicklistDb(),
+                 QStringLiteral("SELECT COUNT(*) FROM Label JOIN Level1 ON Label.ID = Level1.ID"));
         QVERIFY(ids.next());
         QCOMPARE(ids.value(0).toInt(), 0);
         ids.finish();
 
-        QSqlQuery clinic = Exec(t->Db.MainDb(), QStringLiteral("SELECT COUNT(*), MAX(Name) FROM Clinic"));
+        QSqlQuery clinic =
+            Exec(t->Db.MainDb(), QStringLiteral("SELECT COUNT(*), MAX(Name) FROM Clinic"));
         QVERIFY(clinic.next());
         QCOMPARE(clinic.value(0).toInt(), 1);
         QVERIFY(clinic.value(1).isNull());
         clinic.finish();
 
         // Texts, icons, help and the instructions document land in the application folder.
-        const QStringList tips = QString::fromUtf8(FileBytes(t->AppPathAndFName(QStringLiteral("TIPOFDAY.TXT"))))
-                                     .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList tips =
+            QString::fromUtf8(FileBytes(t->AppPathAndFName(QStringLiteral("TIPOFDAY.TXT"))))
+                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QVERIFY(tips.size() >= 15);
         QVERIFY(!FileBytes(t->AppPathAndFName(QStringLiteral("cover.txt"))).isEmpty());
         QVERIFY(FileBytes(t->AppPathAndFName(QStringLiteral("Help/index.html"))).contains("<h1>"));
-        QVERIFY(FileBytes(t->AppPathAndFName(QStringLiteral("Patient Instructions.pdf"))).startsWith("%PDF"));
+        QVERIFY(FileBytes(t->AppPathAndFName(QStringLiteral("Patient Instructions.pdf")))
+                    .startsWith("%PDF"));
         QVERIFY(QFileInfo(t->AppPathAndFName(QStringLiteral("ICON/385.JPG"))).isFile());
         QVERIFY(!QFileInfo::exists(t->AppPathAndFName(DeliveredLibraryFileName)));
     }
@@ -353,13 +379,18 @@ private slots:
     {
         QTest::addColumn<QByteArray>("key");
         QTest::addColumn<QJsonValue>("value");
-        QTest::newRow("abbreviation too long") << QByteArray("AbbrevDesc") << QJsonValue(QStringLiteral("Sixteen chars xx"));
-        QTest::newRow("instruction too long") << QByteArray("Instruct1") << QJsonValue(QString(76, QLatin1Char('a')));
+        QTest::newRow("abbreviation too long")
+            << QByteArray("AbbrevDesc") << QJsonValue(QStringLiteral("Sixteen chars xx"));
+        QTest::newRow("instruction too long")
+            << QByteArray("Instruct1") << QJsonValue(QString(76, QLatin1Char('a')));
         QTest::newRow("reps out of 16-bit range") << QByteArray("Reps") << QJsonValue(40000);
         QTest::newRow("fractional sets") << QByteArray("Sets") << QJsonValue(1.5);
-        QTest::newRow("picture breaks the naming rule") << QByteArray("Picture1") << QJsonValue(QStringLiteral("other.jpg"));
-        QTest::newRow("code differs from the number") << QByteArray("code") << QJsonValue(QStringLiteral("A1"));
-        QTest::newRow("missing HasVideo") << QByteArray("HasVideo") << QJsonValue(QJsonValue::Undefined);
+        QTest::newRow("picture breaks the naming rule")
+            << QByteArray("Picture1") << QJsonValue(QStringLiteral("other.jpg"));
+        QTest::newRow("code differs from the number")
+            << QByteArray("code") << QJsonValue(QStringLiteral("A1"));
+        QTest::newRow("missing HasVideo")
+            << QByteArray("HasVideo") << QJsonValue(QJsonValue::Undefined);
     }
     void faultyDeliveredDataInstallsNothing()
     {
@@ -375,21 +406,25 @@ private slots:
         else
             bad.insert(QString::fromLatin1(key), value);
         rows.replace(3, bad);
-        WriteFile(JoinPath(delivered.path(), DeliveredLibraryFileName), QJsonDocument(rows).toJson());
+        WriteFile(JoinPath(delivered.path(), DeliveredLibraryFileName),
+                  QJsonDocument(rows).toJson());
         try {
             InstallDeliveredFiles(app.path(), delivered.path());
             QFAIL("the faulty row was accepted");
         } catch (const DbError& e) {
-            QVERIFY2(e.message().contains(QString::number(bad.value(QLatin1String("ExerciseID")).toInt())),
+            QVERIFY2(e.message().contains(
+                         QString::number(bad.value(QLatin1String("ExerciseID")).toInt())),
                      qPrintable(e.message()));
         }
-        QCOMPARE(QDir(app.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+        QCOMPARE(QDir(app.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList());
     }
 
     void malformedPickListsAreRefused()
     {
         QTemporaryDir delivered, app;
-        WriteFile(JoinPath(delivered.path(), DeliveredPickListsFileName), "[{\"Name\": \"Usage\", \"Entries\": [");
+        WriteFile(JoinPath(delivered.path(), DeliveredPickListsFileName),
+                  "[{\"Name\": \"Usage\", \"Entries\": [");
         QVERIFY_THROWS_EXCEPTION(DbError, InstallDeliveredFiles(app.path(), delivered.path()));
         WriteFile(JoinPath(delivered.path(), DeliveredPickListsFileName),
                   "[{\"Name\": \"Usage\", \"Entries\": [\"A usage note far too long\"]}]");
@@ -400,7 +435,8 @@ private slots:
     // The container must be what players expect: one MJPG stream, frames and index agreeing.
     void moviesAreWellFormedMotionJpeg()
     {
-        const QByteArray avi = FileBytes(ResolvePath(JoinPath(Media(), QStringLiteral("Movie/1.AVI"))));
+        const QByteArray avi =
+            FileBytes(ResolvePath(JoinPath(Media(), QStringLiteral("Movie/1.AVI"))));
         QVERIFY(avi.startsWith("RIFF"));
         QCOMPARE(qFromLittleEndian<quint32>(avi.constData() + 4), quint32(avi.size() - 8));
         QCOMPARE(avi.mid(8, 4), QByteArray("AVI "));
@@ -436,11 +472,13 @@ private slots:
         player.setVideoSink(&sink);
         bool failed = false;
         QString error;
-        connect(&player, &QMediaPlayer::errorOccurred, this, [&](QMediaPlayer::Error, const QString& text) {
-            failed = true;
-            error = text;
-        });
-        player.setSource(QUrl::fromLocalFile(ResolvePath(JoinPath(Media(), QStringLiteral("Movie/385.AVI")))));
+        connect(&player, &QMediaPlayer::errorOccurred, this,
+                [&](QMediaPlayer::Error, const QString& text) {
+                    failed = true;
+                    error = text;
+                });
+        player.setSource(
+            QUrl::fromLocalFile(ResolvePath(JoinPath(Media(), QStringLiteral("Movie/385.AVI")))));
         QTRY_VERIFY_WITH_TIMEOUT(failed || player.mediaStatus() == QMediaPlayer::LoadedMedia ||
                                      player.duration() > 0,
                                  20000);
@@ -457,7 +495,8 @@ private slots:
         if (!info.waitForFinished(20000) || info.exitCode() != 0)
             QSKIP("pdfinfo is not available");
         const QString out = QString::fromLocal8Bit(info.readAllStandardOutput());
-        QVERIFY2(out.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))), qPrintable(out));
+        QVERIFY2(out.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))),
+                 qPrintable(out));
         QVERIFY2(out.contains(QStringLiteral("612 x 792 pts")), qPrintable(out));
     }
 
@@ -467,12 +506,14 @@ private slots:
         const QString source = QStringLiteral(TRAMELLE_SOURCE_DIR "/resources/exercises.json");
         for (const QTemporaryDir* dir : {&a, &b}) {
             QString errors;
-            QCOMPARE(RunGenerator({QStringLiteral("--exercises"), source, QStringLiteral("--only"), QStringLiteral("1,385"),
-                                   QStringLiteral("--media"), dir->path(), QStringLiteral("--delivered"), dir->path()},
+            QCOMPARE(RunGenerator({QStringLiteral("--exercises"), source, QStringLiteral("--only"),
+                                   QStringLiteral("1,385"), QStringLiteral("--media"), dir->path(),
+                                   QStringLiteral("--delivered"), dir->path()},
                                   &errors),
                      0);
         }
-        for (const char* name : {"Picture/1_2.JPG", "Picture/385_3.JPG", "ICON/385.JPG", "Movie/1.AVI", "library.json"}) {
+        for (const char* name : {"Picture/1_2.JPG", "Picture/385_3.JPG", "ICON/385.JPG",
+                                 "Movie/1.AVI", "library.json"}) {
             const QByteArray first = FileBytes(JoinPath(a.path(), QLatin1String(name)));
             QVERIFY2(!first.isEmpty(), name);
             QVERIFY2(first == FileBytes(JoinPath(b.path(), QLatin1String(name))), name);
@@ -487,10 +528,12 @@ private slots:
         QTest::addColumn<QString>("named");
         // A typo must not draw a wrong picture; a stray term would make its own filter entry.
         QTest::newRow("pose typo") << QString() << QString() << QStringLiteral("sholderR");
-        QTest::newRow("joint outside the vocabulary") << QStringLiteral("Joint") << QStringLiteral("Shoulder, Back")
-                                                      << QStringLiteral("\"Back\"");
-        QTest::newRow("type outside the vocabulary") << QStringLiteral("Type") << QStringLiteral("range of motion")
-                                                     << QStringLiteral("\"range of motion\"");
+        QTest::newRow("joint outside the vocabulary")
+            << QStringLiteral("Joint") << QStringLiteral("Shoulder, Back")
+            << QStringLiteral("\"Back\"");
+        QTest::newRow("type outside the vocabulary")
+            << QStringLiteral("Type") << QStringLiteral("range of motion")
+            << QStringLiteral("\"range of motion\"");
     }
 
     void generatorRefusesFaultySource()
@@ -500,7 +543,10 @@ private slots:
         QFETCH(QString, named);
         QTemporaryDir dir;
         const QString source = JoinPath(dir.path(), QStringLiteral("exercises.json"));
-        QJsonObject doc = QJsonDocument::fromJson(FileBytes(QStringLiteral(TRAMELLE_SOURCE_DIR "/resources/exercises.json"))).object();
+        QJsonObject doc =
+            QJsonDocument::fromJson(
+                FileBytes(QStringLiteral(TRAMELLE_SOURCE_DIR "/resources/exercises.json")))
+                .object();
         QJsonArray list = doc.value(QLatin1String("exercises")).toArray();
         QJsonObject first = list.at(0).toObject();
         QJsonObject art = first.value(QLatin1String("art")).toObject();
@@ -517,8 +563,8 @@ private slots:
         doc.insert(QStringLiteral("exercises"), QJsonArray{first});
         WriteFile(source, QJsonDocument(doc).toJson());
         QString errors;
-        QCOMPARE(RunGenerator({QStringLiteral("--exercises"), source, QStringLiteral("--media"), dir.path(),
-                               QStringLiteral("--delivered"), dir.path()},
+        QCOMPARE(RunGenerator({QStringLiteral("--exercises"), source, QStringLiteral("--media"),
+                               dir.path(), QStringLiteral("--delivered"), dir.path()},
                               &errors),
                  1);
         QVERIFY2(errors.contains(named), qPrintable(errors));
@@ -529,16 +575,20 @@ private slots:
     {
         QTemporaryDir dir;
         const QString out = JoinPath(dir.path(), QStringLiteral("large"));
-        const QStringList args{QStringLiteral("--large-library"), QStringLiteral("150"), QStringLiteral("--out"), out,
-                               QStringLiteral("--media"), Media(), QStringLiteral("--delivered"), Delivered()};
+        const QStringList args{QStringLiteral("--large-library"), QStringLiteral("150"),
+                               QStringLiteral("--out"),           out,
+                               QStringLiteral("--media"),         Media(),
+                               QStringLiteral("--delivered"),     Delivered()};
         QString errors;
         QCOMPARE(RunGenerator(args, &errors), 0);
         const QString library = JoinPath(out, LibraryDbFileName);
         {
             QSqlDatabase db = OpenConnection(library, QStringLiteral("large-check"));
             // The delivered rows, as in every library, and the copies.
-            QSqlQuery q = Exec(db, QStringLiteral("SELECT COUNT(*), SUM(ExerciseID >= 1000), MAX(LENGTH(AbbrevDesc)) "
-                                                  "FROM ExerciseLibrary"));
+            QSqlQuery q =
+                Exec(db, QStringLiteral(
+                             "SELECT COUNT(*), SUM(ExerciseID >= 1000), MAX(LENGTH(AbbrevDesc)) "
+                             "FROM ExerciseLibrary"));
             QVERIFY(q.next());
             QCOMPARE(q.value(0).toInt(), 150 + int(SampleRows().size()));
             QCOMPARE(q.value(1).toInt(), 150);
@@ -550,7 +600,8 @@ private slots:
         const QString sample = SampleRows().at(149 % SampleRows().size()).Entry.Picture2;
         const QString copy = JoinPath(out, QStringLiteral("Picture/1149_3.JPG"));
         QVERIFY(QImageReader(copy).canRead());
-        QCOMPARE(FileBytes(copy), FileBytes(ResolvePath(JoinPath(Media(), QStringLiteral("Picture/") + sample))));
+        QCOMPARE(FileBytes(copy),
+                 FileBytes(ResolvePath(JoinPath(Media(), QStringLiteral("Picture/") + sample))));
         QVERIFY(QFileInfo(JoinPath(out, QStringLiteral("ICON/1000.JPG"))).exists());
         // A folder that already holds a library is left alone.
         const QByteArray before = FileBytes(library);

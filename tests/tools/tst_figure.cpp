@@ -39,7 +39,8 @@ int Marked(const QImage& image)
     return n;
 }
 
-const char* const ArmRaise = R"({"trace": "handR", "poses": [{}, {"shoulder": 90}, {"shoulder": 170}]})";
+const char* const ArmRaise =
+    R"({"trace": "handR", "poses": [{}, {"shoulder": 90}, {"shoulder": 170}]})";
 const char* const Still = R"({"poses": [{}, {}, {}]})";
 const char* const Lying = R"({"props": [{"kind": "mat"}], "poses": [{"torso": -90},
                               {"torso": -90}, {"torso": -90}]})";
@@ -70,7 +71,8 @@ private slots:
         const int still = Marked(RenderScene(ArtFrom(Still), 0, 400, 300, false));
         const int arm = Marked(RenderScene(ArtFrom(ArmRaise), 0, 400, 300, false));
         const int jump = Marked(RenderScene(ArtFrom(Jump), 0, 400, 300, false));
-        const QByteArray counts = QByteArray::number(still) + ' ' + QByteArray::number(arm) + ' ' + QByteArray::number(jump);
+        const QByteArray counts = QByteArray::number(still) + ' ' + QByteArray::number(arm) + ' ' +
+                                  QByteArray::number(jump);
         QVERIFY2(arm > still + 300, counts);
         QVERIFY2(jump < still + 30, counts);
     }
@@ -106,7 +108,8 @@ private slots:
     void topViewCentresTheFigureWithoutAFloor()
     {
         const QImage top = RenderScene(ArtFrom(R"({"view": "top", "props": [{"kind": "mat"}],
-            "poses": [{"torso": -90}, {"torso": -90, "hipR": 15}, {"torso": -90, "hipR": 30}]})"), 1, 400, 300, false);
+            "poses": [{"torso": -90}, {"torso": -90, "hipR": 15}, {"torso": -90, "hipR": 30}]})"),
+                                       1, 400, 300, false);
         QRect r;
         for (int y = 0; y < 300; ++y) {
             for (int x = 0; x < 400; ++x) {
@@ -114,14 +117,17 @@ private slots:
                     r |= QRect(x, y, 1, 1);
             }
         }
-        QVERIFY2(std::abs(r.center().y() - 150) < 12 && r.bottom() < 290, QByteArray::number(r.bottom()));
+        QVERIFY2(std::abs(r.center().y() - 150) < 12 && r.bottom() < 290,
+                 QByteArray::number(r.bottom()));
         QVERIFY(r.width() > 0.8 * 400);
     }
 
     void unknownPropOrViewIsRefused()
     {
-        QVERIFY_THROWS_EXCEPTION(SourceError, ArtFrom(R"({"props": [{"kind": "sofa"}], "poses": [{}, {}, {}]})"));
-        QVERIFY_THROWS_EXCEPTION(SourceError, ArtFrom(R"({"view": "back", "poses": [{}, {}, {}]})"));
+        QVERIFY_THROWS_EXCEPTION(
+            SourceError, ArtFrom(R"({"props": [{"kind": "sofa"}], "poses": [{}, {}, {}]})"));
+        QVERIFY_THROWS_EXCEPTION(SourceError,
+                                 ArtFrom(R"({"view": "back", "poses": [{}, {}, {}]})"));
     }
 };
 

@@ -105,7 +105,8 @@ QByteArray BuildMjpegAvi(const QList<QByteArray>& frames, int width, int height,
     for (int i = 0; i < 4; ++i)
         U32(strf, 0);
 
-    const QByteArray hdrl = List("hdrl", Chunk("avih", avih) + List("strl", Chunk("strh", strh) + Chunk("strf", strf)));
+    const QByteArray hdrl =
+        List("hdrl", Chunk("avih", avih) + List("strl", Chunk("strh", strh) + Chunk("strf", strf)));
 
     QByteArray movi;
     QByteArray index;
@@ -127,12 +128,12 @@ QByteArray BuildMjpegAvi(const QList<QByteArray>& frames, int width, int height,
     return Chunk("RIFF", riff);
 }
 
-bool WriteMjpegAvi(const QString& path, const QList<QByteArray>& frames, int width, int height, int fps,
-                   QString* error)
+bool WriteMjpegAvi(const QString& path, const QList<QByteArray>& frames, int width, int height,
+                   int fps, QString* error)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(BuildMjpegAvi(frames, width, height, fps)) < 0 ||
-        !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(BuildMjpegAvi(frames, width, height, fps)) < 0 || !file.commit()) {
         if (error)
             *error = file.errorString();
         return false;

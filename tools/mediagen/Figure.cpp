@@ -17,28 +17,32 @@ constexpr double TorsoLength = 72, NeckLength = 9, HeadRadius = 15;
 constexpr double UpperArmLength = 46, ForearmLength = 40, HandLength = 10, HandWidth = 10;
 constexpr double ThighLength = 56, ShinLength = 54, FootLength = 21, HeelLength = 5;
 constexpr double NeckWidth = 10;
-constexpr double UpperArmWidth = 13, ForearmWidth = 11, ThighWidth = 18, ShinWidth = 14, FootWidth = 9;
+constexpr double UpperArmWidth = 13, ForearmWidth = 11, ThighWidth = 18, ShinWidth = 14,
+                 FootWidth = 9;
 constexpr double Outline = 2.6;
 constexpr double MatHeight = 9;
 constexpr double SceneMargin = 8;
 
 // Joint angles relative to the parent segment, and absolute segment directions.
-const QStringList RelativeJoints{QStringLiteral("shoulder"), QStringLiteral("elbow"), QStringLiteral("wrist"),
-                                 QStringLiteral("hip"),      QStringLiteral("knee"),  QStringLiteral("ankle")};
-const QStringList AbsoluteSegments{QStringLiteral("arm"),   QStringLiteral("forearm"), QStringLiteral("hand"),
-                                   QStringLiteral("thigh"), QStringLiteral("shin"),    QStringLiteral("foot")};
-const QStringList PropKinds{QStringLiteral("mat"),  QStringLiteral("chair"), QStringLiteral("chairback"),
-                            QStringLiteral("wall"), QStringLiteral("step"),  QStringLiteral("ball"),
-                            QStringLiteral("band"), QStringLiteral("towel"), QStringLiteral("weight"),
-                            QStringLiteral("table")};
+const QStringList RelativeJoints{QStringLiteral("shoulder"), QStringLiteral("elbow"),
+                                 QStringLiteral("wrist"),    QStringLiteral("hip"),
+                                 QStringLiteral("knee"),     QStringLiteral("ankle")};
+const QStringList AbsoluteSegments{QStringLiteral("arm"),  QStringLiteral("forearm"),
+                                   QStringLiteral("hand"), QStringLiteral("thigh"),
+                                   QStringLiteral("shin"), QStringLiteral("foot")};
+const QStringList PropKinds{QStringLiteral("mat"),       QStringLiteral("chair"),
+                            QStringLiteral("chairback"), QStringLiteral("wall"),
+                            QStringLiteral("step"),      QStringLiteral("ball"),
+                            QStringLiteral("band"),      QStringLiteral("towel"),
+                            QStringLiteral("weight"),    QStringLiteral("table")};
 
 const QStringList& PointNames()
 {
     static const QStringList names = [] {
         QStringList n{QStringLiteral("hip"), QStringLiteral("neck"), QStringLiteral("head"),
                       QStringLiteral("chest")};
-        for (const char* p : {"shoulder", "elbow", "wrist", "hand", "hipjoint", "knee", "ankle", "toe", "heel",
-                              "foot"}) {
+        for (const char* p : {"shoulder", "elbow", "wrist", "hand", "hipjoint", "knee", "ankle",
+                              "toe", "heel", "foot"}) {
             n << QLatin1String(p) + QLatin1Char('R') << QLatin1String(p) + QLatin1Char('L');
         }
         return n;
@@ -88,7 +92,8 @@ Segments Resolve(const QHash<QString, double>& a, bool front)
         s.Hand[side] = pick("hand", s.Forearm[side] - k * rel("wrist"));
         s.Thigh[side] = pick("thigh", s.Torso + 180 - k * rel("hip"));
         s.Shin[side] = pick("shin", s.Thigh[side] + k * rel("knee"));
-        s.Foot[side] = pick("foot", front ? s.Shin[side] - k * 75 : s.Shin[side] - 90 - rel("ankle"));
+        s.Foot[side] =
+            pick("foot", front ? s.Shin[side] - k * 75 : s.Shin[side] - 90 - rel("ankle"));
     }
     return s;
 }
@@ -175,7 +180,8 @@ double LowestNear(const Body& body, const QString& point)
         const QChar side = point.back();
         const double h = FootWidth / 2 + Outline;
         return std::max(body.Points.value(QStringLiteral("toe") + side).y(),
-                        body.Points.value(QStringLiteral("heel") + side).y()) + h;
+                        body.Points.value(QStringLiteral("heel") + side).y()) +
+               h;
     }
     return body.Points.value(point).y() + 8;
 }
@@ -191,7 +197,8 @@ Moving FindMoving(const Art& art)
             return std::abs((a - b) - (a0 - b0)) > Threshold;
         };
         m.Torso = m.Torso || std::abs(s.Torso - s0.Torso) > Threshold;
-        m.Head = m.Head || changed(s0.Neck, s0.Torso, s.Neck, s.Torso) || std::abs(s.Turn - s0.Turn) > Threshold;
+        m.Head = m.Head || changed(s0.Neck, s0.Torso, s.Neck, s.Torso) ||
+                 std::abs(s.Turn - s0.Turn) > Threshold;
         for (int i = 0; i < 2; ++i) {
             bool chain = changed(s0.Arm[i], s0.Torso, s.Arm[i], s.Torso);
             m.Arm[i][0] = m.Arm[i][0] || chain;
@@ -253,7 +260,13 @@ Body Layout(const Segments& s, bool front, const Moving& moving = {})
                  << Piece{waist, chest, 26, 31, 1, torsoMoving, {}}
                  << Piece{chest, top, 31, 25, 1, torsoMoving, {}};
     }
-    b.Pieces << Piece{neck - up * 6, neck + Dir(s.Neck) * NeckLength, NeckWidth + 2, NeckWidth, 1, moving.Head, {}};
+    b.Pieces << Piece{neck - up * 6,
+                      neck + Dir(s.Neck) * NeckLength,
+                      NeckWidth + 2,
+                      NeckWidth,
+                      1,
+                      moving.Head,
+                      {}};
     for (int side = 0; side < 2; ++side) {
         const QChar tag = side == 0 ? QLatin1Char('R') : QLatin1Char('L');
         // Side view: the right side is nearer to the viewer. Front view: legs go under the
@@ -294,15 +307,22 @@ Body Layout(const Segments& s, bool front, const Moving& moving = {})
             foot << ankle - across * 4 << ankle + across * 4 << toe + across * 5 + sole * 0.4
                  << toe - across * 5 + sole * 0.4;
         } else {
-            foot << ankle - Dir(s.Foot[side]) * 3 - sole * 0.6 << ankle + Dir(s.Foot[side]) * 5 - sole * 0.8
+            foot << ankle - Dir(s.Foot[side]) * 3 - sole * 0.6
+                 << ankle + Dir(s.Foot[side]) * 5 - sole * 0.8
                  << toe - sole * 0.2 + Dir(s.Foot[side]) * 3 << toe + sole + Dir(s.Foot[side]) * 2
-                 << heel + sole - Dir(s.Foot[side]) * 2 << heel - sole * 0.4 - Dir(s.Foot[side]) * 2;
+                 << heel + sole - Dir(s.Foot[side]) * 2
+                 << heel - sole * 0.4 - Dir(s.Foot[side]) * 2;
         }
         b.Pieces << Piece{ankle, toe, 0, 0, legLayer, leg[2], foot};
         b.Pieces << Piece{shoulder, elbow, UpperArmWidth + 1, ForearmWidth, armLayer, arm[0], {}}
                  << Piece{elbow, wrist, ForearmWidth, ForearmWidth - 3, armLayer, arm[1], {}}
-                 << Piece{wrist + Dir(s.Hand[side]) * 1, hand + Dir(s.Hand[side]) * 1, HandWidth - 3, HandWidth,
-                          armLayer, arm[2], {}};
+                 << Piece{wrist + Dir(s.Hand[side]) * 1,
+                          hand + Dir(s.Hand[side]) * 1,
+                          HandWidth - 3,
+                          HandWidth,
+                          armLayer,
+                          arm[2],
+                          {}};
     }
     return b;
 }
@@ -323,8 +343,9 @@ QPointF Offset(const QJsonObject& prop)
 
 bool HasProp(const QList<QJsonObject>& props, const char* kind)
 {
-    return std::any_of(props.begin(), props.end(),
-                       [kind](const QJsonObject& p) { return p.value(QLatin1String("kind")).toString() == QLatin1String(kind); });
+    return std::any_of(props.begin(), props.end(), [kind](const QJsonObject& p) {
+        return p.value(QLatin1String("kind")).toString() == QLatin1String(kind);
+    });
 }
 
 // One frame, laid out: the body in scene units and the props in force.
@@ -351,8 +372,8 @@ Frame Pose(const Art& art, double t)
     const KeyPose& q = art.Poses[i + 1];
     Frame f;
     f.Props = art.Props + (u < 0.5 ? p.Props : q.Props);
-    f.Figure = Layout(Blend(Resolve(p.Angles, art.Front), Resolve(q.Angles, art.Front), u), art.Front,
-                      FindMoving(art));
+    f.Figure = Layout(Blend(Resolve(p.Angles, art.Front), Resolve(q.Angles, art.Front), u),
+                      art.Front, FindMoving(art));
     f.Surface = HasProp(f.Props, "mat") ? FloorY - MatHeight : FloorY;
 
     const QPointF centre = AutoCentre(art);
@@ -380,13 +401,15 @@ QRectF PropBounds(const QJsonObject& prop, const Body& body)
     if (kind == QLatin1String("chair")) {
         QPointF hip = body.Points.value(QStringLiteral("hip"));
         if (prop.contains(QLatin1String("x")))
-            hip = {prop.value(QLatin1String("x")).toDouble(), prop.value(QLatin1String("y")).toDouble()};
+            hip = {prop.value(QLatin1String("x")).toDouble(),
+                   prop.value(QLatin1String("y")).toDouble()};
         return QRectF(hip.x() - 38, hip.y() - 80, 76, FloorY - hip.y() + 80);
     }
     if (kind == QLatin1String("chairback")) {
         const QPointF at = PropPoint(prop.value(QLatin1String("at")), body) + Offset(prop);
         const double far = at.x() + prop.value(QLatin1String("side")).toDouble(1) * 50;
-        return QRectF(QPointF(std::min(at.x(), far) - 6, at.y()), QPointF(std::max(at.x(), far) + 6, FloorY));
+        return QRectF(QPointF(std::min(at.x(), far) - 6, at.y()),
+                      QPointF(std::max(at.x(), far) + 6, FloorY));
     }
     if (kind == QLatin1String("wall")) {
         const double x = prop.value(QLatin1String("x")).toDouble();
@@ -424,7 +447,7 @@ struct Placement
 {
     double Scale = 1, Shift = 0, ShiftY = 0;
     double AnchorY = FloorY; // the height that stays put: the floor, or the middle from above
-    QRectF Figure; // the figure's extent over all frames, in scene units
+    QRectF Figure;           // the figure's extent over all frames, in scene units
 };
 
 Placement Fit(const Art& art)
@@ -446,8 +469,9 @@ Placement Fit(const Art& art)
             all |= figure.adjusted(-16, -14, 16, 14);
         place.AnchorY = SceneHeight / 2;
         place.ShiftY = SceneHeight / 2 - all.center().y();
-        place.Scale = std::min({MaxScale, (SceneHeight - 2 * SceneMargin) / std::max(all.height(), 40.0),
-                                (SceneWidth - 2 * SceneMargin) / std::max(all.width(), 40.0)});
+        place.Scale =
+            std::min({MaxScale, (SceneHeight - 2 * SceneMargin) / std::max(all.height(), 40.0),
+                      (SceneWidth - 2 * SceneMargin) / std::max(all.width(), 40.0)});
         return place;
     }
     const double top = std::min(all.top(), FloorY - 40);
@@ -455,7 +479,6 @@ Placement Fit(const Art& art)
                             (SceneWidth - 2 * SceneMargin) / std::max(all.width(), 40.0)});
     return place;
 }
-
 
 const QColor Ink(0x1e, 0x1e, 0x1e);
 const QColor BodyFill(0xf4, 0xf4, 0xf4);
@@ -530,7 +553,8 @@ void DrawChairBack(QPainter& p, QPointF top, double side)
     const double far = top.x() + side * 50;
     Strap(p, {far, seat + 8}, {far + side * 2, FloorY - 1}, 4, PropFill);
     Strap(p, top, {top.x(), FloorY - 1}, 5, PropFill);
-    Box(p, QRectF(QPointF(std::min(top.x(), far), seat), QPointF(std::max(top.x(), far), seat + 8)), PropFill);
+    Box(p, QRectF(QPointF(std::min(top.x(), far), seat), QPointF(std::max(top.x(), far), seat + 8)),
+        PropFill);
     Box(p, QRectF(top.x() - 5, top.y(), 10, 30), PropFill, 3);
 }
 
@@ -558,7 +582,8 @@ void DrawWeight(QPainter& p, QPointF at, double forearm)
         p.drawPolygon(Block(at + along * (end * 12), Dir(forearm), 16, 7));
 }
 
-void DrawProp(QPainter& p, const QJsonObject& prop, const Frame& f, const Art& art, const QRectF& figure)
+void DrawProp(QPainter& p, const QJsonObject& prop, const Frame& f, const Art& art,
+              const QRectF& figure)
 {
     const QString kind = prop.value(QLatin1String("kind")).toString();
     const Body& body = f.Figure;
@@ -568,14 +593,17 @@ void DrawProp(QPainter& p, const QJsonObject& prop, const Frame& f, const Art& a
         Box(p, figure.adjusted(-14, -12, 14, 12), PropFill, 6);
     } else if (kind == QLatin1String("mat")) {
         // A mat just longer than the figure, unless its ends are given.
-        Box(p, QRectF(QPointF(prop.value(QLatin1String("x0")).toDouble(figure.left() - 14), FloorY - MatHeight),
-                      QPointF(prop.value(QLatin1String("x1")).toDouble(figure.right() + 14), FloorY)),
+        Box(p,
+            QRectF(QPointF(prop.value(QLatin1String("x0")).toDouble(figure.left() - 14),
+                           FloorY - MatHeight),
+                   QPointF(prop.value(QLatin1String("x1")).toDouble(figure.right() + 14), FloorY)),
             PropFill, 4);
     } else if (kind == QLatin1String("chair")) {
         DrawChair(p, prop, body, front);
     } else if (kind == QLatin1String("chairback")) {
-        DrawChairBack(p, PropPoint(prop.value(QLatin1String("at")), body) + Offset(prop) + QPointF(0, 6),
-                      prop.value(QLatin1String("side")).toDouble(1));
+        DrawChairBack(
+            p, PropPoint(prop.value(QLatin1String("at")), body) + Offset(prop) + QPointF(0, 6),
+            prop.value(QLatin1String("side")).toDouble(1));
     } else if (kind == QLatin1String("wall")) {
         DrawWall(p, prop.value(QLatin1String("x")).toDouble());
     } else if (kind == QLatin1String("step")) {
@@ -639,14 +667,16 @@ bool DrawnInFront(const QJsonObject& prop)
     const QString kind = prop.value(QLatin1String("kind")).toString();
     if (prop.contains(QLatin1String("front")))
         return prop.value(QLatin1String("front")).toBool();
-    return kind == QLatin1String("band") || kind == QLatin1String("towel") || kind == QLatin1String("weight");
+    return kind == QLatin1String("band") || kind == QLatin1String("towel") ||
+           kind == QLatin1String("weight");
 }
 
 void DrawFace(QPainter& p, const Body& b)
 {
     // Angles on the painter's arcs: counter-clockwise from three o'clock.
     const double up = 90 - b.Neck;
-    const QRectF skull(b.Head - QPointF(HeadRadius, HeadRadius), QSizeF(2 * HeadRadius, 2 * HeadRadius));
+    const QRectF skull(b.Head - QPointF(HeadRadius, HeadRadius),
+                       QSizeF(2 * HeadRadius, 2 * HeadRadius));
     p.setPen(Qt::NoPen);
     p.setBrush(Hair);
     if (b.Front) {
@@ -660,10 +690,12 @@ void DrawFace(QPainter& p, const Body& b)
         p.drawEllipse(b.Head + across * (turn * 8 - apart) + upward, 1.9, 1.9);
         p.drawEllipse(b.Head + across * (turn * 8 + apart) + upward, 1.9, 1.9);
         p.setPen(QPen(Ink, 1.8, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(b.Head + across * (turn * 8 - 3) - upward * 3.2, b.Head + across * (turn * 8 + 3) - upward * 3.2);
+        p.drawLine(b.Head + across * (turn * 8 - 3) - upward * 3.2,
+                   b.Head + across * (turn * 8 + 3) - upward * 3.2);
         if (std::abs(turn) > 0.2) {
             p.setPen(QPen(Ink, 2.2, Qt::SolidLine, Qt::RoundCap));
-            p.drawLine(b.Head + across * (turn * 13) - upward * 0.5, b.Head + across * (turn * 16) - upward * 2);
+            p.drawLine(b.Head + across * (turn * 13) - upward * 0.5,
+                       b.Head + across * (turn * 16) - upward * 2);
         }
         return;
     }
@@ -726,7 +758,10 @@ void DrawBody(QPainter& p, const Body& b, bool ghost = false)
             p.drawEllipse(b.Head, HeadRadius + outline, HeadRadius + outline);
         for (const Piece& c : b.Pieces) {
             if (c.Layer == layer) {
-                p.setBrush(ghost ? QColor(Qt::white) : c.Moving ? MoveFill : far ? FarFill : BodyFill);
+                p.setBrush(ghost      ? QColor(Qt::white)
+                           : c.Moving ? MoveFill
+                           : far      ? FarFill
+                                      : BodyFill);
                 DrawPiece(p, c, 0);
             }
         }
@@ -798,7 +833,8 @@ Art ParseArt(const QJsonObject& o)
 {
     Art art;
     const QString view = o.value(QLatin1String("view")).toString(QStringLiteral("side"));
-    if (view != QLatin1String("side") && view != QLatin1String("front") && view != QLatin1String("top"))
+    if (view != QLatin1String("side") && view != QLatin1String("front") &&
+        view != QLatin1String("top"))
         throw SourceError(QStringLiteral("unknown view \"%1\"").arg(view));
     // From above, the figure is laid out as from the front, lying in the picture's plane.
     art.Top = view == QLatin1String("top");
@@ -807,7 +843,8 @@ Art ParseArt(const QJsonObject& o)
     const QJsonArray poses = o.value(QLatin1String("poses")).toArray();
     if (poses.size() != 3)
         throw SourceError(QStringLiteral("there must be three poses (start, middle, end)"));
-    QSet<QString> known{QStringLiteral("torso"), QStringLiteral("neck"), QStringLiteral("turn"), QStringLiteral("sit"), QStringLiteral("x"), QStringLiteral("y"),
+    QSet<QString> known{QStringLiteral("torso"), QStringLiteral("neck"), QStringLiteral("turn"),
+                        QStringLiteral("sit"),   QStringLiteral("x"),    QStringLiteral("y"),
                         QStringLiteral("props")};
     for (const QStringList* names : {&RelativeJoints, &AbsoluteSegments}) {
         for (const QString& n : *names)
@@ -822,7 +859,8 @@ Art ParseArt(const QJsonObject& o)
             if (it.key() == QLatin1String("props"))
                 art.Poses[i].Props = ParseProps(it.value(), where);
             else if (!it.value().isDouble())
-                throw SourceError(QStringLiteral("%1: \"%2\" must be a number").arg(where, it.key()));
+                throw SourceError(
+                    QStringLiteral("%1: \"%2\" must be a number").arg(where, it.key()));
             else if (it.key() == QLatin1String("x"))
                 art.Poses[i].X = it.value().toDouble();
             else if (it.key() == QLatin1String("y"))
@@ -851,7 +889,8 @@ void DrawScene(QPainter& p, const Art& art, double t, bool withTrace)
 {
     p.setRenderHint(QPainter::Antialiasing, true);
     if (!art.Top)
-        StrokeLine(p, {4, FloorY + 1.5}, {SceneWidth - 4, FloorY + 1.5}, 2.5, QColor(0x90, 0x90, 0x90));
+        StrokeLine(p, {4, FloorY + 1.5}, {SceneWidth - 4, FloorY + 1.5}, 2.5,
+                   QColor(0x90, 0x90, 0x90));
     const Placement place = Fit(art);
     p.save();
     p.translate(SceneWidth / 2, place.AnchorY);

@@ -48,15 +48,15 @@ struct KeyPose
 // pictures show the start pose faintly and the "trace" point's path as an arrow.
 struct Art
 {
-    bool Front = false;        // front or top view
+    bool Front = false; // front or top view
     bool Top = false;
     QList<QJsonObject> Props; // drawn in every pose
     KeyPose Poses[3];
-    QString FixPoint;          // a body point held at FixX (hands on a wall)
+    QString FixPoint; // a body point held at FixX (hands on a wall)
     double FixX = 0;
-    QString Ground;            // the body point that rests on the floor; default the lowest
-    double GroundHeight = 0;   // ... or on a step this high
-    QString Trace;             // a body point whose path is drawn as an arrow
+    QString Ground;          // the body point that rests on the floor; default the lowest
+    double GroundHeight = 0; // ... or on a step this high
+    QString Trace;           // a body point whose path is drawn as an arrow
 };
 
 // Reads the "art" object of an exercise. Throws SourceError on unknown angles, points

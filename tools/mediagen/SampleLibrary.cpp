@@ -111,12 +111,14 @@ public:
     {
         if (m_terms.isEmpty())
             return;
-        QList<QPair<QString, QString>> used{{QStringLiteral("Motion"), e.Motion}, {QStringLiteral("Type"), e.Type}};
+        QList<QPair<QString, QString>> used{{QStringLiteral("Motion"), e.Motion},
+                                            {QStringLiteral("Type"), e.Type}};
         for (const QString& joint : e.Joint.split(QLatin1Char(',')))
             used.prepend({QStringLiteral("Joint"), joint.trimmed()});
         for (const auto& [column, term] : used) {
             if (!m_terms.value(column).contains(term))
-                throw SourceError(QStringLiteral("the %1 \"%2\" is not in the vocabulary").arg(column, term));
+                throw SourceError(
+                    QStringLiteral("the %1 \"%2\" is not in the vocabulary").arg(column, term));
         }
     }
 
@@ -140,15 +142,17 @@ QList<SourceExercise> ReadExerciseSource(const QString& path)
     for (const QJsonValue& v : doc.object().value(QLatin1String("exercises")).toArray()) {
         QJsonObject o = v.toObject();
         const qint32 id = o.value(QLatin1String("ExerciseID")).toInt();
-        const QString where = QStringLiteral("%1: exercise %2").arg(QFileInfo(path).fileName()).arg(id);
+        const QString where =
+            QStringLiteral("%1: exercise %2").arg(QFileInfo(path).fileName()).arg(id);
         try {
             if (seen.contains(id))
                 throw SourceError(QStringLiteral("the number is used twice"));
             seen.insert(id);
             if (id >= tramelle::FirstUserExerciseID && id != tramelle::ProbeExerciseID)
-                throw SourceError(QStringLiteral("delivered exercises are numbered below %1 (or %2)")
-                                      .arg(tramelle::FirstUserExerciseID)
-                                      .arg(tramelle::ProbeExerciseID));
+                throw SourceError(
+                    QStringLiteral("delivered exercises are numbered below %1 (or %2)")
+                        .arg(tramelle::FirstUserExerciseID)
+                        .arg(tramelle::ProbeExerciseID));
             const bool movie = o.value(QLatin1String("Movie")).toBool();
             o.insert(QStringLiteral("code"), QString::number(id));
             o.insert(QStringLiteral("Icon"), tramelle::IconFileName(id));
@@ -211,17 +215,23 @@ void WriteSampleMedia(const QList<SourceExercise>& exercises, const QString& med
     auto draw = [&](const SourceExercise& e) {
         const qint32 id = e.Row.Entry.ExerciseID;
         for (int n = 1; n <= 3; ++n) {
-            const QImage picture = RenderScene(e.Drawing, n - 1, PictureWidth, PictureHeight, n > 1);
-            WriteIfChanged(tramelle::JoinPath(pictures, tramelle::PictureFileName(id, n)), Jpeg(picture, JpegQuality));
+            const QImage picture =
+                RenderScene(e.Drawing, n - 1, PictureWidth, PictureHeight, n > 1);
+            WriteIfChanged(tramelle::JoinPath(pictures, tramelle::PictureFileName(id, n)),
+                           Jpeg(picture, JpegQuality));
             if (n == IconPicture) {
-                const QImage icon = RenderScene(e.Drawing, n - 1, PictureWidth, PictureHeight, false)
-                                        .scaled(IconWidth, IconHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-                WriteIfChanged(tramelle::JoinPath(icons, tramelle::IconFileName(id)), Jpeg(icon, 90));
+                const QImage icon =
+                    RenderScene(e.Drawing, n - 1, PictureWidth, PictureHeight, false)
+                        .scaled(IconWidth, IconHeight, Qt::IgnoreAspectRatio,
+                                Qt::SmoothTransformation);
+                WriteIfChanged(tramelle::JoinPath(icons, tramelle::IconFileName(id)),
+                               Jpeg(icon, 90));
             }
         }
         if (!e.Row.Entry.Movie.isEmpty()) {
             const QString path = tramelle::JoinPath(movies, e.Row.Entry.Movie);
-            WriteIfChanged(path, BuildMjpegAvi(MovieFrames(e.Drawing), MovieWidth, MovieHeight, MovieFps));
+            WriteIfChanged(
+                path, BuildMjpegAvi(MovieFrames(e.Drawing), MovieWidth, MovieHeight, MovieFps));
         }
     };
     // Every exercise's files depend on that exercise alone, so the work is shared out
@@ -242,7 +252,8 @@ void WriteSampleMedia(const QList<SourceExercise>& exercises, const QString& med
     for (const SourceExercise& e : exercises)
         rows << e.Row;
     try {
-        tramelle::WriteDeliveredLibrary(tramelle::JoinPath(deliveredFolder, tramelle::DeliveredLibraryFileName), rows);
+        tramelle::WriteDeliveredLibrary(
+            tramelle::JoinPath(deliveredFolder, tramelle::DeliveredLibraryFileName), rows);
     } catch (const tramelle::DbError& error) {
         throw SourceError(error.message());
     }
@@ -342,10 +353,13 @@ void WriteLargeLibrary(int count, const QString& outFolder, const QString& media
     for (const DeliveredExercise& row : sample) {
         const LibraryEntry& e = row.Entry;
         for (const QString& name : {e.Picture0, e.Picture1, e.Picture2})
-            link(JoinPath(JoinPath(mediaFolder, QStringLiteral("Picture")), name), JoinPath(pictureLinks, name));
-        link(JoinPath(JoinPath(deliveredFolder, QStringLiteral("ICON")), e.Icon), JoinPath(iconLinks, e.Icon));
+            link(JoinPath(JoinPath(mediaFolder, QStringLiteral("Picture")), name),
+                 JoinPath(pictureLinks, name));
+        link(JoinPath(JoinPath(deliveredFolder, QStringLiteral("ICON")), e.Icon),
+             JoinPath(iconLinks, e.Icon));
         if (!e.Movie.isEmpty())
-            link(JoinPath(JoinPath(mediaFolder, QStringLiteral("Movie")), e.Movie), JoinPath(movieLinks, e.Movie));
+            link(JoinPath(JoinPath(mediaFolder, QStringLiteral("Movie")), e.Movie),
+                 JoinPath(movieLinks, e.Movie));
     }
     for (int i = 0; i < count; ++i) {
         const DeliveredExercise& from = sample.at(i % sample.size());
@@ -364,7 +378,8 @@ void WriteLargeLibrary(int count, const QString& outFolder, const QString& media
         e.Movie = from.Entry.Movie.isEmpty() ? QString() : MovieFileName(id);
         const qint32 source = from.Entry.ExerciseID;
         for (int n = 1; n <= 3; ++n)
-            link(JoinPath(JoinPath(mediaFolder, QStringLiteral("Picture")), PictureFileName(source, n)),
+            link(JoinPath(JoinPath(mediaFolder, QStringLiteral("Picture")),
+                          PictureFileName(source, n)),
                  JoinPath(pictureLinks, PictureFileName(id, n)));
         link(JoinPath(JoinPath(deliveredFolder, QStringLiteral("ICON")), IconFileName(source)),
              JoinPath(iconLinks, e.Icon));
@@ -376,7 +391,9 @@ void WriteLargeLibrary(int count, const QString& outFolder, const QString& media
 
     // Build the files under temporary names so a failure leaves none behind.
     const QString stamp = QUuid::createUuid().toString(QUuid::WithoutBraces).left(8);
-    auto temp = [&](DbFile f) { return JoinPath(outFolder, DbFileName(f) + QStringLiteral(".") + stamp); };
+    auto temp = [&](DbFile f) {
+        return JoinPath(outFolder, DbFileName(f) + QStringLiteral(".") + stamp);
+    };
     const QString connection = QStringLiteral("large-library");
     try {
         for (DbFile f : {DbFile::Main, DbFile::Library, DbFile::Picklist})

@@ -38,7 +38,8 @@ QList<QByteArray> MovieFrames(const Art& art);
 void WritePatientInstructions(const QString& htmlPath, const QString& pdfPath);
 
 // Builds a library of the delivered exercises and `count` more in `outFolder` for
-// benchmarks: the three data files, and Picture, ICON and Movie folders whose files are links to the sample media.
+// benchmarks: the three data files, and Picture, ICON and Movie folders whose files are links to
+// the sample media.
 void WriteLargeLibrary(int count, const QString& outFolder, const QString& mediaFolder,
                        const QString& deliveredFolder);
 
