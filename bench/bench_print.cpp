@@ -116,8 +116,9 @@ Sample LoadSample(AppContext& ctx, const QString& pictureFolder)
     try {
         InstallDeliveredFiles(ctx.AppFolder(), DeliveredFilesFolder());
         OpenDatabases(ctx);
-        LoadVendorContacts(ctx);
-        LoadLibraryCache(ctx);
+        for (const Outcome& loaded : {LoadVendorContacts(ctx), LoadLibraryCache(ctx)})
+            if (!loaded)
+                qFatal("%s", qPrintable(loaded.Reason()));
         sample.library = ctx.Library.Entries.mid(0, ctx.Library.LibraryCount);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "delivered library not available: %s\n", e.what());

@@ -85,14 +85,18 @@ bool InitializeData(AppContext& ctx)
         return false;
     }
     AddNewDeliveredExercises(ctx);
-    try {
-        LoadVendorContacts(ctx);
-        LoadClinicInfo(ctx);
-    } catch (const DbError& e) {
-        ctx.Prompt().Message(QCoreApplication::translate("Startup", "Database Error"), e.message(),
+    const auto stop = [&ctx](const QString& reason) {
+        ctx.Prompt().Message(QCoreApplication::translate("Startup", "Database Error"), reason,
                              PromptIcon::Critical);
         CloseDatabases(ctx);
         return false;
+    };
+    try {
+        if (const Outcome contacts = LoadVendorContacts(ctx); !contacts)
+            return stop(contacts.Reason());
+        LoadClinicInfo(ctx);
+    } catch (const DbError& e) {
+        return stop(e.message());
     }
     ctx.Geometry.PageScale = 1;
     return true;

@@ -138,7 +138,7 @@ void ReadHeader(const QSqlQuery& q, ProgramState& p)
     p.ShipMethod = NullToText(value("ShipMethod"));
     p.Date = ToDateOrDefault(value("Date"));
     p.CardDate = ToNullableDate(value("CardDate"));
-    p.Tax = NullToInteger(value("Tax"));
+    p.Tax = StoredInteger(value("Tax"));
 }
 
 void ReadEntries(const QSqlDatabase& db, qint32 invoice, ProgramState& p)
@@ -172,7 +172,7 @@ void ReadOrderItems(const QSqlDatabase& db, qint32 invoice, ProgramState& p)
         OrderItem item;
         item.PartNumber = NullToText(q.value(0));
         item.Description = NullToText(q.value(1));
-        item.Qty = NullToInteger(q.value(2));
+        item.Qty = StoredInteger(q.value(2));
         item.Price = Currency::FromRaw(q.value(3).toLongLong());
         p.OrderItems[static_cast<size_t>(p.OrderItemCount++)] = item;
     }

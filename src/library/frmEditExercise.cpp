@@ -201,7 +201,13 @@ bool frmEditExercise::LoadRecord(std::optional<qint32> exerciseToEdit)
         if (!exerciseToEdit) {
             m_isNew = true;
             m_record = {};
-            m_record.Entry.ExerciseID = NextExerciseID(db);
+            const Result<qint32> next = NextExerciseID(db);
+            if (!next) {
+                m_ctx.Prompt().Message(tr("Error Loading Exercise"), next.Reason(),
+                                       PromptIcon::Critical);
+                return false;
+            }
+            m_record.Entry.ExerciseID = next.Value();
             m_record.Entry.Reps = 10;
             m_record.Entry.Hold = 0;
             m_record.Entry.Sets = 1;
@@ -436,6 +442,13 @@ bool frmEditExercise::StoreExerciseRow()
     e.HasVideo = false;
     e.code = QString::number(n);
 
+    const auto notStored = [this](const QString& reason) {
+        m_ctx.Prompt().Message(tr("Error Storing Exercise"),
+                               tr("The exercise was not stored.") + QStringLiteral("\r\n\r\n") +
+                                   reason,
+                               PromptIcon::Critical);
+        return false;
+    };
     // The icon is written beside its place first and goes in with the row.
     QList<PreparedFile> files;
     const QString iconSource =
@@ -450,24 +463,16 @@ bool frmEditExercise::StoreExerciseRow()
                     ? WriteResizedFile(picture.Value(), destination, IconWidth)
                     : Result<QString>::Failed(tr("The folder \"%1\" cannot be made.")
                                                   .arg(QDir::toNativeSeparators(folder)));
-            if (!prepared) {
-                m_ctx.Prompt().Message(tr("Error Storing Exercise"),
-                                       tr("The exercise was not stored.") +
-                                           QStringLiteral("\r\n\r\n") + prepared.Reason(),
-                                       PromptIcon::Critical);
-                return false;
-            }
+            if (!prepared)
+                return notStored(prepared.Reason());
             files.append({prepared.Value(), destination});
         }
     }
     try {
-        StoreExercise(m_ctx.Db.LibraryDb(), r, m_isNew, files);
+        if (const Outcome stored = StoreExercise(m_ctx.Db.LibraryDb(), r, m_isNew, files); !stored)
+            return notStored(stored.Reason());
     } catch (const DbError& err) {
-        m_ctx.Prompt().Message(tr("Error Storing Exercise"),
-                               tr("The exercise was not stored.") + QStringLiteral("\r\n\r\n") +
-                                   err.message(),
-                               PromptIcon::Critical);
-        return false;
+        return notStored(err.message());
     }
     m_record = r;
     m_isNew = false;

@@ -51,19 +51,23 @@ ChoicePane::ChoicePane(AppContext& ctx, QWidget* frame, ChoiceGrid* grid, QScrol
     connect(m_scroll, &QScrollBar::sliderReleased, this, &ChoicePane::LoadInSight);
 }
 
-void ChoicePane::LoadLibrary()
+Outcome ChoicePane::LoadLibrary()
 {
-    LoadLibraryCache(m_ctx);
-    m_filter = LibraryFilter{};
+    Outcome loaded = LoadLibraryCache(m_ctx);
+    if (loaded)
+        m_filter = LibraryFilter{};
+    return loaded;
 }
 
-void ChoicePane::ShowPool(const LibraryFilter& filter)
+Outcome ChoicePane::ShowPool(const LibraryFilter& filter)
 {
     m_filter.reset();
     m_ctx.Db.LibraryRecordset.Filter = filter;
     auto layout = qScopeGuard([this] { Reset(); });
-    LoadLibraryCacheFiltered(m_ctx);
-    m_filter = filter;
+    Outcome loaded = LoadLibraryCacheFiltered(m_ctx);
+    if (loaded)
+        m_filter = filter;
+    return loaded;
 }
 
 bool ChoicePane::ShowsWholeLibrary() const

@@ -33,11 +33,11 @@ public:
     ChoicePane(AppContext& ctx, QWidget* frame, ChoiceGrid* grid, QScrollBar* scroll,
                QObject* parent = nullptr);
 
-    // The whole library becomes the pool. Throws DbError.
-    void LoadLibrary();
+    // The whole library becomes the pool. Fails as LoadLibraryCache does.
+    Outcome LoadLibrary();
     // The pool is read again under `filter`; the grid is laid out afresh even when that
-    // fails, and until it succeeds the pane matches no filter. Throws DbError.
-    void ShowPool(const LibraryFilter& filter);
+    // fails, and until it succeeds the pane matches no filter. Fails as LoadLibraryCache.
+    Outcome ShowPool(const LibraryFilter& filter);
     // Whether the pool was last read under `filter`.
     bool Shows(const LibraryFilter& filter) const { return m_filter && *m_filter == filter; }
     // Whether the pool is the whole library.

@@ -59,7 +59,8 @@ frmExerciseSelection::frmExerciseSelection(AppContext& ctx, QWidget* parent)
     // The form's load: the whole library becomes the pool.
     const WaitPointer wait;
     try {
-        m_choices->LoadLibrary();
+        if (const Outcome loaded = m_choices->LoadLibrary(); !loaded)
+            ReportError(QStringLiteral("Form_Load"), loaded.Reason());
     } catch (const DbError& e) {
         ReportError(QStringLiteral("Form_Load"), e.message());
     }
@@ -259,7 +260,11 @@ void frmExerciseSelection::InitExerciseSelection(bool recall)
     const WaitPointer wait;
     m_selectedSlot = -1;
     try {
-        InitListBoxes();
+        if (const Outcome lists = InitListBoxes(); !lists) {
+            ReportError(QStringLiteral("InitExerciseSelection"), lists.Reason());
+            LoadSelectedExs();
+            return;
+        }
         LoadPictsInSight();
         if (recall) {
             LoadProgram(m_ctx, m_ctx.Program.InvoiceID);
@@ -298,14 +303,14 @@ void frmExerciseSelection::Form_Activate()
 // ---------------------------------------------------------------------------------------
 // Filter lists
 
-void frmExerciseSelection::InitListBoxes()
+Outcome frmExerciseSelection::InitListBoxes()
 {
     Frame1->Reset();
     // The lists now offer everything, so the pool must be the whole library as well.
-    if (m_choices->ShowsWholeLibrary())
-        m_choices->Reset();
-    else
-        m_choices->ShowPool(LibraryFilter{});
+    if (!m_choices->ShowsWholeLibrary())
+        return m_choices->ShowPool(LibraryFilter{});
+    m_choices->Reset();
+    return Outcome::Done();
 }
 
 void frmExerciseSelection::ViewList_Click(int index)
@@ -319,8 +324,10 @@ void frmExerciseSelection::ViewList_Click(int index)
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         const LibraryFilter filter = Frame1->Filter();
         if (!m_choices->Shows(filter)) {
-            m_choices->ShowPool(filter);
-            LoadPictsInSight();
+            if (const Outcome shown = m_choices->ShowPool(filter); shown)
+                LoadPictsInSight();
+            else
+                ReportError(QStringLiteral("ViewList_Click"), shown.Reason());
         }
     } catch (const DbError& e) {
         ReportError(QStringLiteral("ViewList_Click"), e.message());

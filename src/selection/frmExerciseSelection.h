@@ -65,7 +65,7 @@ public:
     // The window became the active child: header controls, menu and toolbar by mode.
     void Form_Activate();
 
-    void InitListBoxes();
+    Outcome InitListBoxes();
     void LoadPictsInSight() { m_choices->LoadInSight(); }
     void LoadSelectedExs() { m_slots->ShowAll(); }
     void ClearSelectedExercises() { m_slots->Clear(); }
