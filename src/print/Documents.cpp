@@ -251,33 +251,34 @@ void PrintCoverPage(AppContext& ctx, OutputSurface& surface)
     c.PrintCallFooter();
 }
 
-void ComposeDocument(AppContext& ctx, PrintJobKind kind, OutputSurface& surface)
-{
+Outcome ComposeDocument(AppContext& ctx, PrintJobKind kind, OutputSurface& surface)
+try {
     PageComposer c(ctx, surface);
     switch (kind) {
     case PrintJobKind::Exercises2:
         c.SetOrientation(PageOrientation::Landscape);
         PrintExerciseSheets(ctx, surface, 2);
-        return;
+        return Outcome::Done();
     case PrintJobKind::Exercises4:
         c.SetOrientation(PageOrientation::Portrait);
         PrintExerciseSheets(ctx, surface, 4);
-        return;
+        return Outcome::Done();
     case PrintJobKind::CoverPage:
         c.SetOrientation(PageOrientation::Portrait);
         PrintCoverPage(ctx, surface);
-        return;
+        return Outcome::Done();
     case PrintJobKind::VideoOrder:
         c.SetOrientation(PageOrientation::Portrait);
-        PrintVideoOrderForm(ctx, surface);
-        return;
+        return PrintVideoOrderForm(ctx, surface);
     case PrintJobKind::PatientRecord:
         c.SetOrientation(PageOrientation::Portrait);
         PrintPatientRecord(ctx, surface);
-        return;
+        return Outcome::Done();
     }
-    throw PrintError(
-        QStringLiteral("This document cannot be printed by this version of the program."));
+    return Outcome::Failed(QCoreApplication::translate(
+        "tramelle::Documents", "This document cannot be printed by this version of the program."));
+} catch (const MeasureOverflow& overflow) {
+    return Outcome::Failed(overflow.Reason());
 }
 
 bool JobHasCover(const AppContext& ctx, PrintJobKind kind)
@@ -286,13 +287,14 @@ bool JobHasCover(const AppContext& ctx, PrintJobKind kind)
            (kind == PrintJobKind::Exercises2 || kind == PrintJobKind::Exercises4);
 }
 
-void ComposeJob(AppContext& ctx, PrintJobKind kind, OutputSurface& surface)
+Outcome ComposeJob(AppContext& ctx, PrintJobKind kind, OutputSurface& surface)
 {
     if (JobHasCover(ctx, kind)) {
-        ComposeDocument(ctx, PrintJobKind::CoverPage, surface);
+        if (Outcome cover = ComposeDocument(ctx, PrintJobKind::CoverPage, surface); !cover)
+            return cover;
         surface.NewPage();
     }
-    ComposeDocument(ctx, kind, surface);
+    return ComposeDocument(ctx, kind, surface);
 }
 
 } // namespace tramelle

@@ -198,25 +198,30 @@ public:
     const QString& Partial() const { return m_partial; }
 
     // Syncs the finished file and puts it in place of the target.
-    void Commit()
+    Outcome Commit()
     {
         if (m_partial.isEmpty())
-            return;
+            return Outcome::Done();
         QFile file(m_partial);
         if (!file.open(QIODevice::ReadWrite) || file.size() == 0)
-            throw PrintError(QStringLiteral("The file \"%1\" could not be written.")
-                                 .arg(QDir::toNativeSeparators(m_target)));
+            return Outcome::Failed(
+                QCoreApplication::translate("tramelle::PrintJobs",
+                                            "The file \"%1\" could not be written.")
+                    .arg(QDir::toNativeSeparators(m_target)));
         ::fsync(file.handle());
         file.close();
         std::error_code error;
         std::filesystem::rename(QFile::encodeName(m_partial).toStdString(),
                                 QFile::encodeName(m_target).toStdString(), error);
         if (error)
-            throw PrintError(QStringLiteral("The file \"%1\" could not be written: %2")
-                                 .arg(QDir::toNativeSeparators(m_target),
-                                      QString::fromStdString(error.message())));
+            return Outcome::Failed(
+                QCoreApplication::translate("tramelle::PrintJobs",
+                                            "The file \"%1\" could not be written: %2")
+                    .arg(QDir::toNativeSeparators(m_target),
+                         QString::fromStdString(error.message())));
         m_printer.setOutputFileName(m_target);
         m_partial.clear();
+        return Outcome::Done();
     }
 
 private:
@@ -260,17 +265,22 @@ bool PrintDocument(AppContext& ctx, PrintJobKind kind, bool skipDialog, const QS
         job = std::make_unique<CupsJob>(printer);
     PdfTarget file(printer);
     PrinterSurface surface(job ? job->Printer() : printer);
-    const std::optional<QString> failure = AttemptJob([&] {
-        ComposeJob(ctx, kind, surface);
+    const Outcome printed = [&] {
+        const Outcome composed = ComposeJob(ctx, kind, surface);
+        if (!composed)
+            return composed;
         surface.EndDoc();
+        if (Outcome ended = surface.Finished(); !ended)
+            return ended;
         if (job)
-            job->Submit(printer.docName());
-        file.Commit();
-    });
-    if (!failure)
+            if (const Result<int> submitted = job->Submit(printer.docName()); !submitted)
+                return Outcome::Failed(submitted.Reason());
+        return file.Commit();
+    }();
+    if (printed)
         return true;
     surface.Abort();
-    ReportFailure(ctx, DocumentName(kind).toLower(), *failure);
+    ReportFailure(ctx, DocumentName(kind).toLower(), printed.Reason());
     return false;
 }
 
@@ -283,24 +293,25 @@ bool PrintPdfDocument(AppContext& ctx, const QString& path, const QString& docum
         return false;
 
     const WaitPointer wait;
-    const std::optional<QString> failure = AttemptJob([&] {
+    const Outcome printed = [&] {
         if (printer.outputFormat() == QPrinter::NativeFormat) {
             CupsJob job(printer);
-            job.Submit(documentName, path);
-        } else {
-            const QString target = printer.outputFileName();
-            PdfTarget file(printer);
-            QFile::remove(file.Partial());
-            if (!QFile::copy(path, file.Partial()))
-                throw PrintError(
-                    QStringLiteral("\"%1\" could not be copied to \"%2\".")
-                        .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(target)));
-            file.Commit();
+            const Result<int> submitted = job.Submit(documentName, path);
+            return submitted ? Outcome::Done() : Outcome::Failed(submitted.Reason());
         }
-    });
-    if (!failure)
+        const QString target = printer.outputFileName();
+        PdfTarget file(printer);
+        QFile::remove(file.Partial());
+        if (!QFile::copy(path, file.Partial()))
+            return Outcome::Failed(
+                QCoreApplication::translate("tramelle::PrintJobs",
+                                            "\"%1\" could not be copied to \"%2\".")
+                    .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(target)));
+        return file.Commit();
+    }();
+    if (printed)
         return true;
-    ReportFailure(ctx, documentName.toLower(), *failure);
+    ReportFailure(ctx, documentName.toLower(), printed.Reason());
     return false;
 }
 

@@ -3,9 +3,11 @@
 #include "AppContext.h"
 #include "FormGrid.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <array>
 #include <limits>
+#include <optional>
 
 namespace tramelle {
 
@@ -30,24 +32,26 @@ const std::array<ShippingChoice, 3> ShippingChoices{{
     {QStringLiteral("UPS Next Day"), QStringLiteral(" Next Day  "), 14},
 }};
 
-[[noreturn]] void AmountOverflow()
+QString AmountOverflow()
 {
-    throw PrintError(QStringLiteral("Overflow: an amount of the order is too large to print."));
+    return QCoreApplication::translate("tramelle::VideoOrderForm",
+                                       "Overflow: an amount of the order is too large to print.");
 }
 
-Currency Plus(Currency a, Currency b)
+// a + b, or nothing when the sum does not fit.
+std::optional<Currency> Plus(Currency a, Currency b)
 {
     qint64 raw = 0;
     if (__builtin_add_overflow(a.Raw, b.Raw, &raw))
-        AmountOverflow();
+        return std::nullopt;
     return Currency::FromRaw(raw);
 }
 
-Currency LineAmount(const OrderItem& item)
+std::optional<Currency> LineAmount(const OrderItem& item)
 {
     qint64 raw = 0;
     if (__builtin_mul_overflow(item.Price.Raw, qint64(item.Qty), &raw))
-        AmountOverflow();
+        return std::nullopt;
     return Currency::FromRaw(raw);
 }
 
@@ -88,21 +92,30 @@ qint64 LeadingNumber(const QString& code)
 
 } // namespace
 
-OrderTotals ComputeOrderTotals(const ProgramState& program)
+Result<OrderTotals> ComputeOrderTotals(const ProgramState& program)
 {
     OrderTotals t;
-    for (int i = 0; i < MaxOrderItems; ++i)
-        t.SubTotal = Plus(t.SubTotal, LineAmount(ItemAt(program, i)));
+    for (int i = 0; i < MaxOrderItems; ++i) {
+        const std::optional<Currency> line = LineAmount(ItemAt(program, i));
+        const std::optional<Currency> sum = line ? Plus(t.SubTotal, *line) : std::nullopt;
+        if (!sum)
+            return Result<OrderTotals>::Failed(AmountOverflow());
+        t.SubTotal = *sum;
+    }
     if (program.Tax != 0) {
         if (t.SubTotal.Raw > std::numeric_limits<qint64>::max() / 100 ||
             t.SubTotal.Raw < std::numeric_limits<qint64>::min() / 100)
-            AmountOverflow();
+            return Result<OrderTotals>::Failed(AmountOverflow());
         t.Tax = PercentOf(t.SubTotal, 5);
     }
     for (const ShippingChoice& choice : ShippingChoices)
         if (program.ShipMethod == choice.method)
             t.Shipping = Currency::FromUnits(choice.charge);
-    t.Total = Plus(Plus(t.SubTotal, t.Shipping), t.Tax);
+    const std::optional<Currency> withShipping = Plus(t.SubTotal, t.Shipping);
+    const std::optional<Currency> total = withShipping ? Plus(*withShipping, t.Tax) : std::nullopt;
+    if (!total)
+        return Result<OrderTotals>::Failed(AmountOverflow());
+    t.Total = *total;
     return t;
 }
 
@@ -114,15 +127,17 @@ QString OrderItemDescriptions(const ProgramState& program)
     return text;
 }
 
-QString OrderItemAmounts(const ProgramState& program)
+Result<QString> OrderItemAmounts(const ProgramState& program)
 {
     QString text;
     for (int i = 0; i < MaxOrderItems; ++i) {
         const OrderItem item = ItemAt(program, i);
+        const std::optional<Currency> amount = LineAmount(item);
+        if (!amount)
+            return Result<QString>::Failed(AmountOverflow());
         if (item.Qty != 0)
             text += QStringLiteral("  ") + QString::number(item.Qty) + QStringLiteral("  x ") +
-                    CurrencyText(item.Price) + QStringLiteral(" = ") +
-                    CurrencyText(LineAmount(item));
+                    CurrencyText(item.Price) + QStringLiteral(" = ") + CurrencyText(*amount);
         else
             text +=
                 QStringLiteral("___x ") + CurrencyText(item.Price) + QStringLiteral(" = $_____");
@@ -131,7 +146,7 @@ QString OrderItemAmounts(const ProgramState& program)
     return text;
 }
 
-qint32 VideoChecksum(const ProgramState& program)
+Result<qint32> VideoChecksum(const ProgramState& program)
 {
     qint64 sum = 0;
     const int count = std::clamp<int>(program.EntryCount, 0, MaxProgramEntries);
@@ -141,8 +156,9 @@ qint32 VideoChecksum(const ProgramState& program)
             continue;
         sum += LeadingNumber(e.code);
         if (sum > std::numeric_limits<qint32>::max())
-            throw PrintError(
-                QStringLiteral("Overflow: the checksum of the exercise codes is out of range."));
+            return Result<qint32>::Failed(QCoreApplication::translate(
+                "tramelle::VideoOrderForm",
+                "Overflow: the checksum of the exercise codes is out of range."));
     }
     return static_cast<qint32>(sum);
 }
@@ -157,12 +173,20 @@ void PrintShippingChoices(PageComposer& c, qint16 x)
     }
 }
 
-void PrintVideoOrderForm(AppContext& ctx, OutputSurface& surface)
+Outcome PrintVideoOrderForm(AppContext& ctx, OutputSurface& surface)
 {
     PageComposer c(ctx, surface);
     PageGeometry& g = ctx.Geometry;
     OutputSurface& s = surface;
     const ProgramState& p = ctx.Program;
+    // The figures first: a form is drawn whole or not at all.
+    const Result<qint32> checksum = VideoChecksum(p);
+    const Result<QString> amounts = OrderItemAmounts(p);
+    const Result<OrderTotals> figures = ComputeOrderTotals(p);
+    for (const QString& reason : {checksum.Reason(), amounts.Reason(), figures.Reason()})
+        if (!reason.isEmpty())
+            return Outcome::Failed(reason);
+    const OrderTotals& totals = figures.Value();
 
     StartDocumentGeometry(g, 10);
     g.PageMargin = g.UnitsPerInch;
@@ -243,7 +267,6 @@ void PrintVideoOrderForm(AppContext& ctx, OutputSurface& surface)
         {QStringLiteral("Code"), QStringLiteral("Description"), QStringLiteral("Reps"),
          QStringLiteral("Hold"), QStringLiteral("Sets")},
         nudge);
-    const qint32 checksum = VideoChecksum(p);
     const int count = std::clamp<int>(p.EntryCount, 0, MaxProgramEntries);
     for (int i = 0; i <= MaxProgramEntries; ++i) {
         c.AdvanceRow();
@@ -262,8 +285,9 @@ void PrintVideoOrderForm(AppContext& ctx, OutputSurface& surface)
 
     s.CurrentY += nudge;
     s.SetFontSize(10 * g.PageScale);
-    at(g.PageMargin, checksum >= 1 ? QStringLiteral("CHECKSUM: ") + QString::number(checksum)
-                                   : QStringLiteral("CHECKSUM (to be filled by VMR):____"));
+    at(g.PageMargin, checksum.Value() >= 1
+                         ? QStringLiteral("CHECKSUM: ") + QString::number(checksum.Value())
+                         : QStringLiteral("CHECKSUM (to be filled by VMR):____"));
     c.AdvanceRow();
     s.CurrentY += nudge;
 
@@ -318,7 +342,7 @@ void PrintVideoOrderForm(AppContext& ctx, OutputSurface& surface)
     s.CurrentY = yp;
     c.PrintTextRows(x5, OrderItemDescriptions(p));
     s.CurrentY = yp;
-    c.PrintTextRows(CheckedInt16(x5 + c.Inches(1.75)), OrderItemAmounts(p));
+    c.PrintTextRows(CheckedInt16(x5 + c.Inches(1.75)), amounts.Value());
     s.CurrentY += offset;
     const qint16 yb = IntFloor16(s.CurrentY);
     s.Box(x5, yb - nudge, x5 + c.Inches(1.45), yb + c.Inches(0.5));
@@ -328,7 +352,6 @@ void PrintVideoOrderForm(AppContext& ctx, OutputSurface& surface)
     s.CurrentY = yb;
     const qint16 xT = IntFloor16(g.UnitsPerInch * 1.85 + x5);
     const double amountX = xT + c.Inches(0.7);
-    const OrderTotals totals = ComputeOrderTotals(p);
     // Without a sub-total the figures are left for the vendor to fill in.
     auto amount = [&](Currency value) {
         at(amountX, totals.SubTotal.Raw != 0 ? QStringLiteral("= ") + CurrencyText(value)
@@ -362,6 +385,7 @@ void PrintVideoOrderForm(AppContext& ctx, OutputSurface& surface)
     c.PrintCentered(QStringLiteral("For questions, call Velmora, Inc. at ") + ctx.VendorPhone);
     c.AdvanceSpacedRow();
     c.PrintPlainFooter();
+    return Outcome::Done();
 }
 
 } // namespace tramelle
