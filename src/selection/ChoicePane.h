@@ -17,9 +17,8 @@ class ChoiceGrid;
 
 // What a cell of `size` device-independent pixels shows for `entry`: the exercise's picture
 // when the cell is larger than the icon, else (and when that picture is missing) the icon.
-// A missing file leaves the error number 0; an unreadable one sets it and the text.
-QImage ReadCellPicture(AppContext& ctx, const LibraryEntry& entry, QSize size, qreal ratio,
-                       int* errorNumber, QString* errorText);
+// A missing file gives a null picture; an unreadable one gives the reason, with its number.
+Result<QImage> ReadCellPicture(AppContext& ctx, const LibraryEntry& entry, QSize size, qreal ratio);
 
 // The library side of the selection window: the pool under the filter of the lists, shown in
 // the choice grid inside its clipping frame with its scroll bar. The grid is as tall as its
