@@ -183,15 +183,19 @@ void frmExerciseSelection::CreateButtons()
         b->setIconSize(QSize(12, 12));
         return b;
     };
-    cmdOkCancel[0] =
-        button(QStringLiteral("cmdOkCancel_0"), tr("OK"), QStyle::SP_DialogOkButton, 14);
-    cmdOkCancel[0]->setProperty("tag", QStringLiteral("OK"));
-    cmdOkCancel[1] =
-        button(QStringLiteral("cmdOkCancel_1"), tr("Cancel"), QStyle::SP_DialogCancelButton, 44);
-    cmdOkCancel[1]->setProperty("tag", QStringLiteral("Cancel"));
-    for (QPushButton* b : cmdOkCancel)
-        connect(b, &QPushButton::clicked, this,
-                [this, b] { cmdOkCancel_Click(b->property("tag").toString()); });
+    QList<ArrayButton> okCancel = OkCancelButtons(tr("OK"), tr("Cancel"));
+    okCancel[0].icon = style()->standardIcon(QStyle::SP_DialogOkButton);
+    okCancel[1].icon = style()->standardIcon(QStyle::SP_DialogCancelButton);
+    const QList<QPushButton*> made =
+        MakeButtonArray(this, QStringLiteral("cmdOkCancel"), okCancel, [this](int index) {
+            cmdOkCancel_Click(static_cast<OkCancelButton>(index));
+        });
+    for (int i = 0; i < 2; ++i) {
+        QPushButton* b = made.at(i);
+        b->setGeometry(664, 14 + 30 * i, 84, 26);
+        b->setIconSize(QSize(12, 12));
+        cmdOkCancel[static_cast<size_t>(i)] = b;
+    }
     ShowAllBtn = button(QStringLiteral("ShowAllBtn"), tr("&Show All"),
                         QStyle::SP_FileDialogDetailedView, 90);
     connect(ShowAllBtn, &QPushButton::clicked, this, [this] { ShowAllBtn_Click(); });
@@ -428,10 +432,10 @@ void frmExerciseSelection::PointerOver(DragSource what)
 // ---------------------------------------------------------------------------------------
 // Buttons
 
-void frmExerciseSelection::cmdOkCancel_Click(const QString& tag)
+void frmExerciseSelection::cmdOkCancel_Click(OkCancelButton button)
 {
     const bool forProgram = m_selectionMode == Mode::Program;
-    if (tag == QLatin1String("OK")) {
+    if (button == OkCancelButton::Ok) {
         if (forProgram) {
             // A failed save keeps the window open with the edits; the user has been told why.
             if (!AcceptProgram(m_ctx, cboProvider->currentText(), cboUsage->currentText(),
@@ -442,11 +446,8 @@ void frmExerciseSelection::cmdOkCancel_Click(const QString& tag)
                 return;
             emit protocolAccepted(m_selectionMode);
         }
-    } else if (tag == QLatin1String("Cancel")) {
-        if (forProgram)
-            RevertProgram(m_ctx, m_status);
-    } else {
-        return;
+    } else if (forProgram) {
+        RevertProgram(m_ctx, m_status);
     }
     HideForm();
     m_ctx.MainWindow().UpdateMenu(MenuState::All);

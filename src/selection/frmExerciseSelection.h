@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ButtonArray.h"
 #include "ChoicePane.h"
 #include "Database.h"
 #include "DragController.h"
@@ -136,7 +137,7 @@ private:
     void ConnectPointer();
     void PointerOver(DragSource what);
 
-    void cmdOkCancel_Click(const QString& tag);
+    void cmdOkCancel_Click(OkCancelButton button);
     void cmdProtocol_Click();
     void HideForm();
     void OpenExerciseParams(bool fromLibrary, int index);
