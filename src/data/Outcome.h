@@ -58,5 +58,7 @@ private:
 // Tells the user that a routine failed, in the form every window uses: the title
 // "Error in <routine>", the reason as the text, a critical icon and OK.
 void ReportFailure(const AppContext& ctx, const QString& routine, const QString& reason);
+// The same form under a title of the window's own ("Error Deleting Exercise").
+void ReportFailureTitled(const AppContext& ctx, const QString& title, const QString& reason);
 
 } // namespace tramelle

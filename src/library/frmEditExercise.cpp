@@ -203,8 +203,7 @@ bool frmEditExercise::LoadRecord(std::optional<qint32> exerciseToEdit)
             m_record = {};
             const Result<qint32> next = NextExerciseID(db);
             if (!next) {
-                m_ctx.Prompt().Message(tr("Error Loading Exercise"), next.Reason(),
-                                       PromptIcon::Critical);
+                ReportFailureTitled(m_ctx, tr("Error Loading Exercise"), next.Reason());
                 return false;
             }
             m_record.Entry.ExerciseID = next.Value();
@@ -219,10 +218,9 @@ bool frmEditExercise::LoadRecord(std::optional<qint32> exerciseToEdit)
         } else {
             std::optional<LibraryRecord> found = ReadExercise(db, *exerciseToEdit);
             if (!found) {
-                m_ctx.Prompt().Message(tr("Error Loading Exercise"),
-                                       tr("The exercise %1 is no longer in the library.")
-                                           .arg(LibraryListModel::CodeText(*exerciseToEdit)),
-                                       PromptIcon::Critical);
+                ReportFailureTitled(m_ctx, tr("Error Loading Exercise"),
+                                    tr("The exercise %1 is no longer in the library.")
+                                        .arg(LibraryListModel::CodeText(*exerciseToEdit)));
                 return false;
             }
             m_record = *found;
@@ -234,7 +232,7 @@ bool frmEditExercise::LoadRecord(std::optional<qint32> exerciseToEdit)
             setWindowTitle(tr("Exercise Number: ") + LibraryListModel::CodeText(e.ExerciseID));
         }
     } catch (const DbError& e) {
-        m_ctx.Prompt().Message(tr("Error Loading Exercise"), e.message(), PromptIcon::Critical);
+        ReportFailureTitled(m_ctx, tr("Error Loading Exercise"), e.message());
         return false;
     }
     const LibraryEntry& e = m_record.Entry;
@@ -443,10 +441,9 @@ bool frmEditExercise::StoreExerciseRow()
     e.code = QString::number(n);
 
     const auto notStored = [this](const QString& reason) {
-        m_ctx.Prompt().Message(tr("Error Storing Exercise"),
-                               tr("The exercise was not stored.") + QStringLiteral("\r\n\r\n") +
-                                   reason,
-                               PromptIcon::Critical);
+        ReportFailureTitled(m_ctx, tr("Error Storing Exercise"),
+                            tr("The exercise was not stored.") + QStringLiteral("\r\n\r\n") +
+                                reason);
         return false;
     };
     // The icon is written beside its place first and goes in with the row.

@@ -415,7 +415,7 @@ void frmLibrary::closeEvent(QCloseEvent* event)
 
 void frmLibrary::ReportError(const QString& title, const QString& message)
 {
-    m_ctx.Prompt().Message(title, message, PromptIcon::Critical);
+    ReportFailureTitled(m_ctx, title, message);
 }
 
 } // namespace tramelle
