@@ -4,19 +4,30 @@
 #include "PatientRecord.h"
 #include "VideoOrderForm.h"
 
+#include <QCoreApplication>
 #include <array>
 #include <vector>
 
 namespace tramelle {
 
+namespace {
+
+// The words this file prints, for translators.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(tramelle::Documents)
+};
+
+} // namespace
+
 QString RepsHoldSetsText(const ProgramEntry& entry)
 {
-    QString text = QString::number(entry.Reps) + QStringLiteral(" rep");
+    QString text = QString::number(entry.Reps) + Texts::tr(" rep");
     if (entry.Reps > 1)
         text += QLatin1Char('s');
     if (entry.Hold != 0)
-        text += QStringLiteral(", ") + QString::number(entry.Hold) + QStringLiteral(" sec hold");
-    text += QStringLiteral(", ") + QString::number(entry.Sets) + QStringLiteral(" set");
+        text += QStringLiteral(", ") + QString::number(entry.Hold) + Texts::tr(" sec hold");
+    text += QStringLiteral(", ") + QString::number(entry.Sets) + Texts::tr(" set");
     if (entry.Sets > 1)
         text += QLatin1Char('s');
     return text;
@@ -275,8 +286,8 @@ try {
         PrintPatientRecord(ctx, surface);
         return Outcome::Done();
     }
-    return Outcome::Failed(QCoreApplication::translate(
-        "tramelle::Documents", "This document cannot be printed by this version of the program."));
+    return Outcome::Failed(
+        Texts::tr("This document cannot be printed by this version of the program."));
 } catch (const MeasureOverflow& overflow) {
     return Outcome::Failed(overflow.Reason());
 }

@@ -25,7 +25,16 @@ namespace tramelle {
 
 namespace {
 
-const QString PrintTitleText = QStringLiteral("Print");
+// The words this file prints, for translators.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(tramelle::PrintJobs)
+};
+
+QString PrintTitleText()
+{
+    return Texts::tr("Print");
+}
 
 // Restores the zoom of the preview after a job printed at scale 1.
 class PageScaleGuard
@@ -79,14 +88,14 @@ QString DocumentName(PrintJobKind kind)
 {
     switch (kind) {
     case PrintJobKind::VideoOrder:
-        return QStringLiteral("Video Order");
+        return Texts::tr("Video Order");
     case PrintJobKind::Exercises2:
     case PrintJobKind::Exercises4:
-        return QStringLiteral("Exercise Sheets");
+        return Texts::tr("Exercise Sheets");
     case PrintJobKind::CoverPage:
-        return QStringLiteral("Cover Page");
+        return Texts::tr("Cover Page");
     case PrintJobKind::PatientRecord:
-        return QStringLiteral("Patient Record");
+        return Texts::tr("Patient Record");
     }
     return QStringLiteral("Document");
 }
@@ -157,10 +166,10 @@ bool ChooseDestination(AppContext& ctx, QPrinter& printer, bool skipDialog)
         !Windows(ctx).MaybeShowPrintDlg(&printer, ProposedPdfFile(ctx, printer.docName())))
         return false;
     if (!HasDestination(printer)) {
-        ctx.Prompt().Message(PrintTitleText,
-                             QStringLiteral("There is no printer to print on.\r\n"
-                                            "Install a printer, or print to a PDF file from the "
-                                            "printer dialog of the File menu's Print commands."),
+        ctx.Prompt().Message(PrintTitleText(),
+                             Texts::tr("There is no printer to print on.\r\n"
+                                       "Install a printer, or print to a PDF file from the "
+                                       "printer dialog of the File menu's Print commands."),
                              PromptIcon::Warning);
         return false;
     }
@@ -232,8 +241,8 @@ private:
 
 void ReportFailure(AppContext& ctx, const QString& what, const QString& failure)
 {
-    ctx.Prompt().Message(PrintTitleText,
-                         QStringLiteral("The %1 could not be printed.\r\n%2").arg(what, failure),
+    ctx.Prompt().Message(PrintTitleText(),
+                         Texts::tr("The %1 could not be printed.\r\n%2").arg(what, failure),
                          PromptIcon::Critical);
 }
 
@@ -319,8 +328,8 @@ bool PrintExerciseSheetsCommand(AppContext& ctx, PrintJobKind kind, bool skipDia
                                 const QString& pdfFile)
 {
     const StatusGuard status(ctx, kind == PrintJobKind::Exercises2
-                                      ? QStringLiteral("Printing 2 Exercises Per Page")
-                                      : QStringLiteral("Printing 4 Exercises Per Page"));
+                                      ? Texts::tr("Printing 2 Exercises Per Page")
+                                      : Texts::tr("Printing 4 Exercises Per Page"));
     return PrintDocument(
         ctx, kind == PrintJobKind::Exercises2 ? PrintJobKind::Exercises2 : PrintJobKind::Exercises4,
         skipDialog, pdfFile);
