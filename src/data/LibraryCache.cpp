@@ -18,6 +18,12 @@ namespace tramelle {
 
 namespace {
 
+// The messages of this file, for translators.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(tramelle::LibraryCache)
+};
+
 // LIKE's wildcards in a joint name are matched as themselves.
 QString LikeContains(const QString& text)
 {
@@ -38,7 +44,7 @@ QString Placeholders(qsizetype count)
 
 [[noreturn]] void ThrowNull(const char* column)
 {
-    throw DbError(QStringLiteral("Invalid use of Null: the column %1 of an exercise is empty")
+    throw DbError(Texts::tr("Invalid use of Null: the column %1 of an exercise is empty")
                       .arg(QLatin1String(column)));
 }
 
@@ -56,7 +62,7 @@ qint16 RequiredInt16(const QVariant& v, const char* column)
     if (!ok)
         return StoredInteger(v);
     if (n < std::numeric_limits<qint16>::min() || n > std::numeric_limits<qint16>::max())
-        throw DbError(QStringLiteral("Overflow: %1 of %2 does not fit a 16-bit integer")
+        throw DbError(Texts::tr("Overflow: %1 of %2 does not fit a 16-bit integer")
                           .arg(n)
                           .arg(QLatin1String(column)));
     return static_cast<qint16>(n);
@@ -258,7 +264,7 @@ EntryColumns::EntryColumns(const QSqlRecord& r)
     const int required[] = {ExerciseID, code, Reps, Hold, Sets, HasVideo};
     for (int index : required) {
         if (index < 0)
-            throw DbError(QStringLiteral("An exercise column is missing from the query"));
+            throw DbError(Texts::tr("An exercise column is missing from the query"));
     }
 }
 

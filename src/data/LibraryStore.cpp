@@ -22,10 +22,11 @@ namespace tramelle {
 
 namespace {
 
-QString Tr(const char* text)
+// The messages of this file, for translators.
+struct Texts
 {
-    return QCoreApplication::translate("tramelle::LibraryStore", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(tramelle::LibraryStore)
+};
 
 QString FileProblem(const QString& what, const QString& path, const QString& reason)
 {
@@ -34,7 +35,7 @@ QString FileProblem(const QString& what, const QString& path, const QString& rea
 
 QString NoLongerThere(qint32 exerciseId)
 {
-    return Tr("The exercise %1 is no longer in the library").arg(exerciseId);
+    return Texts::tr("The exercise %1 is no longer in the library").arg(exerciseId);
 }
 
 QVariantList RowValues(const LibraryRecord& r)
@@ -71,13 +72,14 @@ public:
             backup = f.destination + QStringLiteral(".old");
             QFile::remove(backup);
             if (!QFile::rename(f.destination, backup))
-                return Outcome::Failed(FileProblem(Tr("Cannot replace"), f.destination,
-                                                   Tr("the file could not be moved aside")));
+                return Outcome::Failed(FileProblem(Texts::tr("Cannot replace"), f.destination,
+                                                   Texts::tr("the file could not be moved aside")));
         }
         m_placed.append({f.destination, backup});
         if (!QFile::rename(f.prepared, f.destination))
-            return Outcome::Failed(FileProblem(Tr("Cannot write"), f.destination,
-                                               Tr("the new file could not be renamed into place")));
+            return Outcome::Failed(
+                FileProblem(Texts::tr("Cannot write"), f.destination,
+                            Texts::tr("the new file could not be renamed into place")));
         return Outcome::Done();
     }
 
@@ -108,17 +110,18 @@ Result<QString> CopyToPrepared(const QString& source, const QString& destination
 {
     QFile in;
     if (!OpenRegularFile(in, source))
-        return Result<QString>::Failed(FileProblem(Tr("Cannot read"), source, in.errorString()));
+        return Result<QString>::Failed(
+            FileProblem(Texts::tr("Cannot read"), source, in.errorString()));
     QTemporaryFile out(destination + QStringLiteral(".XXXXXX"));
     out.setAutoRemove(false);
     if (!out.open())
         return Result<QString>::Failed(
-            FileProblem(Tr("Cannot write"), destination, out.errorString()));
+            FileProblem(Texts::tr("Cannot write"), destination, out.errorString()));
     const QByteArray bytes = in.readAll();
     if (out.write(bytes) != bytes.size() || !out.flush()) {
         const QString reason = out.errorString();
         out.remove();
-        return Result<QString>::Failed(FileProblem(Tr("Cannot write"), destination, reason));
+        return Result<QString>::Failed(FileProblem(Texts::tr("Cannot write"), destination, reason));
     }
     out.close();
     return out.fileName();
@@ -156,7 +159,7 @@ Result<qint32> NextExerciseID(const QSqlDatabase& db)
     const qlonglong next = highest.toLongLong() + 1;
     if (next > std::numeric_limits<qint32>::max())
         return Result<qint32>::Failed(
-            Tr("Overflow: no exercise number is left after %1").arg(highest.toLongLong()));
+            Texts::tr("Overflow: no exercise number is left after %1").arg(highest.toLongLong()));
     return static_cast<qint32>(std::max<qlonglong>(next, FirstClinicExercise));
 }
 
@@ -305,9 +308,9 @@ Result<qint32> DuplicateExercise(AppContext& ctx, qint32 exerciseId)
     });
     for (MediaKind kind : {MediaKind::Picture, MediaKind::Icon})
         if (!QDir().mkpath(ClinicMediaFolder(ctx.AppFolder(), kind)))
-            return Result<qint32>::Failed(FileProblem(Tr("Cannot make the folder"),
+            return Result<qint32>::Failed(FileProblem(Texts::tr("Cannot make the folder"),
                                                       ClinicMediaFolder(ctx.AppFolder(), kind),
-                                                      Tr("access denied")));
+                                                      Texts::tr("access denied")));
     const std::pair<MediaKind, std::pair<QString, QString>> copies[] = {
         {MediaKind::Picture, {oldPictures[0], e.Picture0}},
         {MediaKind::Picture, {oldPictures[1], e.Picture1}},
