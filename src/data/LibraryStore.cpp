@@ -112,12 +112,16 @@ Result<QString> CopyToPrepared(const QString& source, const QString& destination
     if (!OpenRegularFile(in, source))
         return Result<QString>::Failed(
             FileProblem(Texts::tr("Cannot read"), source, in.errorString()));
+    // A read that breaks off must not leave a shortened copy.
+    const QByteArray bytes = in.readAll();
+    if (in.error() != QFileDevice::NoError)
+        return Result<QString>::Failed(
+            FileProblem(Texts::tr("Cannot read"), source, in.errorString()));
     QTemporaryFile out(destination + QStringLiteral(".XXXXXX"));
     out.setAutoRemove(false);
     if (!out.open())
         return Result<QString>::Failed(
             FileProblem(Texts::tr("Cannot write"), destination, out.errorString()));
-    const QByteArray bytes = in.readAll();
     if (out.write(bytes) != bytes.size() || !out.flush()) {
         const QString reason = out.errorString();
         out.remove();

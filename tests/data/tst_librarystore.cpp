@@ -201,6 +201,17 @@ private slots:
         QCOMPARE(ReadAll(ClinicMediaPath(*t, MediaKind::Icon, QStringLiteral("100000.JPG"))),
                  QByteArray("delivered icon"));
         QVERIFY(!QFile::exists(product.path() + QStringLiteral("/PICTURE/100000_1.JPG")));
+
+        // A picture that breaks off while it is read stops the copy: no row, no files.
+        // (A process's own memory file refuses a read at address 0, even for root.)
+        QVERIFY(QFile::remove(own));
+        QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), own));
+        const Result<qint32> broken = DuplicateExercise(*t, 300);
+        QVERIFY(broken.Reason().startsWith(
+            QStringLiteral("Cannot read \"%1\": ").arg(QDir::toNativeSeparators(own))));
+        QVERIFY(!ReadExercise(t->Db.LibraryDb(), 100001));
+        QCOMPARE(QDir(QFileInfo(own).path()).entryList(QDir::Files),
+                 (QStringList{QStringLiteral("100000_1.JPG"), QStringLiteral("300_1.JPG")}));
     }
 };
 
