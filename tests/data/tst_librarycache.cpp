@@ -212,6 +212,16 @@ private slots:
         QCOMPARE(t->Library.LibraryCount, qint16(0));
         QVERIFY(t->Library.Entries.isEmpty());
 
+        // More rows than the cache can count are reported, never wrapped round.
+        QSqlQuery many =
+            Exec(t->Db.LibraryDb(),
+                 QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                                "WHERE i < 32768) SELECT i AS ExerciseID, i AS code, 1 AS Reps, "
+                                "0 AS Hold, 1 AS Sets, 0 AS HasVideo FROM n"));
+        QCOMPARE(FillLibraryFromRecordset(*t, many).Reason(),
+                 QStringLiteral("Overflow: the library offers more than 32767 exercises"));
+        QVERIFY(t->Library.Entries.isEmpty());
+
         // A library that is not open is a reason, not an exception.
         t->Db.LibraryRecordset.Open = false;
         QCOMPARE(LoadLibraryCache(*t).Reason(), QStringLiteral("The exercise library is not open"));
