@@ -113,16 +113,20 @@ void Measure(const char* label, const QString& folder)
 {
     AppContext ctx(folder);
     OpenDatabases(ctx);
-    LoadLibraryCache(ctx);
+    const auto load = [](const Outcome& loaded) {
+        if (!loaded)
+            qFatal("%s", qPrintable(loaded.Reason()));
+    };
+    load(LoadLibraryCache(ctx));
     const int rows = ctx.Library.LibraryCount;
 
-    const Timing whole = MedianMs([&] { LoadLibraryCache(ctx); });
+    const Timing whole = MedianMs([&] { load(LoadLibraryCache(ctx)); });
     ctx.Db.LibraryRecordset.Filter =
         LibraryFilter{{QStringLiteral("Knee")}, {QStringLiteral("Flexion")}, {}};
-    const Timing filtered = MedianMs([&] { LoadLibraryCacheFiltered(ctx); });
+    const Timing filtered = MedianMs([&] { load(LoadLibraryCacheFiltered(ctx)); });
     const int filteredRows = ctx.Library.LibraryCount;
     ctx.Db.LibraryRecordset.Filter = LibraryFilter{};
-    LoadLibraryCache(ctx);
+    load(LoadLibraryCache(ctx));
 
     // A patient with a 20-exercise program and a full order, stored once; each run
     // replaces it and reads it back.

@@ -17,7 +17,7 @@ using namespace tramelle;
 namespace {
 
 constexpr int LibrarySize = 5000;
-const QStringList Kinds = {QStringLiteral("Picture"), QStringLiteral("Movie")};
+const QList<MediaKind> Kinds = {MediaKind::Picture, MediaKind::Movie};
 
 double TimeProgramCopy(const QString& cd, const QString& app)
 {
@@ -25,7 +25,7 @@ double TimeProgramCopy(const QString& cd, const QString& app)
     QElapsedTimer timer;
     timer.start();
     MediaCopy copy(cd, app);
-    for (const QString& kind : Kinds) {
+    for (MediaKind kind : Kinds) {
         if (!copy.Stage(kind))
             return -1;
     }
@@ -68,11 +68,12 @@ int main(int argc, char** argv)
     // The library's folders hold links; the "CD" holds the files themselves.
     const QString cd = dir.filePath(QStringLiteral("cd"));
     QDir().mkpath(cd);
-    for (const QString& kind : Kinds) {
+    for (MediaKind kind : Kinds) {
+        const QString folder = MediaFolderName(kind);
         const int status = QProcess::execute(
-            QStringLiteral("cp"), {QStringLiteral("-rL"), QDir(library).filePath(kind), cd});
+            QStringLiteral("cp"), {QStringLiteral("-rL"), QDir(library).filePath(folder), cd});
         if (status != 0) {
-            std::printf("could not copy the %s folder (%d)\n", qPrintable(kind), status);
+            std::printf("could not copy the %s folder (%d)\n", qPrintable(folder), status);
             return 1;
         }
     }

@@ -116,8 +116,9 @@ Sample LoadSample(AppContext& ctx, const QString& pictureFolder)
     try {
         InstallDeliveredFiles(ctx.AppFolder(), DeliveredFilesFolder());
         OpenDatabases(ctx);
-        LoadVendorContacts(ctx);
-        LoadLibraryCache(ctx);
+        for (const Outcome& loaded : {LoadVendorContacts(ctx), LoadLibraryCache(ctx)})
+            if (!loaded)
+                qFatal("%s", qPrintable(loaded.Reason()));
         sample.library = ctx.Library.Entries.mid(0, ctx.Library.LibraryCount);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "delivered library not available: %s\n", e.what());
@@ -319,7 +320,8 @@ int main(int argc, char** argv)
         ctx.Geometry.PageScale = 0.75;
         ctx.Geometry.PreviewMode = true;
         PreviewSurface surface(ctx.Geometry.PageScale);
-        ComposeDocument(ctx, PrintJobKind::Exercises4, surface);
+        if (!ComposeDocument(ctx, PrintJobKind::Exercises4, surface))
+            qFatal("The sheets could not be composed.");
         surface.EndDoc();
         pages = static_cast<int>(surface.Pages().size());
         ctx.Geometry.PreviewMode = false;
@@ -370,7 +372,8 @@ int main(int argc, char** argv)
     ctx.Geometry.PageScale = 0.75;
     ctx.Geometry.PreviewMode = true;
     PreviewSurface preview(ctx.Geometry.PageScale);
-    ComposeDocument(ctx, PrintJobKind::Exercises4, preview);
+    if (!ComposeDocument(ctx, PrintJobKind::Exercises4, preview))
+        qFatal("The sheets could not be composed.");
     preview.EndDoc();
     ctx.Geometry.PreviewMode = false;
     for (int i = 0; i < preview.Pages().size(); ++i)

@@ -53,7 +53,8 @@ int main(int argc, char** argv)
         InstallDeliveredFiles(dir.path(), DeliveredFilesFolder());
         OpenDatabases(ctx);
         const QSqlDatabase db = ctx.Db.MainDb();
-        LoadLibraryCache(ctx);
+        if (const Outcome loaded = LoadLibraryCache(ctx); !loaded)
+            qFatal("%s", qPrintable(loaded.Reason()));
         ProgramState p;
         for (int i = 0; i < MaxProgramEntries; ++i)
             p.Entries[static_cast<size_t>(p.EntryCount++)] =

@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QTimer>
+#include <cerrno>
 
 namespace tramelle {
 
@@ -85,14 +86,18 @@ bool InitializeData(AppContext& ctx)
         return false;
     }
     AddNewDeliveredExercises(ctx);
-    try {
-        LoadVendorContacts(ctx);
-        LoadClinicInfo(ctx);
-    } catch (const DbError& e) {
-        ctx.Prompt().Message(QCoreApplication::translate("Startup", "Database Error"), e.message(),
+    const auto stop = [&ctx](const QString& reason) {
+        ctx.Prompt().Message(QCoreApplication::translate("Startup", "Database Error"), reason,
                              PromptIcon::Critical);
         CloseDatabases(ctx);
         return false;
+    };
+    try {
+        if (const Outcome contacts = LoadVendorContacts(ctx); !contacts)
+            return stop(contacts.Reason());
+        LoadClinicInfo(ctx);
+    } catch (const DbError& e) {
+        return stop(e.message());
     }
     ctx.Geometry.PageScale = 1;
     return true;
@@ -113,18 +118,20 @@ void ReportFolderNotWritable(AppContext& ctx, const QString& detail, bool permis
         PromptIcon::Critical);
 }
 
-// Why nothing can be written in the folder, in the system's words ("No space left on
-// device"), found by writing a small file there; false when that works after all.
-bool FolderWriteProblem(const QString& folder, QString* reason, bool* permission)
+// Whether something can be written in the folder, found by writing a small file there;
+// else why not in the system's words ("No space left on device"), numbered EACCES when
+// the user may not write there.
+Outcome ProbeFolderWrite(const QString& folder)
 {
     QFile probe(JoinPath(folder, QStringLiteral(".vmr-tramelle.probe")));
     const bool opened = probe.open(QIODevice::WriteOnly | QIODevice::Truncate);
     const bool written = opened && probe.write(QByteArray(512, '\0')) == 512 && probe.flush();
-    *reason = probe.errorString();
-    *permission = !QFileInfo(folder).isWritable();
+    const QString reason = probe.errorString();
     probe.close();
     QFile::remove(probe.fileName());
-    return !written;
+    if (written)
+        return Outcome::Done();
+    return Outcome::Failed(reason, QFileInfo(folder).isWritable() ? 0 : EACCES);
 }
 
 // The main file is checked on a second thread once the window is up; a damaged file
@@ -191,10 +198,8 @@ int StartApplication(const StartupOptions& options)
     if (!lock.tryLock(0)) {
         if (lock.error() == QLockFile::LockFailedError)
             return 0;
-        QString reason;
-        bool permission = true;
-        if (FolderWriteProblem(ctx.AppFolder(), &reason, &permission))
-            ReportFolderNotWritable(ctx, reason, permission);
+        if (const Outcome probe = ProbeFolderWrite(ctx.AppFolder()); !probe)
+            ReportFolderNotWritable(ctx, probe.Reason(), probe.Code() == EACCES);
         else
             ReportFolderNotWritable(
                 ctx, QCoreApplication::translate("Startup", "No file can be created in it."));

@@ -20,10 +20,11 @@ namespace tramelle {
 
 namespace {
 
-QString Tr(const char* text)
+// The messages of this file, for translators.
+struct Texts
 {
-    return QCoreApplication::translate("Backup", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(Backup)
+};
 
 QString Native(const QString& path)
 {
@@ -110,14 +111,15 @@ QList<Source> CollectSources(const QString& appFolder, const BackupOptions& opti
             if (options.FileSkipped)
                 options.FileSkipped(name, *skip);
             // A backup without one of the files cannot bring the clinic back.
-            throw MaintenanceFailure(*skip == SkipReason::NotFound ? ENOENT : EACCES,
-                                     Tr("The file %1 could not be backed up.").arg(Native(path)));
+            throw MaintenanceFailure(
+                *skip == SkipReason::NotFound ? ENOENT : EACCES,
+                Texts::tr("The file %1 could not be backed up.").arg(Native(path)));
         }
         // Changes still in the journal beside a closed file would be missing from the copy.
         if (QFileInfo(path + QStringLiteral("-wal")).size() > 0)
             throw MaintenanceFailure(
-                EBUSY, Tr("The last changes to %1 are still in its journal beside it; "
-                          "the backup would miss them.")
+                EBUSY, Texts::tr("The last changes to %1 are still in its journal beside it; "
+                                 "the backup would miss them.")
                            .arg(Native(path)));
         sources.append({path, {name, info.size(), info.lastModified(), false}});
     }
@@ -168,7 +170,7 @@ QList<BackupMember> WriteBackupArchive(const QString& appFolder, const QString& 
         zip_error_t e;
         zip_error_init_with_code(&e, error);
         auto done = qScopeGuard([&] { zip_error_fini(&e); });
-        FailZip(&e, Tr("Cannot create \"%1\"").arg(Native(temp)));
+        FailZip(&e, Texts::tr("Cannot create \"%1\"").arg(Native(temp)));
     }
     auto discard = qScopeGuard([&] { zip_discard(za); });
     for (const Source& s : sources) {
@@ -179,7 +181,7 @@ QList<BackupMember> WriteBackupArchive(const QString& appFolder, const QString& 
         } else {
             zip_source_t* src = zip_source_file(za, QFile::encodeName(s.Path).constData(), 0, -1);
             if (!src)
-                FailArchive(za, Tr("Cannot read \"%1\"").arg(Native(s.Path)));
+                FailArchive(za, Texts::tr("Cannot read \"%1\"").arg(Native(s.Path)));
             index = zip_file_add(za, name.constData(), src, ZIP_FL_ENC_UTF_8);
             if (index < 0) {
                 zip_source_free(src);
@@ -191,7 +193,7 @@ QList<BackupMember> WriteBackupArchive(const QString& appFolder, const QString& 
             }
         }
         if (index < 0)
-            FailArchive(za, Tr("Cannot add \"%1\"").arg(s.Member.Name));
+            FailArchive(za, Texts::tr("Cannot add \"%1\"").arg(s.Member.Name));
         zip_file_set_mtime(za, zip_uint64_t(index), time_t(s.Member.Modified.toSecsSinceEpoch()),
                            0);
     }
@@ -201,8 +203,8 @@ QList<BackupMember> WriteBackupArchive(const QString& appFolder, const QString& 
     zip_register_cancel_callback_with_state(za, OnCancel, nullptr, &state);
     if (zip_close(za) != 0) {
         if (zip_error_code_zip(zip_get_error(za)) == ZIP_ER_CANCELLED)
-            throw MaintenanceFailure(BackupCancelledCode, Tr("The backup was aborted."));
-        FailArchive(za, Tr("Cannot write \"%1\"").arg(Native(temp)));
+            throw MaintenanceFailure(BackupCancelledCode, Texts::tr("The backup was aborted."));
+        FailArchive(za, Texts::tr("Cannot write \"%1\"").arg(Native(temp)));
     }
     discard.dismiss();
     Announce(state, int(sources.size()));
@@ -212,8 +214,8 @@ QList<BackupMember> WriteBackupArchive(const QString& appFolder, const QString& 
     // What was written is read back before it takes the old archive's place.
     const QList<BackupMember> written = VerifyArchive(temp);
     if (written.size() != sources.size())
-        throw MaintenanceFailure(ZIP_ER_INCONS,
-                                 Tr("The new archive \"%1\" is incomplete.").arg(Native(temp)));
+        throw MaintenanceFailure(
+            ZIP_ER_INCONS, Texts::tr("The new archive \"%1\" is incomplete.").arg(Native(temp)));
     if (options.AtStage)
         options.AtStage(BackupStage::Verified);
     SyncFile(temp);
@@ -237,7 +239,7 @@ QList<BackupMember> ReadArchive(const QString& archivePath, const QString& extra
         zip_error_t e;
         zip_error_init_with_code(&e, error);
         auto done = qScopeGuard([&] { zip_error_fini(&e); });
-        FailZip(&e, Tr("Cannot read the archive \"%1\"").arg(Native(archivePath)));
+        FailZip(&e, Texts::tr("Cannot read the archive \"%1\"").arg(Native(archivePath)));
     }
     auto close = qScopeGuard([&] { zip_discard(za); });
     QList<BackupMember> members;
@@ -246,7 +248,7 @@ QList<BackupMember> ReadArchive(const QString& archivePath, const QString& extra
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t st;
         if (zip_stat_index(za, zip_uint64_t(i), 0, &st) != 0)
-            FailArchive(za, Tr("Cannot read the archive \"%1\"").arg(Native(archivePath)));
+            FailArchive(za, Texts::tr("Cannot read the archive \"%1\"").arg(Native(archivePath)));
         BackupMember m;
         m.Name = QString::fromUtf8(st.name);
         m.Size = qint64(st.size);
@@ -258,7 +260,8 @@ QList<BackupMember> ReadArchive(const QString& archivePath, const QString& extra
             clean.startsWith(QStringLiteral("..")) || clean.contains(QStringLiteral("/../")))
             throw MaintenanceFailure(
                 ZIP_ER_INCONS,
-                Tr("The archive holds a member named \"%1\", which is not allowed.").arg(m.Name));
+                Texts::tr("The archive holds a member named \"%1\", which is not allowed.")
+                    .arg(m.Name));
         members.append(m);
         if (m.IsFolder) {
             if (!extractTo.isEmpty())
@@ -273,23 +276,24 @@ QList<BackupMember> ReadArchive(const QString& archivePath, const QString& extra
             if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
                 throw MaintenanceFailure(
                     int(out.error()),
-                    Tr("Cannot write \"%1\": %2").arg(Native(target), out.errorString()));
+                    Texts::tr("Cannot write \"%1\": %2").arg(Native(target), out.errorString()));
         }
         zip_file_t* zf = zip_fopen_index(za, zip_uint64_t(i), 0);
         if (!zf)
-            FailArchive(za, Tr("Cannot read \"%1\" in the archive").arg(m.Name));
+            FailArchive(za, Texts::tr("Cannot read \"%1\" in the archive").arg(m.Name));
         auto fclose = qScopeGuard([&] { zip_fclose(zf); });
         // libzip checks the CRC when the last byte has been read.
         for (;;) {
             const zip_int64_t n = zip_fread(zf, buffer.data(), zip_uint64_t(buffer.size()));
             if (n < 0)
-                FailZip(zip_file_get_error(zf), Tr("\"%1\" in the archive is damaged").arg(m.Name));
+                FailZip(zip_file_get_error(zf),
+                        Texts::tr("\"%1\" in the archive is damaged").arg(m.Name));
             if (n == 0)
                 break;
             if (out.isOpen() && out.write(buffer.constData(), n) != n)
-                throw MaintenanceFailure(
-                    int(out.error()),
-                    Tr("Cannot write \"%1\": %2").arg(Native(out.fileName()), out.errorString()));
+                throw MaintenanceFailure(int(out.error()),
+                                         Texts::tr("Cannot write \"%1\": %2")
+                                             .arg(Native(out.fileName()), out.errorString()));
         }
         if (out.isOpen()) {
             out.close();
@@ -336,8 +340,8 @@ QString BackupContents::Summary() const
     for (const BackupMember& m : Members)
         clinicFiles += !m.IsFolder && m.Name.startsWith(BackupClinicFolder + QLatin1Char('/'));
     if (clinicFiles)
-        lines << Tr("%1 files of the clinic's own exercises").arg(clinicFiles);
-    lines << Tr("%1 patients, %2 exercise programs").arg(Patients).arg(Programs);
+        lines << Texts::tr("%1 files of the clinic's own exercises").arg(clinicFiles);
+    lines << Texts::tr("%1 patients, %2 exercise programs").arg(Patients).arg(Programs);
     return lines.join(QStringLiteral("\r\n"));
 }
 
@@ -347,8 +351,8 @@ BackupContents Inspect(const QString& archivePath, const QString& workFolder,
                        const ZipRunner& runZip)
 {
     if (!QFileInfo(archivePath).isFile())
-        throw MaintenanceFailure(ENOENT,
-                                 Tr("The archive \"%1\" does not exist.").arg(Native(archivePath)));
+        throw MaintenanceFailure(
+            ENOENT, Texts::tr("The archive \"%1\" does not exist.").arg(Native(archivePath)));
     QString whole = archivePath;
     if (!SplitSetFirstVolume(archivePath).isEmpty()) {
         whole = JoinPath(workFolder, QStringLiteral("joined.zip"));
@@ -356,11 +360,11 @@ BackupContents Inspect(const QString& archivePath, const QString& workFolder,
         const Outcome joined =
             runZip ? runZip({QStringLiteral("-q"), QStringLiteral("-s"), QStringLiteral("0"),
                              archivePath, QStringLiteral("--out"), whole})
-                   : Outcome::Failed(Tr("zip is not available"));
+                   : Outcome::Failed(Texts::tr("zip is not available"));
         if (!joined)
             throw MaintenanceFailure(
-                ZIP_ER_READ,
-                Tr("The parts of the split archive could not be joined: %1").arg(joined.Reason()));
+                ZIP_ER_READ, Texts::tr("The parts of the split archive could not be joined: %1")
+                                 .arg(joined.Reason()));
     }
     const QString extract = JoinPath(workFolder, QStringLiteral("files"));
     QDir(extract).removeRecursively();
@@ -374,7 +378,7 @@ BackupContents Inspect(const QString& archivePath, const QString& workFolder,
             contents.Members.cbegin(), contents.Members.cend(),
             [&](const BackupMember& m) { return m.Name.compare(name, Qt::CaseInsensitive) == 0; });
         if (it == contents.Members.cend())
-            throw MaintenanceFailure(ENOENT, Tr("The archive holds no \"%1\".").arg(name));
+            throw MaintenanceFailure(ENOENT, Texts::tr("The archive holds no \"%1\".").arg(name));
         BackupContents::DataFile file{f, JoinPath(extract, it->Name), QString(), it->Size,
                                       it->Modified};
         {
@@ -382,25 +386,26 @@ BackupContents Inspect(const QString& archivePath, const QString& workFolder,
             QSqlQuery q(db.Db());
             if (!q.exec(QStringLiteral("PRAGMA integrity_check")) || !q.next())
                 throw MaintenanceFailure(
-                    ZIP_ER_INCONS, Tr("\"%1\" in the archive is no database file.").arg(name));
-            if (q.value(0).toString() != QLatin1String("ok"))
-                throw MaintenanceFailure(
                     ZIP_ER_INCONS,
-                    Tr("\"%1\" in the archive is damaged: %2").arg(name, q.value(0).toString()));
+                    Texts::tr("\"%1\" in the archive is no database file.").arg(name));
+            if (q.value(0).toString() != QLatin1String("ok"))
+                throw MaintenanceFailure(ZIP_ER_INCONS,
+                                         Texts::tr("\"%1\" in the archive is damaged: %2")
+                                             .arg(name, q.value(0).toString()));
         }
         const DbFileCheck check = CheckDatabaseFile(file.ExtractedPath, f);
         file.Version = check.version;
         if (check.status == DbFileCheck::Damaged || check.status == DbFileCheck::InUse)
             throw MaintenanceFailure(
                 ZIP_ER_INCONS,
-                Tr("\"%1\" in the archive cannot be used: %2").arg(name, check.error));
+                Texts::tr("\"%1\" in the archive cannot be used: %2").arg(name, check.error));
         if (check.status == DbFileCheck::NeedsUpgrade && !check.version.isEmpty()) {
             if (!VersionNumber(check.version) || IsNewerThanCurrent(check.version) ||
                 *VersionNumber(check.version) < *VersionNumber(OldestSchemaVersion))
-                throw MaintenanceFailure(ZIP_ER_INCONS,
-                                         Tr("\"%1\" in the archive has the version \"%2\", which "
-                                            "this program cannot open.")
-                                             .arg(name, check.version));
+                throw MaintenanceFailure(
+                    ZIP_ER_INCONS, Texts::tr("\"%1\" in the archive has the version \"%2\", which "
+                                             "this program cannot open.")
+                                       .arg(name, check.version));
         }
         if (f == DbFile::Main) {
             ScopedDb db(file.ExtractedPath, true);
@@ -424,7 +429,8 @@ BackupContents InspectBackup(const QString& archivePath, const QString& workFold
         return Inspect(archivePath, workFolder, runZip);
     } catch (const DbError& e) {
         throw MaintenanceFailure(
-            ZIP_ER_INCONS, Tr("A file in the archive is no usable database: %1").arg(e.message()));
+            ZIP_ER_INCONS,
+            Texts::tr("A file in the archive is no usable database: %1").arg(e.message()));
     }
 }
 
@@ -436,9 +442,10 @@ QStringList RestoreBackupFiles(const BackupContents& contents, const QString& ap
     for (const BackupContents::DataFile& f : contents.DataFiles) {
         const QString current = ResolvePath(JoinPath(appFolder, DbFileName(f.File)));
         if (QFileInfo(current + QStringLiteral("-wal")).size() > 0)
-            throw MaintenanceFailure(EBUSY, Tr("\"%1\" still has changes in its journal; open and "
+            throw MaintenanceFailure(EBUSY,
+                                     Texts::tr("\"%1\" still has changes in its journal; open and "
                                                "close the program, then restore again.")
-                                                .arg(Native(current)));
+                                         .arg(Native(current)));
     }
     QStringList kept;
     for (const BackupContents::DataFile& f : contents.DataFiles) {

@@ -66,11 +66,13 @@ void SaveClinicInfo(AppContext& ctx)
     transaction.Commit();
 }
 
-void LoadVendorContacts(AppContext& ctx)
+Outcome LoadVendorContacts(AppContext& ctx)
 {
     ctx.VendorFax = VendorFaxNumber;
     ctx.VendorPhone = VendorPhoneNumber;
-    ctx.CoverText = ReadCoverText(ctx);
+    Result<QString> cover = ReadCoverText(ctx);
+    ctx.CoverText = cover ? std::move(cover.Value()) : QString();
+    return cover ? Outcome::Done() : Outcome::Failed(cover.Reason());
 }
 
 } // namespace tramelle

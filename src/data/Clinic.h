@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Outcome.h"
+
 namespace tramelle {
 
 class AppContext;
@@ -12,7 +14,8 @@ void LoadClinicInfo(AppContext& ctx);
 // first row is updated), in one transaction. Throws DbError.
 void SaveClinicInfo(AppContext& ctx);
 
-// Sets the vendor's fax and telephone numbers and reads the cover text.
-void LoadVendorContacts(AppContext& ctx);
+// Sets the vendor's fax and telephone numbers and reads the cover text; the reason when
+// the cover text cannot be read (the cover text is then empty).
+Outcome LoadVendorContacts(AppContext& ctx);
 
 } // namespace tramelle

@@ -6,6 +6,7 @@
 #include "Paths.h"
 #include "Upgrade.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
@@ -25,6 +26,12 @@
 namespace tramelle {
 
 namespace {
+
+// The messages of this file, for translators.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(tramelle::DataFiles)
+};
 
 // Makes a rename durable against a power cut, not only against a crash.
 void SyncFolder(const QString& folder)
@@ -60,15 +67,13 @@ void WriteInstallManifest(const QString& staging)
 {
     QSaveFile file(JoinPath(staging, InstallManifestName));
     if (!file.open(QIODevice::WriteOnly))
-        throw DbError(
-            FileError(QStringLiteral("Cannot write"), file.fileName(), file.errorString()));
+        throw DbError(FileError(Texts::tr("Cannot write"), file.fileName(), file.errorString()));
     for (DbFile f : AllFiles) {
         const QString name = DbFileName(f);
         file.write(name.toUtf8() + '\t' + FileDigest(JoinPath(staging, name)) + '\n');
     }
     if (!file.commit())
-        throw DbError(
-            FileError(QStringLiteral("Cannot write"), file.fileName(), file.errorString()));
+        throw DbError(FileError(Texts::tr("Cannot write"), file.fileName(), file.errorString()));
 }
 
 // Empty unless the manifest is whole.
@@ -108,8 +113,7 @@ void CopyFolder(const QString& from, const QString& to)
             continue;
         QFile src(it.filePath());
         if (!src.copy(target))
-            throw DbError(
-                FileError(QStringLiteral("Cannot copy"), it.filePath(), src.errorString()));
+            throw DbError(FileError(Texts::tr("Cannot copy"), it.filePath(), src.errorString()));
         // Delivered files may come from a read-only folder; the copies belong to the clinic.
         QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
                                           QFile::ReadOther);
@@ -134,7 +138,7 @@ void CopyDeliveredExtras(const QString& appFolder, const QString& deliveredFolde
             QFile src(it.filePath());
             if (!src.copy(target))
                 throw DbError(
-                    FileError(QStringLiteral("Cannot copy"), it.filePath(), src.errorString()));
+                    FileError(Texts::tr("Cannot copy"), it.filePath(), src.errorString()));
             QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
                                               QFile::ReadOther);
         }
@@ -181,8 +185,8 @@ bool FinishInterruptedInstall(const QString& appFolder, const QString& delivered
             if (hook)
                 hook(QStringLiteral("rename ") + name);
             if (!QFile::rename(JoinPath(staging, name), target))
-                throw DbError(FileError(QStringLiteral("Cannot create"), target,
-                                        QStringLiteral("rename failed")));
+                throw DbError(
+                    FileError(Texts::tr("Cannot create"), target, Texts::tr("rename failed")));
             SyncFolder(appFolder);
         }
         if (hook)
@@ -230,7 +234,7 @@ DbFileCheck CheckDatabaseFile(const QString& path, DbFile file)
                 for (const auto& required : RequiredTables(file)) {
                     if (!tables.contains(required.first, Qt::CaseInsensitive) &&
                         required.first != QLatin1String("Version"))
-                        problems << QStringLiteral("table %1 is missing").arg(required.first);
+                        problems << Texts::tr("table %1 is missing").arg(required.first);
                 }
                 if (!problems.isEmpty()) {
                     fail(problems.join(QStringLiteral("; ")));
@@ -241,7 +245,7 @@ DbFileCheck CheckDatabaseFile(const QString& path, DbFile file)
                     if (!v.exec(QStringLiteral("SELECT \"Version\" FROM \"Version\""))) {
                         fail(EngineText(v.lastError()));
                     } else if (!v.next()) {
-                        fail(QStringLiteral("the Version table is empty"));
+                        fail(Texts::tr("the Version table is empty"));
                     } else {
                         result.version = v.value(0).toString().trimmed();
                         v.finish();
@@ -253,8 +257,8 @@ DbFileCheck CheckDatabaseFile(const QString& path, DbFile file)
                                 const QSqlRecord record = db.record(table);
                                 for (const QString& c : columns) {
                                     if (record.indexOf(c) < 0)
-                                        problems << QStringLiteral("column %1.%2 is missing")
-                                                        .arg(table, c);
+                                        problems
+                                            << Texts::tr("column %1.%2 is missing").arg(table, c);
                                 }
                             }
                             if (!problems.isEmpty())
@@ -321,7 +325,7 @@ DataFilesCheck PrepareDataFiles(const QString& appFolder, const QString& deliver
         result.installed = FinishInterruptedInstall(appFolder, deliveredFolder, hook);
     } catch (const DbError& e) {
         result.title = QStringLiteral("Installation Failed");
-        result.message = QStringLiteral("The data files could not be created in %1.\r\n\r\n%2")
+        result.message = Texts::tr("The data files could not be created in %1.\r\n\r\n%2")
                              .arg(QDir::toNativeSeparators(appFolder), e.message());
         return result;
     }
@@ -335,7 +339,7 @@ DataFilesCheck PrepareDataFiles(const QString& appFolder, const QString& deliver
             InstallDeliveredFiles(appFolder, deliveredFolder, hook);
         } catch (const DbError& e) {
             result.title = QStringLiteral("Installation Failed");
-            result.message = QStringLiteral("The data files could not be created in %1.\r\n\r\n%2")
+            result.message = Texts::tr("The data files could not be created in %1.\r\n\r\n%2")
                                  .arg(QDir::toNativeSeparators(appFolder), e.message());
             return result;
         }
@@ -346,8 +350,8 @@ DataFilesCheck PrepareDataFiles(const QString& appFolder, const QString& deliver
     if (!missing.isEmpty()) {
         result.title = QStringLiteral("Missing Database");
         result.message =
-            QStringLiteral("The following database files are missing from %1:\r\n\r\n%2\r\n\r\n"
-                           "Restore them from your backup. The program will now end.")
+            Texts::tr("The following database files are missing from %1:\r\n\r\n%2\r\n\r\n"
+                      "Restore them from your backup. The program will now end.")
                 .arg(QDir::toNativeSeparators(appFolder), missing.join(QStringLiteral("\r\n")));
         return result;
     }
@@ -357,10 +361,10 @@ DataFilesCheck PrepareDataFiles(const QString& appFolder, const QString& deliver
     if (const QString problem = FileWriteProblem(mainPath); !problem.isEmpty()) {
         result.title = QStringLiteral("Database Error");
         result.message =
-            QStringLiteral("The database file %1 cannot be written: %2.\r\n\r\n"
-                           "The program keeps its patients and programs in it and cannot work "
-                           "with it read-only. Make the file writable, then start the program "
-                           "again. The program will now end.")
+            Texts::tr("The database file %1 cannot be written: %2.\r\n\r\n"
+                      "The program keeps its patients and programs in it and cannot work "
+                      "with it read-only. Make the file writable, then start the program "
+                      "again. The program will now end.")
                 .arg(QDir::toNativeSeparators(mainPath), problem);
         return result;
     }
@@ -374,7 +378,7 @@ DataFilesCheck PrepareDataFiles(const QString& appFolder, const QString& deliver
         }
         if (check.status == DbFileCheck::Damaged) {
             result.title = QStringLiteral("Database Error");
-            result.message = QStringLiteral("The database file %1 cannot be used.\r\n\r\n%2")
+            result.message = Texts::tr("The database file %1 cannot be used.\r\n\r\n%2")
                                  .arg(QDir::toNativeSeparators(path), check.error);
             return result;
         }
@@ -387,8 +391,8 @@ DataFilesCheck PrepareDataFiles(const QString& appFolder, const QString& deliver
         if (check.status == DbFileCheck::NeedsUpgrade && !VersionNumber(check.version) &&
             !check.version.isEmpty()) {
             result.title = QStringLiteral("Database Error");
-            result.message = QStringLiteral("The database file %1 cannot be used.\r\n\r\nIts "
-                                            "version \"%2\" is not a number.")
+            result.message = Texts::tr("The database file %1 cannot be used.\r\n\r\nIts "
+                                       "version \"%2\" is not a number.")
                                  .arg(QDir::toNativeSeparators(path), check.version);
             return result;
         }
@@ -405,13 +409,13 @@ void InstallDeliveredFiles(const QString& appFolder, const QString& deliveredFol
             hook(name);
     };
     if (!QDir().mkpath(appFolder))
-        throw DbError(FileError(QStringLiteral("Cannot create the folder"), appFolder,
-                                QStringLiteral("permission denied or invalid path")));
+        throw DbError(FileError(Texts::tr("Cannot create the folder"), appFolder,
+                                Texts::tr("permission denied or invalid path")));
     const QString staging = JoinPath(
         appFolder, InstallFolderPrefix + QUuid::createUuid().toString(QUuid::WithoutBraces));
     if (!QDir().mkpath(staging))
-        throw DbError(FileError(QStringLiteral("Cannot write to the folder"), appFolder,
-                                QStringLiteral("permission denied")));
+        throw DbError(FileError(Texts::tr("Cannot write to the folder"), appFolder,
+                                Texts::tr("permission denied")));
     QStringList renamed;
     try {
         for (DbFile f : AllFiles)
@@ -425,8 +429,8 @@ void InstallDeliveredFiles(const QString& appFolder, const QString& deliveredFol
             const QString to = JoinPath(appFolder, DbFileName(f));
             step(QStringLiteral("rename ") + DbFileName(f));
             if (!QFile::rename(from, to))
-                throw DbError(FileError(QStringLiteral("Cannot create"), to,
-                                        QStringLiteral("rename failed")));
+                throw DbError(
+                    FileError(Texts::tr("Cannot create"), to, Texts::tr("rename failed")));
             renamed << to;
             SyncFolder(appFolder);
         }

@@ -21,6 +21,12 @@ namespace tramelle {
 
 namespace {
 
+// The messages of this file, for translators.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(tramelle::Database)
+};
+
 void ApplyDurableSettings(const QSqlDatabase& db)
 {
     Exec(db, QStringLiteral("PRAGMA foreign_keys=ON"));
@@ -30,7 +36,7 @@ void ApplyDurableSettings(const QSqlDatabase& db)
 
 QString ReadOnlyRefusal(const QString& path, const QString& reason)
 {
-    return QStringLiteral("The database file %1 is read-only (%2): nothing can be stored in it.")
+    return Texts::tr("The database file %1 is read-only (%2): nothing can be stored in it.")
         .arg(QDir::toNativeSeparators(path), reason);
 }
 
@@ -126,7 +132,7 @@ QString CloseConnection(const QString& connectionName)
                     if (!q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")))
                         problem = EngineText(q.lastError());
                     else if (q.next() && q.value(0).toInt() != 0)
-                        problem = QStringLiteral("another program is using the file");
+                        problem = Texts::tr("another program is using the file");
                 }
             }
             db.close();
@@ -201,11 +207,11 @@ void Databases::Open(const QString& appFolder)
     PicklistPath = ResolvePath(JoinPath(appFolder, PicklistDbFileName));
     auto openOne = [](const QString& path, const QString& name, bool mayBeReadOnly) {
         if (!QFileInfo::exists(path))
-            throw DbError(FileError(QStringLiteral("Cannot open"), path,
-                                    QStringLiteral("the file does not exist")));
+            throw DbError(
+                FileError(Texts::tr("Cannot open"), path, Texts::tr("the file does not exist")));
         const QString writeProblem = FileWriteProblem(path);
         if (!writeProblem.isEmpty() && !mayBeReadOnly)
-            throw DbError(FileError(QStringLiteral("Cannot write"), path, writeProblem));
+            throw DbError(FileError(Texts::tr("Cannot write"), path, writeProblem));
         // Changes left in the journal by a run that could not merge them (a full disk).
         const bool leftover = QFileInfo(path + QStringLiteral("-wal")).size() > 0;
         try {
@@ -225,8 +231,7 @@ void Databases::Open(const QString& appFolder)
         } catch (const DbError& e) {
             if (IsInUse(e.engineCode()))
                 throw DbError(InUseText(path), e.engineCode());
-            throw DbError(FileError(QStringLiteral("Cannot open"), path, e.message()),
-                          e.engineCode());
+            throw DbError(FileError(Texts::tr("Cannot open"), path, e.message()), e.engineCode());
         }
     };
     try {
@@ -296,7 +301,7 @@ void Databases::ApplyMainFileCheck()
     const QuickCheckResult result = m_check->Wait();
     SetWriteGate(MainDb(), {});
     if (!result.ok && m_mainDamage.isEmpty()) {
-        m_mainDamage = result.report.isEmpty() ? QStringLiteral("the check failed") : result.report;
+        m_mainDamage = result.report.isEmpty() ? Texts::tr("the check failed") : result.report;
         const QSqlDatabase db = MainDb();
         Exec(db, QStringLiteral("PRAGMA query_only=1"));
         SetWriteRefusal(db, DamagedRefusal(MainPath));

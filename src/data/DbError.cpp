@@ -1,5 +1,6 @@
 #include "DbError.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QMutex>
 #include <QSqlDatabase>
@@ -8,6 +9,12 @@
 namespace tramelle {
 
 namespace {
+
+// The messages of this file, for translators.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(tramelle::DbError)
+};
 
 struct WriteState
 {
@@ -51,7 +58,7 @@ QString EngineText(const QSqlError& error)
     if (text.isEmpty())
         text = error.text();
     if (text.isEmpty())
-        text = QStringLiteral("Unknown database error");
+        text = Texts::tr("Unknown database error");
     return text;
 }
 

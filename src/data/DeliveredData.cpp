@@ -6,6 +6,7 @@
 #include "TextHelpers.h"
 #include "Transaction.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -22,16 +23,22 @@ namespace tramelle {
 
 namespace {
 
+// The messages of this file, for translators.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(tramelle::DeliveredData)
+};
+
 QString Describe(const DeliveredExercise& row)
 {
-    return QStringLiteral("exercise %1").arg(row.Entry.ExerciseID);
+    return Texts::tr("exercise %1").arg(row.Entry.ExerciseID);
 }
 
 QByteArray ReadWholeFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw DbError(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
+        throw DbError(Texts::tr("Cannot read \"%1\": %2").arg(path, file.errorString()));
     return file.readAll();
 }
 
@@ -42,7 +49,7 @@ QJsonDocument ReadJsonDocument(const QString& path)
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(ReadWholeFile(path), &error);
     if (error.error != QJsonParseError::NoError)
-        throw DbError(QStringLiteral("\"%1\" is not valid JSON at offset %2: %3")
+        throw DbError(Texts::tr("\"%1\" is not valid JSON at offset %2: %3")
                           .arg(path)
                           .arg(error.offset)
                           .arg(error.errorString()));
@@ -56,10 +63,10 @@ qint64 IntegerValue(const QJsonObject& o, const char* key, qint64 low, qint64 hi
 {
     const QJsonValue v = o.value(QLatin1String(key));
     if (!v.isDouble())
-        throw DbError(QStringLiteral("%1 must be a number").arg(QLatin1String(key)));
+        throw DbError(Texts::tr("%1 must be a number").arg(QLatin1String(key)));
     const double d = v.toDouble();
     if (std::trunc(d) != d || d < double(low) || d > double(high))
-        throw DbError(QStringLiteral("%1 = %2 is not a whole number between %3 and %4")
+        throw DbError(Texts::tr("%1 = %2 is not a whole number between %3 and %4")
                           .arg(QLatin1String(key))
                           .arg(d)
                           .arg(low)
@@ -79,11 +86,11 @@ QString TextValue(const QJsonObject& o, const char* key, bool required = false)
     const QJsonValue v = o.value(QLatin1String(key));
     if (v.isUndefined() || v.isNull()) {
         if (required)
-            throw DbError(QStringLiteral("%1 is missing").arg(QLatin1String(key)));
+            throw DbError(Texts::tr("%1 is missing").arg(QLatin1String(key)));
         return {};
     }
     if (!v.isString())
-        throw DbError(QStringLiteral("%1 must be a text").arg(QLatin1String(key)));
+        throw DbError(Texts::tr("%1 must be a text").arg(QLatin1String(key)));
     return v.toString();
 }
 
@@ -133,17 +140,17 @@ QStringList CheckDeliveredExercise(const DeliveredExercise& row)
     QStringList problems;
     auto limit = [&](const char* column, const QString& text, int max) {
         if (StoredLength(text) > max)
-            problems << QStringLiteral("%1 has %2 characters (at most %3)")
+            problems << Texts::tr("%1 has %2 characters (at most %3)")
                             .arg(QLatin1String(column))
                             .arg(StoredLength(text))
                             .arg(max);
     };
     if (e.ExerciseID <= 0)
-        problems << QStringLiteral("ExerciseID must be positive");
+        problems << Texts::tr("ExerciseID must be positive");
     if (e.code != QString::number(e.ExerciseID))
         problems << QStringLiteral("code \"%1\" is not the number as text").arg(e.code);
     if (e.AbbrevDesc.trimmed().isEmpty())
-        problems << QStringLiteral("AbbrevDesc is empty");
+        problems << Texts::tr("AbbrevDesc is empty");
     limit("AbbrevDesc", e.AbbrevDesc, AbbrevDescLimit);
     limit("Desc", e.Desc, DescLimit);
     limit("Instruct0", e.Instruct0, InstructLimit);
@@ -151,7 +158,7 @@ QStringList CheckDeliveredExercise(const DeliveredExercise& row)
     limit("Instruct2", e.Instruct2, InstructLimit);
     if (e.Reps < 0 || e.Hold < 0 || e.Sets < 0 || e.VideoReps < 0 || e.VideoHold < 0 ||
         e.VideoSets < 0)
-        problems << QStringLiteral("negative repetitions, hold or sets");
+        problems << Texts::tr("negative repetitions, hold or sets");
     if (e.Icon != IconFileName(e.ExerciseID))
         problems << QStringLiteral("Icon \"%1\" breaks the naming rule").arg(e.Icon);
     const QString pictures[] = {e.Picture0, e.Picture1, e.Picture2};
@@ -164,7 +171,7 @@ QStringList CheckDeliveredExercise(const DeliveredExercise& row)
     if (!e.Movie.isEmpty() && e.Movie != MovieFileName(e.ExerciseID))
         problems << QStringLiteral("Movie \"%1\" breaks the naming rule").arg(e.Movie);
     if (row.IconSrc < 1 || row.IconSrc > 3)
-        problems << QStringLiteral("IconSrc must be 1, 2 or 3");
+        problems << Texts::tr("IconSrc must be 1, 2 or 3");
     return problems;
 }
 
@@ -221,7 +228,7 @@ DeliveredExercise DeliveredExerciseFromJson(const QJsonObject& o)
         e.Instruct2 = TextValue(o, "Instruct2");
         const QJsonValue video = o.value(QLatin1String("HasVideo"));
         if (!video.isBool())
-            throw DbError(QStringLiteral("HasVideo must be true or false"));
+            throw DbError(Texts::tr("HasVideo must be true or false"));
         e.HasVideo = video.toBool();
         e.VideoReps = Int16Value(o, "VideoReps");
         e.VideoHold = Int16Value(o, "VideoHold");
@@ -237,17 +244,17 @@ QList<DeliveredExercise> ReadDeliveredLibrary(const QString& path)
 {
     const QJsonDocument doc = ReadJsonDocument(path);
     if (!doc.isArray())
-        throw DbError(QStringLiteral("\"%1\" must hold a list of exercises").arg(path));
+        throw DbError(Texts::tr("\"%1\" must hold a list of exercises").arg(path));
     QList<DeliveredExercise> rows;
     const QJsonArray array = doc.array();
     rows.reserve(array.size());
     for (const QJsonValue& v : array) {
         if (!v.isObject())
-            throw DbError(QStringLiteral("\"%1\": every exercise must be an object").arg(path));
+            throw DbError(Texts::tr("\"%1\": every exercise must be an object").arg(path));
         try {
             rows << DeliveredExerciseFromJson(v.toObject());
         } catch (const DbError& error) {
-            throw DbError(QStringLiteral("\"%1\": %2").arg(path, error.message()));
+            throw DbError(Texts::tr("\"%1\": %2").arg(path, error.message()));
         }
     }
     return rows;
@@ -260,10 +267,10 @@ void WriteDeliveredLibrary(const QString& path, const QList<DeliveredExercise>& 
         array.append(DeliveredExerciseToJson(row));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw DbError(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
+        throw DbError(Texts::tr("Cannot write \"%1\": %2").arg(path, file.errorString()));
     file.write(QJsonDocument(array).toJson(QJsonDocument::Indented));
     if (!file.commit())
-        throw DbError(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
+        throw DbError(Texts::tr("Cannot write \"%1\": %2").arg(path, file.errorString()));
 }
 
 QList<DeliveredPickList> ReadDeliveredPickLists(const QString& path)
@@ -271,22 +278,22 @@ QList<DeliveredPickList> ReadDeliveredPickLists(const QString& path)
     // A list of {"Name": ..., "Entries": [...]}: the order of the lists is kept.
     const QJsonDocument doc = ReadJsonDocument(path);
     if (!doc.isArray())
-        throw DbError(QStringLiteral("\"%1\" must hold a list of pick lists").arg(path));
+        throw DbError(Texts::tr("\"%1\" must hold a list of pick lists").arg(path));
     QList<DeliveredPickList> lists;
     for (const QJsonValue& v : doc.array()) {
         const QJsonObject o = v.toObject();
         DeliveredPickList list;
         list.Name = o.value(QLatin1String("Name")).toString();
         if (list.Name.isEmpty())
-            throw DbError(QStringLiteral("\"%1\": a pick list has no name").arg(path));
+            throw DbError(Texts::tr("\"%1\": a pick list has no name").arg(path));
         const QJsonValue entries = o.value(QLatin1String("Entries"));
         if (!entries.isArray())
             throw DbError(
-                QStringLiteral("\"%1\": the list \"%2\" has no entries list").arg(path, list.Name));
+                Texts::tr("\"%1\": the list \"%2\" has no entries list").arg(path, list.Name));
         for (const QJsonValue& entry : entries.toArray()) {
             if (!entry.isString())
-                throw DbError(QStringLiteral("\"%1\": an entry of \"%2\" is not a text")
-                                  .arg(path, list.Name));
+                throw DbError(
+                    Texts::tr("\"%1\": an entry of \"%2\" is not a text").arg(path, list.Name));
             list.Entries << entry.toString();
         }
         lists << list;
@@ -371,7 +378,7 @@ void InsertPickLists(const QSqlDatabase& db, const QList<DeliveredPickList>& lis
              {labelID, list.Name});
         for (const QString& entry : list.Entries) {
             if (next == std::numeric_limits<qint16>::max())
-                throw DbError(QStringLiteral("Too many pick-list entries"));
+                throw DbError(Texts::tr("Too many pick-list entries"));
             Exec(db, QStringLiteral("INSERT INTO Level1 (ID, Name, LabelID) VALUES (?, ?, ?)"),
                  {next++, entry, labelID});
         }

@@ -6,6 +6,7 @@
 #include "Paths.h"
 #include "TextHelpers.h"
 
+#include <QCoreApplication>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
@@ -16,6 +17,12 @@
 namespace tramelle {
 
 namespace {
+
+// The messages of this file, for translators.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(tramelle::LibraryCache)
+};
 
 // LIKE's wildcards in a joint name are matched as themselves.
 QString LikeContains(const QString& text)
@@ -37,7 +44,7 @@ QString Placeholders(qsizetype count)
 
 [[noreturn]] void ThrowNull(const char* column)
 {
-    throw DbError(QStringLiteral("Invalid use of Null: the column %1 of an exercise is empty")
+    throw DbError(Texts::tr("Invalid use of Null: the column %1 of an exercise is empty")
                       .arg(QLatin1String(column)));
 }
 
@@ -53,9 +60,9 @@ qint16 RequiredInt16(const QVariant& v, const char* column)
     bool ok = false;
     const qlonglong n = Required(v, column).toLongLong(&ok);
     if (!ok)
-        return NullToInteger(v);
+        return StoredInteger(v);
     if (n < std::numeric_limits<qint16>::min() || n > std::numeric_limits<qint16>::max())
-        throw DbError(QStringLiteral("Overflow: %1 of %2 does not fit a 16-bit integer")
+        throw DbError(Texts::tr("Overflow: %1 of %2 does not fit a 16-bit integer")
                           .arg(n)
                           .arg(QLatin1String(column)));
     return static_cast<qint16>(n);
@@ -101,10 +108,11 @@ bool LibraryOrder(const LibraryEntry& a, const LibraryEntry& b)
     return a.ExerciseID < b.ExerciseID;
 }
 
-void RunInto(AppContext& ctx, const LibraryFilter& filter)
+Outcome RunInto(AppContext& ctx, const LibraryFilter& filter)
 {
     if (!ctx.Db.LibraryRecordset.Open)
-        throw DbError(QStringLiteral("The exercise library is not open"));
+        return Outcome::Failed(QCoreApplication::translate("tramelle::LibraryCache",
+                                                           "The exercise library is not open"));
     const QSqlDatabase db = ctx.Db.LibraryDb();
     // The exact count first, so that the cache is sized once.
     const BoundStatement condition = LibraryFilterCondition(filter);
@@ -114,10 +122,11 @@ void RunInto(AppContext& ctx, const LibraryFilter& filter)
     const qsizetype rows = count.next() ? count.value(0).toLongLong() : 0;
     count.finish();
     if (rows == 0)
-        return;
+        return Outcome::Done();
     // Sorting here costs a fraction of the engine's sorter, which copies every whole row.
     QSqlQuery query = Exec(db, SelectColumns() + condition.Sql, condition.Values);
-    FillLibraryFromRecordset(ctx, query, rows);
+    if (Outcome filled = FillLibraryFromRecordset(ctx, query, rows); !filled)
+        return filled;
     QList<LibraryEntry>& entries = ctx.Library.Entries;
     entries.removeIf([&](const LibraryEntry& e) {
         return !LibraryFilterAccepts(filter, e.Joint, e.Motion, e.Type);
@@ -134,6 +143,7 @@ void RunInto(AppContext& ctx, const LibraryFilter& filter)
     for (qsizetype i : order)
         sorted.append(std::move(entries[i]));
     entries = std::move(sorted);
+    return Outcome::Done();
 }
 
 } // namespace
@@ -198,22 +208,22 @@ BoundStatement LibrarySnapshotStatement(const LibraryFilter& filter)
     return s;
 }
 
-void LoadLibraryCache(AppContext& ctx)
+Outcome LoadLibraryCache(AppContext& ctx)
 {
     ctx.Library.Entries.clear();
     ctx.Library.LibraryCount = 0;
     ctx.Library.DragMode = DragMode::Insert;
-    RunInto(ctx, LibraryFilter{});
+    return RunInto(ctx, LibraryFilter{});
 }
 
-void LoadLibraryCacheFiltered(AppContext& ctx)
+Outcome LoadLibraryCacheFiltered(AppContext& ctx)
 {
     ctx.Library.Entries.clear();
     ctx.Library.LibraryCount = 0;
-    RunInto(ctx, ctx.Db.LibraryRecordset.Filter);
+    return RunInto(ctx, ctx.Db.LibraryRecordset.Filter);
 }
 
-void FillLibraryFromRecordset(AppContext& ctx, QSqlQuery& query, qsizetype expectedRows)
+Outcome FillLibraryFromRecordset(AppContext& ctx, QSqlQuery& query, qsizetype expectedRows)
 {
     QList<LibraryEntry> entries;
     entries.reserve(std::min<qsizetype>(std::max<qsizetype>(expectedRows, query.size()),
@@ -221,12 +231,15 @@ void FillLibraryFromRecordset(AppContext& ctx, QSqlQuery& query, qsizetype expec
     const EntryColumns columns(query.record());
     while (query.next()) {
         if (entries.size() >= std::numeric_limits<qint16>::max())
-            throw DbError(QStringLiteral("Overflow: the library offers more than 32767 exercises"));
+            return Outcome::Failed(QCoreApplication::translate(
+                "tramelle::LibraryCache",
+                "Overflow: the library offers more than 32767 exercises"));
         entries.append(ReadEntry(query, columns));
     }
     ThrowIfFailed(query.lastError());
     ctx.Library.LibraryCount = static_cast<qint16>(entries.size());
     ctx.Library.Entries = std::move(entries);
+    return Outcome::Done();
 }
 
 EntryColumns::EntryColumns(const QSqlRecord& r)
@@ -251,7 +264,7 @@ EntryColumns::EntryColumns(const QSqlRecord& r)
     const int required[] = {ExerciseID, code, Reps, Hold, Sets, HasVideo};
     for (int index : required) {
         if (index < 0)
-            throw DbError(QStringLiteral("An exercise column is missing from the query"));
+            throw DbError(Texts::tr("An exercise column is missing from the query"));
     }
 }
 
@@ -277,10 +290,10 @@ LibraryEntry ReadEntry(const QSqlQuery& q, const EntryColumns& c)
     e.Instruct1 = OptionalText(q, c.Instruct1);
     e.Instruct2 = OptionalText(q, c.Instruct2);
     e.HasVideo = Required(q.value(c.HasVideo), "HasVideo").toLongLong() != 0;
-    e.VideoReps = c.VideoReps < 0 ? 0 : NullToInteger(q.value(c.VideoReps));
-    e.VideoHold = c.VideoHold < 0 ? 0 : NullToInteger(q.value(c.VideoHold));
-    e.VideoSets = c.VideoSets < 0 ? 0 : NullToInteger(q.value(c.VideoSets));
-    e.IconSrc = c.IconSrc < 0 ? 0 : NullToInteger(q.value(c.IconSrc));
+    e.VideoReps = c.VideoReps < 0 ? 0 : StoredInteger(q.value(c.VideoReps));
+    e.VideoHold = c.VideoHold < 0 ? 0 : StoredInteger(q.value(c.VideoHold));
+    e.VideoSets = c.VideoSets < 0 ? 0 : StoredInteger(q.value(c.VideoSets));
+    e.IconSrc = c.IconSrc < 0 ? 0 : StoredInteger(q.value(c.IconSrc));
     return e;
 }
 

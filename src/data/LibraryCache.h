@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LibraryEntry.h"
+#include "Outcome.h"
 #include "Paths.h"
 #include "ProgramRules.h"
 
@@ -45,15 +46,17 @@ BoundStatement LibraryFilterCondition(const LibraryFilter& filter);
 bool LibraryFilterAccepts(const LibraryFilter& filter, const QString& joint, const QString& motion,
                           const QString& type);
 
-// Rebuilds the cache from the whole library; resets DragMode. Throws DbError.
-void LoadLibraryCache(AppContext& ctx);
+// Rebuilds the cache from the whole library; resets DragMode. The reason when the
+// library is not open or offers more than 32767 exercises (the cache is then empty);
+// throws DbError for the engine's errors and a row with a null required column.
+Outcome LoadLibraryCache(AppContext& ctx);
 // Rebuilds the cache from the rows that pass ctx.Db.LibraryRecordset.Filter; an empty
-// result leaves the cache empty. Throws DbError.
-void LoadLibraryCacheFiltered(AppContext& ctx);
-// Replaces the cache by every row of an executed query, from its first row on. Throws
-// DbError on a row with a null required column or beyond 32767 rows. `expectedRows`
+// result leaves the cache empty. Fails as LoadLibraryCache does.
+Outcome LoadLibraryCacheFiltered(AppContext& ctx);
+// Replaces the cache by every row of an executed query, from its first row on; the
+// reason beyond 32767 rows, DbError on a row with a null required column. `expectedRows`
 // sizes the cache once when the caller knows the count.
-void FillLibraryFromRecordset(AppContext& ctx, QSqlQuery& query, qsizetype expectedRows = 0);
+Outcome FillLibraryFromRecordset(AppContext& ctx, QSqlQuery& query, qsizetype expectedRows = 0);
 
 // Column positions of an exercise row, found once per query by name; -1 when absent
 // (Joint, Motion and Type are not stored with programs and protocols).

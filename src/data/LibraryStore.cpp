@@ -8,9 +8,11 @@
 #include "TextHelpers.h"
 #include "Transaction.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryFile>
@@ -20,9 +22,20 @@ namespace tramelle {
 
 namespace {
 
+// The messages of this file, for translators.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(tramelle::LibraryStore)
+};
+
 QString FileProblem(const QString& what, const QString& path, const QString& reason)
 {
     return QStringLiteral("%1 \"%2\": %3").arg(what, QDir::toNativeSeparators(path), reason);
+}
+
+QString NoLongerThere(qint32 exerciseId)
+{
+    return Texts::tr("The exercise %1 is no longer in the library").arg(exerciseId);
 }
 
 QVariantList RowValues(const LibraryRecord& r)
@@ -52,21 +65,22 @@ public:
             Undo();
     }
 
-    void Put(const PreparedFile& f)
+    Outcome Put(const PreparedFile& f)
     {
         QString backup;
         if (QFileInfo::exists(f.destination)) {
             backup = f.destination + QStringLiteral(".old");
             QFile::remove(backup);
             if (!QFile::rename(f.destination, backup))
-                throw DbError(FileProblem(QStringLiteral("Cannot replace"), f.destination,
-                                          QStringLiteral("the file could not be moved aside")));
+                return Outcome::Failed(FileProblem(Texts::tr("Cannot replace"), f.destination,
+                                                   Texts::tr("the file could not be moved aside")));
         }
         m_placed.append({f.destination, backup});
         if (!QFile::rename(f.prepared, f.destination))
-            throw DbError(
-                FileProblem(QStringLiteral("Cannot write"), f.destination,
-                            QStringLiteral("the new file could not be renamed into place")));
+            return Outcome::Failed(
+                FileProblem(Texts::tr("Cannot write"), f.destination,
+                            Texts::tr("the new file could not be renamed into place")));
+        return Outcome::Done();
     }
 
     void Finish()
@@ -92,20 +106,26 @@ private:
 };
 
 // Copies a file to a new file in the destination's folder; returns its path.
-QString CopyToPrepared(const QString& source, const QString& destination)
+Result<QString> CopyToPrepared(const QString& source, const QString& destination)
 {
     QFile in;
     if (!OpenRegularFile(in, source))
-        throw DbError(FileProblem(QStringLiteral("Cannot read"), source, in.errorString()));
+        return Result<QString>::Failed(
+            FileProblem(Texts::tr("Cannot read"), source, in.errorString()));
+    // A read that breaks off must not leave a shortened copy.
+    const QByteArray bytes = in.readAll();
+    if (in.error() != QFileDevice::NoError)
+        return Result<QString>::Failed(
+            FileProblem(Texts::tr("Cannot read"), source, in.errorString()));
     QTemporaryFile out(destination + QStringLiteral(".XXXXXX"));
     out.setAutoRemove(false);
     if (!out.open())
-        throw DbError(FileProblem(QStringLiteral("Cannot write"), destination, out.errorString()));
-    const QByteArray bytes = in.readAll();
+        return Result<QString>::Failed(
+            FileProblem(Texts::tr("Cannot write"), destination, out.errorString()));
     if (out.write(bytes) != bytes.size() || !out.flush()) {
         const QString reason = out.errorString();
         out.remove();
-        throw DbError(FileProblem(QStringLiteral("Cannot write"), destination, reason));
+        return Result<QString>::Failed(FileProblem(Texts::tr("Cannot write"), destination, reason));
     }
     out.close();
     return out.fileName();
@@ -134,7 +154,7 @@ QList<LibraryListRow> ReadLibraryList(const QSqlDatabase& db)
     return rows;
 }
 
-qint32 NextExerciseID(const QSqlDatabase& db)
+Result<qint32> NextExerciseID(const QSqlDatabase& db)
 {
     QSqlQuery q = Exec(db, QStringLiteral("SELECT MAX(ExerciseID) FROM ExerciseLibrary"));
     const QVariant highest = q.next() ? q.value(0) : QVariant();
@@ -142,8 +162,8 @@ qint32 NextExerciseID(const QSqlDatabase& db)
         return FirstClinicExercise;
     const qlonglong next = highest.toLongLong() + 1;
     if (next > std::numeric_limits<qint32>::max())
-        throw DbError(QStringLiteral("Overflow: no exercise number is left after %1")
-                          .arg(highest.toLongLong()));
+        return Result<qint32>::Failed(
+            Texts::tr("Overflow: no exercise number is left after %1").arg(highest.toLongLong()));
     return static_cast<qint32>(std::max<qlonglong>(next, FirstClinicExercise));
 }
 
@@ -158,7 +178,7 @@ std::optional<LibraryRecord> ReadExercise(const QSqlDatabase& db, qint32 exercis
     const EntryColumns columns(q.record());
     LibraryRecord r;
     r.Entry = ReadEntry(q, columns);
-    r.IconSrc = NullToInteger(q.value(QStringLiteral("IconSrc")));
+    r.IconSrc = StoredInteger(q.value(QStringLiteral("IconSrc")));
     r.PictureSrc[0] = NullToText(q.value(QStringLiteral("Picture0Src")));
     r.PictureSrc[1] = NullToText(q.value(QStringLiteral("Picture1Src")));
     r.PictureSrc[2] = NullToText(q.value(QStringLiteral("Picture2Src")));
@@ -179,10 +199,14 @@ QStringList DistinctColumnValues(const QSqlDatabase& db, const QString& column)
     return values;
 }
 
-void StoreExercise(const QSqlDatabase& db, const LibraryRecord& record, bool isNew,
-                   const QList<PreparedFile>& files)
+Outcome StoreExercise(const QSqlDatabase& db, const LibraryRecord& record, bool isNew,
+                      const QList<PreparedFile>& files)
 {
-    try {
+    const auto removePrepared = qScopeGuard([&files] {
+        for (const PreparedFile& f : files)
+            QFile::remove(f.prepared);
+    });
+    {
         Transaction t(db);
         QVariantList values = RowValues(record);
         values << record.Entry.ExerciseID;
@@ -199,19 +223,16 @@ void StoreExercise(const QSqlDatabase& db, const LibraryRecord& record, bool isN
                 QStringLiteral("UPDATE ExerciseLibrary SET %1 = ? WHERE ExerciseID = ?").arg(sets),
                 values);
             if (q.numRowsAffected() != 1)
-                throw DbError(QStringLiteral("The exercise %1 is no longer in the library")
-                                  .arg(record.Entry.ExerciseID));
+                return Outcome::Failed(NoLongerThere(record.Entry.ExerciseID));
         }
         FileSwap swap;
         for (const PreparedFile& f : files)
-            swap.Put(f);
+            if (Outcome put = swap.Put(f); !put)
+                return put;
         t.Commit();
         swap.Finish();
-    } catch (...) {
-        for (const PreparedFile& f : files)
-            QFile::remove(f.prepared);
-        throw;
     }
+    return Outcome::Done();
 }
 
 void DeleteExercise(const QSqlDatabase& db, qint32 exerciseId)
@@ -263,14 +284,16 @@ int CleanInstructionTexts(const QSqlDatabase& db)
     return static_cast<int>(changes.size());
 }
 
-qint32 DuplicateExercise(AppContext& ctx, qint32 exerciseId)
+Result<qint32> DuplicateExercise(AppContext& ctx, qint32 exerciseId)
 {
     const QSqlDatabase db = ctx.Db.LibraryDb();
     std::optional<LibraryRecord> record = ReadExercise(db, exerciseId);
     if (!record)
-        throw DbError(
-            QStringLiteral("The exercise %1 is no longer in the library").arg(exerciseId));
-    const qint32 id = NextExerciseID(db);
+        return Result<qint32>::Failed(NoLongerThere(exerciseId));
+    const Result<qint32> next = NextExerciseID(db);
+    if (!next)
+        return next;
+    const qint32 id = next.Value();
     LibraryEntry& e = record->Entry;
     const QString oldPictures[3] = {e.Picture0, e.Picture1, e.Picture2};
     const QString oldIcon = e.Icon;
@@ -282,29 +305,34 @@ qint32 DuplicateExercise(AppContext& ctx, qint32 exerciseId)
     e.Picture2 = PictureFileName(id, 3);
 
     QList<PreparedFile> files;
-    try {
-        for (MediaKind kind : {MediaKind::Picture, MediaKind::Icon})
-            if (!QDir().mkpath(ClinicMediaFolder(ctx.AppFolder(), kind)))
-                throw DbError(FileProblem(QStringLiteral("Cannot make the folder"),
-                                          ClinicMediaFolder(ctx.AppFolder(), kind),
-                                          QStringLiteral("access denied")));
-        auto copy = [&](MediaKind kind, const QString& from, const QString& to) {
-            const QString source = FindMediaFile(ctx, kind, from);
-            if (source.isEmpty())
-                return;
-            const QString destination = ClinicMediaPath(ctx, kind, to);
-            files.append({CopyToPrepared(source, destination), destination});
-        };
-        copy(MediaKind::Picture, oldPictures[0], e.Picture0);
-        copy(MediaKind::Picture, oldPictures[1], e.Picture1);
-        copy(MediaKind::Picture, oldPictures[2], e.Picture2);
-        copy(MediaKind::Icon, oldIcon, e.Icon);
-    } catch (...) {
+    // StoreExercise takes the prepared files over; until then they are ours to remove.
+    auto removePrepared = qScopeGuard([&files] {
         for (const PreparedFile& f : files)
             QFile::remove(f.prepared);
-        throw;
+    });
+    for (MediaKind kind : {MediaKind::Picture, MediaKind::Icon})
+        if (!QDir().mkpath(ClinicMediaFolder(ctx.AppFolder(), kind)))
+            return Result<qint32>::Failed(FileProblem(Texts::tr("Cannot make the folder"),
+                                                      ClinicMediaFolder(ctx.AppFolder(), kind),
+                                                      Texts::tr("access denied")));
+    const std::pair<MediaKind, std::pair<QString, QString>> copies[] = {
+        {MediaKind::Picture, {oldPictures[0], e.Picture0}},
+        {MediaKind::Picture, {oldPictures[1], e.Picture1}},
+        {MediaKind::Picture, {oldPictures[2], e.Picture2}},
+        {MediaKind::Icon, {oldIcon, e.Icon}}};
+    for (const auto& [kind, names] : copies) {
+        const QString source = FindMediaFile(ctx, kind, names.first);
+        if (source.isEmpty())
+            continue;
+        const QString destination = ClinicMediaPath(ctx, kind, names.second);
+        const Result<QString> prepared = CopyToPrepared(source, destination);
+        if (!prepared)
+            return Result<qint32>::Failed(prepared.Reason());
+        files.append({prepared.Value(), destination});
     }
-    StoreExercise(db, *record, true, files);
+    removePrepared.dismiss();
+    if (Outcome stored = StoreExercise(db, *record, true, files); !stored)
+        return Result<qint32>::Failed(stored.Reason());
     return id;
 }
 

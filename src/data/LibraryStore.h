@@ -2,6 +2,7 @@
 
 #include "DeliveredData.h"
 #include "LibraryEntry.h"
+#include "Outcome.h"
 
 #include <QList>
 #include <QSqlDatabase>
@@ -42,8 +43,9 @@ struct LibraryRecord
 QList<LibraryListRow> ReadLibraryList(const QSqlDatabase& db);
 
 // The number of a new exercise: the highest + 1, at least FirstClinicExercise (an empty
-// library gives FirstClinicExercise). Throws DbError when no number is left.
-qint32 NextExerciseID(const QSqlDatabase& db);
+// library gives FirstClinicExercise); "Overflow: ..." when no number is left. Throws
+// DbError.
+Result<qint32> NextExerciseID(const QSqlDatabase& db);
 
 // The row of an exercise; nothing when there is none. Throws DbError.
 std::optional<LibraryRecord> ReadExercise(const QSqlDatabase& db, qint32 exerciseId);
@@ -62,9 +64,11 @@ struct PreparedFile
 
 // Stores a row (inserted when `isNew`, otherwise replacing the row of its ExerciseID) and
 // puts the prepared files into place, as one step: when anything fails the old row and
-// the old files stay as they were, the prepared files are removed and DbError says why.
-void StoreExercise(const QSqlDatabase& db, const LibraryRecord& record, bool isNew,
-                   const QList<PreparedFile>& files = {});
+// the old files stay as they were and the prepared files are removed. A file that cannot
+// be put in place, or a row that is gone, gives the reason; the engine's errors throw
+// DbError.
+Outcome StoreExercise(const QSqlDatabase& db, const LibraryRecord& record, bool isNew,
+                      const QList<PreparedFile>& files = {});
 
 // Deletes one exercise (programs and protocols keep their own copies). Throws DbError.
 void DeleteExercise(const QSqlDatabase& db, qint32 exerciseId);
@@ -77,8 +81,8 @@ QString StripLineBreaks(const QString& text);
 int CleanInstructionTexts(const QSqlDatabase& db);
 
 // Copies an exercise under the next free number: its row, and its pictures and icon into
-// the clinic's folders (from wherever they are found). Returns the new number. On a
-// failure nothing is left behind and DbError says why.
-qint32 DuplicateExercise(AppContext& ctx, qint32 exerciseId);
+// the clinic's folders (from wherever they are found). Returns the new number, or why
+// there is none; the engine's errors throw DbError. On a failure nothing is left behind.
+Result<qint32> DuplicateExercise(AppContext& ctx, qint32 exerciseId);
 
 } // namespace tramelle

@@ -123,12 +123,23 @@ QString ResolveMediaFile(const QString& folder, const QString& name)
     return ExistingRegularFile(JoinPath(folder, n));
 }
 
+QString MediaFolderName(MediaKind kind)
+{
+    switch (kind) {
+    case MediaKind::Picture:
+        return QStringLiteral("Picture");
+    case MediaKind::Icon:
+        return QStringLiteral("ICON");
+    case MediaKind::Movie:
+        break;
+    }
+    return QStringLiteral("Movie");
+}
+
 QString ClinicMediaFolder(const QString& appFolder, MediaKind kind)
 {
-    const QString sub = kind == MediaKind::Picture ? QStringLiteral("Clinic/Picture")
-                        : kind == MediaKind::Icon  ? QStringLiteral("Clinic/ICON")
-                                                   : QStringLiteral("Clinic/Movie");
-    return WithTrailingSlash(JoinPath(appFolder, sub));
+    return WithTrailingSlash(
+        JoinPath(appFolder, QStringLiteral("Clinic/") + MediaFolderName(kind)));
 }
 
 QString ResolveMediaFile(const QString& clinicFolder, const QString& folder, const QString& name)

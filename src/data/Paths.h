@@ -39,6 +39,9 @@ enum class MediaKind
     Movie
 };
 QString ClinicMediaFolder(const QString& appFolder, MediaKind kind);
+// The folder of a kind in the product media and in the clinic's folder: "Picture",
+// "ICON" or "Movie".
+QString MediaFolderName(MediaKind kind);
 
 // ResolveMediaFile in the clinic's folder first and in the configured folder second.
 QString ResolveMediaFile(const QString& clinicFolder, const QString& folder, const QString& name);

@@ -3,11 +3,22 @@
 #include "DbError.h"
 #include "TextHelpers.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QSqlQuery>
 #include <QVariant>
 
 namespace tramelle {
+
+namespace {
+
+// The messages of this file, for translators.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(tramelle::PatientStore)
+};
+
+} // namespace
 
 QString FullName(const QString& lastName, const QString& firstName)
 {
@@ -99,7 +110,7 @@ void UpdatePatient(const QSqlDatabase& db, qint32 patientID, const PatientRecord
                             " FullName = ? WHERE PatientID = ?"),
              {p.LastName, p.FirstName, p.ID, FullName(p.LastName, p.FirstName), patientID});
     if (q.numRowsAffected() != 1)
-        throw DbError(QStringLiteral("The patient record no longer exists."));
+        throw DbError(Texts::tr("The patient record no longer exists."));
 }
 
 void DeletePatient(const QSqlDatabase& db, qint32 patientID)

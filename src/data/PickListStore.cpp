@@ -16,13 +16,18 @@ namespace tramelle {
 
 namespace {
 
+// The messages of this file, for translators.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(tramelle::PickListStore)
+};
+
 // The node's index as a 16-bit ID (bound as int: the driver would bind a short as text).
 int NodeId(const PickListNode& node)
 {
     if (node.Index < 1 || node.Index > std::numeric_limits<qint16>::max())
-        throw DbError(
-            QStringLiteral("Overflow: the pick-list node index %1 does not fit a 16-bit ID")
-                .arg(node.Index));
+        throw DbError(Texts::tr("Overflow: the pick-list node index %1 does not fit a 16-bit ID")
+                          .arg(node.Index));
     return node.Index;
 }
 

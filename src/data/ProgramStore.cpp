@@ -7,6 +7,7 @@
 #include "TextHelpers.h"
 #include "Transaction.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -14,6 +15,12 @@
 namespace tramelle {
 
 namespace {
+
+// The messages of this file, for translators.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(tramelle::ProgramStore)
+};
 
 // An empty method is stored as NULL, not as "".
 QVariant TextOrNull(const QString& text)
@@ -40,7 +47,7 @@ qint32 WriteProgram(const QSqlDatabase& db, const ProgramState& p, bool replace,
          TextOrNull(p.ShipMethod)});
     const QVariant newId = invoice.lastInsertId();
     if (!newId.isValid())
-        throw DbError(QStringLiteral("The new stored program has no InvoiceID"));
+        throw DbError(Texts::tr("The new stored program has no InvoiceID"));
     const qint32 id = static_cast<qint32>(newId.toLongLong());
 
     if (p.EntryCount > 0) {
@@ -138,7 +145,7 @@ void ReadHeader(const QSqlQuery& q, ProgramState& p)
     p.ShipMethod = NullToText(value("ShipMethod"));
     p.Date = ToDateOrDefault(value("Date"));
     p.CardDate = ToNullableDate(value("CardDate"));
-    p.Tax = NullToInteger(value("Tax"));
+    p.Tax = StoredInteger(value("Tax"));
 }
 
 void ReadEntries(const QSqlDatabase& db, qint32 invoice, ProgramState& p)
@@ -149,7 +156,7 @@ void ReadEntries(const QSqlDatabase& db, qint32 invoice, ProgramState& p)
     const EntryColumns columns(q.record());
     while (q.next()) {
         if (p.EntryCount >= MaxProgramEntries)
-            throw DbError(QStringLiteral("The stored program %1 holds more than %2 exercises")
+            throw DbError(Texts::tr("The stored program %1 holds more than %2 exercises")
                               .arg(invoice)
                               .arg(MaxProgramEntries));
         p.Entries[static_cast<size_t>(p.EntryCount++)] = ReadEntry(q, columns);
@@ -166,13 +173,13 @@ void ReadOrderItems(const QSqlDatabase& db, qint32 invoice, ProgramState& p)
         {invoice});
     while (q.next()) {
         if (p.OrderItemCount >= MaxOrderItems)
-            throw DbError(QStringLiteral("The stored program %1 holds more than %2 order lines")
+            throw DbError(Texts::tr("The stored program %1 holds more than %2 order lines")
                               .arg(invoice)
                               .arg(MaxOrderItems));
         OrderItem item;
         item.PartNumber = NullToText(q.value(0));
         item.Description = NullToText(q.value(1));
-        item.Qty = NullToInteger(q.value(2));
+        item.Qty = StoredInteger(q.value(2));
         item.Price = Currency::FromRaw(q.value(3).toLongLong());
         p.OrderItems[static_cast<size_t>(p.OrderItemCount++)] = item;
     }
@@ -188,7 +195,7 @@ bool SaveProgram(AppContext& ctx, bool ask)
         return true;
     if (ask &&
         ctx.Prompt().Message(QStringLiteral("Exercise Program Modified"),
-                             QStringLiteral("Save current exercise program in database"),
+                             Texts::tr("Save current exercise program in database"),
                              PromptIcon::Information, PromptButtons::YesNo) != PromptAnswer::Yes)
         return true;
     // Replacing needs a stored program to replace; without one the save adds.
@@ -197,9 +204,8 @@ bool SaveProgram(AppContext& ctx, bool ask)
     try {
         id = WriteProgram(ctx.Db.MainDb(), p, replace, p.InvoiceID.value_or(0));
     } catch (const DbError& e) {
-        ReportFailure(
-            ctx, QStringLiteral("SaveProgram"),
-            QStringLiteral("The exercise program was not saved.\r\n\r\n%1").arg(e.message()));
+        ReportFailure(ctx, QStringLiteral("SaveProgram"),
+                      Texts::tr("The exercise program was not saved.\r\n\r\n%1").arg(e.message()));
         return false;
     }
     p.InvoiceID = id;

@@ -12,10 +12,11 @@ namespace tramelle {
 
 namespace {
 
-QString Tr(const char* text)
+// The messages of this file, for translators.
+struct Texts
 {
-    return QCoreApplication::translate("ProtocolStore", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(ProtocolStore)
+};
 
 // The columns a protocol row copies into an entry; none of them may be null.
 const char* const CopiedColumns[] = {
@@ -71,16 +72,18 @@ QList<ProgramEntry> ReadProtocol(const QSqlDatabase& db, qint32 protocolId)
     QList<ProgramEntry> rows;
     while (q.next()) {
         if (rows.size() >= MaxProgramEntries)
-            throw DbError(Tr("The protocol holds more than %1 exercises.").arg(MaxProgramEntries));
+            throw DbError(
+                Texts::tr("The protocol holds more than %1 exercises.").arg(MaxProgramEntries));
         for (const char* column : CopiedColumns) {
             if (q.value(record.indexOf(QLatin1String(column))).isNull())
-                throw DbError(Tr("Exercise %1 of the protocol has no %2.")
+                throw DbError(Texts::tr("Exercise %1 of the protocol has no %2.")
                                   .arg(rows.size() + 1)
                                   .arg(QLatin1String(column)));
         }
         if (q.value(rank).isNull() || q.value(rank).toLongLong() != rows.size())
-            throw DbError(Tr("The exercises of the protocol are not numbered 0 to %1 in order.")
-                              .arg(rows.size()));
+            throw DbError(
+                Texts::tr("The exercises of the protocol are not numbered 0 to %1 in order.")
+                    .arg(rows.size()));
         ProgramEntry entry = ReadEntry(q, columns);
         entry.Joint.clear();
         entry.Motion.clear();
@@ -99,7 +102,7 @@ qint32 SaveProtocolAs(const QSqlDatabase& db, const QString& name, const Program
         Exec(db, QStringLiteral("INSERT INTO Protocol (Name) VALUES (?)"), {Text(name.trimmed())});
     const QVariant newId = head.lastInsertId();
     if (!newId.isValid())
-        throw DbError(Tr("The new protocol has no ProtocolID."));
+        throw DbError(Texts::tr("The new protocol has no ProtocolID."));
     const qint32 id = static_cast<qint32>(newId.toLongLong());
 
     QSqlQuery ex(db);

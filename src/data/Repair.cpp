@@ -17,10 +17,11 @@ namespace tramelle {
 
 namespace {
 
-QString Tr(const char* text)
+// The messages of this file, for translators.
+struct Texts
 {
-    return QCoreApplication::translate("Repair", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(Repair)
+};
 
 QString Quoted(const QString& name)
 {
@@ -402,25 +403,26 @@ RepairResult RepairDatabaseFile(const QString& path, const QString& tempPath,
 QString RepairReportText(const RepairResult& result)
 {
     if (result.WasSound)
-        return Tr("No damage was found; the file was compacted.");
+        return Texts::tr("No damage was found; the file was compacted.");
     QStringList lines;
     for (const TableRepair& t : result.Tables) {
-        QString line = Tr("%1: %2 read, %3 copied").arg(t.Table).arg(t.Read).arg(t.Copied);
+        QString line = Texts::tr("%1: %2 read, %3 copied").arg(t.Table).arg(t.Read).arg(t.Copied);
         if (t.Orphans > 0)
-            line += Tr(", %1 kept as orphans").arg(t.Orphans);
+            line += Texts::tr(", %1 kept as orphans").arg(t.Orphans);
         if (t.UnreadableKnown)
-            line += Tr(", %1 could not be read").arg(t.Unreadable);
+            line += Texts::tr(", %1 could not be read").arg(t.Unreadable);
         else if (t.UnreadableKeys > 0)
-            line += Tr(", up to %1 could not be read").arg(t.UnreadableKeys);
+            line += Texts::tr(", up to %1 could not be read").arg(t.UnreadableKeys);
         else
-            line += Tr(", 0 could not be read");
+            line += Texts::tr(", 0 could not be read");
         lines << line;
     }
     lines << QString();
-    lines << Tr("The damaged file is kept as %1.")
+    lines << Texts::tr("The damaged file is kept as %1.")
                  .arg(QDir::toNativeSeparators(QFileInfo(result.DamagedCopy).fileName()));
     if (!result.OrphansPath.isEmpty())
-        lines << Tr("Rows whose program, patient or protocol could not be read are kept in %1.")
+        lines << Texts::tr(
+                     "Rows whose program, patient or protocol could not be read are kept in %1.")
                      .arg(QDir::toNativeSeparators(QFileInfo(result.OrphansPath).fileName()));
     return lines.join(QStringLiteral("\r\n"));
 }

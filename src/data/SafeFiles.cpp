@@ -3,6 +3,7 @@
 #include "Database.h"
 #include "DbError.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,6 +26,12 @@ namespace tramelle {
 
 namespace {
 
+// The messages of this file, for translators.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(tramelle::SafeFiles)
+};
+
 QString Native(const QString& path)
 {
     return QDir::toNativeSeparators(path);
@@ -42,12 +49,12 @@ void SyncFolder(const QString& folder)
 #ifndef Q_OS_WIN
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
     if (fd < 0)
-        Fail(errno, QStringLiteral("Cannot open the folder"), folder);
+        Fail(errno, Texts::tr("Cannot open the folder"), folder);
     const int rc = ::fsync(fd);
     const int error = errno;
     ::close(fd);
     if (rc != 0)
-        Fail(error, QStringLiteral("Cannot flush the folder"), folder);
+        Fail(error, Texts::tr("Cannot flush the folder"), folder);
 #else
     Q_UNUSED(folder);
 #endif
@@ -61,14 +68,14 @@ void SyncFile(const QString& path)
     if (!file.open(QIODevice::ReadWrite))
         throw MaintenanceFailure(
             int(file.error()),
-            QStringLiteral("Cannot open \"%1\": %2").arg(Native(path), file.errorString()));
+            Texts::tr("Cannot open \"%1\": %2").arg(Native(path), file.errorString()));
 #ifdef Q_OS_WIN
     const int rc = ::_commit(file.handle());
 #else
     const int rc = ::fsync(file.handle());
 #endif
     if (rc != 0)
-        Fail(errno, QStringLiteral("Cannot flush"), path);
+        Fail(errno, Texts::tr("Cannot flush"), path);
 }
 
 void ReplaceFile(const QString& from, const QString& to)
@@ -77,7 +84,7 @@ void ReplaceFile(const QString& from, const QString& to)
     std::filesystem::rename(std::filesystem::path(from.toStdU16String()),
                             std::filesystem::path(to.toStdU16String()), error);
     if (error)
-        throw MaintenanceFailure(error.value(), QStringLiteral("Cannot rename \"%1\" to \"%2\": %3")
+        throw MaintenanceFailure(error.value(), Texts::tr("Cannot rename \"%1\" to \"%2\": %3")
                                                     .arg(Native(from), Native(to),
                                                          QString::fromLocal8Bit(error.message())));
     SyncFolder(QFileInfo(to).absolutePath());
@@ -105,7 +112,7 @@ void CopyFileSafely(const QString& from, const QString& to)
     QFile source(from);
     if (!source.copy(temp))
         throw MaintenanceFailure(int(source.error()),
-                                 QStringLiteral("Cannot copy \"%1\" to \"%2\": %3")
+                                 Texts::tr("Cannot copy \"%1\" to \"%2\": %3")
                                      .arg(Native(from), Native(temp), source.errorString()));
     try {
         SyncFile(temp);
@@ -122,22 +129,21 @@ void RemoveDatabaseFile(const QString& path)
          {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")}) {
         const QString file = path + suffix;
         if (QFileInfo::exists(file) && !QFile::remove(file))
-            Fail(EACCES, QStringLiteral("Cannot delete"), file);
+            Fail(EACCES, Texts::tr("Cannot delete"), file);
     }
 }
 
 QSqlDatabase OpenReadOnlyConnection(const QString& path, const QString& connectionName)
 {
     if (!QFileInfo(path).isFile())
-        throw DbError(
-            QStringLiteral("Cannot open \"%1\": the file does not exist").arg(Native(path)));
+        throw DbError(Texts::tr("Cannot open \"%1\": the file does not exist").arg(Native(path)));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
     ConfigureReadOnly(db, path);
     if (!db.open()) {
         const QSqlError error = db.lastError();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(connectionName);
-        throw DbError(QStringLiteral("Cannot open \"%1\": %2").arg(Native(path), EngineText(error)),
+        throw DbError(Texts::tr("Cannot open \"%1\": %2").arg(Native(path), EngineText(error)),
                       EngineCode(error));
     }
     return db;

@@ -4,6 +4,7 @@
 #include "DbFileTexts.h"
 #include "Transaction.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QUuid>
@@ -11,6 +12,12 @@
 namespace tramelle {
 
 namespace {
+
+// The messages of this file, for translators.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(tramelle::Schema)
+};
 
 // Column fragments. Integer columns of the data model are 16-bit, Long 32-bit; a value
 // out of range is refused by the engine rather than wrapped.
@@ -272,8 +279,8 @@ void CreateDatabaseFile(const QString& path, DbFile file)
     const QString name =
         QStringLiteral("create-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     if (QFileInfo::exists(path))
-        throw DbError(FileError(QStringLiteral("Will not overwrite"), path,
-                                QStringLiteral("the file exists")));
+        throw DbError(
+            FileError(Texts::tr("Will not overwrite"), path, Texts::tr("the file exists")));
     try {
         // The library is read whole into memory many times a day: stored as UTF-16 it
         // reaches Qt's strings without a conversion per value.

@@ -4,6 +4,7 @@
 #include "DbError.h"
 #include "ProgramState.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -20,19 +21,22 @@ namespace tramelle {
 
 namespace {
 
-[[noreturn]] void ThrowOverflow(const QString& text)
+Result<qint16> Overflow(const QString& text)
 {
-    throw DbError(QStringLiteral("Overflow: %1 does not fit a 16-bit integer").arg(text));
+    return Result<qint16>::Failed(
+        QCoreApplication::translate("tramelle::TextHelpers",
+                                    "Overflow: %1 does not fit a 16-bit integer")
+            .arg(text));
 }
 
-qint16 RoundToInt16(double value, const QString& shown)
+Result<qint16> RoundToInt16(double value, const QString& shown)
 {
     if (!std::isfinite(value))
-        ThrowOverflow(shown);
+        return Overflow(shown);
     const double rounded = std::nearbyint(value);
     if (rounded < std::numeric_limits<qint16>::min() ||
         rounded > std::numeric_limits<qint16>::max())
-        ThrowOverflow(shown);
+        return Overflow(shown);
     return static_cast<qint16>(rounded);
 }
 
@@ -123,10 +127,10 @@ QString NullToText(const QVariant& value)
     return value.toString();
 }
 
-qint16 NullToInteger(const QVariant& value)
+Result<qint16> NullToInteger(const QVariant& value)
 {
     if (value.isNull())
-        return 0;
+        return qint16(0);
     switch (value.metaType().id()) {
     case QMetaType::Int:
     case QMetaType::LongLong:
@@ -136,7 +140,7 @@ qint16 NullToInteger(const QVariant& value)
         bool ok = false;
         const qlonglong v = value.toLongLong(&ok);
         if (!ok || v < std::numeric_limits<qint16>::min() || v > std::numeric_limits<qint16>::max())
-            ThrowOverflow(value.toString());
+            return Overflow(value.toString());
         return static_cast<qint16>(v);
     }
     case QMetaType::Double:
@@ -147,6 +151,14 @@ qint16 NullToInteger(const QVariant& value)
     }
     const QString text = value.toString();
     return RoundToInt16(NumericPrefix(text), text);
+}
+
+qint16 StoredInteger(const QVariant& value)
+{
+    Result<qint16> n = NullToInteger(value);
+    if (!n)
+        throw DbError(n.Reason());
+    return n.Value();
 }
 
 QDateTime DefaultDate()
@@ -335,19 +347,22 @@ LimitedText FitStoredLength(const QString& previous, const QString& edited, int 
     return {before + kept + after, static_cast<int>(head + kept.size()), true};
 }
 
-QString ReadCoverText(const AppContext& ctx)
+Result<QString> ReadCoverText(const AppContext& ctx)
 {
     const QString path = ctx.AppPathAndFName(QStringLiteral("cover.txt"));
     if (!QFileInfo(path).isFile())
         return QString();
     QFile file(path);
+    const auto unreadable = [&] {
+        return Result<QString>::Failed(
+            QCoreApplication::translate("tramelle::TextHelpers", "Cannot read \"%1\": %2")
+                .arg(QDir::toNativeSeparators(path), file.errorString()));
+    };
     if (!file.open(QIODevice::ReadOnly))
-        throw DbError(QStringLiteral("Cannot read \"%1\": %2")
-                          .arg(QDir::toNativeSeparators(path), file.errorString()));
+        return unreadable();
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw DbError(QStringLiteral("Cannot read \"%1\": %2")
-                          .arg(QDir::toNativeSeparators(path), file.errorString()));
+        return unreadable();
     // Older cover files were written in a single-byte code page; read those as Latin-1.
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString content = utf8(bytes);

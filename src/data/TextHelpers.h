@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LibraryEntry.h"
+#include "Outcome.h"
 
 #include <QDateTime>
 #include <QString>
@@ -17,9 +18,12 @@ struct ProgramState;
 QString NullToText(const QVariant& value);
 
 // The leading number of the value's text ("12abc" is 12, "7.5" is 8, "abc" is 0),
-// rounded to the nearest integer with halves to even. Throws DbError ("Overflow")
-// when the number does not fit 16 bits.
-qint16 NullToInteger(const QVariant& value);
+// rounded to the nearest integer with halves to even; "Overflow: ..." when the number
+// does not fit 16 bits.
+Result<qint16> NullToInteger(const QVariant& value);
+// The same for a value read from a data file, where a number that does not fit its
+// column is an error of the file: throws DbError with that reason.
+qint16 StoredInteger(const QVariant& value);
 
 // 1 January 1990, the date a missing or unreadable date reads as.
 QDateTime DefaultDate();
@@ -88,8 +92,8 @@ LimitedText FitStoredLength(const QString& previous, const QString& edited, int 
                             qsizetype limit);
 
 // The application folder's "cover.txt", every line followed by CR LF; "" when the file
-// is missing or empty. Throws DbError naming the file when it cannot be read.
-QString ReadCoverText(const AppContext& ctx);
+// is missing or empty; a reason naming the file when it cannot be read.
+Result<QString> ReadCoverText(const AppContext& ctx);
 
 // Texts leaving a widget get CR LF line breaks; texts filling one get "\n".
 QString ToCrLf(const QString& text);

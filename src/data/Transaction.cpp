@@ -2,9 +2,20 @@
 
 #include "DbError.h"
 
+#include <QCoreApplication>
 #include <QSqlError>
 
 namespace tramelle {
+
+namespace {
+
+// The messages of this file, for translators.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(tramelle::Transaction)
+};
+
+} // namespace
 
 Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db))
 {
@@ -14,7 +25,7 @@ Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db))
     if (!m_db.transaction())
         ThrowIfFailed(m_db.lastError().isValid()
                           ? m_db.lastError()
-                          : QSqlError(QString(), QStringLiteral("Cannot begin a transaction"),
+                          : QSqlError(QString(), Texts::tr("Cannot begin a transaction"),
                                       QSqlError::TransactionError));
     m_open = true;
 }
@@ -32,7 +43,7 @@ void Transaction::Commit()
         m_db.rollback();
         m_open = false;
         ThrowIfFailed(error.isValid() ? error
-                                      : QSqlError(QString(), QStringLiteral("Cannot commit"),
+                                      : QSqlError(QString(), Texts::tr("Cannot commit"),
                                                   QSqlError::TransactionError));
     }
     m_open = false;

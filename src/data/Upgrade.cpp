@@ -52,7 +52,7 @@ QString VersionTableStatement()
         if (s.startsWith(QLatin1String("CREATE TABLE \"Version\"")))
             return s;
     }
-    throw DbError(QStringLiteral("The Version table has no definition"));
+    throw DbError(Texts::tr("The Version table has no definition"));
 }
 
 QString BackupName(const QString& path, const QString& version)
@@ -109,11 +109,12 @@ bool IsNewerThanCurrent(const QString& version)
 
 QString NewerVersionMessage(const QString& path, const QString& version)
 {
-    return Tr("The database file %1 was made by a newer version of the program (file version %2; "
-              "this program "
-              "reads files up to version %3).\r\n\r\nThe file has not been changed. Use the newer "
-              "version of the "
-              "program with it.")
+    return Texts::tr(
+               "The database file %1 was made by a newer version of the program (file version %2; "
+               "this program "
+               "reads files up to version %3).\r\n\r\nThe file has not been changed. Use the newer "
+               "version of the "
+               "program with it.")
         .arg(Native(path), version, CurrentSchemaVersion);
 }
 
@@ -200,7 +201,7 @@ QStringList OldestSchemaStatements(DbFile file)
 void CreateOldDatabaseFile(const QString& path, DbFile file, const QString& version)
 {
     if (QFileInfo::exists(path))
-        throw DbError(QStringLiteral("Will not overwrite \"%1\"").arg(Native(path)));
+        throw DbError(Texts::tr("Will not overwrite \"%1\"").arg(Native(path)));
     {
         ScopedDb db(path, false);
         Transaction t(db.Db());
@@ -274,8 +275,8 @@ FileUpgradeResult UpgradeDatabaseFile(const QString& path, DbFile file,
         if (VersionAtLeast(db.Db(), version))
             continue;
         if (options.Status)
-            options.Status(
-                Tr("Upgrading %1 to version %2...").arg(QFileInfo(path).fileName(), version));
+            options.Status(Texts::tr("Upgrading %1 to version %2...")
+                               .arg(QFileInfo(path).fileName(), version));
         try {
             Transaction t(db.Db());
             step.Run(run);
@@ -284,8 +285,8 @@ FileUpgradeResult UpgradeDatabaseFile(const QString& path, DbFile file,
             SetVersion(db.Db(), version);
             t.Commit();
         } catch (const DbError& e) {
-            throw DbError(Tr("The upgrade of %1 to version %2 failed; the file stays at the "
-                             "version before it.\r\n\r\n%3")
+            throw DbError(Texts::tr("The upgrade of %1 to version %2 failed; the file stays at the "
+                                    "version before it.\r\n\r\n%3")
                               .arg(Native(path), version, e.message()));
         }
         result.StepsRun << version;

@@ -16,10 +16,11 @@ namespace tramelle {
 
 namespace upgrade {
 
-inline QString Tr(const char* text)
+// The messages of the upgrade, for translators.
+struct Texts
 {
-    return QCoreApplication::translate("Upgrade", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(Upgrade)
+};
 
 // Column fragments of the oldest schema, written as its table statements hold them.
 inline QString Col(const char* name, const char* type = "TEXT")

@@ -16,7 +16,7 @@ void StepRun::Notice(const QString& text)
 {
     Result.Notices << text;
     if (Options.Prompt)
-        Options.Prompt->Message(Tr("Database Upgrade"), text, PromptIcon::Information);
+        Options.Prompt->Message(Texts::tr("Database Upgrade"), text, PromptIcon::Information);
 }
 
 std::optional<QString> StepRun::UpdateFile(const QString& name, const QString& skipped)
@@ -26,7 +26,7 @@ std::optional<QString> StepRun::UpdateFile(const QString& name, const QString& s
         if (QFileInfo(path).isFile())
             return path;
     }
-    Notice(Tr("The update file \"%1\" was not found, so %2 in %3.")
+    Notice(Texts::tr("The update file \"%1\" was not found, so %2 in %3.")
                .arg(name, skipped, Native(QFileInfo(Path).fileName())));
     return std::nullopt;
 }
@@ -47,7 +47,7 @@ void StepRun::RebuildTable(const QString& table, const std::function<QString(QSt
     QSqlQuery def = Run(
         QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?"), {table});
     if (!def.next())
-        throw DbError(QStringLiteral("The table %1 is missing").arg(table));
+        throw DbError(Texts::tr("The table %1 is missing").arg(table));
     const QString sql = def.value(0).toString();
     def.finish();
     QStringList indexes;
@@ -70,7 +70,7 @@ void StepRun::RebuildTable(const QString& table, const std::function<QString(QSt
     QString created = edit(sql);
     const QString head = QStringLiteral("CREATE TABLE \"%1\"").arg(table);
     if (!created.startsWith(head))
-        throw DbError(QStringLiteral("Unexpected definition of the table %1").arg(table));
+        throw DbError(Texts::tr("Unexpected definition of the table %1").arg(table));
     created.replace(0, head.size(), QStringLiteral("CREATE TABLE \"%1\"").arg(temp));
     Run(created);
 
@@ -117,7 +117,7 @@ namespace {
 QString ReplaceOnce(QString sql, const QString& from, const QString& to)
 {
     if (sql.count(from) != 1)
-        throw DbError(QStringLiteral("Unexpected table definition (looking for %1)").arg(from));
+        throw DbError(Texts::tr("Unexpected table definition (looking for %1)").arg(from));
     return sql.replace(from, to);
 }
 
@@ -172,8 +172,9 @@ void AddVideoColumns(StepRun& s, const QString& table, bool addColumns)
         for (const char* c : {"VideoReps", "VideoHold", "VideoSets"})
             s.Run(QStringLiteral("ALTER TABLE \"%1\" ADD COLUMN %2").arg(table, Int32Col(c)));
     }
-    if (const auto video = s.UpdateFile(
-            VideoUpdateFileName, Tr("the video columns of %1 were set to no video").arg(table))) {
+    if (const auto video =
+            s.UpdateFile(VideoUpdateFileName,
+                         Texts::tr("the video columns of %1 were set to no video").arg(table))) {
         LoadUpdateTable(s, *video, QStringLiteral("Video"), QStringLiteral("UpdateVideo"),
                         {QStringLiteral("ExerciseID"), QStringLiteral("HasVideo"),
                          QStringLiteral("VideoReps"), QStringLiteral("VideoHold"),
@@ -261,10 +262,12 @@ void RecreateAsText40(StepRun& s, const QString& table, const char* column)
         s.Run(QStringLiteral(
                   "UPDATE \"%1\" SET \"%2\" = substr(\"%2\", 1, 40) WHERE length(\"%2\") > 40")
                   .arg(table, c));
-        s.Notice(Tr("%1 values of %2 in the table %3 of %4 were longer than 40 characters and were "
-                    "cut to 40.")
-                     .arg(cut)
-                     .arg(c, table, QFileInfo(s.Path).fileName()));
+        s.Notice(
+            Texts::tr(
+                "%1 values of %2 in the table %3 of %4 were longer than 40 characters and were "
+                "cut to 40.")
+                .arg(cut)
+                .arg(c, table, QFileInfo(s.Path).fileName()));
     }
     s.RebuildTable(table, [&](const QString& sql) {
         return ReplaceOnce(sql, Col(column), SizedCol(column, 40));
@@ -300,7 +303,7 @@ void Library35(StepRun& s)
 void Library36(StepRun& s)
 {
     if (const auto path =
-            s.UpdateFile(LibraryUpdateFileName, Tr("the exercise texts were not updated"))) {
+            s.UpdateFile(LibraryUpdateFileName, Texts::tr("the exercise texts were not updated"))) {
         LoadLibraryUpdate(s, *path);
         CopyTexts(s, QStringLiteral("ExerciseLibrary"));
         s.Run(QStringLiteral("DROP TABLE temp.\"UpdateLibrary\""));
@@ -346,18 +349,18 @@ void Main36(StepRun& s)
 {
     const auto path =
         s.UpdateFile(LibraryUpdateFileName,
-                     Tr("the texts of the stored programs and protocols were not updated"));
+                     Texts::tr("the texts of the stored programs and protocols were not updated"));
     if (!path)
         return;
     // Asked once: the step is stamped whatever the answer.
     const PromptAnswer answer =
         s.Options.Prompt
             ? s.Options.Prompt->Message(
-                  Tr("Update Text"),
-                  Tr("Do you want the browser to update the text") + QStringLiteral("\r\n") +
-                      Tr("for your stored protocols and exercise programs") +
-                      QStringLiteral("\r\n") + Tr("to match the new pictures.") +
-                      QStringLiteral("\r\n") + Tr("We recommend you answer Yes."),
+                  Texts::tr("Update Text"),
+                  Texts::tr("Do you want the browser to update the text") + QStringLiteral("\r\n") +
+                      Texts::tr("for your stored protocols and exercise programs") +
+                      QStringLiteral("\r\n") + Texts::tr("to match the new pictures.") +
+                      QStringLiteral("\r\n") + Texts::tr("We recommend you answer Yes."),
                   PromptIcon::Information, PromptButtons::YesNo)
             : PromptAnswer::No;
     if (answer != PromptAnswer::Yes)

@@ -108,23 +108,18 @@ std::optional<LinkMessage> LinkMessageReader::Next()
     }
 }
 
-QString ImageEditorSocketPath(const QString& appFolder, QString* error)
+Result<QString> ImageEditorSocketPath(const QString& appFolder)
 {
     const QString folder = RuntimeFolder();
-    if (folder.isEmpty()) {
-        if (error)
-            *error = QCoreApplication::translate("ImageEditorLink",
-                                                 "There is no runtime folder for the link.");
-        return {};
-    }
+    if (folder.isEmpty())
+        return Result<QString>::Failed(QCoreApplication::translate(
+            "ImageEditorLink", "There is no runtime folder for the link."));
     const QString path = folder + QStringLiteral("/tramelle-imageeditor-") + FolderKey(appFolder);
-    if (QFile::encodeName(path).size() > MaxSocketPathBytes) {
-        if (error)
-            *error = QCoreApplication::translate(
-                         "ImageEditorLink", "The runtime folder \"%1\" is too long for the link.")
-                         .arg(folder);
-        return {};
-    }
+    if (QFile::encodeName(path).size() > MaxSocketPathBytes)
+        return Result<QString>::Failed(
+            QCoreApplication::translate("ImageEditorLink",
+                                        "The runtime folder \"%1\" is too long for the link.")
+                .arg(folder));
     return path;
 }
 
@@ -154,9 +149,12 @@ ImageEditorLink::~ImageEditorLink() = default;
 bool ImageEditorLink::Connect(const QString& appFolder, int timeoutMs)
 {
     Disconnect();
-    const QString path = ImageEditorSocketPath(appFolder, &m_error);
-    if (path.isEmpty())
+    const Result<QString> socketPath = ImageEditorSocketPath(appFolder);
+    if (!socketPath) {
+        m_error = socketPath.Reason();
         return false;
+    }
+    const QString& path = socketPath.Value();
     m_socket = new QLocalSocket(this);
     m_socket->connectToServer(path);
     if (!m_socket->waitForConnected(timeoutMs)) {

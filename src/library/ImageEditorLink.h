@@ -23,6 +23,8 @@
 // editor sends "VMRLinkStatus", and the client reloads the picture from the save name and
 // takes "StatFileName" as the picture's source.
 
+#include "Outcome.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QObject>
@@ -76,9 +78,9 @@ private:
 };
 
 // The image editor's socket for an application folder: a name without "/" under the
-// user's runtime folder, short enough for a local socket (at most 106 bytes). Empty, with
-// the reason in error, when no such path can be made.
-QString ImageEditorSocketPath(const QString& appFolder, QString* error = nullptr);
+// user's runtime folder, short enough for a local socket (at most 106 bytes); the reason
+// when no such path can be made.
+Result<QString> ImageEditorSocketPath(const QString& appFolder);
 
 // The lock that orders two image editors starting at the same moment.
 QString ImageEditorLockPath(const QString& appFolder);

@@ -201,7 +201,12 @@ bool frmEditExercise::LoadRecord(std::optional<qint32> exerciseToEdit)
         if (!exerciseToEdit) {
             m_isNew = true;
             m_record = {};
-            m_record.Entry.ExerciseID = NextExerciseID(db);
+            const Result<qint32> next = NextExerciseID(db);
+            if (!next) {
+                ReportFailureTitled(m_ctx, tr("Error Loading Exercise"), next.Reason());
+                return false;
+            }
+            m_record.Entry.ExerciseID = next.Value();
             m_record.Entry.Reps = 10;
             m_record.Entry.Hold = 0;
             m_record.Entry.Sets = 1;
@@ -213,10 +218,9 @@ bool frmEditExercise::LoadRecord(std::optional<qint32> exerciseToEdit)
         } else {
             std::optional<LibraryRecord> found = ReadExercise(db, *exerciseToEdit);
             if (!found) {
-                m_ctx.Prompt().Message(tr("Error Loading Exercise"),
-                                       tr("The exercise %1 is no longer in the library.")
-                                           .arg(LibraryListModel::CodeText(*exerciseToEdit)),
-                                       PromptIcon::Critical);
+                ReportFailureTitled(m_ctx, tr("Error Loading Exercise"),
+                                    tr("The exercise %1 is no longer in the library.")
+                                        .arg(LibraryListModel::CodeText(*exerciseToEdit)));
                 return false;
             }
             m_record = *found;
@@ -228,7 +232,7 @@ bool frmEditExercise::LoadRecord(std::optional<qint32> exerciseToEdit)
             setWindowTitle(tr("Exercise Number: ") + LibraryListModel::CodeText(e.ExerciseID));
         }
     } catch (const DbError& e) {
-        m_ctx.Prompt().Message(tr("Error Loading Exercise"), e.message(), PromptIcon::Critical);
+        ReportFailureTitled(m_ctx, tr("Error Loading Exercise"), e.message());
         return false;
     }
     const LibraryEntry& e = m_record.Entry;
@@ -436,6 +440,12 @@ bool frmEditExercise::StoreExerciseRow()
     e.HasVideo = false;
     e.code = QString::number(n);
 
+    const auto notStored = [this](const QString& reason) {
+        ReportFailureTitled(m_ctx, tr("Error Storing Exercise"),
+                            tr("The exercise was not stored.") + QStringLiteral("\r\n\r\n") +
+                                reason);
+        return false;
+    };
     // The icon is written beside its place first and goes in with the row.
     QList<PreparedFile> files;
     const QString iconSource =
@@ -450,24 +460,16 @@ bool frmEditExercise::StoreExerciseRow()
                     ? WriteResizedFile(picture.Value(), destination, IconWidth)
                     : Result<QString>::Failed(tr("The folder \"%1\" cannot be made.")
                                                   .arg(QDir::toNativeSeparators(folder)));
-            if (!prepared) {
-                m_ctx.Prompt().Message(tr("Error Storing Exercise"),
-                                       tr("The exercise was not stored.") +
-                                           QStringLiteral("\r\n\r\n") + prepared.Reason(),
-                                       PromptIcon::Critical);
-                return false;
-            }
+            if (!prepared)
+                return notStored(prepared.Reason());
             files.append({prepared.Value(), destination});
         }
     }
     try {
-        StoreExercise(m_ctx.Db.LibraryDb(), r, m_isNew, files);
+        if (const Outcome stored = StoreExercise(m_ctx.Db.LibraryDb(), r, m_isNew, files); !stored)
+            return notStored(stored.Reason());
     } catch (const DbError& err) {
-        m_ctx.Prompt().Message(tr("Error Storing Exercise"),
-                               tr("The exercise was not stored.") + QStringLiteral("\r\n\r\n") +
-                                   err.message(),
-                               PromptIcon::Critical);
-        return false;
+        return notStored(err.message());
     }
     m_record = r;
     m_isNew = false;

@@ -337,9 +337,13 @@ void frmLibrary::cmdDuplicate_Click()
     if (!id)
         return;
     try {
-        const qint32 copy = DuplicateExercise(m_ctx, *id);
+        const Result<qint32> copy = DuplicateExercise(m_ctx, *id);
+        if (!copy) {
+            ReportError(tr("Error Duplicating Exercise"), copy.Reason());
+            return;
+        }
         cmdFillListBox_Click();
-        SelectExercise(copy);
+        SelectExercise(copy.Value());
     } catch (const DbError& e) {
         ReportError(tr("Error Duplicating Exercise"), e.message());
     }
@@ -411,7 +415,7 @@ void frmLibrary::closeEvent(QCloseEvent* event)
 
 void frmLibrary::ReportError(const QString& title, const QString& message)
 {
-    m_ctx.Prompt().Message(title, message, PromptIcon::Critical);
+    ReportFailureTitled(m_ctx, title, message);
 }
 
 } // namespace tramelle

@@ -120,25 +120,26 @@ MediaCopy::~MediaCopy()
     Discard();
 }
 
-QString MediaCopy::SourceFolder(const QString& kind) const
+QString MediaCopy::SourceFolder(MediaKind kind) const
 {
-    return WithTrailingSlash(ResolvePath(JoinPath(m_sourceRoot, kind)));
+    return WithTrailingSlash(ResolvePath(JoinPath(m_sourceRoot, MediaFolderName(kind))));
 }
 
-QString MediaCopy::DestinationFolder(const QString& kind) const
+QString MediaCopy::DestinationFolder(MediaKind kind) const
 {
-    return WithTrailingSlash(ResolvePath(JoinPath(m_destinationRoot, kind)));
+    return WithTrailingSlash(ResolvePath(JoinPath(m_destinationRoot, MediaFolderName(kind))));
 }
 
-QString MediaCopy::StagingFolder(const QString& kind) const
+QString MediaCopy::StagingFolder(MediaKind kind) const
 {
-    return JoinPath(m_destinationRoot, QStringLiteral(".") + kind + QStringLiteral(".staging"));
+    return JoinPath(m_destinationRoot,
+                    QStringLiteral(".") + MediaFolderName(kind) + QStringLiteral(".staging"));
 }
 
-qint64 MediaCopy::BytesNeeded(const QStringList& kinds) const
+qint64 MediaCopy::BytesNeeded(const QList<MediaKind>& kinds) const
 {
     qint64 bytes = 0;
-    for (const QString& kind : kinds)
+    for (MediaKind kind : kinds)
         bytes += FolderBytes(SourceFolder(kind));
     return bytes;
 }
@@ -227,7 +228,7 @@ bool MediaCopy::CopyOneFile(const QString& source, const QString& target,
     return true;
 }
 
-bool MediaCopy::Stage(const QString& kind, const CopyProgress& progress)
+bool MediaCopy::Stage(MediaKind kind, const CopyProgress& progress)
 {
     const QString source = SourceFolder(kind);
     const QString staging = StagingFolder(kind);
@@ -308,12 +309,13 @@ bool MediaCopy::Stage(const QString& kind, const CopyProgress& progress)
 
 bool MediaCopy::Commit()
 {
-    const QStringList kinds = m_staged;
-    for (const QString& kind : kinds) {
+    const QList<MediaKind> kinds = m_staged;
+    for (MediaKind kind : kinds) {
         const QString staging = StagingFolder(kind);
         const QString destination = WithoutTrailingSlash(DestinationFolder(kind));
         const QString aside =
-            JoinPath(m_destinationRoot, QStringLiteral(".") + kind + QStringLiteral(".old"));
+            JoinPath(m_destinationRoot,
+                     QStringLiteral(".") + MediaFolderName(kind) + QStringLiteral(".old"));
         QDir root;
         if (!QFileInfo::exists(destination)) {
             if (!root.rename(staging, destination)) {
@@ -347,24 +349,25 @@ bool MediaCopy::Commit()
 
 void MediaCopy::Discard()
 {
-    for (const QString& kind : std::as_const(m_staged))
+    for (MediaKind kind : std::as_const(m_staged))
         QDir(StagingFolder(kind)).removeRecursively();
     m_staged.clear();
 }
 
-void MediaCopy::RecoverInterrupted(const QString& destinationRoot, const QStringList& kinds)
+void MediaCopy::RecoverInterrupted(const QString& destinationRoot, const QList<MediaKind>& kinds)
 {
-    for (const QString& kind : kinds) {
-        const QString destination = ResolvePath(JoinPath(destinationRoot, kind));
-        const QString aside =
-            JoinPath(destinationRoot, QStringLiteral(".") + kind + QStringLiteral(".old"));
+    for (MediaKind kind : kinds) {
+        const QString destination = ResolvePath(JoinPath(destinationRoot, MediaFolderName(kind)));
+        const QString aside = JoinPath(
+            destinationRoot, QStringLiteral(".") + MediaFolderName(kind) + QStringLiteral(".old"));
         const QString staging =
-            JoinPath(destinationRoot, QStringLiteral(".") + kind + QStringLiteral(".staging"));
+            JoinPath(destinationRoot,
+                     QStringLiteral(".") + MediaFolderName(kind) + QStringLiteral(".staging"));
         if (QFileInfo(aside).isDir()) {
             if (QFileInfo::exists(destination))
                 QDir(aside).removeRecursively();
             else
-                QDir().rename(aside, JoinPath(destinationRoot, kind));
+                QDir().rename(aside, JoinPath(destinationRoot, MediaFolderName(kind)));
         }
         if (QFileInfo(staging).isDir())
             QDir(staging).removeRecursively();

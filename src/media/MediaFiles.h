@@ -1,6 +1,9 @@
 #pragma once
 
+#include "Paths.h"
+
 #include <QCoreApplication>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -22,8 +25,8 @@ qint64 FolderBytes(const QString& folder);
 using CopyProgress = std::function<bool(qint32 filesDone)>;
 
 // Copying the media folders from the product media to the application folder. Each kind
-// ("Picture", "Movie") is copied into a staging folder beside its destination; only when
-// every kind arrived whole are the staging folders swapped into place, so a crash or a full
+// (its folder, "Picture" or "Movie") is copied into a staging folder beside its destination; only
+// when every kind arrived whole are the staging folders swapped into place, so a crash or a full
 // disk leaves every folder whole and the old folders in use.
 class MediaCopy
 {
@@ -36,18 +39,18 @@ public:
     MediaCopy& operator=(const MediaCopy&) = delete;
 
     // The folder a kind is copied from and to, with trailing "/".
-    QString SourceFolder(const QString& kind) const;
-    QString DestinationFolder(const QString& kind) const;
+    QString SourceFolder(MediaKind kind) const;
+    QString DestinationFolder(MediaKind kind) const;
 
     // The bytes the kinds need and the bytes free where they go.
-    qint64 BytesNeeded(const QStringList& kinds) const;
+    qint64 BytesNeeded(const QList<MediaKind>& kinds) const;
     static qint64 BytesAvailable(const QString& folder);
 
     // Copies the files of one kind into its staging folder. Files of an earlier copy that
     // the source does not hold (pictures the clinic added) are carried over, except the
     // ".BMP" twins of copied files. False when a file failed (Failures names them) or the
     // copy was stopped (Cancelled).
-    bool Stage(const QString& kind, const CopyProgress& progress = {});
+    bool Stage(MediaKind kind, const CopyProgress& progress = {});
 
     // Swaps every staged folder into place and removes the old ones. False, with Failures
     // set, when a folder could not be swapped; folders already swapped stay whole.
@@ -61,16 +64,16 @@ public:
 
     // Puts back a folder that an interrupted swap left aside, and removes staging left by
     // an interrupted copy. Safe to call at any time.
-    static void RecoverInterrupted(const QString& destinationRoot, const QStringList& kinds);
+    static void RecoverInterrupted(const QString& destinationRoot, const QList<MediaKind>& kinds);
 
 private:
-    QString StagingFolder(const QString& kind) const;
+    QString StagingFolder(MediaKind kind) const;
     bool CopyOneFile(const QString& source, const QString& target, const CopyProgress& progress,
                      qint32 done);
 
     QString m_sourceRoot;
     QString m_destinationRoot;
-    QStringList m_staged;
+    QList<MediaKind> m_staged;
     QStringList m_failures;
     bool m_cancelled = false;
 };

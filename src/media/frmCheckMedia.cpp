@@ -22,7 +22,7 @@ namespace tramelle {
 
 namespace {
 
-const QStringList CopiedKinds = {QStringLiteral("Picture"), QStringLiteral("Movie")};
+const QList<MediaKind> CopiedKinds = {MediaKind::Picture, MediaKind::Movie};
 const QString ProbePicture = QStringLiteral("Picture/385_1.JPG");
 
 QString SameFolderKey(const QString& folder)
@@ -158,8 +158,8 @@ bool frmCheckMedia::CopyMediaFromCD()
     MediaCopy::RecoverInterrupted(appFolder, CopiedKinds);
     MediaCopy copy(ChosenDrive(), appFolder);
 
-    QStringList kinds;
-    for (const QString& kind : CopiedKinds) {
+    QList<MediaKind> kinds;
+    for (MediaKind kind : CopiedKinds) {
         // Copying a folder onto itself would only swap it for a copy of itself.
         if (QFileInfo(copy.SourceFolder(kind)).canonicalFilePath() !=
             QFileInfo(copy.DestinationFolder(kind)).canonicalFilePath())
@@ -181,9 +181,9 @@ bool frmCheckMedia::CopyMediaFromCD()
     }
 
     MainWindowServices& main = m_ctx.MainWindow();
-    for (const QString& kind : kinds) {
+    for (MediaKind kind : kinds) {
         main.InitCancellableProgress(CountFiles(copy.SourceFolder(kind)),
-                                     kind == QLatin1String("Picture")
+                                     kind == MediaKind::Picture
                                          ? tr("Copying Pictures From CD To Hard Drive")
                                          : tr("Copying Movies From CD To Hard Drive"));
         const auto progressGone = qScopeGuard([&main] { main.DestroyProgress(); });
@@ -212,9 +212,9 @@ bool frmCheckMedia::CopyMediaFromCD()
                                PromptIcon::Warning);
         return false;
     }
-    for (const QString& kind : CopiedKinds) {
+    for (MediaKind kind : CopiedKinds) {
         const QString folder = copy.DestinationFolder(kind);
-        if (kind == QLatin1String("Picture"))
+        if (kind == MediaKind::Picture)
             m_ctx.Settings.PictureFolder = folder;
         else
             m_ctx.Settings.MovieFolder = folder;
@@ -231,9 +231,9 @@ void frmCheckMedia::cmdPictureLocation_Click(PictureLocation location)
             return;
         const QString drive = ChosenDrive();
         m_ctx.Settings.PictureFolder =
-            WithTrailingSlash(ResolvePath(JoinPath(drive, QStringLiteral("Picture"))));
+            WithTrailingSlash(ResolvePath(JoinPath(drive, MediaFolderName(MediaKind::Picture))));
         m_ctx.Settings.MovieFolder =
-            WithTrailingSlash(ResolvePath(JoinPath(drive, QStringLiteral("Movie"))));
+            WithTrailingSlash(ResolvePath(JoinPath(drive, MediaFolderName(MediaKind::Movie))));
         accept();
     } else if (location == PictureLocation::HardDrive) {
         if (!CDHasPictures())

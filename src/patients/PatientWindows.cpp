@@ -90,8 +90,7 @@ ReportListView* MakeList(QWidget* owner, KeyedListModel* model, QList<QPushButto
 void ShowError(AppContext& ctx, const QString& title, const QString& what,
                const QString& engineText)
 {
-    ctx.Prompt().Message(title, what + QStringLiteral("\n\n") + engineText, PromptIcon::Critical,
-                         PromptButtons::Ok);
+    ReportFailureTitled(ctx, title, what + QStringLiteral("\n\n") + engineText);
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 #include "CupsJob.h"
 
-#include "PrintTypes.h"
-
+#include <QCoreApplication>
 #include <QPageRanges>
 #include <QPrintEngine>
 #include <cups/cups.h>
@@ -77,11 +76,13 @@ CupsJob::CupsJob(const QPrinter& chosen) : m_pdf(QPrinter::HighResolution)
 
 CupsJob::~CupsJob() = default;
 
-int CupsJob::Submit(const QString& title, const QString& file)
+Result<int> CupsJob::Submit(const QString& title, const QString& file)
 {
     if (file.isEmpty() && !m_folder.isValid())
-        throw PrintError(QStringLiteral("The job for the printer \"%1\" could not be prepared: %2")
-                             .arg(m_destination, m_folder.errorString()));
+        return Result<int>::Failed(
+            QCoreApplication::translate("tramelle::CupsJob",
+                                        "The job for the printer \"%1\" could not be prepared: %2")
+                .arg(m_destination, m_folder.errorString()));
     const QByteArray destination = m_destination.toUtf8();
     const QByteArray instance = m_instance.toUtf8();
 
@@ -103,8 +104,10 @@ int CupsJob::Submit(const QString& title, const QString& file)
         title.toUtf8().constData(), count, options);
     cupsFreeOptions(count, options);
     if (job <= 0)
-        throw PrintError(QStringLiteral("The printer \"%1\" refused the job: %2")
-                             .arg(m_destination, QString::fromUtf8(cupsLastErrorString())));
+        return Result<int>::Failed(
+            QCoreApplication::translate("tramelle::CupsJob",
+                                        "The printer \"%1\" refused the job: %2")
+                .arg(m_destination, QString::fromUtf8(cupsLastErrorString())));
     return job;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Outcome.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QPrinter>
@@ -29,8 +31,8 @@ public:
     const QList<std::pair<QByteArray, QByteArray>>& Options() const { return m_options; }
 
     // Sends the finished file, or another PDF file when one is given; returns the job's
-    // number. Throws PrintError with the server's reason when the job is not taken.
-    int Submit(const QString& title, const QString& file = QString());
+    // number, or the server's reason when the job is not taken.
+    Result<int> Submit(const QString& title, const QString& file = QString());
 
 private:
     QTemporaryDir m_folder;

@@ -4,19 +4,30 @@
 #include "PatientRecord.h"
 #include "VideoOrderForm.h"
 
+#include <QCoreApplication>
 #include <array>
 #include <vector>
 
 namespace tramelle {
 
+namespace {
+
+// The words this file prints, for translators.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(tramelle::Documents)
+};
+
+} // namespace
+
 QString RepsHoldSetsText(const ProgramEntry& entry)
 {
-    QString text = QString::number(entry.Reps) + QStringLiteral(" rep");
+    QString text = QString::number(entry.Reps) + Texts::tr(" rep");
     if (entry.Reps > 1)
         text += QLatin1Char('s');
     if (entry.Hold != 0)
-        text += QStringLiteral(", ") + QString::number(entry.Hold) + QStringLiteral(" sec hold");
-    text += QStringLiteral(", ") + QString::number(entry.Sets) + QStringLiteral(" set");
+        text += QStringLiteral(", ") + QString::number(entry.Hold) + Texts::tr(" sec hold");
+    text += QStringLiteral(", ") + QString::number(entry.Sets) + Texts::tr(" set");
     if (entry.Sets > 1)
         text += QLatin1Char('s');
     return text;
@@ -251,33 +262,34 @@ void PrintCoverPage(AppContext& ctx, OutputSurface& surface)
     c.PrintCallFooter();
 }
 
-void ComposeDocument(AppContext& ctx, PrintJobKind kind, OutputSurface& surface)
-{
+Outcome ComposeDocument(AppContext& ctx, PrintJobKind kind, OutputSurface& surface)
+try {
     PageComposer c(ctx, surface);
     switch (kind) {
     case PrintJobKind::Exercises2:
         c.SetOrientation(PageOrientation::Landscape);
         PrintExerciseSheets(ctx, surface, 2);
-        return;
+        return Outcome::Done();
     case PrintJobKind::Exercises4:
         c.SetOrientation(PageOrientation::Portrait);
         PrintExerciseSheets(ctx, surface, 4);
-        return;
+        return Outcome::Done();
     case PrintJobKind::CoverPage:
         c.SetOrientation(PageOrientation::Portrait);
         PrintCoverPage(ctx, surface);
-        return;
+        return Outcome::Done();
     case PrintJobKind::VideoOrder:
         c.SetOrientation(PageOrientation::Portrait);
-        PrintVideoOrderForm(ctx, surface);
-        return;
+        return PrintVideoOrderForm(ctx, surface);
     case PrintJobKind::PatientRecord:
         c.SetOrientation(PageOrientation::Portrait);
         PrintPatientRecord(ctx, surface);
-        return;
+        return Outcome::Done();
     }
-    throw PrintError(
-        QStringLiteral("This document cannot be printed by this version of the program."));
+    return Outcome::Failed(
+        Texts::tr("This document cannot be printed by this version of the program."));
+} catch (const MeasureOverflow& overflow) {
+    return Outcome::Failed(overflow.Reason());
 }
 
 bool JobHasCover(const AppContext& ctx, PrintJobKind kind)
@@ -286,13 +298,14 @@ bool JobHasCover(const AppContext& ctx, PrintJobKind kind)
            (kind == PrintJobKind::Exercises2 || kind == PrintJobKind::Exercises4);
 }
 
-void ComposeJob(AppContext& ctx, PrintJobKind kind, OutputSurface& surface)
+Outcome ComposeJob(AppContext& ctx, PrintJobKind kind, OutputSurface& surface)
 {
     if (JobHasCover(ctx, kind)) {
-        ComposeDocument(ctx, PrintJobKind::CoverPage, surface);
+        if (Outcome cover = ComposeDocument(ctx, PrintJobKind::CoverPage, surface); !cover)
+            return cover;
         surface.NewPage();
     }
-    ComposeDocument(ctx, kind, surface);
+    return ComposeDocument(ctx, kind, surface);
 }
 
 } // namespace tramelle

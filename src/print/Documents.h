@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LibraryEntry.h"
+#include "Outcome.h"
 #include "PrintTypes.h"
 
 #include <QString>
@@ -20,16 +21,18 @@ void PrintExerciseSheets(AppContext& ctx, OutputSurface& surface, int perPage);
 // The cover page: title, header block, the clinic's cover text, footer. One page.
 void PrintCoverPage(AppContext& ctx, OutputSurface& surface);
 
-// Sets the orientation the document prints in and composes it onto the surface.
-// Throws PrintError for a document this build cannot compose.
-void ComposeDocument(AppContext& ctx, PrintJobKind kind, OutputSurface& surface);
+// Sets the orientation the document prints in and composes it onto the surface; the
+// reason when it cannot be composed (a measure or an amount out of range, a document
+// this build does not know).
+Outcome ComposeDocument(AppContext& ctx, PrintJobKind kind, OutputSurface& surface);
 
 // Whether a job of this kind starts with the cover page (the setting PrintPatientCover,
 // for the exercise sheets).
 bool JobHasCover(const AppContext& ctx, PrintJobKind kind);
 
 // Every page one print job of this kind prints: the cover page first when the job has
-// one, then the document. The printer and the preview both compose through this.
-void ComposeJob(AppContext& ctx, PrintJobKind kind, OutputSurface& surface);
+// one, then the document. The printer and the preview both compose through this. Fails
+// as ComposeDocument does.
+Outcome ComposeJob(AppContext& ctx, PrintJobKind kind, OutputSurface& surface);
 
 } // namespace tramelle

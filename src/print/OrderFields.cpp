@@ -5,6 +5,7 @@
 
 #include <QBoxLayout>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -16,6 +17,16 @@
 #include <QTextCursor>
 
 namespace tramelle {
+
+namespace {
+
+// The words this file prints, for translators.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(tramelle::OrderFields)
+};
+
+} // namespace
 
 QString PurchaseOrderMethod()
 {
@@ -107,8 +118,8 @@ std::optional<QDateTime> CheckCardDate(AppContext& ctx, QWidget* window, QLineEd
         return QDateTime();
     ctx.Prompt().Message(
         window->windowTitle(),
-        QStringLiteral("The Date field (\"%1\") does not hold a date.\r\n\r\n"
-                       "Enter the card's date, for example %2, or leave the field empty.")
+        Texts::tr("The Date field (\"%1\") does not hold a date.\r\n\r\n"
+                  "Enter the card's date, for example %2, or leave the field empty.")
             .arg(box->text().trimmed(), CardDateText(QDate(2026, 12, 8).startOfDay())),
         PromptIcon::Warning, PromptButtons::Ok);
     box->setFocus();
@@ -152,18 +163,17 @@ QGroupBox* MakeAddressFrame(QWidget* owner, const QString& frameName, const QStr
 PaymentControls MakePaymentFrame(QWidget* owner)
 {
     PaymentControls c{};
-    c.fraPayment = MakeFrame(owner, QStringLiteral("fraPayment"), QStringLiteral("Payment Method"));
+    c.fraPayment = MakeFrame(owner, QStringLiteral("fraPayment"), Texts::tr("Payment Method"));
     QWidget* f = c.fraPayment;
     c.cboPayMethod = new QComboBox(f);
     c.cboPayMethod->setObjectName(QStringLiteral("cboPayMethod"));
     c.txtCardNum = MakeLineEdit(f, QStringLiteral("txtCardNum"));
     c.txtCardDate = MakeLineEdit(f, QStringLiteral("txtCardDate"));
     c.txtNameOnCard = MakeLineEdit(f, QStringLiteral("txtNameOnCard"));
-    c.lblCardNum = MakeLabel(f, QStringLiteral("lblCardNum"), QStringLiteral("Nbr:"), c.txtCardNum);
-    c.lblCardDate =
-        MakeLabel(f, QStringLiteral("lblCardDate"), QStringLiteral("Date:"), c.txtCardDate);
+    c.lblCardNum = MakeLabel(f, QStringLiteral("lblCardNum"), Texts::tr("Nbr:"), c.txtCardNum);
+    c.lblCardDate = MakeLabel(f, QStringLiteral("lblCardDate"), Texts::tr("Date:"), c.txtCardDate);
     c.lblNameOnCard =
-        MakeLabel(f, QStringLiteral("lblNameOnCard"), QStringLiteral("Name:"), c.txtNameOnCard);
+        MakeLabel(f, QStringLiteral("lblNameOnCard"), Texts::tr("Name:"), c.txtNameOnCard);
     auto* grid = new QGridLayout(f);
     grid->addWidget(c.cboPayMethod, 0, 0, 1, 2);
     grid->addWidget(c.lblCardNum, 1, 0);
@@ -180,7 +190,7 @@ QList<QPushButton*> MakeOkCancel(QWidget* owner, const QString& okTip, const QSt
                                  const std::function<void(OkCancelButton)>& click,
                                  QHBoxLayout** row)
 {
-    QList<ArrayButton> specs = OkCancelButtons(QStringLiteral("OK"), QStringLiteral("Cancel"));
+    QList<ArrayButton> specs = OkCancelButtons(Texts::tr("OK"), Texts::tr("Cancel"));
     specs[0].toolTip = okTip;
     specs[1].toolTip = cancelTip;
     const QList<QPushButton*> buttons =

@@ -3,12 +3,19 @@
 #include "AppContext.h"
 #include "Paths.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <QRegularExpression>
 
 namespace tramelle {
 
 namespace {
+
+// The words this file prints, for translators.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(tramelle::PageComposer)
+};
 
 const QString Arial = QStringLiteral("Arial");
 // Check boxes and the marker come from a font that has those glyphs on every install.
@@ -47,7 +54,7 @@ qint32 FindFirstOf(qint32 start, const QString& text, const QString& characters)
 
 QString PublisherNotice()
 {
-    return QStringLiteral("Prepared with VMR Tramelle, Velmora, Inc.");
+    return Texts::tr("Prepared with VMR Tramelle, Velmora, Inc.");
 }
 
 void StartDocumentGeometry(PageGeometry& g, double baseFontSize)
@@ -155,21 +162,21 @@ void PageComposer::PrintHeaderBlock()
 
     S.CurrentY = G.UnitsPerInch * 0.875;
     S.CurrentX = label1;
-    S.PrintStay(QStringLiteral("Patient:"));
+    S.PrintStay(Texts::tr("Patient:"));
     S.CurrentX = value1;
     S.PrintLine(program.PatientName);
     S.CurrentX = label1;
-    S.PrintStay(QStringLiteral("Usage:"));
+    S.PrintStay(Texts::tr("Usage:"));
     S.CurrentX = value1;
     S.PrintLine(program.Usage);
 
     S.CurrentY = G.UnitsPerInch * 0.875;
     S.CurrentX = label2;
-    S.PrintStay(QStringLiteral("Provider:"));
+    S.PrintStay(Texts::tr("Provider:"));
     S.CurrentX = value2;
     S.PrintLine(program.Provider);
     S.CurrentX = label2;
-    S.PrintStay(QStringLiteral("Date:"));
+    S.PrintStay(Texts::tr("Date:"));
     S.CurrentX = value2;
     const QString date = program.Date.isValid()
                              ? QLocale().toString(program.Date.date(), QLocale::ShortFormat)
@@ -196,8 +203,8 @@ void PageComposer::PrintCallFooter()
     S.CurrentY = FooterTop();
     if (Ctx.Settings.PrintCallVMR) {
         S.SetFontBold(true);
-        PrintCenteredLine(QStringLiteral("Call Velmora, Inc. toll free at ") + Ctx.VendorPhone);
-        PrintCenteredLine(QStringLiteral("to order your video tape of this exercise program."));
+        PrintCenteredLine(Texts::tr("Call Velmora, Inc. toll free at ") + Ctx.VendorPhone);
+        PrintCenteredLine(Texts::tr("to order your video tape of this exercise program."));
         S.SetFontBold(false);
     }
     PrintRight(PublisherNotice());

@@ -3,7 +3,19 @@
 #include "AppContext.h"
 #include "FormGrid.h"
 
+#include <QCoreApplication>
+
 namespace tramelle {
+
+namespace {
+
+// The words this file prints, for translators.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(tramelle::PatientRecord)
+};
+
+} // namespace
 
 void PrintPatientRecord(AppContext& ctx, OutputSurface& surface)
 {
@@ -31,14 +43,14 @@ void PrintPatientRecord(AppContext& ctx, OutputSurface& surface)
                             IntFloor16(inch * 5.5 + margin), CheckedInt16(inch * 6 + margin)},
                            right,
                            offset};
-    PrintShadedHeading(c, QStringLiteral("EXERCISE PROGRAM"), offset, CheckedInt16(right - offset));
+    PrintShadedHeading(c, Texts::tr("EXERCISE PROGRAM"), offset, CheckedInt16(right - offset));
     s.CurrentX = g.PageMargin;
     s.CurrentY += 2 * nudge;
-    const qint16 programTop = program.StartWithHeads(
-        c,
-        {QStringLiteral("Nbr"), QStringLiteral("Code"), QStringLiteral("Description"),
-         QStringLiteral("Reps"), QStringLiteral("Hold"), QStringLiteral("Sets")},
-        nudge);
+    const qint16 programTop =
+        program.StartWithHeads(c,
+                               {Texts::tr("Nbr"), Texts::tr("Code"), Texts::tr("Description"),
+                                Texts::tr("Reps"), Texts::tr("Hold"), Texts::tr("Sets")},
+                               nudge);
 
     const ProgramState& p = ctx.Program;
     const int count = std::clamp<int>(p.EntryCount, 0, MaxProgramEntries);
@@ -61,11 +73,10 @@ void PrintPatientRecord(AppContext& ctx, OutputSurface& surface)
     // The log: empty rows for the dates and notes of the patient's visits.
     c.AdvanceRow();
     const FormGrid log{{g.PageMargin, CheckedInt16(margin + inch)}, right, offset};
-    PrintShadedHeading(c, QStringLiteral("EXERCISE LOG"), offset, CheckedInt16(right - offset));
+    PrintShadedHeading(c, Texts::tr("EXERCISE LOG"), offset, CheckedInt16(right - offset));
     s.CurrentX = g.PageMargin;
     s.CurrentY += 2 * nudge;
-    const qint16 logTop =
-        log.StartWithHeads(c, {QStringLiteral("Date"), QStringLiteral("Notes")}, nudge);
+    const qint16 logTop = log.StartWithHeads(c, {Texts::tr("Date"), Texts::tr("Notes")}, nudge);
     constexpr int LogRows = 15;
     for (int i = 0; i <= LogRows; ++i) {
         c.AdvanceSpacedRow();
@@ -75,7 +86,7 @@ void PrintPatientRecord(AppContext& ctx, OutputSurface& surface)
 
     c.AdvanceRows(3);
     s.CurrentX = g.PageMargin;
-    s.PrintStay(QStringLiteral("Signature: ___________________________"));
+    s.PrintStay(Texts::tr("Signature: ___________________________"));
     c.PrintPlainFooter();
 }
 

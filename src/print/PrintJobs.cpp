@@ -25,7 +25,16 @@ namespace tramelle {
 
 namespace {
 
-const QString PrintTitleText = QStringLiteral("Print");
+// The words this file prints, for translators.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(tramelle::PrintJobs)
+};
+
+QString PrintTitleText()
+{
+    return Texts::tr("Print");
+}
 
 // Restores the zoom of the preview after a job printed at scale 1.
 class PageScaleGuard
@@ -79,14 +88,14 @@ QString DocumentName(PrintJobKind kind)
 {
     switch (kind) {
     case PrintJobKind::VideoOrder:
-        return QStringLiteral("Video Order");
+        return Texts::tr("Video Order");
     case PrintJobKind::Exercises2:
     case PrintJobKind::Exercises4:
-        return QStringLiteral("Exercise Sheets");
+        return Texts::tr("Exercise Sheets");
     case PrintJobKind::CoverPage:
-        return QStringLiteral("Cover Page");
+        return Texts::tr("Cover Page");
     case PrintJobKind::PatientRecord:
-        return QStringLiteral("Patient Record");
+        return Texts::tr("Patient Record");
     }
     return QStringLiteral("Document");
 }
@@ -157,10 +166,10 @@ bool ChooseDestination(AppContext& ctx, QPrinter& printer, bool skipDialog)
         !Windows(ctx).MaybeShowPrintDlg(&printer, ProposedPdfFile(ctx, printer.docName())))
         return false;
     if (!HasDestination(printer)) {
-        ctx.Prompt().Message(PrintTitleText,
-                             QStringLiteral("There is no printer to print on.\r\n"
-                                            "Install a printer, or print to a PDF file from the "
-                                            "printer dialog of the File menu's Print commands."),
+        ctx.Prompt().Message(PrintTitleText(),
+                             Texts::tr("There is no printer to print on.\r\n"
+                                       "Install a printer, or print to a PDF file from the "
+                                       "printer dialog of the File menu's Print commands."),
                              PromptIcon::Warning);
         return false;
     }
@@ -198,25 +207,30 @@ public:
     const QString& Partial() const { return m_partial; }
 
     // Syncs the finished file and puts it in place of the target.
-    void Commit()
+    Outcome Commit()
     {
         if (m_partial.isEmpty())
-            return;
+            return Outcome::Done();
         QFile file(m_partial);
         if (!file.open(QIODevice::ReadWrite) || file.size() == 0)
-            throw PrintError(QStringLiteral("The file \"%1\" could not be written.")
-                                 .arg(QDir::toNativeSeparators(m_target)));
+            return Outcome::Failed(
+                QCoreApplication::translate("tramelle::PrintJobs",
+                                            "The file \"%1\" could not be written.")
+                    .arg(QDir::toNativeSeparators(m_target)));
         ::fsync(file.handle());
         file.close();
         std::error_code error;
         std::filesystem::rename(QFile::encodeName(m_partial).toStdString(),
                                 QFile::encodeName(m_target).toStdString(), error);
         if (error)
-            throw PrintError(QStringLiteral("The file \"%1\" could not be written: %2")
-                                 .arg(QDir::toNativeSeparators(m_target),
-                                      QString::fromStdString(error.message())));
+            return Outcome::Failed(
+                QCoreApplication::translate("tramelle::PrintJobs",
+                                            "The file \"%1\" could not be written: %2")
+                    .arg(QDir::toNativeSeparators(m_target),
+                         QString::fromStdString(error.message())));
         m_printer.setOutputFileName(m_target);
         m_partial.clear();
+        return Outcome::Done();
     }
 
 private:
@@ -227,8 +241,8 @@ private:
 
 void ReportFailure(AppContext& ctx, const QString& what, const QString& failure)
 {
-    ctx.Prompt().Message(PrintTitleText,
-                         QStringLiteral("The %1 could not be printed.\r\n%2").arg(what, failure),
+    ctx.Prompt().Message(PrintTitleText(),
+                         Texts::tr("The %1 could not be printed.\r\n%2").arg(what, failure),
                          PromptIcon::Critical);
 }
 
@@ -260,17 +274,22 @@ bool PrintDocument(AppContext& ctx, PrintJobKind kind, bool skipDialog, const QS
         job = std::make_unique<CupsJob>(printer);
     PdfTarget file(printer);
     PrinterSurface surface(job ? job->Printer() : printer);
-    const std::optional<QString> failure = AttemptJob([&] {
-        ComposeJob(ctx, kind, surface);
+    const Outcome printed = [&] {
+        const Outcome composed = ComposeJob(ctx, kind, surface);
+        if (!composed)
+            return composed;
         surface.EndDoc();
+        if (Outcome ended = surface.Finished(); !ended)
+            return ended;
         if (job)
-            job->Submit(printer.docName());
-        file.Commit();
-    });
-    if (!failure)
+            if (const Result<int> submitted = job->Submit(printer.docName()); !submitted)
+                return Outcome::Failed(submitted.Reason());
+        return file.Commit();
+    }();
+    if (printed)
         return true;
     surface.Abort();
-    ReportFailure(ctx, DocumentName(kind).toLower(), *failure);
+    ReportFailure(ctx, DocumentName(kind).toLower(), printed.Reason());
     return false;
 }
 
@@ -283,24 +302,25 @@ bool PrintPdfDocument(AppContext& ctx, const QString& path, const QString& docum
         return false;
 
     const WaitPointer wait;
-    const std::optional<QString> failure = AttemptJob([&] {
+    const Outcome printed = [&] {
         if (printer.outputFormat() == QPrinter::NativeFormat) {
             CupsJob job(printer);
-            job.Submit(documentName, path);
-        } else {
-            const QString target = printer.outputFileName();
-            PdfTarget file(printer);
-            QFile::remove(file.Partial());
-            if (!QFile::copy(path, file.Partial()))
-                throw PrintError(
-                    QStringLiteral("\"%1\" could not be copied to \"%2\".")
-                        .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(target)));
-            file.Commit();
+            const Result<int> submitted = job.Submit(documentName, path);
+            return submitted ? Outcome::Done() : Outcome::Failed(submitted.Reason());
         }
-    });
-    if (!failure)
+        const QString target = printer.outputFileName();
+        PdfTarget file(printer);
+        QFile::remove(file.Partial());
+        if (!QFile::copy(path, file.Partial()))
+            return Outcome::Failed(
+                QCoreApplication::translate("tramelle::PrintJobs",
+                                            "\"%1\" could not be copied to \"%2\".")
+                    .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(target)));
+        return file.Commit();
+    }();
+    if (printed)
         return true;
-    ReportFailure(ctx, documentName.toLower(), *failure);
+    ReportFailure(ctx, documentName.toLower(), printed.Reason());
     return false;
 }
 
@@ -308,8 +328,8 @@ bool PrintExerciseSheetsCommand(AppContext& ctx, PrintJobKind kind, bool skipDia
                                 const QString& pdfFile)
 {
     const StatusGuard status(ctx, kind == PrintJobKind::Exercises2
-                                      ? QStringLiteral("Printing 2 Exercises Per Page")
-                                      : QStringLiteral("Printing 4 Exercises Per Page"));
+                                      ? Texts::tr("Printing 2 Exercises Per Page")
+                                      : Texts::tr("Printing 4 Exercises Per Page"));
     return PrintDocument(
         ctx, kind == PrintJobKind::Exercises2 ? PrintJobKind::Exercises2 : PrintJobKind::Exercises4,
         skipDialog, pdfFile);

@@ -1,10 +1,11 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QtGlobal>
 #include <cmath>
-#include <optional>
-#include <stdexcept>
+#include <exception>
+#include <utility>
 
 namespace tramelle {
 
@@ -18,39 +19,28 @@ enum class PrintJobKind : qint32
     PatientRecord = 4,
 };
 
-// A print job that cannot go on: the reason is shown to the user.
-class PrintError : public std::runtime_error
+// A page measure that does not fit 16 bits stops the page where it is, deep inside a
+// composer. It never leaves the print library: ComposeDocument and ComposeJob, the ways
+// into the composers, turn it into the Outcome of the job.
+class MeasureOverflow : public std::exception
 {
 public:
-    explicit PrintError(const QString& reason)
-        : std::runtime_error(reason.toStdString()), m_reason(reason)
-    {
-    }
+    explicit MeasureOverflow(QString reason) : m_reason(std::move(reason)) {}
     const QString& Reason() const { return m_reason; }
+    const char* what() const noexcept override { return "page measure out of range"; }
 
 private:
     QString m_reason;
 };
 
-// Runs the steps of a job; the reason they failed, or nothing when they went through.
-template <typename Steps> std::optional<QString> AttemptJob(Steps steps)
-{
-    try {
-        steps();
-        return std::nullopt;
-    } catch (const PrintError& e) {
-        return e.Reason();
-    } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
-    }
-}
-
 // Drawing measures are 16-bit: a value out of range is an error, never wrapped.
 inline qint16 CheckedInt16(double value)
 {
     if (!std::isfinite(value) || value < -32768.0 || value > 32767.0)
-        throw PrintError(
-            QStringLiteral("Overflow: a page measure is out of range (%1).").arg(value));
+        throw MeasureOverflow(
+            QCoreApplication::translate("tramelle::PrintTypes",
+                                        "Overflow: a page measure is out of range (%1).")
+                .arg(value));
     return static_cast<qint16>(value);
 }
 

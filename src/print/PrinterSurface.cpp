@@ -1,7 +1,6 @@
 #include "PrinterSurface.h"
 
-#include "PrintTypes.h"
-
+#include <QCoreApplication>
 #include <QPageLayout>
 #include <QPrinter>
 
@@ -34,15 +33,36 @@ void PrinterSurface::NewPage()
         m_newPagePending = true;
 }
 
+QString PrinterSurface::Unwritten() const
+{
+    return QCoreApplication::translate("tramelle::PrinterSurface",
+                                       "The file \"%1\" could not be written.")
+        .arg(m_printer.outputFileName());
+}
+
+void PrinterSurface::Fail(const QString& reason)
+{
+    if (!m_failure)
+        m_failure = reason;
+}
+
 QPainter& PrinterSurface::PagePainter()
 {
+    if (m_failure) {
+        if (!m_nowherePainter.isActive()) {
+            m_nowhere = QImage(1, 1, QImage::Format_ARGB32_Premultiplied);
+            m_nowherePainter.begin(&m_nowhere);
+        }
+        return m_nowherePainter;
+    }
     if (!m_painter.isActive()) {
         if (!m_painter.begin(&m_printer)) {
-            if (m_printer.outputFormat() == QPrinter::PdfFormat)
-                throw PrintError(QStringLiteral("The file \"%1\" could not be written.")
-                                     .arg(m_printer.outputFileName()));
-            throw PrintError(QStringLiteral("The printer \"%1\" could not be opened.")
-                                 .arg(m_printer.printerName()));
+            Fail(m_printer.outputFormat() == QPrinter::PdfFormat
+                     ? Unwritten()
+                     : QCoreApplication::translate("tramelle::PrinterSurface",
+                                                   "The printer \"%1\" could not be opened.")
+                           .arg(m_printer.printerName()));
+            return PagePainter();
         }
         m_deviceScale = m_printer.resolution() / 1440.0;
         m_painter.scale(m_deviceScale, m_deviceScale);
@@ -52,8 +72,11 @@ QPainter& PrinterSurface::PagePainter()
         m_newPagePending = false;
     } else if (m_newPagePending) {
         m_newPagePending = false;
-        if (!m_printer.newPage())
-            throw PrintError(QStringLiteral("The printer refused a new page."));
+        if (!m_printer.newPage()) {
+            Fail(QCoreApplication::translate("tramelle::PrinterSurface",
+                                             "The printer refused a new page."));
+            return PagePainter();
+        }
     }
     return m_painter;
 }
@@ -65,13 +88,12 @@ void PrinterSurface::EndDoc()
     m_newPagePending = false;
     const bool ended = m_painter.end();
     if (!ended || m_printer.printerState() == QPrinter::Error ||
-        m_printer.printerState() == QPrinter::Aborted) {
-        if (m_printer.outputFormat() == QPrinter::PdfFormat)
-            throw PrintError(QStringLiteral("The file \"%1\" could not be written.")
-                                 .arg(m_printer.outputFileName()));
-        throw PrintError(
-            QStringLiteral("The printer \"%1\" refused the job.").arg(m_printer.printerName()));
-    }
+        m_printer.printerState() == QPrinter::Aborted)
+        Fail(m_printer.outputFormat() == QPrinter::PdfFormat
+                 ? Unwritten()
+                 : QCoreApplication::translate("tramelle::PrinterSurface",
+                                               "The printer \"%1\" refused the job.")
+                       .arg(m_printer.printerName()));
 }
 
 void PrinterSurface::Abort()

@@ -79,7 +79,7 @@ frmClinic::frmClinic(AppContext& ctx, QWidget* parent) : QDialog(parent), m_ctx(
 
     QHBoxLayout* buttons = nullptr;
     cmdOKCancel = MakeOkCancel(
-        this, QStringLiteral("Save changes and exit"), QStringLiteral("Discard changes and exit"),
+        this, tr("Save changes and exit"), tr("Discard changes and exit"),
         [this](OkCancelButton b) { cmdOKCancel_Click(b); }, &buttons);
 
     auto* layout = new QVBoxLayout(this);
@@ -173,8 +173,7 @@ bool frmClinic::SaveClinicFields()
         // Memory keeps matching the file; the typing stays in the window.
         m_ctx.Clinic = previous;
         m_ctx.Prompt().Message(
-            windowTitle(),
-            QStringLiteral("The clinic information was not saved.\r\n\r\n%1").arg(e.message()),
+            windowTitle(), tr("The clinic information was not saved.\r\n\r\n%1").arg(e.message()),
             PromptIcon::Critical, PromptButtons::Ok);
         return false;
     }

@@ -167,7 +167,7 @@ frmItems::frmItems(AppContext& ctx, QWidget* parent) : QDialog(parent), m_ctx(ct
 
     QHBoxLayout* buttons = nullptr;
     cmdOKCancel = MakeOkCancel(
-        this, QStringLiteral("Save the order and exit"), QStringLiteral("Discard changes and exit"),
+        this, tr("Save the order and exit"), tr("Discard changes and exit"),
         [this](OkCancelButton b) { cmdOKCancel_Click(b); }, &buttons);
 
     auto* layout = new QVBoxLayout(this);

@@ -160,7 +160,7 @@ void frmPrintPreview::DoPrintPreview()
     g.PreviewMode = true;
     PreviewSurface surface(g.PageScale);
     // The pages its Print prints, the cover included.
-    const std::optional<QString> failure = AttemptJob([&] { ComposeJob(m_ctx, m_kind, surface); });
+    const Outcome composed = ComposeJob(m_ctx, m_kind, surface);
     surface.EndDoc();
     g.PreviewMode = false;
     m_pages = surface.Pages();
@@ -168,11 +168,11 @@ void frmPrintPreview::DoPrintPreview()
     m_currentPage = std::clamp(m_currentPage, 0, LastPage());
     PagePrev->SetImage(m_pages.at(m_currentPage));
     UpdatePageControls();
-    if (failure)
-        m_ctx.Prompt().Message(
-            tr("Print Preview"),
-            tr("The %1 could not be shown.\r\n%2").arg(DocumentName(m_kind).toLower(), *failure),
-            PromptIcon::Critical);
+    if (!composed)
+        m_ctx.Prompt().Message(tr("Print Preview"),
+                               tr("The %1 could not be shown.\r\n%2")
+                                   .arg(DocumentName(m_kind).toLower(), composed.Reason()),
+                               PromptIcon::Critical);
 }
 
 void frmPrintPreview::RecalcSizes()

@@ -19,8 +19,7 @@ constexpr int IconWidth = 61; // icons are made this wide from one of the pictur
 
 } // namespace
 
-QImage ReadCellPicture(AppContext& ctx, const LibraryEntry& entry, QSize size, qreal ratio,
-                       int* errorNumber, QString* errorText)
+Result<QImage> ReadCellPicture(AppContext& ctx, const LibraryEntry& entry, QSize size, qreal ratio)
 {
     const QSize device(qRound(size.width() * ratio), qRound(size.height() * ratio));
     ScaledPicture loaded;
@@ -32,8 +31,8 @@ QImage ReadCellPicture(AppContext& ctx, const LibraryEntry& entry, QSize size, q
     }
     if (loaded.Image.isNull())
         loaded = LoadScaledPicture(FindMediaFile(ctx, MediaKind::Icon, entry.Icon), device);
-    *errorNumber = loaded.Missing ? 0 : loaded.ErrorNumber;
-    *errorText = loaded.ErrorText;
+    if (!loaded.Missing && loaded.ErrorNumber != 0)
+        return Result<QImage>::Failed(loaded.ErrorText, loaded.ErrorNumber);
     loaded.Image.setDevicePixelRatio(ratio);
     return std::move(loaded.Image);
 }
@@ -51,19 +50,23 @@ ChoicePane::ChoicePane(AppContext& ctx, QWidget* frame, ChoiceGrid* grid, QScrol
     connect(m_scroll, &QScrollBar::sliderReleased, this, &ChoicePane::LoadInSight);
 }
 
-void ChoicePane::LoadLibrary()
+Outcome ChoicePane::LoadLibrary()
 {
-    LoadLibraryCache(m_ctx);
-    m_filter = LibraryFilter{};
+    Outcome loaded = LoadLibraryCache(m_ctx);
+    if (loaded)
+        m_filter = LibraryFilter{};
+    return loaded;
 }
 
-void ChoicePane::ShowPool(const LibraryFilter& filter)
+Outcome ChoicePane::ShowPool(const LibraryFilter& filter)
 {
     m_filter.reset();
     m_ctx.Db.LibraryRecordset.Filter = filter;
     auto layout = qScopeGuard([this] { Reset(); });
-    LoadLibraryCacheFiltered(m_ctx);
-    m_filter = filter;
+    Outcome loaded = LoadLibraryCacheFiltered(m_ctx);
+    if (loaded)
+        m_filter = filter;
+    return loaded;
 }
 
 bool ChoicePane::ShowsWholeLibrary() const
@@ -120,15 +123,15 @@ void ChoicePane::LoadInSight()
             continue;
         const LibraryEntry& entry = m_ctx.Library.Entries.at(i);
         ++m_pictureReads;
-        int error = 0;
-        QString text;
-        QImage picture = ReadCellPicture(m_ctx, entry, m_grid->PictureRect(i).size(),
-                                         m_grid->devicePixelRatioF(), &error, &text);
-        if (error != 0)
-            m_ctx.Prompt().Message(QStringLiteral("Error in LoadPictsInSight"),
-                                   QStringLiteral("Error%1 %2").arg(error).arg(text),
-                                   PromptIcon::None, PromptButtons::Ok);
-        m_grid->SetCell(i, std::move(picture), entry.AbbrevDesc, !entry.Movie.isEmpty());
+        Result<QImage> picture = ReadCellPicture(m_ctx, entry, m_grid->PictureRect(i).size(),
+                                                 m_grid->devicePixelRatioF());
+        if (!picture)
+            m_ctx.Prompt().Message(
+                QStringLiteral("Error in LoadPictsInSight"),
+                QStringLiteral("Error%1 %2").arg(picture.Code()).arg(picture.Reason()),
+                PromptIcon::None, PromptButtons::Ok);
+        m_grid->SetCell(i, picture ? std::move(picture.Value()) : QImage(), entry.AbbrevDesc,
+                        !entry.Movie.isEmpty());
     }
 }
 

@@ -17,9 +17,8 @@ class ChoiceGrid;
 
 // What a cell of `size` device-independent pixels shows for `entry`: the exercise's picture
 // when the cell is larger than the icon, else (and when that picture is missing) the icon.
-// A missing file leaves the error number 0; an unreadable one sets it and the text.
-QImage ReadCellPicture(AppContext& ctx, const LibraryEntry& entry, QSize size, qreal ratio,
-                       int* errorNumber, QString* errorText);
+// A missing file gives a null picture; an unreadable one gives the reason, with its number.
+Result<QImage> ReadCellPicture(AppContext& ctx, const LibraryEntry& entry, QSize size, qreal ratio);
 
 // The library side of the selection window: the pool under the filter of the lists, shown in
 // the choice grid inside its clipping frame with its scroll bar. The grid is as tall as its
@@ -33,11 +32,11 @@ public:
     ChoicePane(AppContext& ctx, QWidget* frame, ChoiceGrid* grid, QScrollBar* scroll,
                QObject* parent = nullptr);
 
-    // The whole library becomes the pool. Throws DbError.
-    void LoadLibrary();
+    // The whole library becomes the pool. Fails as LoadLibraryCache does.
+    Outcome LoadLibrary();
     // The pool is read again under `filter`; the grid is laid out afresh even when that
-    // fails, and until it succeeds the pane matches no filter. Throws DbError.
-    void ShowPool(const LibraryFilter& filter);
+    // fails, and until it succeeds the pane matches no filter. Fails as LoadLibraryCache.
+    Outcome ShowPool(const LibraryFilter& filter);
     // Whether the pool was last read under `filter`.
     bool Shows(const LibraryFilter& filter) const { return m_filter && *m_filter == filter; }
     // Whether the pool is the whole library.

@@ -16,15 +16,15 @@ ProgramSlots::ProgramSlots(AppContext& ctx, SlotPanel* panel, QScrollBar* scroll
 SlotPanel::PictureLoader ProgramSlots::Loader(AppContext& ctx, const QWidget* screen)
 {
     return [&ctx, screen](const ProgramEntry& entry, QSize size) {
-        int error = 0;
-        QString text;
-        QImage picture =
-            ReadCellPicture(ctx, entry, size, screen->devicePixelRatioF(), &error, &text);
-        if (error != 0)
-            ctx.Prompt().Message(QStringLiteral("SetSelExFromPool"),
-                                 QStringLiteral("Error: %1,  %2").arg(error).arg(text),
-                                 PromptIcon::Warning, PromptButtons::Ok);
-        return QPixmap::fromImage(std::move(picture));
+        Result<QImage> picture = ReadCellPicture(ctx, entry, size, screen->devicePixelRatioF());
+        if (!picture) {
+            ctx.Prompt().Message(
+                QStringLiteral("SetSelExFromPool"),
+                QStringLiteral("Error: %1,  %2").arg(picture.Code()).arg(picture.Reason()),
+                PromptIcon::Warning, PromptButtons::Ok);
+            return QPixmap();
+        }
+        return QPixmap::fromImage(std::move(picture.Value()));
     };
 }
 

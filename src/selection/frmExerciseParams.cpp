@@ -1,7 +1,6 @@
 #include "frmExerciseParams.h"
 
 #include "AppContext.h"
-#include "DbError.h"
 #include "DeliveredData.h"
 #include "Paths.h"
 #include "ScaledPicture.h"
@@ -307,15 +306,12 @@ void frmExerciseParams::cmdOkCancel_Click(OkCancelButton button)
 
 bool frmExerciseParams::ReadNumber(QComboBox* list, const QString& field, qint16& value)
 {
-    bool fits = true;
-    try {
-        value = NullToInteger(QVariant(list->currentText()));
-    } catch (const DbError&) {
-        fits = false;
-    }
+    const Result<qint16> number = NullToInteger(QVariant(list->currentText()));
     // Repetitions, seconds and sets are counts: none of them can be below 0.
-    if (fits && value >= 0)
+    if (number && number.Value() >= 0) {
+        value = number.Value();
         return true;
+    }
     m_ctx.Prompt().Message(DialogTitle,
                            tr("%1: \"%2\" is out of range. Enter a whole number from 0 to 32767.")
                                .arg(field, list->currentText()),

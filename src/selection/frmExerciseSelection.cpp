@@ -59,7 +59,8 @@ frmExerciseSelection::frmExerciseSelection(AppContext& ctx, QWidget* parent)
     // The form's load: the whole library becomes the pool.
     const WaitPointer wait;
     try {
-        m_choices->LoadLibrary();
+        if (const Outcome loaded = m_choices->LoadLibrary(); !loaded)
+            ReportError(QStringLiteral("Form_Load"), loaded.Reason());
     } catch (const DbError& e) {
         ReportError(QStringLiteral("Form_Load"), e.message());
     }
@@ -182,15 +183,19 @@ void frmExerciseSelection::CreateButtons()
         b->setIconSize(QSize(12, 12));
         return b;
     };
-    cmdOkCancel[0] =
-        button(QStringLiteral("cmdOkCancel_0"), tr("OK"), QStyle::SP_DialogOkButton, 14);
-    cmdOkCancel[0]->setProperty("tag", QStringLiteral("OK"));
-    cmdOkCancel[1] =
-        button(QStringLiteral("cmdOkCancel_1"), tr("Cancel"), QStyle::SP_DialogCancelButton, 44);
-    cmdOkCancel[1]->setProperty("tag", QStringLiteral("Cancel"));
-    for (QPushButton* b : cmdOkCancel)
-        connect(b, &QPushButton::clicked, this,
-                [this, b] { cmdOkCancel_Click(b->property("tag").toString()); });
+    QList<ArrayButton> okCancel = OkCancelButtons(tr("OK"), tr("Cancel"));
+    okCancel[0].icon = style()->standardIcon(QStyle::SP_DialogOkButton);
+    okCancel[1].icon = style()->standardIcon(QStyle::SP_DialogCancelButton);
+    const QList<QPushButton*> made =
+        MakeButtonArray(this, QStringLiteral("cmdOkCancel"), okCancel, [this](int index) {
+            cmdOkCancel_Click(static_cast<OkCancelButton>(index));
+        });
+    for (int i = 0; i < 2; ++i) {
+        QPushButton* b = made.at(i);
+        b->setGeometry(664, 14 + 30 * i, 84, 26);
+        b->setIconSize(QSize(12, 12));
+        cmdOkCancel[static_cast<size_t>(i)] = b;
+    }
     ShowAllBtn = button(QStringLiteral("ShowAllBtn"), tr("&Show All"),
                         QStyle::SP_FileDialogDetailedView, 90);
     connect(ShowAllBtn, &QPushButton::clicked, this, [this] { ShowAllBtn_Click(); });
@@ -259,7 +264,11 @@ void frmExerciseSelection::InitExerciseSelection(bool recall)
     const WaitPointer wait;
     m_selectedSlot = -1;
     try {
-        InitListBoxes();
+        if (const Outcome lists = InitListBoxes(); !lists) {
+            ReportError(QStringLiteral("InitExerciseSelection"), lists.Reason());
+            LoadSelectedExs();
+            return;
+        }
         LoadPictsInSight();
         if (recall) {
             LoadProgram(m_ctx, m_ctx.Program.InvoiceID);
@@ -298,14 +307,14 @@ void frmExerciseSelection::Form_Activate()
 // ---------------------------------------------------------------------------------------
 // Filter lists
 
-void frmExerciseSelection::InitListBoxes()
+Outcome frmExerciseSelection::InitListBoxes()
 {
     Frame1->Reset();
     // The lists now offer everything, so the pool must be the whole library as well.
-    if (m_choices->ShowsWholeLibrary())
-        m_choices->Reset();
-    else
-        m_choices->ShowPool(LibraryFilter{});
+    if (!m_choices->ShowsWholeLibrary())
+        return m_choices->ShowPool(LibraryFilter{});
+    m_choices->Reset();
+    return Outcome::Done();
 }
 
 void frmExerciseSelection::ViewList_Click(int index)
@@ -319,8 +328,10 @@ void frmExerciseSelection::ViewList_Click(int index)
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         const LibraryFilter filter = Frame1->Filter();
         if (!m_choices->Shows(filter)) {
-            m_choices->ShowPool(filter);
-            LoadPictsInSight();
+            if (const Outcome shown = m_choices->ShowPool(filter); shown)
+                LoadPictsInSight();
+            else
+                ReportError(QStringLiteral("ViewList_Click"), shown.Reason());
         }
     } catch (const DbError& e) {
         ReportError(QStringLiteral("ViewList_Click"), e.message());
@@ -421,10 +432,10 @@ void frmExerciseSelection::PointerOver(DragSource what)
 // ---------------------------------------------------------------------------------------
 // Buttons
 
-void frmExerciseSelection::cmdOkCancel_Click(const QString& tag)
+void frmExerciseSelection::cmdOkCancel_Click(OkCancelButton button)
 {
     const bool forProgram = m_selectionMode == Mode::Program;
-    if (tag == QLatin1String("OK")) {
+    if (button == OkCancelButton::Ok) {
         if (forProgram) {
             // A failed save keeps the window open with the edits; the user has been told why.
             if (!AcceptProgram(m_ctx, cboProvider->currentText(), cboUsage->currentText(),
@@ -435,11 +446,8 @@ void frmExerciseSelection::cmdOkCancel_Click(const QString& tag)
                 return;
             emit protocolAccepted(m_selectionMode);
         }
-    } else if (tag == QLatin1String("Cancel")) {
-        if (forProgram)
-            RevertProgram(m_ctx, m_status);
-    } else {
-        return;
+    } else if (forProgram) {
+        RevertProgram(m_ctx, m_status);
     }
     HideForm();
     m_ctx.MainWindow().UpdateMenu(MenuState::All);

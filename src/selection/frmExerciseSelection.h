@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ButtonArray.h"
 #include "ChoicePane.h"
 #include "Database.h"
 #include "DragController.h"
@@ -65,7 +66,7 @@ public:
     // The window became the active child: header controls, menu and toolbar by mode.
     void Form_Activate();
 
-    void InitListBoxes();
+    Outcome InitListBoxes();
     void LoadPictsInSight() { m_choices->LoadInSight(); }
     void LoadSelectedExs() { m_slots->ShowAll(); }
     void ClearSelectedExercises() { m_slots->Clear(); }
@@ -136,7 +137,7 @@ private:
     void ConnectPointer();
     void PointerOver(DragSource what);
 
-    void cmdOkCancel_Click(const QString& tag);
+    void cmdOkCancel_Click(OkCancelButton button);
     void cmdProtocol_Click();
     void HideForm();
     void OpenExerciseParams(bool fromLibrary, int index);

@@ -72,7 +72,7 @@ private slots:
         TestContext t;
         FillLibrary(*t, SampleRows);
         t->Library.DragMode = DragMode::Replace;
-        LoadLibraryCache(*t);
+        QVERIFY(LoadLibraryCache(*t));
         QCOMPARE(t->Library.LibraryCount, qint16(5));
         QCOMPARE(t->Library.Entries.size(), 5);
         QVERIFY(t->Library.DragMode == DragMode::Insert);
@@ -108,7 +108,7 @@ private slots:
             rows.append({id--, n, QStringLiteral("Knee"), QStringLiteral("Flexion"),
                          QStringLiteral("ROM")});
         FillLibrary(*t, rows);
-        LoadLibraryCache(*t);
+        QVERIFY(LoadLibraryCache(*t));
         QSqlQuery q = Exec(t->Db.LibraryDb(),
                            QStringLiteral("SELECT ExerciseID FROM ExerciseLibrary "
                                           "ORDER BY AbbrevDesc COLLATE NOCASE, ExerciseID"));
@@ -128,7 +128,8 @@ private slots:
         auto filtered = [&](const LibraryFilter& f) {
             t->Db.LibraryRecordset.Filter = f;
             t->Library.DragMode = DragMode::Replace;
-            LoadLibraryCacheFiltered(*t);
+            if (!LoadLibraryCacheFiltered(*t))
+                return QStringList{QStringLiteral("not loaded")};
             // The filter leaves the drop mode alone.
             if (t->Library.DragMode != DragMode::Replace)
                 return QStringList{QStringLiteral("DragMode reset")};
@@ -193,8 +194,7 @@ private slots:
         // The pool: joints contained, motions and types equal, case folded as text is.
         auto pool = [&](const LibraryFilter& f) {
             t->Db.LibraryRecordset.Filter = f;
-            LoadLibraryCacheFiltered(*t);
-            return Abbrevs(*t);
+            return LoadLibraryCacheFiltered(*t) ? Abbrevs(*t) : QStringList{};
         };
         QCOMPARE(pool({{}, {"équilibre"}, {}}), (QStringList{"a", "b"}));
         QCOMPARE(pool({{"éPAULE"}, {}, {}}), (QStringList{"a", "b"}));
@@ -208,9 +208,24 @@ private slots:
         FillLibrary(*t, SampleRows);
         Exec(t->Db.LibraryDb(),
              QStringLiteral("UPDATE ExerciseLibrary SET Reps = NULL WHERE ExerciseID = 40"));
-        QVERIFY_THROWS_EXCEPTION(DbError, LoadLibraryCache(*t));
+        QVERIFY_THROWS_EXCEPTION(DbError, (void)LoadLibraryCache(*t));
         QCOMPARE(t->Library.LibraryCount, qint16(0));
         QVERIFY(t->Library.Entries.isEmpty());
+
+        // More rows than the cache can count are reported, never wrapped round.
+        QSqlQuery many =
+            Exec(t->Db.LibraryDb(),
+                 QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                                "WHERE i < 32768) SELECT i AS ExerciseID, i AS code, 1 AS Reps, "
+                                "0 AS Hold, 1 AS Sets, 0 AS HasVideo FROM n"));
+        QCOMPARE(FillLibraryFromRecordset(*t, many).Reason(),
+                 QStringLiteral("Overflow: the library offers more than 32767 exercises"));
+        QVERIFY(t->Library.Entries.isEmpty());
+
+        // A library that is not open is a reason, not an exception.
+        t->Db.LibraryRecordset.Open = false;
+        QCOMPARE(LoadLibraryCache(*t).Reason(), QStringLiteral("The exercise library is not open"));
+        t->Db.LibraryRecordset.Open = true;
     }
 
     void pictureAndIconPaths()

@@ -37,7 +37,8 @@ void ReplaceLibrary(AppContext& ctx, const QList<qint32>& ids)
 {
     Exec(ctx.Db.LibraryDb(), QStringLiteral("DELETE FROM ExerciseLibrary"));
     for (qint32 id : ids)
-        StoreExercise(ctx.Db.LibraryDb(), Record(id, QStringLiteral("Ex %1").arg(id)), true);
+        QVERIFY(
+            StoreExercise(ctx.Db.LibraryDb(), Record(id, QStringLiteral("Ex %1").arg(id)), true));
 }
 
 void WriteFile(const QString& path, const QByteArray& bytes)
@@ -74,14 +75,15 @@ private slots:
     {
         TestContext t;
         ReplaceLibrary(*t, {});
-        QCOMPARE(NextExerciseID(t->Db.LibraryDb()), FirstClinicExercise);
+        QCOMPARE(NextExerciseID(t->Db.LibraryDb()).Value(), FirstClinicExercise);
         ReplaceLibrary(*t, {1, 7, 243});
-        QCOMPARE(NextExerciseID(t->Db.LibraryDb()), 100000);
-        StoreExercise(t->Db.LibraryDb(), Record(100000, QStringLiteral("mine")), true);
-        QCOMPARE(NextExerciseID(t->Db.LibraryDb()), 100001);
+        QCOMPARE(NextExerciseID(t->Db.LibraryDb()).Value(), 100000);
+        QVERIFY(StoreExercise(t->Db.LibraryDb(), Record(100000, QStringLiteral("mine")), true));
+        QCOMPARE(NextExerciseID(t->Db.LibraryDb()).Value(), 100001);
         // The last number is never wrapped round.
-        StoreExercise(t->Db.LibraryDb(), Record(2147483647, QStringLiteral("last")), true);
-        QVERIFY_THROWS_EXCEPTION(DbError, NextExerciseID(t->Db.LibraryDb()));
+        QVERIFY(StoreExercise(t->Db.LibraryDb(), Record(2147483647, QStringLiteral("last")), true));
+        QCOMPARE(NextExerciseID(t->Db.LibraryDb()).Reason(),
+                 QStringLiteral("Overflow: no exercise number is left after 2147483647"));
     }
 
     void cleanText()
@@ -140,7 +142,7 @@ private slots:
 
         Exec(db, QStringLiteral("DROP TRIGGER refuse"));
         WriteFile(prepared, "new icon");
-        StoreExercise(db, changed, false, {{prepared, icon}});
+        QVERIFY(StoreExercise(db, changed, false, {{prepared, icon}}));
         QCOMPARE(ReadAll(icon), QByteArray("new icon"));
         QCOMPARE(Column(*t, 100000, QStringLiteral("AbbrevDesc")).toString(),
                  QStringLiteral("changed"));
@@ -148,8 +150,20 @@ private slots:
                  QStringList{IconFileName(100000)});
 
         // A row that is gone is not silently "stored".
-        QVERIFY_THROWS_EXCEPTION(DbError,
-                                 StoreExercise(db, Record(123456, QStringLiteral("x")), false));
+        QCOMPARE(StoreExercise(db, Record(123456, QStringLiteral("x")), false).Reason(),
+                 QStringLiteral("The exercise 123456 is no longer in the library"));
+
+        // A file that cannot be put in place is a reason, and the row stays as it was.
+        const QString nowhere = t.Folder() + QStringLiteral("/missing/x.JPG");
+        WriteFile(prepared, "picture");
+        const Outcome refused = StoreExercise(db, Record(100000, QStringLiteral("again")), false,
+                                              {{prepared, nowhere}});
+        QCOMPARE(refused.Reason(), QStringLiteral("Cannot write \"%1\": the new file could not be "
+                                                  "renamed into place")
+                                       .arg(QDir::toNativeSeparators(nowhere)));
+        QVERIFY(!QFile::exists(prepared));
+        QCOMPARE(Column(*t, 100000, QStringLiteral("AbbrevDesc")).toString(),
+                 QStringLiteral("changed"));
     }
 
     // The clinic's folder first, the configured (read-only) one second; a duplicate's
@@ -174,7 +188,7 @@ private slots:
 
         QFile::setPermissions(product.path() + QStringLiteral("/PICTURE"),
                               QFile::ReadOwner | QFile::ExeOwner);
-        const qint32 copy = DuplicateExercise(*t, 300);
+        const qint32 copy = DuplicateExercise(*t, 300).Value();
         QFile::setPermissions(product.path() + QStringLiteral("/PICTURE"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(copy, 100000);
@@ -187,6 +201,17 @@ private slots:
         QCOMPARE(ReadAll(ClinicMediaPath(*t, MediaKind::Icon, QStringLiteral("100000.JPG"))),
                  QByteArray("delivered icon"));
         QVERIFY(!QFile::exists(product.path() + QStringLiteral("/PICTURE/100000_1.JPG")));
+
+        // A picture that breaks off while it is read stops the copy: no row, no files.
+        // (A process's own memory file refuses a read at address 0, even for root.)
+        QVERIFY(QFile::remove(own));
+        QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), own));
+        const Result<qint32> broken = DuplicateExercise(*t, 300);
+        QVERIFY(broken.Reason().startsWith(
+            QStringLiteral("Cannot read \"%1\": ").arg(QDir::toNativeSeparators(own))));
+        QVERIFY(!ReadExercise(t->Db.LibraryDb(), 100001));
+        QCOMPARE(QDir(QFileInfo(own).path()).entryList(QDir::Files),
+                 (QStringList{QStringLiteral("100000_1.JPG"), QStringLiteral("300_1.JPG")}));
     }
 };
 

@@ -386,7 +386,7 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write("Welcome\n");
         f.close();
-        LoadVendorContacts(*t);
+        QVERIFY(LoadVendorContacts(*t));
         QVERIFY(!t->VendorFax.isEmpty());
         QVERIFY(!t->VendorPhone.isEmpty());
         QVERIFY(t->VendorFax != t->VendorPhone);

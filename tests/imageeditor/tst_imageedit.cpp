@@ -249,13 +249,13 @@ private slots:
         QVERIFY(!reader.Append(QByteArray(MaxLinkLineBytes + 1, 'x')));
 
         QTemporaryDir dir;
-        QString error;
-        const QString path = ImageEditorSocketPath(dir.path(), &error);
-        QVERIFY2(!path.isEmpty(), qPrintable(error));
+        const Result<QString> made = ImageEditorSocketPath(dir.path());
+        QVERIFY2(made, qPrintable(made.Reason()));
+        const QString& path = made.Value();
         QVERIFY(QFile::encodeName(path).size() <= 106);
         QVERIFY(!QFileInfo(path).fileName().contains(QLatin1Char('/')));
-        QCOMPARE(ImageEditorSocketPath(dir.path() + QStringLiteral("/./")), path);
-        QVERIFY(ImageEditorSocketPath(dir.path() + QStringLiteral("/other")) != path);
+        QCOMPARE(ImageEditorSocketPath(dir.path() + QStringLiteral("/./")).Value(), path);
+        QVERIFY(ImageEditorSocketPath(dir.path() + QStringLiteral("/other")).Value() != path);
     }
 
     // The real program: a second start hands its picture over; a killed editor's socket
@@ -282,7 +282,7 @@ private slots:
         first.kill();
         first.waitForFinished();
         QTRY_VERIFY(!link.IsConnected());
-        QVERIFY(QFileInfo::exists(ImageEditorSocketPath(dir.path())));
+        QVERIFY(QFileInfo::exists(ImageEditorSocketPath(dir.path()).Value()));
         QProcess third;
         third.start(QStringLiteral(TRAMELLE_IMAGEEDITOR), arguments);
         QVERIFY(third.waitForStarted());

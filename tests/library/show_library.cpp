@@ -56,7 +56,7 @@ class StandInEditor : public QObject
 public:
     explicit StandInEditor(const QString& appFolder)
     {
-        const QString path = ImageEditorSocketPath(appFolder);
+        const QString path = ImageEditorSocketPath(appFolder).Value();
         QLocalServer::removeServer(path);
         m_server.listen(path);
         connect(&m_server, &QLocalServer::newConnection, this, [this] {
@@ -173,7 +173,7 @@ int main(int argc, char** argv)
             return 1;
         }
         QLocalSocket probe;
-        const QString socket = ImageEditorSocketPath(tc.Folder());
+        const QString socket = ImageEditorSocketPath(tc.Folder()).Value();
         if (!QTest::qWaitFor(
                 [&] {
                     probe.connectToServer(socket);

@@ -94,7 +94,7 @@ class FakeEditor : public QObject
 public:
     explicit FakeEditor(const QString& appFolder)
     {
-        const QString path = ImageEditorSocketPath(appFolder);
+        const QString path = ImageEditorSocketPath(appFolder).Value();
         QLocalServer::removeServer(path);
         QVERIFY(Server.listen(path));
         connect(&Server, &QLocalServer::newConnection, this, [this] {

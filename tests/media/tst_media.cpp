@@ -247,8 +247,7 @@ private slots:
         WriteTestFile(dir.filePath(QStringLiteral(".Picture.staging/1_1.JPG")), "half");
         WriteTestFile(dir.filePath(QStringLiteral("Movie/1.AVI")), "movie");
         WriteTestFile(dir.filePath(QStringLiteral(".Movie.old/1.AVI")), "older movie");
-        MediaCopy::RecoverInterrupted(dir.path(),
-                                      {QStringLiteral("Picture"), QStringLiteral("Movie")});
+        MediaCopy::RecoverInterrupted(dir.path(), {MediaKind::Picture, MediaKind::Movie});
         QCOMPARE(Entries(dir.path()), (QStringList{"Movie", "Picture"}));
         QCOMPARE(TestFileBytes(dir.filePath(QStringLiteral("Picture/1_1.JPG"))),
                  QByteArray("whole"));

@@ -119,7 +119,12 @@ private slots:
               "Database Ugrade program to import your data.",
               "DesktopLauncherService|%1 could not be started.",
               "PictureDocument|The file does not exist.",
-              "tramelle::imageeditor::ImageEditorWindow|&Open..."})
+              "tramelle::imageeditor::ImageEditorWindow|&Open...",
+              // Words on printed pages, from a table, and messages of the data layer.
+              "tramelle::PageComposer|Patient:", "tramelle::VideoOrderForm| Ground     ",
+              "tramelle::TextHelpers|Overflow: %1 does not fit a 16-bit integer",
+              "tramelle::LibraryStore|Cannot read", "Upgrade|Upgrading %1 to version %2...",
+              "Backup|The backup was aborted."})
             QTest::newRow(message) << QString::fromLatin1(message);
     }
 

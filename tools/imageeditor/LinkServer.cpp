@@ -37,9 +37,10 @@ LinkServer::StartResult LinkServer::Start(const QString& appFolder, const QStrin
             *error = reason;
         return StartResult::Failed;
     };
-    const QString path = ImageEditorSocketPath(appFolder, error);
-    if (path.isEmpty())
-        return StartResult::Failed;
+    const Result<QString> socketPath = ImageEditorSocketPath(appFolder);
+    if (!socketPath)
+        return fail(socketPath.Reason());
+    const QString& path = socketPath.Value();
 
     // Two editors starting together take turns here, so only one of them listens.
     QLockFile lock(ImageEditorLockPath(appFolder));
