@@ -182,8 +182,7 @@ QStringList DistinctColumnValues(const QSqlDatabase& db, const QString& column)
 void StoreExercise(const QSqlDatabase& db, const LibraryRecord& record, bool isNew,
                    const QList<PreparedFile>& files)
 {
-    try {
-        Transaction t(db);
+    StoreWithFiles(db, files, [&] {
         QVariantList values = RowValues(record);
         values << record.Entry.ExerciseID;
         if (isNew) {
@@ -202,6 +201,25 @@ void StoreExercise(const QSqlDatabase& db, const LibraryRecord& record, bool isN
                 throw DbError(QStringLiteral("The exercise %1 is no longer in the library")
                                   .arg(record.Entry.ExerciseID));
         }
+    });
+}
+
+void InsertExerciseRow(const QSqlDatabase& db, const LibraryRecord& record, const QString& uuid)
+{
+    QVariantList values = RowValues(record);
+    values << record.Entry.ExerciseID << uuid;
+    Exec(db,
+         QStringLiteral("INSERT INTO ExerciseLibrary (%1, ExerciseID, UUID) VALUES (%2?, ?)")
+             .arg(RowColumns, QStringLiteral("?, ").repeated(25)),
+         values);
+}
+
+void StoreWithFiles(const QSqlDatabase& db, const QList<PreparedFile>& files,
+                    const std::function<void()>& work)
+{
+    try {
+        Transaction t(db);
+        work();
         FileSwap swap;
         for (const PreparedFile& f : files)
             swap.Put(f);

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <optional>
 
 namespace tramelle {
@@ -65,6 +66,15 @@ struct PreparedFile
 // the old files stay as they were, the prepared files are removed and DbError says why.
 void StoreExercise(const QSqlDatabase& db, const LibraryRecord& record, bool isNew,
                    const QList<PreparedFile>& files = {});
+
+// Adds a row with its identity inside the caller's transaction. Throws DbError.
+void InsertExerciseRow(const QSqlDatabase& db, const LibraryRecord& record, const QString& uuid);
+
+// Runs `work` in one transaction on `db` and puts the prepared files into place with it,
+// as StoreExercise does: when anything fails (the work included) nothing is stored, the
+// old files stay and the prepared ones are removed. Throws DbError.
+void StoreWithFiles(const QSqlDatabase& db, const QList<PreparedFile>& files,
+                    const std::function<void()>& work);
 
 // Deletes one exercise (programs and protocols keep their own copies). Throws DbError.
 void DeleteExercise(const QSqlDatabase& db, qint32 exerciseId);
