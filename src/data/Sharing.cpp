@@ -418,6 +418,8 @@ ShareExportResult ExportShare(const AppContext& ctx, const ShareSelection& selec
     for (const ProtocolListItem& item : ListProtocols(ctx.Db.MainDb()))
         names.insert(item.ProtocolID, item.Name);
     for (qint32 pid : selection.Protocols) {
+        if (!names.contains(pid))
+            throw DbError(Tr("The protocol %1 is no longer stored.").arg(pid));
         SharedProtocol p;
         p.Name = names.value(pid);
         p.Rows = ReadProtocol(ctx.Db.MainDb(), pid);
@@ -577,6 +579,8 @@ void StoreImport(AppContext& ctx, const QList<ImportExercise>& exercises,
                 throw DbError(Tr("%1: %2").arg(Describe(x.Record.Entry), error));
             out.close();
             window.UpdateProgress(++done);
+            // The progress window's Cancel is read between files.
+            QCoreApplication::processEvents();
         }
     }
     if (window.ProgressCancelled()) {
