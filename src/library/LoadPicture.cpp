@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QTemporaryFile>
 #include <filesystem>
+#include <memory>
 
 namespace tramelle {
 
@@ -110,14 +111,31 @@ Result<QString> WriteResizedFile(const QImage& picture, const QString& destinati
 
 DataSetWriters DataSetPictureWriters()
 {
-    const auto write = [](const QString& source, QIODevice& out, bool icon) {
-        const Result<QImage> picture = LoadFittedPicture(source);
-        if (!picture)
-            return picture.Reason();
-        return WriteJpeg(icon ? IconImage(picture.Value(), IconWidth) : picture.Value(), out);
+    // The icon is made from the picture written just before it, which is kept (one at a
+    // time) rather than decoded again.
+    struct Last
+    {
+        QString Source;
+        QImage Fitted;
     };
-    return {[write](const QString& source, QIODevice& out) { return write(source, out, false); },
-            [write](const QString& source, QIODevice& out) { return write(source, out, true); }};
+    auto last = std::make_shared<Last>();
+    const auto fitted = [last](const QString& source) -> Result<QImage> {
+        if (last->Source == source && !last->Fitted.isNull())
+            return last->Fitted;
+        Result<QImage> picture = LoadFittedPicture(source);
+        *last = picture ? Last{source, picture.Value()} : Last{};
+        return picture;
+    };
+    return {[fitted](const QString& source, QIODevice& out) {
+                const Result<QImage> picture = fitted(source);
+                return picture ? WriteJpeg(picture.Value(), out) : picture.Reason();
+            },
+            [fitted, last](const QString& source, QIODevice& out) {
+                const Result<QImage> picture = fitted(source);
+                *last = Last{};
+                return picture ? WriteJpeg(IconImage(picture.Value(), IconWidth), out)
+                               : picture.Reason();
+            }};
 }
 
 Outcome ResizeAndSaveFile(const QImage& picture, const QString& destination, int width)
