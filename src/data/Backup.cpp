@@ -400,7 +400,7 @@ BackupContents Inspect(const QString& archivePath, const QString& workFolder,
                 ZIP_ER_INCONS,
                 Texts::tr("\"%1\" in the archive cannot be used: %2").arg(name, check.error));
         if (check.status == DbFileCheck::NeedsUpgrade && !check.version.isEmpty()) {
-            if (!VersionNumber(check.version) || IsNewerThanCurrent(check.version) ||
+            if (!VersionNumber(check.version) || IsNewerThanCurrent(check.version, f) ||
                 *VersionNumber(check.version) < *VersionNumber(OldestSchemaVersion))
                 throw MaintenanceFailure(
                     ZIP_ER_INCONS, Texts::tr("\"%1\" in the archive has the version \"%2\", which "

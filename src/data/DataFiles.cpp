@@ -250,7 +250,8 @@ DbFileCheck CheckDatabaseFile(const QString& path, DbFile file)
                         result.version = v.value(0).toString().trimmed();
                         v.finish();
                         // Versions compare as numbers ("3.80" is "3.8").
-                        if (VersionNumber(result.version) != VersionNumber(CurrentSchemaVersion)) {
+                        if (VersionNumber(result.version) !=
+                            VersionNumber(CurrentSchemaVersionOf(file))) {
                             result.status = DbFileCheck::NeedsUpgrade;
                         } else {
                             for (const auto& [table, columns] : RequiredTables(file)) {
@@ -383,9 +384,9 @@ DataFilesCheck PrepareDataFiles(const QString& appFolder, const QString& deliver
             return result;
         }
         // An older file is upgraded when it is opened; a newer one is left alone.
-        if (check.status == DbFileCheck::NeedsUpgrade && IsNewerThanCurrent(check.version)) {
+        if (check.status == DbFileCheck::NeedsUpgrade && IsNewerThanCurrent(check.version, f)) {
             result.title = QStringLiteral("Newer Database Version");
-            result.message = NewerVersionMessage(path, check.version);
+            result.message = NewerVersionMessage(path, check.version, f);
             return result;
         }
         if (check.status == DbFileCheck::NeedsUpgrade && !VersionNumber(check.version) &&

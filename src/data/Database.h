@@ -11,7 +11,9 @@ namespace tramelle {
 
 class AppContext;
 
+// The current version of the main and pick-list files; the library file has moved on.
 inline const QString CurrentSchemaVersion = QStringLiteral("3.8");
+inline const QString CurrentLibraryVersion = QStringLiteral("3.9");
 inline const QString MainDbFileName = QStringLiteral("Velmora.MDB");
 inline const QString LibraryDbFileName = QStringLiteral("Exercise Library.MDB");
 inline const QString PicklistDbFileName = QStringLiteral("Picklist.MDB");
@@ -24,9 +26,15 @@ enum class DbFile
 };
 
 QString DbFileName(DbFile file);
+// The version a file of this kind is created with and upgraded to.
+QString CurrentSchemaVersionOf(DbFile file);
 
 // The statements that create each file's tables at the current version.
 QStringList SchemaStatements(DbFile file);
+// The library's UUID column, and the statements that fill the empty ones with random
+// identities and keep them unique and filled from then on.
+QString ExerciseUuidColumn();
+QStringList ExerciseUuidStatements();
 // Tables and their columns that a file at the current version must hold.
 QList<QPair<QString, QStringList>> RequiredTables(DbFile file);
 

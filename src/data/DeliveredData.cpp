@@ -119,6 +119,21 @@ private:
 
 } // namespace
 
+bool IsDeliveredExercise(qint32 exerciseID)
+{
+    return (exerciseID > 0 && exerciseID < FirstUserExerciseID) || exerciseID == ProbeExerciseID;
+}
+
+QString DeliveredExerciseUuid(qint32 exerciseID)
+{
+    if (!IsDeliveredExercise(exerciseID))
+        return {};
+    // Our namespace for the delivered exercises' names; never change it.
+    static const QUuid ns(QStringLiteral("6f1c2b7e-93d4-4c8a-b2f5-0e7a4d9c1b36"));
+    return QUuid::createUuidV5(ns, QStringLiteral("exercise/%1").arg(exerciseID))
+        .toString(QUuid::WithoutBraces);
+}
+
 QString PictureFileName(qint32 exerciseID, int n)
 {
     return QStringLiteral("%1_%2.JPG").arg(exerciseID).arg(n);
@@ -318,8 +333,9 @@ void InsertLibraryRows(const QSqlDatabase& db, const QList<DeliveredExercise>& r
                 "INSERT INTO ExerciseLibrary (ExerciseID, code, \"Desc\", AbbrevDesc, Joint, "
                 "Motion, "
                 "Type, Reps, Hold, Sets, Movie, Icon, Picture0, Picture1, Picture2, Instruct0, "
-                "Instruct1, Instruct2, HasVideo, VideoReps, VideoHold, VideoSets, IconSrc) "
-                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")));
+                "Instruct1, Instruct2, HasVideo, VideoReps, VideoHold, VideoSets, IconSrc, UUID) "
+                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                "?)")));
         for (const DeliveredExercise& row : rows) {
             const LibraryEntry& e = row.Entry;
             const QVariantList values{e.ExerciseID,
@@ -344,7 +360,10 @@ void InsertLibraryRows(const QSqlDatabase& db, const QList<DeliveredExercise>& r
                                       e.VideoReps,
                                       e.VideoHold,
                                       e.VideoSets,
-                                      row.IconSrc};
+                                      row.IconSrc,
+                                      IsDeliveredExercise(e.ExerciseID)
+                                          ? QVariant(DeliveredExerciseUuid(e.ExerciseID))
+                                          : QVariant()};
             for (int i = 0; i < values.size(); ++i)
                 q.bindValue(i, values.at(i));
             if (!q.exec())

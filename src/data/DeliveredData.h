@@ -27,6 +27,12 @@ inline constexpr qint32 FirstUserExerciseID = 244;
 // The delivered exercise whose first picture shows that the picture folder is there.
 inline constexpr qint32 ProbeExerciseID = 385;
 
+// True for the numbers of the exercises delivered with the program.
+bool IsDeliveredExercise(qint32 exerciseID);
+// The identity of a delivered exercise: derived from its number, so the same in every
+// clinic. Empty for any other number (those get random ones).
+QString DeliveredExerciseUuid(qint32 exerciseID);
+
 // File names of an exercise's media by the naming rule: picture n (1 to 3) is
 // "<id>_<n>.JPG", the icon "<id>.JPG", the movie "<id>.AVI".
 QString PictureFileName(qint32 exerciseID, int n);

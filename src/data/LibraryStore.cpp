@@ -202,12 +202,7 @@ QStringList DistinctColumnValues(const QSqlDatabase& db, const QString& column)
 Outcome StoreExercise(const QSqlDatabase& db, const LibraryRecord& record, bool isNew,
                       const QList<PreparedFile>& files)
 {
-    const auto removePrepared = qScopeGuard([&files] {
-        for (const PreparedFile& f : files)
-            QFile::remove(f.prepared);
-    });
-    {
-        Transaction t(db);
+    return StoreWithFiles(db, files, [&]() -> Outcome {
         QVariantList values = RowValues(record);
         values << record.Entry.ExerciseID;
         if (isNew) {
@@ -225,13 +220,37 @@ Outcome StoreExercise(const QSqlDatabase& db, const LibraryRecord& record, bool 
             if (q.numRowsAffected() != 1)
                 return Outcome::Failed(NoLongerThere(record.Entry.ExerciseID));
         }
-        FileSwap swap;
+        return Outcome::Done();
+    });
+}
+
+void InsertExerciseRow(const QSqlDatabase& db, const LibraryRecord& record, const QString& uuid)
+{
+    QVariantList values = RowValues(record);
+    values << record.Entry.ExerciseID << uuid;
+    Exec(db,
+         QStringLiteral("INSERT INTO ExerciseLibrary (%1, ExerciseID, UUID) VALUES (%2?, ?)")
+             .arg(RowColumns, QStringLiteral("?, ").repeated(25)),
+         values);
+}
+
+Outcome StoreWithFiles(const QSqlDatabase& db, const QList<PreparedFile>& files,
+                       const std::function<Outcome()>& work)
+{
+    // Whatever ends this early (a reason or an engine error), the prepared files go.
+    const auto removePrepared = qScopeGuard([&files] {
         for (const PreparedFile& f : files)
-            if (Outcome put = swap.Put(f); !put)
-                return put;
-        t.Commit();
-        swap.Finish();
-    }
+            QFile::remove(f.prepared);
+    });
+    Transaction t(db);
+    if (Outcome done = work(); !done)
+        return done;
+    FileSwap swap;
+    for (const PreparedFile& f : files)
+        if (Outcome put = swap.Put(f); !put)
+            return put;
+    t.Commit();
+    swap.Finish();
     return Outcome::Done();
 }
 

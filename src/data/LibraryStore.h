@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <optional>
 
 namespace tramelle {
@@ -69,6 +70,16 @@ struct PreparedFile
 // DbError.
 Outcome StoreExercise(const QSqlDatabase& db, const LibraryRecord& record, bool isNew,
                       const QList<PreparedFile>& files = {});
+
+// Adds a row with its identity inside the caller's transaction. Throws DbError.
+void InsertExerciseRow(const QSqlDatabase& db, const LibraryRecord& record, const QString& uuid);
+
+// Runs `work` in one transaction on `db` and puts the prepared files into place with it,
+// as StoreExercise does: when anything fails (the work included) nothing is stored, the
+// old files stay and the prepared ones are removed. A file that cannot be put in place,
+// or the work's own reason, is returned; the engine's errors throw DbError.
+Outcome StoreWithFiles(const QSqlDatabase& db, const QList<PreparedFile>& files,
+                       const std::function<Outcome()>& work);
 
 // Deletes one exercise (programs and protocols keep their own copies). Throws DbError.
 void DeleteExercise(const QSqlDatabase& db, qint32 exerciseId);

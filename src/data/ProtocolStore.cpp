@@ -98,6 +98,20 @@ qint32 SaveProtocolAs(const QSqlDatabase& db, const QString& name, const Program
                       std::optional<qint32> replaced)
 {
     Transaction transaction(db);
+    QList<ProgramEntry> rows;
+    for (int i = 0; i < program.EntryCount && i < MaxProgramEntries; ++i)
+        rows << program.Entries[static_cast<size_t>(i)];
+    const qint32 id = InsertProtocol(db, name, rows);
+    if (replaced)
+        Exec(db, QStringLiteral("DELETE FROM Protocol WHERE ProtocolID = ?"), {*replaced});
+    transaction.Commit();
+    return id;
+}
+
+qint32 InsertProtocol(const QSqlDatabase& db, const QString& name, const QList<ProgramEntry>& rows)
+{
+    if (rows.size() > MaxProgramEntries)
+        throw DbError(Texts::tr("The protocol holds more than %1 exercises.").arg(MaxProgramEntries));
     QSqlQuery head =
         Exec(db, QStringLiteral("INSERT INTO Protocol (Name) VALUES (?)"), {Text(name.trimmed())});
     const QVariant newId = head.lastInsertId();
@@ -114,8 +128,8 @@ qint32 SaveProtocolAs(const QSqlDatabase& db, const QString& name, const Program
             "Reps, Hold, Sets, Movie, Icon, Picture0, Picture1, Picture2, Instruct0, Instruct1, "
             "Instruct2, HasVideo, VideoReps, VideoHold, VideoSets) "
             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")));
-    for (int i = 0; i < program.EntryCount && i < MaxProgramEntries; ++i) {
-        const ProgramEntry& e = program.Entries[static_cast<size_t>(i)];
+    for (int i = 0; i < rows.size(); ++i) {
+        const ProgramEntry& e = rows.at(i);
         // 16-bit values go in as int: the driver would bind a short as text.
         const QVariantList values{id,
                                   i,
@@ -142,9 +156,6 @@ qint32 SaveProtocolAs(const QSqlDatabase& db, const QString& name, const Program
             ex.bindValue(v, values[v]);
         ThrowIfFailed(ex, ex.exec());
     }
-    if (replaced)
-        Exec(db, QStringLiteral("DELETE FROM Protocol WHERE ProtocolID = ?"), {*replaced});
-    transaction.Commit();
     return id;
 }
 

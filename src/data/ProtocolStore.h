@@ -38,6 +38,10 @@ QList<ProgramEntry> ReadProtocol(const QSqlDatabase& db, qint32 protocolId);
 qint32 SaveProtocolAs(const QSqlDatabase& db, const QString& name, const ProgramState& program,
                       std::optional<qint32> replaced = std::nullopt);
 
+// Adds a protocol with its rows (at most MaxProgramEntries) inside the caller's
+// transaction. Returns the new ProtocolID. Throws DbError.
+qint32 InsertProtocol(const QSqlDatabase& db, const QString& name, const QList<ProgramEntry>& rows);
+
 // Deletes a protocol with its exercises. Throws DbError.
 void DeleteProtocol(const QSqlDatabase& db, qint32 protocolId);
 

@@ -186,7 +186,8 @@ QStringList ExerciseLibraryColumns()
             Int16("IconSrc"),
             Text("Picture0Src"),
             Text("Picture1Src"),
-            Text("Picture2Src")};
+            Text("Picture2Src"),
+            ExerciseUuidColumn()};
 }
 QStringList LabelColumns()
 {
@@ -202,6 +203,36 @@ QStringList Level1Columns()
 }
 
 } // namespace
+
+QString ExerciseUuidColumn()
+{
+    return QStringLiteral("\"UUID\" TEXT CHECK (length(\"UUID\") = 36)");
+}
+
+QStringList ExerciseUuidStatements()
+{
+    // A version 4 identity made by the engine, fresh for each row.
+    const QString random =
+        QStringLiteral("lower(hex(randomblob(4))) || '-' || lower(hex(randomblob(2))) || '-4' || "
+                       "substr(lower(hex(randomblob(2))), 2) || '-' || "
+                       "substr('89ab', 1 + (abs(random()) % 4), 1) || "
+                       "substr(lower(hex(randomblob(2))), 2) || '-' || lower(hex(randomblob(6)))");
+    // Every way of adding an exercise gets a random identity unless it brings its own, so
+    // that it can be told apart from any other clinic's when exercises are shared.
+    return {QStringLiteral("UPDATE \"ExerciseLibrary\" SET \"UUID\" = %1 WHERE \"UUID\" IS NULL")
+                .arg(random),
+            QStringLiteral("CREATE UNIQUE INDEX \"UUID\" ON \"ExerciseLibrary\" (\"UUID\")"),
+            QStringLiteral(
+                "CREATE TRIGGER \"ExerciseLibraryUUID\" AFTER INSERT ON \"ExerciseLibrary\" "
+                "WHEN NEW.\"UUID\" IS NULL BEGIN UPDATE \"ExerciseLibrary\" SET \"UUID\" = %1 "
+                "WHERE rowid = NEW.rowid; END")
+                .arg(random)};
+}
+
+QString CurrentSchemaVersionOf(DbFile file)
+{
+    return file == DbFile::Library ? CurrentLibraryVersion : CurrentSchemaVersion;
+}
 
 QString DbFileName(DbFile file)
 {
@@ -239,7 +270,8 @@ QStringList SchemaStatements(DbFile file)
         break;
     case DbFile::Library:
         s << CreateTable("ExerciseLibrary", ExerciseLibraryColumns()) << VersionTable()
-          << QStringLiteral("CREATE INDEX \"AbbrevDesc\" ON \"ExerciseLibrary\" (\"AbbrevDesc\")");
+          << QStringLiteral("CREATE INDEX \"AbbrevDesc\" ON \"ExerciseLibrary\" (\"AbbrevDesc\")")
+          << ExerciseUuidStatements();
         break;
     case DbFile::Picklist:
         s << CreateTable("Label", LabelColumns()) << CreateTable("Level1", Level1Columns())
@@ -290,7 +322,7 @@ void CreateDatabaseFile(const QString& path, DbFile file)
         for (const QString& statement : SchemaStatements(file))
             Exec(db, statement);
         Exec(db, QStringLiteral("INSERT INTO \"Version\" (\"Version\") VALUES (?)"),
-             {CurrentSchemaVersion});
+             {CurrentSchemaVersionOf(file)});
         transaction.Commit();
     } catch (...) {
         CloseConnection(name);

@@ -101,13 +101,13 @@ void SetVersion(const QSqlDatabase& db, const QString& version)
     Exec(db, QStringLiteral("INSERT INTO \"Version\" (\"Version\") VALUES (?)"), {version});
 }
 
-bool IsNewerThanCurrent(const QString& version)
+bool IsNewerThanCurrent(const QString& version, DbFile file)
 {
     const auto have = VersionNumber(version);
-    return have && *have > *VersionNumber(CurrentSchemaVersion);
+    return have && *have > *VersionNumber(CurrentSchemaVersionOf(file));
 }
 
-QString NewerVersionMessage(const QString& path, const QString& version)
+QString NewerVersionMessage(const QString& path, const QString& version, DbFile file)
 {
     return Texts::tr(
                "The database file %1 was made by a newer version of the program (file version %2; "
@@ -115,7 +115,7 @@ QString NewerVersionMessage(const QString& path, const QString& version)
                "reads files up to version %3).\r\n\r\nThe file has not been changed. Use the newer "
                "version of the "
                "program with it.")
-        .arg(Native(path), version, CurrentSchemaVersion);
+        .arg(Native(path), version, CurrentSchemaVersionOf(file));
 }
 
 QStringList OldestSchemaStatements(DbFile file)
@@ -225,7 +225,7 @@ FileUpgradeResult UpgradeDatabaseFile(const QString& path, DbFile file,
                                       const UpgradeOptions& options)
 {
     FileUpgradeResult result;
-    const QString target = options.StopAt.isEmpty() ? CurrentSchemaVersion : options.StopAt;
+    const QString target = options.StopAt.isEmpty() ? CurrentSchemaVersionOf(file) : options.StopAt;
     {
         // A file at the current version is only read.
         ScopedDb reader(path, true);
@@ -233,8 +233,8 @@ FileUpgradeResult UpgradeDatabaseFile(const QString& path, DbFile file,
             options.BeforeStatement(QStringLiteral("SELECT \"Version\" FROM \"Version\""));
         const std::optional<QString> stored = StoredVersion(reader.Db());
         result.FromVersion = stored.value_or(QString());
-        if (stored && IsNewerThanCurrent(*stored))
-            throw DbError(NewerVersionMessage(path, *stored));
+        if (stored && IsNewerThanCurrent(*stored, file))
+            throw DbError(NewerVersionMessage(path, *stored, file));
         if (VersionAtLeast(reader.Db(), target))
             return result;
     }

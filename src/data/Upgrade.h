@@ -31,9 +31,9 @@ bool VersionAtLeast(const QSqlDatabase& db, const QString& version);
 void SetVersion(const QSqlDatabase& db, const QString& version);
 
 // The message for a file whose version is newer than this program's.
-QString NewerVersionMessage(const QString& path, const QString& version);
-// True when the version text is a number above the program's current version.
-bool IsNewerThanCurrent(const QString& version);
+QString NewerVersionMessage(const QString& path, const QString& version, DbFile file);
+// True when the version text is a number above the program's current version of the file.
+bool IsNewerThanCurrent(const QString& version, DbFile file);
 
 struct UpgradeOptions
 {
@@ -69,7 +69,8 @@ struct UpgradeStep
 };
 
 // Every step, per file in version order. A later schema change is one more entry (the
-// next version as a number: 3.9, 4.0, ...) and CurrentSchemaVersion moves to it.
+// next version as a number: 3.9, 4.0, ...) and the file's current version
+// (CurrentSchemaVersionOf) moves to it.
 const std::vector<UpgradeStep>& UpgradeSteps();
 
 // Brings one file to the current version. A file at the current version is only read.

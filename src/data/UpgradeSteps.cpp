@@ -313,6 +313,23 @@ void Library37(StepRun& s)
 {
     s.RebuildTable(QStringLiteral("ExerciseLibrary"), DropPicture3);
 }
+void Library39(StepRun& s)
+{
+    s.Run(QStringLiteral("ALTER TABLE \"ExerciseLibrary\" ADD COLUMN ") + ExerciseUuidColumn());
+    QList<qint32> delivered;
+    QSqlQuery q = s.Run(QStringLiteral("SELECT ExerciseID FROM ExerciseLibrary"));
+    while (q.next()) {
+        if (IsDeliveredExercise(q.value(0).toInt()))
+            delivered << q.value(0).toInt();
+    }
+    q.finish();
+    for (qint32 id : delivered)
+        s.Run(QStringLiteral("UPDATE ExerciseLibrary SET UUID = ? WHERE ExerciseID = ?"),
+              {DeliveredExerciseUuid(id), id});
+    // The clinic's own get random ones.
+    for (const QString& statement : ExerciseUuidStatements())
+        s.Run(statement);
+}
 
 // The main file:
 void Main32(StepRun& s)
@@ -391,14 +408,14 @@ void Picklist38(StepRun& s)
 const std::vector<UpgradeStep>& UpgradeSteps()
 {
     static const std::vector<UpgradeStep> steps{
-        {DbFile::Library, "3.2", Library32},   {DbFile::Library, "3.3", Nothing},
-        {DbFile::Library, "3.4", Library34},   {DbFile::Library, "3.5", Library35},
-        {DbFile::Library, "3.6", Library36},   {DbFile::Library, "3.7", Library37},
-        {DbFile::Library, "3.8", Nothing},     {DbFile::Main, "3.2", Main32},
-        {DbFile::Main, "3.3", Main33},         {DbFile::Main, "3.4", Main34},
-        {DbFile::Main, "3.5", Main35},         {DbFile::Main, "3.6", Main36},
-        {DbFile::Main, "3.7", Main37},         {DbFile::Main, "3.8", Main38},
-        {DbFile::Picklist, "3.8", Picklist38},
+        {DbFile::Library, "3.2", Library32}, {DbFile::Library, "3.3", Nothing},
+        {DbFile::Library, "3.4", Library34}, {DbFile::Library, "3.5", Library35},
+        {DbFile::Library, "3.6", Library36}, {DbFile::Library, "3.7", Library37},
+        {DbFile::Library, "3.8", Nothing},   {DbFile::Library, "3.9", Library39},
+        {DbFile::Main, "3.2", Main32},       {DbFile::Main, "3.3", Main33},
+        {DbFile::Main, "3.4", Main34},       {DbFile::Main, "3.5", Main35},
+        {DbFile::Main, "3.6", Main36},       {DbFile::Main, "3.7", Main37},
+        {DbFile::Main, "3.8", Main38},       {DbFile::Picklist, "3.8", Picklist38},
     };
     return steps;
 }

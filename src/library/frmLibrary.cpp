@@ -4,6 +4,7 @@
 #include "DbError.h"
 #include "ImageEditorLink.h"
 #include "ProgramStore.h"
+#include "SharingWindows.h"
 #include "SingleWindow.h"
 #include "WindowServices.h"
 #include "frmEditExercise.h"
@@ -198,12 +199,16 @@ frmLibrary::frmLibrary(AppContext& ctx, std::function<void()> rebuildSelection, 
     button(cmdDuplicate, "cmdDuplicate", tr("Duplicate"), &frmLibrary::cmdDuplicate_Click);
     button(cmdDelete, "cmdDelete", tr("Delete"), &frmLibrary::cmdDelete_Click);
     button(cmdCleanText, "cmdCleanText", tr("Clean Text"), &frmLibrary::cmdCleanText_Click);
+    button(cmdExport, "cmdExport", tr("Export..."), &frmLibrary::cmdExport_Click);
+    button(cmdImport, "cmdImport", tr("Import..."), &frmLibrary::cmdImport_Click);
     button(cmdExit, "cmdExit", tr("Exit"), &frmLibrary::cmdExit_Click);
 
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {cmdAdd, cmdEdit, cmdDuplicate, cmdDelete, cmdCleanText})
         buttons->addWidget(b);
     buttons->addStretch();
+    buttons->addWidget(cmdExport);
+    buttons->addWidget(cmdImport);
     buttons->addWidget(cmdExit);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(ListView1);
@@ -356,6 +361,32 @@ void frmLibrary::cmdCleanText_Click()
     } catch (const DbError& e) {
         ReportError(tr("Error Cleaning Text"), e.message());
     }
+}
+
+void frmLibrary::cmdExport_Click()
+{
+    ShareSelection selection;
+    const std::optional<qint32> id = SelectedExercise();
+    if (id) {
+        const PromptAnswer answer = m_ctx.Prompt().Message(
+            tr("Export Exercises"),
+            tr("Export only the selected exercise?") + QStringLiteral("\r\n\r\n") +
+                tr("No exports every exercise of the clinic's own (numbers from %1).")
+                    .arg(FirstClinicExercise),
+            PromptIcon::Question, PromptButtons::YesNoCancel);
+        if (answer == PromptAnswer::Cancel)
+            return;
+        if (answer == PromptAnswer::Yes)
+            selection.Exercises = {*id};
+    }
+    selection.AllClinicExercises = selection.Exercises.isEmpty();
+    ExportExercisesCommand(m_ctx, selection);
+}
+
+void frmLibrary::cmdImport_Click()
+{
+    if (ImportExercisesCommand(m_ctx))
+        cmdFillListBox_Click();
 }
 
 bool frmLibrary::OfferProgramSave()

@@ -86,6 +86,8 @@ private:
     void cmdDelete_Click();
     void cmdDuplicate_Click();
     void cmdCleanText_Click();
+    void cmdExport_Click();
+    void cmdImport_Click();
     void cmdExit_Click();
     // Offers to save a modified program before the current patient is forgotten; false
     // when the user cancelled or the save failed.
@@ -107,6 +109,8 @@ private:
     QPushButton* cmdDuplicate;
     QPushButton* cmdDelete;
     QPushButton* cmdCleanText;
+    QPushButton* cmdExport;
+    QPushButton* cmdImport;
     QPushButton* cmdExit;
 };
 

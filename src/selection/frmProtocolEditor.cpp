@@ -4,6 +4,7 @@
 #include "AppContext.h"
 #include "ButtonArray.h"
 #include "DbError.h"
+#include "SharingWindows.h"
 #include "SingleWindow.h"
 #include "WindowServices.h"
 
@@ -58,6 +59,17 @@ frmProtocolEditor::frmProtocolEditor(AppContext& ctx, frmExerciseSelection* sele
             column->addSpacing(16);
     }
     cmdOkCancel = {made[0], nullptr, made[1], made[2], made[3]};
+    cmdExport = new QPushButton(tr("Export..."), this);
+    cmdExport->setObjectName(QStringLiteral("cmdExport"));
+    cmdExport->setAutoDefault(false);
+    connect(cmdExport, &QPushButton::clicked, this, [this] {
+        if (SelectedProtocolID() == 0 || Editing())
+            return;
+        ShareSelection selection;
+        selection.Protocols = {SelectedProtocolID()};
+        ExportExercisesCommand(m_ctx, selection);
+    });
+    column->addWidget(cmdExport);
     column->addStretch(1);
     outer->addLayout(column);
     resize(420, 340);
@@ -86,6 +98,7 @@ void frmProtocolEditor::UpdateButtons()
     cmdOkCancel[static_cast<size_t>(Button::New)]->setEnabled(!Editing());
     cmdOkCancel[static_cast<size_t>(Button::Edit)]->setEnabled(chosen && !Editing());
     cmdOkCancel[static_cast<size_t>(Button::Delete)]->setEnabled(chosen && !Editing());
+    cmdExport->setEnabled(chosen && !Editing());
 }
 
 void frmProtocolEditor::cmdOkCancel_Click(Button button)

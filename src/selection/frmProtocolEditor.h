@@ -67,6 +67,8 @@ private:
     QString m_editedName;
     bool m_closing = false;
     std::array<QPushButton*, 5> cmdOkCancel{};
+    // Writes the chosen protocol, with the clinic's exercises it uses, to a file.
+    QPushButton* cmdExport = nullptr;
 };
 
 } // namespace tramelle

@@ -110,7 +110,7 @@ private slots:
             }
             QSqlQuery v = Exec(f.db, QStringLiteral("SELECT Version FROM Version"));
             QVERIFY(v.next());
-            QCOMPARE(v.value(0).toString(), QStringLiteral("3.8"));
+            QCOMPARE(v.value(0).toString(), CurrentSchemaVersionOf(f.file));
             QVERIFY(!v.next());
             QSqlQuery fk = Exec(f.db, QStringLiteral("PRAGMA foreign_keys"));
             QVERIFY(fk.next());

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QSqlQuery>
 #include <QTest>
+#include <QUuid>
 
 using namespace tramelle;
 using namespace tramelle::test;
@@ -130,7 +131,7 @@ private slots:
                 QVERIFY(*VersionNumber(QLatin1String(step.Version)) > last);
                 last = *VersionNumber(QLatin1String(step.Version));
             }
-            QCOMPARE(last, *VersionNumber(CurrentSchemaVersion));
+            QCOMPARE(last, *VersionNumber(CurrentSchemaVersionOf(file)));
         }
     }
 
@@ -273,6 +274,49 @@ private slots:
                  QString(30, QChar(0x00E9)) + QString(10, QLatin1Char('x')));
         QCOMPARE(r.Notices.size(), 1);
         QVERIFY(r.Notices.first().contains(QLatin1String("1 values of Name in the table Level1")));
+    }
+
+    void libraryFromVersion38GetsIdentities()
+    {
+        QTemporaryDir dir;
+        const QString lib = JoinPath(dir.path(), LibraryDbFileName);
+        CreateOldDatabaseFile(lib, DbFile::Library, QStringLiteral("3.8"));
+        {
+            ScopedDb db(lib, false);
+            for (int id : {7, 385, 300, 100001})
+                Exec(db.Db(), QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID) VALUES (?)"),
+                     {id});
+        }
+        const FileUpgradeResult r = UpgradeDatabaseFile(lib, DbFile::Library, {});
+        QCOMPARE(r.StepsRun, QStringList{QStringLiteral("3.9")});
+        QCOMPARE(Value(lib, QStringLiteral("SELECT Version FROM Version")).toString(),
+                 CurrentLibraryVersion);
+        // Delivered exercises carry the same identity in every clinic; the others random.
+        for (int id : {7, 385})
+            QCOMPARE(Value(lib, QStringLiteral("SELECT UUID FROM ExerciseLibrary WHERE "
+                                               "ExerciseID = %1")
+                                    .arg(id))
+                         .toString(),
+                     DeliveredExerciseUuid(id));
+        QCOMPARE(DeliveredExerciseUuid(7), DeliveredExerciseUuid(7));
+        QVERIFY(DeliveredExerciseUuid(300).isEmpty());
+        QCOMPARE(Value(lib, QStringLiteral("SELECT count(DISTINCT UUID) FROM ExerciseLibrary "
+                                           "WHERE length(UUID) = 36"))
+                     .toInt(),
+                 4);
+        ScopedDb db(lib, false);
+        // New rows get one of their own; a copied identity is refused.
+        Exec(db.Db(), QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID) VALUES (100002)"));
+        QSqlQuery q = Exec(db.Db(), QStringLiteral("SELECT UUID FROM ExerciseLibrary WHERE "
+                                                   "ExerciseID = 100002"));
+        QVERIFY(q.next());
+        QVERIFY(!QUuid::fromString(q.value(0).toString()).isNull());
+        q.finish();
+        QVERIFY_THROWS_EXCEPTION(
+            DbError, Exec(db.Db(),
+                          QStringLiteral("INSERT INTO ExerciseLibrary (ExerciseID, UUID) VALUES "
+                                         "(100003, ?)"),
+                          {DeliveredExerciseUuid(7)}));
     }
 
     void currentFilesAreOnlyRead()

@@ -176,6 +176,39 @@ private slots:
 
     // Opening and closing set the main window's states; the list shows three digits and
     // sorts "Code" by number; delete is refused below 244 and asked from 244.
+    void exportAndImportFromTheList()
+    {
+        TestContext t;
+        UseRows(*t, {7, 100000, 100001});
+        auto* library = new frmLibrary(*t, nullptr);
+        const QString zip = JoinPath(t.Folder(), QStringLiteral("mine"));
+        t.Prompt.Clear();
+        SelectRow(*library, 100001);
+        t.Prompt.Answers = {PromptAnswer::Yes};
+        t.Prompt.TextAnswers = {zip};
+        Find<QPushButton>(library, QStringLiteral("cmdExport"))->click();
+        QCOMPARE(t.Prompt.Records.size(), 3);
+        QCOMPARE(t.Prompt.Records.at(0).text,
+                 QStringLiteral("Export only the selected exercise?\r\n\r\nNo exports every "
+                                "exercise of the clinic's own (numbers from 100000)."));
+        QCOMPARE(t.Prompt.Records.at(1).kind, QStringLiteral("save"));
+        QVERIFY2(t.Prompt.Records.at(2).text.startsWith(QLatin1String(
+                     "1 exercises and 0 protocols, with 0 pictures, icons and movies, were "
+                     "exported to")),
+                 qPrintable(t.Prompt.Records.at(2).text));
+        QVERIFY(QFileInfo::exists(zip + QStringLiteral(".zip")));
+
+        DeleteExercise(t->Db.LibraryDb(), 100001);
+        t.Prompt.Clear();
+        t.Prompt.TextAnswers = {zip + QStringLiteral(".zip")};
+        Find<QPushButton>(library, QStringLiteral("cmdImport"))->click();
+        QCOMPARE(t.Prompt.Records.size(), 2);
+        QVERIFY2(t.Prompt.Records.at(1).text.startsWith(QLatin1String("Imported: 1 exercises")),
+                 qPrintable(t.Prompt.Records.at(1).text));
+        QCOMPARE(library->Model()->rowCount(), 3);
+        library->close();
+    }
+
     void listAndDelete()
     {
         TestContext t;

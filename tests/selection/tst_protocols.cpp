@@ -1,5 +1,6 @@
 #include "ChoiceGrid.h"
 #include "DbError.h"
+#include "Paths.h"
 #include "ProtocolStore.h"
 #include "TestMain.h"
 #include "TestSupport.h"
@@ -10,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -235,6 +237,24 @@ private slots:
         QCOMPARE(f.tc.Prompt.Records.last().title, QStringLiteral("Error in SaveProtocolAs"));
         QVERIFY(f.tc.Prompt.Records.last().text.contains(QStringLiteral("disk says no")));
         QVERIFY(ListProtocols(ctx.Db.MainDb()).isEmpty());
+    }
+
+    void exportWritesTheChosenProtocol()
+    {
+        Fixture f;
+        AppContext& ctx = *f.tc;
+        f.Store(QStringLiteral("Wrist"), {1});
+        frmProtocolEditor editor(ctx, f.w.get(), f.ShowSelection());
+        QVERIFY(!Find(&editor, QStringLiteral("cmdExport"))->isEnabled());
+        Fixture::Choose(&editor, QStringLiteral("Wrist"));
+        const QString zip = JoinPath(f.tc.Folder(), QStringLiteral("wrist.zip"));
+        f.tc.Prompt.TextAnswers = {zip};
+        ClickButton(&editor, QStringLiteral("cmdExport"));
+        // The delivered exercise it uses is in every library: only the protocol goes.
+        QVERIFY2(f.tc.Prompt.Records.last().text.startsWith(
+                     QLatin1String("0 exercises and 1 protocols")),
+                 qPrintable(f.tc.Prompt.Records.last().text));
+        QVERIFY(QFileInfo::exists(zip));
     }
 
     void deleteAsksFirst()
