@@ -111,7 +111,8 @@ qint32 SaveProtocolAs(const QSqlDatabase& db, const QString& name, const Program
 qint32 InsertProtocol(const QSqlDatabase& db, const QString& name, const QList<ProgramEntry>& rows)
 {
     if (rows.size() > MaxProgramEntries)
-        throw DbError(Texts::tr("The protocol holds more than %1 exercises.").arg(MaxProgramEntries));
+        throw DbError(
+            Texts::tr("The protocol holds more than %1 exercises.").arg(MaxProgramEntries));
     QSqlQuery head =
         Exec(db, QStringLiteral("INSERT INTO Protocol (Name) VALUES (?)"), {Text(name.trimmed())});
     const QVariant newId = head.lastInsertId();

@@ -233,7 +233,8 @@ private slots:
         TestContext other;
         Exec(other->Db.LibraryDb(), QStringLiteral("DELETE FROM ExerciseLibrary"));
         InsertLibraryRows(other->Db.LibraryDb(), {DeliveredRow()});
-        QVERIFY(StoreExercise(other->Db.LibraryDb(), Record(100050, QStringLiteral("Theirs")), true));
+        QVERIFY(
+            StoreExercise(other->Db.LibraryDb(), Record(100050, QStringLiteral("Theirs")), true));
         const ShareImportResult in = ImportShare(*other, zip);
         QCOMPARE(in.Numbers, (QList<QPair<qint32, qint32>>{{100000, 100051}, {100001, 100052}}));
         const std::optional<LibraryRecord> r = ReadExercise(other->Db.LibraryDb(), 100052);
