@@ -1,5 +1,6 @@
 #include "Documents.h"
 #include "AppContext.h"
+#include "LargePrint.h"
 #include "PageComposer.h"
 #include "PatientRecord.h"
 #include "VideoOrderForm.h"
@@ -274,6 +275,10 @@ void ComposeDocument(AppContext& ctx, PrintJobKind kind, OutputSurface& surface)
     case PrintJobKind::PatientRecord:
         c.SetOrientation(PageOrientation::Portrait);
         PrintPatientRecord(ctx, surface);
+        return;
+    case PrintJobKind::LargePrint:
+        c.SetOrientation(PageOrientation::Portrait);
+        PrintLargePrintHandouts(ctx, surface);
         return;
     }
     throw PrintError(

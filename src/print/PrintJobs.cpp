@@ -87,6 +87,8 @@ QString DocumentName(PrintJobKind kind)
         return QStringLiteral("Cover Page");
     case PrintJobKind::PatientRecord:
         return QStringLiteral("Patient Record");
+    case PrintJobKind::LargePrint:
+        return QCoreApplication::translate("PrintJobs", "Large Print Handouts");
     }
     return QStringLiteral("Document");
 }

@@ -16,6 +16,8 @@ enum class PrintJobKind : qint32
     Exercises4 = 2,
     CoverPage = 3,
     PatientRecord = 4,
+    // One exercise a page in large type, for patients who see poorly.
+    LargePrint = 5,
 };
 
 // A print job that cannot go on: the reason is shown to the user.
