@@ -317,4 +317,69 @@ bool PrintExerciseSheetsCommand(AppContext& ctx, PrintJobKind kind, bool skipDia
         skipDialog, pdfFile);
 }
 
+Outcome ExportPdf(AppContext& ctx, PrintJobKind kind, const QString& pdfFile)
+{
+    const QFileInfo target(pdfFile);
+    if (!target.absoluteDir().exists())
+        return Outcome::Failed(
+            QCoreApplication::translate("PrintJobs", "The folder \"%1\" does not exist.")
+                .arg(QDir::toNativeSeparators(target.absolutePath())));
+    if (target.isDir())
+        return Outcome::Failed(
+            QCoreApplication::translate("PrintJobs", "\"%1\" is a folder, not a file.")
+                .arg(QDir::toNativeSeparators(target.absoluteFilePath())));
+
+    QPrinter printer(QPrinter::HighResolution);
+    PreparePrinter(printer, DocumentName(kind),
+                   kind == PrintJobKind::Exercises2 && !JobHasCover(ctx, kind),
+                   target.absoluteFilePath());
+    PageGeometry& g = ctx.Geometry;
+    const PageScaleGuard scaleGuard(g);
+    g.PageScale = 1;
+    g.PreviewMode = false;
+
+    PdfTarget file(printer);
+    PrinterSurface surface(printer);
+    const std::optional<QString> failure = AttemptJob([&] {
+        ComposeJob(ctx, kind, surface);
+        surface.EndDoc();
+        file.Commit();
+    });
+    if (failure) {
+        surface.Abort();
+        return Outcome::Failed(*failure);
+    }
+    ctx.LastPdfFolder = target.absolutePath();
+    return Outcome::Done();
+}
+
+bool ExportPdfCommand(AppContext& ctx, PrintJobKind kind)
+{
+    const QString title = QCoreApplication::translate("PrintJobs", "Export PDF");
+    const QString file =
+        ctx.Prompt().SaveFileName(title, ProposedPdfFile(ctx, DocumentName(kind)),
+                                  QCoreApplication::translate("PrintJobs", "PDF files (*.pdf)"));
+    if (file.isEmpty())
+        return false;
+
+    MainWindowServices& window = ctx.MainWindow();
+    window.SetStatusBar(
+        QCoreApplication::translate("PrintJobs", "Exporting %1").arg(DocumentName(kind)));
+    WaitPointer wait;
+    const Outcome written = ExportPdf(ctx, kind, file);
+    wait.Restore();
+    if (!written) {
+        window.SetStatusBarReady();
+        tramelle::ReportFailure(ctx, title,
+                                QCoreApplication::translate(
+                                    "PrintJobs", "The %1 could not be exported to \"%2\".\r\n%3")
+                                    .arg(DocumentName(kind).toLower(),
+                                         QDir::toNativeSeparators(file), written.Reason()));
+        return false;
+    }
+    window.SetStatusBar(QCoreApplication::translate("PrintJobs", "%1 exported to %2")
+                            .arg(DocumentName(kind), QDir::toNativeSeparators(file)));
+    return true;
+}
+
 } // namespace tramelle
