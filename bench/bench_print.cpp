@@ -330,7 +330,8 @@ int main(int argc, char** argv)
                      {PrintJobKind::Exercises2, "exercises 2 per page.pdf"},
                      {PrintJobKind::CoverPage, "cover page.pdf"},
                      {PrintJobKind::PatientRecord, "patient record.pdf"},
-                     {PrintJobKind::VideoOrder, "video order.pdf"}};
+                     {PrintJobKind::VideoOrder, "video order.pdf"},
+                     {PrintJobKind::LargePrint, "large print.pdf"}};
     int failures = 0;
     for (const auto& d : documents) {
         const QString path = QDir(outFolder).filePath(QString::fromLatin1(d.file));
