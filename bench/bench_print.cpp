@@ -7,6 +7,7 @@
 // Uses the delivered sample library and its pictures when the build has them, and
 // draws placeholder pictures otherwise.
 #include "AppContext.h"
+#include "BenchTiming.h"
 #include "Clinic.h"
 #include "Database.h"
 #include "Documents.h"
@@ -30,36 +31,9 @@
 #include <vector>
 
 using namespace tramelle;
+using namespace tramelle::bench;
 
 namespace {
-
-constexpr int Runs = 11;
-
-struct Timing
-{
-    double median = 0;
-    double best = 0;
-};
-
-// Median and best of several runs: the best shows the cost on a quiet machine.
-Timing Measure(const std::function<void()>& work)
-{
-    work(); // warm the file cache and the fonts once
-    std::vector<double> times;
-    for (int i = 0; i < Runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return {times[times.size() / 2], times.front()};
-}
-
-void Report(const char* what, const Timing& t)
-{
-    std::printf("%-58s median %8.1f ms, best %8.1f ms\n", what, t.median, t.best);
-}
 
 // Messages of the print runner go to the terminal.
 class StderrPrompt : public NullPromptService
@@ -358,7 +332,8 @@ int main(int argc, char** argv)
                      {PrintJobKind::Exercises2, "exercises 2 per page.pdf"},
                      {PrintJobKind::CoverPage, "cover page.pdf"},
                      {PrintJobKind::PatientRecord, "patient record.pdf"},
-                     {PrintJobKind::VideoOrder, "video order.pdf"}};
+                     {PrintJobKind::VideoOrder, "video order.pdf"},
+                     {PrintJobKind::LargePrint, "large print.pdf"}};
     int failures = 0;
     for (const auto& d : documents) {
         const QString path = QDir(outFolder).filePath(QString::fromLatin1(d.file));

@@ -3,6 +3,7 @@
 #include "AppContext.h"
 #include "ApplicationServices.h"
 #include "Clinic.h"
+#include "CommandLine.h"
 #include "Database.h"
 #include "DbError.h"
 #include "DeliveredData.h"
@@ -159,13 +160,20 @@ QString InstanceLockPath(const QString& appFolder)
     return JoinPath(appFolder, QStringLiteral(".vmr-tramelle.lock"));
 }
 
-int RunApplication(int argc, char** argv)
+void SetApplicationNames()
 {
-    QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(SettingsOrganization);
     QCoreApplication::setApplicationName(SettingsApplication);
     QCoreApplication::setApplicationVersion(QStringLiteral(TRAMELLE_VERSION));
     // No display name: the platform would append it to every caption.
+}
+
+int RunApplication(int argc, char** argv)
+{
+    if (IsCommandLineRun(argc, argv))
+        return RunCommandLine(argc, argv);
+    QApplication app(argc, argv);
+    SetApplicationNames();
     return StartApplication(StartupOptions{});
 }
 

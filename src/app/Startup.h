@@ -33,9 +33,13 @@ struct StartupOptions
     std::function<void(mdiVMR&, AppContext&)> OnReady;
 };
 
-// Runs the program: start-up, the main window's event loop, shutdown. Returns the
+// Runs the program: start-up, the main window's event loop, shutdown; or, when the
+// arguments ask for it, an export without a window (see CommandLine.h). Returns the
 // process exit status.
 int RunApplication(int argc, char** argv);
+
+// The names the settings store and the data folder are found by.
+void SetApplicationNames();
 
 // The same with a QApplication that already exists.
 int StartApplication(const StartupOptions& options);

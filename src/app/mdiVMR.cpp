@@ -155,6 +155,7 @@ void mdiVMR::BuildMenus()
              &mdiVMR::mnuPrintPatientRecord_Click);
     MenuItem(print, "mnuPrintVideo", tr("&Video Order"), &mdiVMR::mnuPrintVideo_Click);
     MenuItem(print, "mnuPrintCover", tr("&Cover Page"), &mdiVMR::mnuPrintCover_Click);
+    MenuItem(print, "mnuPrintLarge", tr("Large &Print"), &mdiVMR::mnuPrintLarge_Click);
     QMenu* preview = SubMenu(file, "mnuPreview", tr("Preview"));
     MenuItem(preview, "mnuPreviewEx4", tr("Exercises &4/page"), &mdiVMR::mnuPreviewEx4_Click);
     MenuItem(preview, "mnuPreviewEx2", tr("Exercises &2/page"), &mdiVMR::mnuPreviewEx2_Click);
@@ -162,6 +163,8 @@ void mdiVMR::BuildMenus()
              &mdiVMR::mnuPreviewPatientRecord_Click);
     MenuItem(preview, "mnuPreviewVideo", tr("&Video Order"), &mdiVMR::mnuPreviewVideo_Click);
     MenuItem(preview, "mnuPreviewCover", tr("&Cover Page"), &mdiVMR::mnuPreviewCover_Click);
+    MenuItem(preview, "mnuPreviewLarge", tr("Large &Print"), &mdiVMR::mnuPreviewLarge_Click);
+    BuildExportMenu(file);
     file->addSeparator()->setObjectName(QStringLiteral("mnuSep0"));
     MenuItem(file, "mnuClinic", tr("&Clinic Info"), &mdiVMR::mnuClinic_Click);
     MenuItem(file, "mnuSetMedia", tr("&Media Location"), &mdiVMR::mnuSetMedia_Click);
@@ -184,6 +187,30 @@ void mdiVMR::BuildMenus()
     MenuItem(help, "mnuContents", tr("&Contents"), &mdiVMR::mnuContents_Click);
     MenuItem(help, "mnuPrintManual", tr("&User Manual"), &mdiVMR::mnuPrintManual_Click);
     MenuItem(help, "mnuAbout", tr("&About"), &mdiVMR::mnuAbout_Click);
+}
+
+void mdiVMR::BuildExportMenu(QMenu* file)
+{
+    QMenu* exportPdf = SubMenu(file, "mnuExportPdf", tr("Export P&DF..."));
+    const struct
+    {
+        const char* name;
+        QString caption;
+        tramelle::PrintJobKind kind;
+    } items[] = {
+        {"mnuExportEx4", tr("Exercises &4/page"), tramelle::PrintJobKind::Exercises4},
+        {"mnuExportEx2", tr("Exercises &2/page"), tramelle::PrintJobKind::Exercises2},
+        {"mnuExportPatientRecord", tr("Patient &Record"), tramelle::PrintJobKind::PatientRecord},
+        {"mnuExportVideo", tr("&Video Order"), tramelle::PrintJobKind::VideoOrder},
+        {"mnuExportCover", tr("&Cover Page"), tramelle::PrintJobKind::CoverPage},
+        {"mnuExportLarge", tr("Large &Print"), tramelle::PrintJobKind::LargePrint},
+    };
+    for (const auto& item : items) {
+        QAction* action = exportPdf->addAction(item.caption);
+        action->setObjectName(QLatin1String(item.name));
+        connect(action, &QAction::triggered, this,
+                [this, kind = item.kind] { mnuExportPdf_Click(kind); });
+    }
 }
 
 void mdiVMR::BuildToolbar()
@@ -296,7 +323,7 @@ void mdiVMR::UpdateMenu(tramelle::MenuState state)
     MenuState = state;
     const bool print = state == MenuState::PrintOnly || state == MenuState::All;
     const bool rest = state == MenuState::All;
-    for (const char* name : {"mnuPrint", "mnuPreview"})
+    for (const char* name : {"mnuPrint", "mnuPreview", "mnuExportPdf"})
         findChild<QMenu*>(QLatin1String(name))->menuAction()->setEnabled(print);
     for (const char* name : {"mnuClinic", "mnuSetMedia", "mnuCopyPictures", "mnuPreferences"})
         findChild<QAction*>(QLatin1String(name))->setEnabled(rest);
@@ -466,6 +493,12 @@ void mdiVMR::mnuPrintCover_Click()
     PrintCoverDocument(m_ctx);
 }
 
+void mdiVMR::mnuPrintLarge_Click()
+{
+    PrintJobKind = tramelle::PrintJobKind::LargePrint;
+    PrintDocument(m_ctx, PrintJobKind);
+}
+
 void mdiVMR::mnuPreviewEx4_Click()
 {
     PrintJobKind = tramelle::PrintJobKind::Exercises4;
@@ -494,6 +527,17 @@ void mdiVMR::mnuPreviewCover_Click()
 {
     PrintJobKind = tramelle::PrintJobKind::CoverPage;
     Preview();
+}
+
+void mdiVMR::mnuPreviewLarge_Click()
+{
+    PrintJobKind = tramelle::PrintJobKind::LargePrint;
+    Preview();
+}
+
+void mdiVMR::mnuExportPdf_Click(tramelle::PrintJobKind kind)
+{
+    ExportPdfCommand(m_ctx, kind);
 }
 
 // The exercise sheets, after the cover page when that option is on. The one-shot

@@ -89,11 +89,15 @@ public slots:
     void mnuPrintPatientRecord_Click();
     void mnuPrintVideo_Click();
     void mnuPrintCover_Click();
+    void mnuPrintLarge_Click();
     void mnuPreviewEx4_Click();
     void mnuPreviewEx2_Click();
     void mnuPreviewPatientRecord_Click();
     void mnuPreviewVideo_Click();
     void mnuPreviewCover_Click();
+    void mnuPreviewLarge_Click();
+    // File > Export PDF: the document straight to a file, without the printer dialog.
+    void mnuExportPdf_Click(tramelle::PrintJobKind kind);
     void mnuClinic_Click();
     void mnuSetMedia_Click();
     void mnuCopyPictures_Click();
@@ -129,6 +133,7 @@ private:
                       void (mdiVMR::*slot)());
     QMenu* SubMenu(QMenu* parent, const char* name, const QString& caption);
     void PrintSheets();
+    void BuildExportMenu(QMenu* file);
     void Preview();
 
     AppContext& m_ctx;

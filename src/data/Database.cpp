@@ -199,12 +199,56 @@ QSqlDatabase Databases::PicklistDb() const
     return QSqlDatabase::database(m_prefix + QStringLiteral("-picklist"), false);
 }
 
-void Databases::Open(const QString& appFolder)
+void Databases::SetPaths(const QString& appFolder)
 {
-    Close();
     MainPath = ResolvePath(JoinPath(appFolder, MainDbFileName));
     LibraryPath = ResolvePath(JoinPath(appFolder, LibraryDbFileName));
     PicklistPath = ResolvePath(JoinPath(appFolder, PicklistDbFileName));
+}
+
+void Databases::OpenReadOnly(const QString& appFolder)
+{
+    Close();
+    SetPaths(appFolder);
+    const struct
+    {
+        const QString& path;
+        DbFile file;
+        const char* suffix;
+    } files[] = {{MainPath, DbFile::Main, "-main"},
+                 {LibraryPath, DbFile::Library, "-library"},
+                 {PicklistPath, DbFile::Picklist, "-picklist"}};
+    try {
+        for (const auto& f : files) {
+            if (!QFileInfo::exists(f.path))
+                throw DbError(FileError(QStringLiteral("Cannot open"), f.path,
+                                        QStringLiteral("the file does not exist")));
+            const DbFileCheck check = CheckDatabaseFile(f.path, f.file);
+            if (check.status == DbFileCheck::InUse)
+                throw DbError(InUseText(f.path));
+            if (check.status == DbFileCheck::Damaged)
+                throw DbError(FileError(QStringLiteral("Cannot open"), f.path, check.error));
+            if (check.status == DbFileCheck::NeedsUpgrade)
+                throw DbError(FileError(QStringLiteral("Cannot open"), f.path,
+                                        QStringLiteral("the file is of an earlier version; start "
+                                                       "the program once to bring it up to date")));
+            SetWriteRefusal(OpenReadOnlyConnection(f.path, m_prefix + QLatin1String(f.suffix)),
+                            ReadOnlyRefusal(f.path, QStringLiteral("opened for reading only")));
+        }
+    } catch (...) {
+        m_open = true;
+        Close();
+        throw;
+    }
+    LibraryRecordset.Open = true;
+    LibraryRecordset.Filter = LibraryFilter{};
+    m_open = true;
+}
+
+void Databases::Open(const QString& appFolder)
+{
+    Close();
+    SetPaths(appFolder);
     auto openOne = [](const QString& path, const QString& name, bool mayBeReadOnly) {
         if (!QFileInfo::exists(path))
             throw DbError(

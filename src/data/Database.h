@@ -131,6 +131,11 @@ public:
 
     // Opens main, library (and its snapshot), pick lists in this order. Throws DbError.
     void Open(const QString& appFolder);
+    // Opens the three files for reading only, for work that must change nothing (an
+    // export from the command line while the program may be running): no upgrade, no
+    // journal merged, every write refused. A file of an earlier version, damaged or
+    // missing is refused with a DbError that says so.
+    void OpenReadOnly(const QString& appFolder);
     // Closes main, pick lists, library in this order. Returns, per file whose journal
     // could not be merged into it, its path and why.
     QList<QPair<QString, QString>> Close();
@@ -145,6 +150,7 @@ public:
 
 private:
     void ApplyMainFileCheck();
+    void SetPaths(const QString& appFolder);
 
     QString m_prefix;
     bool m_open = false;

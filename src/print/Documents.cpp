@@ -1,5 +1,6 @@
 #include "Documents.h"
 #include "AppContext.h"
+#include "LargePrint.h"
 #include "PageComposer.h"
 #include "PatientRecord.h"
 #include "VideoOrderForm.h"
@@ -284,6 +285,10 @@ try {
     case PrintJobKind::PatientRecord:
         c.SetOrientation(PageOrientation::Portrait);
         PrintPatientRecord(ctx, surface);
+        return Outcome::Done();
+    case PrintJobKind::LargePrint:
+        c.SetOrientation(PageOrientation::Portrait);
+        PrintLargePrintHandouts(ctx, surface);
         return Outcome::Done();
     }
     return Outcome::Failed(

@@ -144,7 +144,7 @@ void PageComposer::PrintTitle(const QString& text)
 {
     S.SetFontName(Arial);
     S.SetFontSize(12 * G.PageScale);
-    S.CurrentY = G.UnitsPerInch * 0.5;
+    S.CurrentY = G.UnitsPerInch * TopInches;
     PrintCentered(text);
 }
 
@@ -160,7 +160,7 @@ void PageComposer::PrintHeaderBlock()
     const double value2 = label2 + G.UnitsPerInch;
     const ProgramState& program = Ctx.Program;
 
-    S.CurrentY = G.UnitsPerInch * 0.875;
+    S.CurrentY = G.UnitsPerInch * (TopInches + 0.375);
     S.CurrentX = label1;
     S.PrintStay(Texts::tr("Patient:"));
     S.CurrentX = value1;
@@ -170,7 +170,7 @@ void PageComposer::PrintHeaderBlock()
     S.CurrentX = value1;
     S.PrintLine(program.Usage);
 
-    S.CurrentY = G.UnitsPerInch * 0.875;
+    S.CurrentY = G.UnitsPerInch * (TopInches + 0.375);
     S.CurrentX = label2;
     S.PrintStay(Texts::tr("Provider:"));
     S.CurrentX = value2;
@@ -187,7 +187,7 @@ void PageComposer::PrintHeaderBlock()
 double PageComposer::FooterTop() const
 {
     return G.UnitsPerInch * G.PageHeightInches - 3 * S.TextHeight(QStringLiteral("X")) -
-           0.5 * G.UnitsPerInch;
+           BottomInches * G.UnitsPerInch;
 }
 
 void PageComposer::PrintPlainFooter()

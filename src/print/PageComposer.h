@@ -23,6 +23,10 @@ public:
     AppContext& Ctx;
     OutputSurface& S;
     PageGeometry& G;
+    // Inches from the paper's top edge to the title, and from its bottom edge to the foot
+    // of the footer; a document may ask for wider ones.
+    double TopInches = 0.5;
+    double BottomInches = 0.5;
 
     // The inch sizes follow even when the target refuses the orientation.
     void SetOrientation(PageOrientation orientation);

@@ -96,6 +96,8 @@ QString DocumentName(PrintJobKind kind)
         return Texts::tr("Cover Page");
     case PrintJobKind::PatientRecord:
         return Texts::tr("Patient Record");
+    case PrintJobKind::LargePrint:
+        return Texts::tr("Large Print Handouts");
     }
     return QStringLiteral("Document");
 }
@@ -246,6 +248,34 @@ void ReportFailure(AppContext& ctx, const QString& what, const QString& failure)
                          PromptIcon::Critical);
 }
 
+// Composes the job at the printer's scale onto the printer (a PDF file is written beside
+// its target and renamed into place) or, with `job`, hands it to the print server.
+Outcome RunJob(AppContext& ctx, PrintJobKind kind, QPrinter& printer, CupsJob* job)
+{
+    PageGeometry& g = ctx.Geometry;
+    const PageScaleGuard scaleGuard(g);
+    g.PageScale = 1;
+    g.PreviewMode = false;
+
+    PdfTarget file(printer);
+    PrinterSurface surface(job ? job->Printer() : printer);
+    const Outcome printed = [&] {
+        const Outcome composed = ComposeJob(ctx, kind, surface);
+        if (!composed)
+            return composed;
+        surface.EndDoc();
+        if (Outcome ended = surface.Finished(); !ended)
+            return ended;
+        if (job)
+            if (const Result<int> submitted = job->Submit(printer.docName()); !submitted)
+                return Outcome::Failed(submitted.Reason());
+        return file.Commit();
+    }();
+    if (!printed)
+        surface.Abort();
+    return printed;
+}
+
 } // namespace
 
 bool PrintDocument(AppContext& ctx, PrintJobKind kind, bool skipDialog, const QString& pdfFile)
@@ -262,33 +292,14 @@ bool PrintDocument(AppContext& ctx, PrintJobKind kind, bool skipDialog, const QS
         return false;
 
     const WaitPointer wait;
-    PageGeometry& g = ctx.Geometry;
-    const PageScaleGuard scaleGuard(g);
-    g.PageScale = 1;
-    g.PreviewMode = false;
-
     // A system printer gets the pages as a PDF file handed to the print server, which
     // then says whether it took the job.
     std::unique_ptr<CupsJob> job;
     if (printer.outputFormat() == QPrinter::NativeFormat)
         job = std::make_unique<CupsJob>(printer);
-    PdfTarget file(printer);
-    PrinterSurface surface(job ? job->Printer() : printer);
-    const Outcome printed = [&] {
-        const Outcome composed = ComposeJob(ctx, kind, surface);
-        if (!composed)
-            return composed;
-        surface.EndDoc();
-        if (Outcome ended = surface.Finished(); !ended)
-            return ended;
-        if (job)
-            if (const Result<int> submitted = job->Submit(printer.docName()); !submitted)
-                return Outcome::Failed(submitted.Reason());
-        return file.Commit();
-    }();
+    const Outcome printed = RunJob(ctx, kind, printer, job.get());
     if (printed)
         return true;
-    surface.Abort();
     ReportFailure(ctx, DocumentName(kind).toLower(), printed.Reason());
     return false;
 }
@@ -333,6 +344,57 @@ bool PrintExerciseSheetsCommand(AppContext& ctx, PrintJobKind kind, bool skipDia
     return PrintDocument(
         ctx, kind == PrintJobKind::Exercises2 ? PrintJobKind::Exercises2 : PrintJobKind::Exercises4,
         skipDialog, pdfFile);
+}
+
+Outcome ExportPdf(AppContext& ctx, PrintJobKind kind, const QString& pdfFile)
+{
+    const QFileInfo target(pdfFile);
+    if (!target.absoluteDir().exists())
+        return Outcome::Failed(
+            QCoreApplication::translate("PrintJobs", "The folder \"%1\" does not exist.")
+                .arg(QDir::toNativeSeparators(target.absolutePath())));
+    if (target.isDir())
+        return Outcome::Failed(
+            QCoreApplication::translate("PrintJobs", "\"%1\" is a folder, not a file.")
+                .arg(QDir::toNativeSeparators(target.absoluteFilePath())));
+
+    QPrinter printer(QPrinter::HighResolution);
+    PreparePrinter(printer, DocumentName(kind),
+                   kind == PrintJobKind::Exercises2 && !JobHasCover(ctx, kind),
+                   target.absoluteFilePath());
+    if (Outcome written = RunJob(ctx, kind, printer, nullptr); !written)
+        return written;
+    ctx.LastPdfFolder = target.absolutePath();
+    return Outcome::Done();
+}
+
+bool ExportPdfCommand(AppContext& ctx, PrintJobKind kind)
+{
+    const QString title = QCoreApplication::translate("PrintJobs", "Export PDF");
+    const QString file =
+        ctx.Prompt().SaveFileName(title, ProposedPdfFile(ctx, DocumentName(kind)),
+                                  QCoreApplication::translate("PrintJobs", "PDF files (*.pdf)"));
+    if (file.isEmpty())
+        return false;
+
+    MainWindowServices& window = ctx.MainWindow();
+    window.SetStatusBar(
+        QCoreApplication::translate("PrintJobs", "Exporting %1").arg(DocumentName(kind)));
+    WaitPointer wait;
+    const Outcome written = ExportPdf(ctx, kind, file);
+    wait.Restore();
+    if (!written) {
+        window.SetStatusBarReady();
+        tramelle::ReportFailure(ctx, title,
+                                QCoreApplication::translate(
+                                    "PrintJobs", "The %1 could not be exported to \"%2\".\r\n%3")
+                                    .arg(DocumentName(kind).toLower(),
+                                         QDir::toNativeSeparators(file), written.Reason()));
+        return false;
+    }
+    window.SetStatusBar(QCoreApplication::translate("PrintJobs", "%1 exported to %2")
+                            .arg(DocumentName(kind), QDir::toNativeSeparators(file)));
+    return true;
 }
 
 } // namespace tramelle

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Outcome.h"
 #include "PrintTypes.h"
 
 #include <QString>
@@ -36,5 +37,15 @@ QString SafeFileName(const QString& name);
 
 // Title of a document, used as the print job's name.
 QString DocumentName(PrintJobKind kind);
+
+// Writes every page a print job of this kind prints (the cover page first when the job
+// has one) to a PDF file, with no dialog and no message: the file is written under a
+// temporary name and renamed into place, so a failure leaves any earlier file whole.
+Outcome ExportPdf(AppContext& ctx, PrintJobKind kind, const QString& pdfFile);
+
+// The File > Export PDF commands: asks where to save the document, proposing the name
+// and folder of printing to a file, exports it and says in the status bar where it went.
+// A failure is told in a message. Returns true when the file was written.
+bool ExportPdfCommand(AppContext& ctx, PrintJobKind kind);
 
 } // namespace tramelle

@@ -17,6 +17,8 @@ enum class PrintJobKind : qint32
     Exercises4 = 2,
     CoverPage = 3,
     PatientRecord = 4,
+    // One exercise a page in large type, for patients who see poorly.
+    LargePrint = 5,
 };
 
 // A page measure that does not fit 16 bits stops the page where it is, deep inside a

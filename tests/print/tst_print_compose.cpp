@@ -1,4 +1,5 @@
 #include "Documents.h"
+#include "LargePrint.h"
 #include "PageComposer.h"
 #include "PainterSurfaces.h"
 #include "RecordingSurface.h"
@@ -271,6 +272,88 @@ private slots:
         }
         QCOMPARE(s.FindText(QStringLiteral("5. ")).page, 1);
         QCOMPARE(s.FindText(QStringLiteral("9. ")).page, 2);
+    }
+
+    void largePrintHandoutsKeepLargeTypeInsideTheMargins_data()
+    {
+        QTest::addColumn<double>("scale");
+        QTest::newRow("printer") << 1.0;
+        QTest::newRow("preview") << 0.75;
+    }
+
+    void largePrintHandoutsKeepLargeTypeInsideTheMargins()
+    {
+        QFETCH(double, scale);
+        TestContext t(false);
+        t->Settings.PictureFolder = t.Folder() + QLatin1Char('/');
+        FillProgram(*t, 3);
+        WriteProgramPictures(t.Folder(), 3);
+        t->Program.Entries[1].Instruct0 =
+            QStringLiteral("Sit tall on a firm chair with both feet flat on the floor. ")
+                .repeated(16);
+        // Exercise 3 has two pictures: they grow into the room of the third.
+        t->Program.Entries[2].Picture1.clear();
+        t->Program.Entries[2].Instruct1.clear();
+        AtScale(*t, scale);
+        RecordingSurface s;
+        QVERIFY(ComposeDocument(*t, PrintJobKind::LargePrint, s));
+
+        QCOMPARE(s.Page, 2);
+        QCOMPARE(s.PageOrientations, QList<PageOrientation>(3, PageOrientation::Portrait));
+        const double inch = std::floor(1440 * scale);
+        const QRectF inside(0.75 * inch - 0.5, 0.75 * inch - 0.5, 7 * inch + 1, 9.5 * inch + 1);
+        for (const DrawOp& op : s.Ops) {
+            if (op.kind == QLatin1String("text") && op.text.trimmed().isEmpty())
+                continue;
+            if (op.kind == QLatin1String("text") || op.kind == QLatin1String("picture"))
+                QVERIFY2(inside.contains(op.box), qPrintable(op.text));
+        }
+        VerifyNoOverprint(s);
+
+        for (int page = 0; page < 3; ++page) {
+            // The heading wraps word by word, its number first.
+            QVERIFY(s.FindText(QStringLiteral("%1. ").arg(page + 1), page).bold);
+            const DrawOp heading = s.FindText(QStringLiteral("(C%1) ").arg(page + 1), page);
+            QVERIFY(heading.bold);
+            QCOMPARE(heading.size, LargePrint::HeadingPoints * scale);
+            QCOMPARE(s.FindText(QStringLiteral("Return"), page).size,
+                     LargePrint::InstructionPoints * scale);
+            QCOMPARE(s.FindText(QStringLiteral("Patient:"), page).box.x(), 0.75 * inch);
+            QVERIFY(!s.FindText(QStringLiteral("Riverside Physio, 555-0100"), page).text.isEmpty());
+            QVERIFY(!s.FindText(PublisherNotice(), page).text.isEmpty());
+            // Each instruction stands beside its picture, which is larger than on the sheets
+            // unless a long instruction needs the room.
+            for (const DrawOp& picture : s.Pictures(page)) {
+                QCOMPARE(picture.box.x(), 0.75 * inch);
+                QVERIFY(page == 1 || picture.box.width() > 2 * inch);
+                QVERIFY(qAbs(picture.box.width() / picture.box.height() - 4.0 / 3.0) < 0.01);
+            }
+            const DrawOp first = s.Pictures(page).first();
+            QVERIFY(s.FindText(QStringLiteral("Return"), page).box.x() > first.box.right());
+        }
+        QCOMPARE(s.Pictures(0).size(), 3);
+        QCOMPARE(s.Pictures(2).size(), 2);
+        QVERIFY(s.Pictures(2).first().box.height() > s.Pictures(0).first().box.height());
+        // The long instruction wraps into many rows and still ends above the footer.
+        QVERIFY(s.Pictures(1).first().box.height() < s.Pictures(0).first().box.height());
+        double lowest = 0;
+        for (const DrawOp& op : s.Texts(1))
+            if (op.text.contains(QStringLiteral("Sit")) ||
+                op.text.contains(QStringLiteral("floor")))
+                lowest = std::max(lowest, op.box.bottom());
+        QVERIFY(lowest < s.FindText(PublisherNotice(), 1).box.top());
+    }
+
+    void largePrintOfAnEmptyProgramIsOnePage()
+    {
+        TestContext t(false);
+        FillProgram(*t, 0);
+        RecordingSurface s;
+        QVERIFY(ComposeDocument(*t, PrintJobKind::LargePrint, s));
+        QCOMPARE(s.Page, 0);
+        QVERIFY(s.Pictures().isEmpty());
+        QVERIFY(!s.FindText(QStringLiteral("Patient:")).text.isEmpty());
+        QVERIFY(!s.FindText(PublisherNotice()).text.isEmpty());
     }
 
     void sheetsTwoPerPageLayout()
