@@ -273,6 +273,7 @@ void frmExerciseSelection::InitExerciseSelection(bool recall)
         ReportError(QStringLiteral("InitExerciseSelection"), e.message());
     }
     LoadSelectedExs();
+    m_slots->History().Reset();
 }
 
 void frmExerciseSelection::Form_Activate()
@@ -442,6 +443,8 @@ void frmExerciseSelection::cmdOkCancel_Click(const QString& tag)
         return;
     }
     HideForm();
+    // Stored, thrown away or handed back: the edits cannot be taken back any more.
+    m_slots->History().Reset();
     m_ctx.MainWindow().UpdateMenu(MenuState::All);
 }
 
