@@ -4,6 +4,7 @@
 #include "AppContext.h"
 #include "ChoiceGrid.h"
 #include "DbError.h"
+#include "HistoryButtons.h"
 #include "LayoutScale.h"
 #include "PickListCombo.h"
 #include "ProgramCommands.h"
@@ -149,6 +150,7 @@ void frmExerciseSelection::CreateControls()
     connect(Frame1, &FilterLists::listClicked, this, &frmExerciseSelection::ViewList_Click);
 
     CreateButtons();
+    AddHistoryButtons(this, m_slots->History(), {664, 186, 40, 26}, {708, 186, 40, 26});
 
     lblProvider = label(QStringLiteral("lblProvider"), tr("Provider"), {216, 428, 48, 14});
     lblUsage = label(QStringLiteral("lblUsage"), tr("Usage"), {456, 428, 38, 14});
