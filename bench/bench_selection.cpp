@@ -2,7 +2,7 @@
 // the main window being ready, then at the size of a maximised window on two screens the
 // window built (pool and grid), a filter click until the new pool's pictures in sight are
 // painted, one page of scrolling, the decode of the 15 pictures in sight (the floor of a
-// click), and the peak memory of this process.
+// click), undo and redo of a drop, and the peak memory of this process.
 #include "AppContext.h"
 #include "ChoiceGrid.h"
 #include "Database.h"
@@ -199,6 +199,36 @@ int main(int argc, char** argv)
         }
         std::printf("decode 15 pictures, median of %d:  %7.1f ms\n", int(decodes.size()),
                     Median(decodes));
+
+        // Undo of a drop in front of 19 entries (every slot moves back) until the program
+        // panel is painted, the undo alone, and redo (which reads the new slot's picture).
+        for (int i = ctx.Program.EntryCount; i < MaxProgramEntries - 1; ++i)
+            w->DropSelectedEx(MaxProgramEntries - 1, {DragSource::Choice, i});
+        QWidget* panel = w->findChild<QWidget*>(QStringLiteral("TargetFrame"));
+        std::vector<double> undos, undosCpu, bare, redos;
+        for (int run = 0; run < 21; ++run) {
+            w->DropSelectedEx(0, {DragSource::Choice, 100 + run});
+            bare.push_back(TimeMs([&] { w->History().Undo(); }));
+            w->History().Redo();
+            w->repaint();
+            undos.push_back(TimeMs(
+                [&] {
+                    w->History().Undo();
+                    panel->repaint();
+                },
+                &undosCpu));
+            redos.push_back(TimeMs([&] {
+                w->History().Redo();
+                panel->repaint();
+            }));
+            w->History().Undo();
+        }
+        std::printf("undo a drop, painted, median of %d: %6.1f ms (processor %.1f ms)   "
+                    "(target 5 ms)\n",
+                    int(undos.size()), Median(undos), Median(undosCpu));
+        std::printf("undo a drop, program only:        %7.2f ms\n", Median(bare));
+        std::printf("redo a drop, painted, median of %d: %6.1f ms\n", int(redos.size()),
+                    Median(redos));
     }
     std::printf("peak memory (VmHWM):               %s   (target 250 MB)\n",
                 PeakMemory().constData());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DragController.h"
+#include "ProgramHistory.h"
 #include "ProgramRules.h"
 #include "SlotPanel.h"
 
@@ -31,8 +32,14 @@ public:
     // Removes the entry of a used slot (not again while a removal runs).
     void Delete(int slot);
     void Clear();
-    // Puts `entry` into slot `destination`.
-    void Put(int destination, const ProgramEntry& entry);
+    // Appends `entry` after the last used slot.
+    void Append(const ProgramEntry& entry);
+    // Gives a used slot's entry new parameters.
+    void Change(int slot, const ProgramEntry& entry);
+    // Shows every slot after an edit made elsewhere, and records it as `text`.
+    void Replaced(const QString& text, const ProgramState& before);
+    // Undo and redo of the edits above.
+    ProgramHistory& History() { return m_history; }
     void RefreshCaption(int slot);
     quint64 Generation(int slot) const { return m_panel->Generation(slot); }
     // When `adding` more entries would pass 20: the "Exercise list full" message, and true.
@@ -43,12 +50,14 @@ signals:
     void edited();
 
 private:
-    void Show(const ProgramEdit& edit);
+    // Shows what an edit changed and records it as `text`; `before` is the program as it was.
+    void Show(const ProgramEdit& edit, const QString& text, const ProgramState& before);
 
     AppContext& m_ctx;
     SlotPanel* m_panel;
     QScrollBar* m_scroll;
     bool m_deleteBusy = false;
+    ProgramHistory m_history;
 };
 
 } // namespace tramelle

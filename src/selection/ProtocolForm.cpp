@@ -102,10 +102,16 @@ bool ProtocolForm::InitSelExsFromProtocol(qint32 id, ProtocolApply how)
     if (how == ProtocolApply::Append && m_selection &&
         m_selection->RefuseWhenFull(int(rows.size())))
         return false;
+    const ProgramState before = m_ctx.Program;
     if (!ApplyProtocol(m_ctx.Program, rows, how))
         return false;
-    if (m_selection)
-        m_selection->LoadSelectedExs();
+    if (m_selection) {
+        const QString name = id == SelectedProtocolID() ? SelectedProtocolName() : QString();
+        m_selection->ProgramReplaced(how == ProtocolApply::Append
+                                         ? tr("Add protocol %1").arg(name)
+                                         : tr("Apply protocol %1").arg(name),
+                                     before);
+    }
     return true;
 }
 

@@ -337,9 +337,7 @@ bool frmExerciseParams::ApplyToSlot()
         close();
         return false;
     }
-    program.Entries.at(static_cast<size_t>(m_index)) = m_workEntry;
-    program.Modified = true;
-    m_selection.RefreshSlotCaption(m_index);
+    m_selection.ChangeEntry(m_index, m_workEntry);
     return true;
 }
 
@@ -349,9 +347,7 @@ bool frmExerciseParams::AppendToProgram()
     // the user can make room and press OK again.
     if (m_selection.RefuseWhenFull())
         return false;
-    ProgramState& program = m_ctx.Program;
-    m_selection.SetSelExFromTmp(program.EntryCount, m_workEntry);
-    ++program.EntryCount;
+    m_selection.AppendEntry(m_workEntry);
     return true;
 }
 

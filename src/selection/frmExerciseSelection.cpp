@@ -4,6 +4,7 @@
 #include "AppContext.h"
 #include "ChoiceGrid.h"
 #include "DbError.h"
+#include "HistoryButtons.h"
 #include "LayoutScale.h"
 #include "PickListCombo.h"
 #include "ProgramCommands.h"
@@ -150,6 +151,7 @@ void frmExerciseSelection::CreateControls()
     connect(Frame1, &FilterLists::listClicked, this, &frmExerciseSelection::ViewList_Click);
 
     CreateButtons();
+    AddHistoryButtons(this, m_slots->History(), {664, 186, 40, 26}, {708, 186, 40, 26});
 
     lblProvider = label(QStringLiteral("lblProvider"), tr("Provider"), {216, 428, 48, 14});
     lblUsage = label(QStringLiteral("lblUsage"), tr("Usage"), {456, 428, 38, 14});
@@ -282,6 +284,7 @@ void frmExerciseSelection::InitExerciseSelection(bool recall)
         ReportError(QStringLiteral("InitExerciseSelection"), e.message());
     }
     LoadSelectedExs();
+    m_slots->History().Reset();
 }
 
 void frmExerciseSelection::Form_Activate()
@@ -450,6 +453,8 @@ void frmExerciseSelection::cmdOkCancel_Click(OkCancelButton button)
         RevertProgram(m_ctx, m_status);
     }
     HideForm();
+    // Stored, thrown away or handed back: the edits cannot be taken back any more.
+    m_slots->History().Reset();
     m_ctx.MainWindow().UpdateMenu(MenuState::All);
 }
 

@@ -72,13 +72,17 @@ public:
     void ClearSelectedExercises() { m_slots->Clear(); }
     void DropSelectedEx(int target, DragSource source) { m_slots->Drop(target, source); }
     void DeleteSelectedEx(int slot) { m_slots->Delete(slot); }
-    // Puts `entry` into slot `destination` (the parameters dialog adds an exercise this way).
-    void SetSelExFromTmp(int destination, const ProgramEntry& entry)
+    // The parameters dialog's OK: appends `entry` to the program, or gives slot i's entry new
+    // parameters.
+    void AppendEntry(const ProgramEntry& entry) { m_slots->Append(entry); }
+    void ChangeEntry(int slot, const ProgramEntry& entry) { m_slots->Change(slot, entry); }
+    // Shows the slots after their entries were replaced elsewhere (a protocol was put in),
+    // which undo, named `text`, takes back to `before`.
+    void ProgramReplaced(const QString& text, const ProgramState& before)
     {
-        m_slots->Put(destination, entry);
+        m_slots->Replaced(text, before);
     }
-    // Shows slot i's caption again after its parameters changed.
-    void RefreshSlotCaption(int slot) { m_slots->RefreshCaption(slot); }
+    ProgramHistory& History() { return m_slots->History(); }
     // Fills the provider and usage lists again from the store (after the pick lists were
     // edited), keeping the texts shown.
     void RefillPickLists();

@@ -1,4 +1,5 @@
 #include "ProgramRules.h"
+#include "ProgramSnapshot.h"
 #include "TestMain.h"
 
 #include <QTest>
@@ -137,6 +138,37 @@ private slots:
         QCOMPARE(p.EntryCount, qint16(0));
         QCOMPARE(e.Changes, (Changes{{0, -1}, {1, -1}}));
         QVERIFY(p.Modified);
+    }
+
+    // Going back to an earlier program names the slots that change, and where a picture
+    // can be taken from instead of read.
+    void restoringSlotsNamesWhatChanged()
+    {
+        ProgramState p = Program(4);
+        for (int i = 0; i < 4; ++i)
+            p.Entries.at(static_cast<size_t>(i)).Icon = QString::number(i + 1);
+        p.Provider = QStringLiteral("Dr. A");
+        const ProgramState full = p;
+        RemoveEntry(p, 1);
+        p.Provider = QStringLiteral("Dr. B");
+        // Slot 1 gets back an entry that is gone (read), 2 and 3 the pictures now in 1 and 2.
+        QCOMPARE(RestoreSlots(p, full).Changes, (Changes{{1, -1}, {2, 1}, {3, 2}}));
+        QVERIFY(SameSlots(p, full));
+        QCOMPARE(p.Provider, QStringLiteral("Dr. B"));
+        QVERIFY(DiffersApartFromFlag(p, full));
+        p.Provider = full.Provider;
+        QVERIFY(!DiffersApartFromFlag(p, full));
+
+        // New parameters keep the picture in place; emptied slots are cleared.
+        ProgramState changed = full;
+        changed.Entries[2].Reps = 30;
+        changed.EntryCount = 3;
+        QCOMPARE(RestoreSlots(p, changed).Changes, (Changes{{2, 2}, {3, -1}}));
+        QVERIFY(p.Entries == changed.Entries);
+        // What lingers in unused slots is no difference.
+        changed.Entries[3] = Entry(77);
+        QVERIFY(!DiffersApartFromFlag(p, changed));
+        QVERIFY(RestoreSlots(p, changed).IsEmpty());
     }
 
     void stampKeepsWholeSeconds()

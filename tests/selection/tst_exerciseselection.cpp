@@ -533,6 +533,57 @@ private slots:
         QCOMPARE(f.ProgramIds(), (QList<qint32>{1}));
     }
 
+    // Ctrl+Z, Ctrl+Y and the two buttons beside OK and Cancel take edits back and do them
+    // again; storing or throwing the program away forgets them.
+    void undoAndRedoFromKeysAndButtons()
+    {
+        Fixture f(SmallLibrary);
+        auto* undo = f.Find<QPushButton>(QStringLiteral("cmdUndo"));
+        auto* redo = f.Find<QPushButton>(QStringLiteral("cmdRedo"));
+        QVERIFY(!undo->isEnabled() && !redo->isEnabled());
+        QCOMPARE(undo->toolTip(), QStringLiteral("Undo"));
+        f.FillProgram(2);
+        QTest::mouseClick(f.Slot(0), Qt::LeftButton);
+        QTest::keyClick(f.Find(QStringLiteral("TargetFrame")), Qt::Key_Delete);
+        QCOMPARE(f.ProgramIds(), (QList<qint32>{2}));
+        QVERIFY(undo->isEnabled());
+        QCOMPARE(undo->toolTip(), QStringLiteral("Undo Remove Ex01"));
+
+        f.w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.w.get()));
+        QWidget* panel = f.Find(QStringLiteral("TargetFrame"));
+        panel->setFocus();
+        QTest::keyClick(panel, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f.ProgramIds(), (QList<qint32>{1, 2}));
+        QCOMPARE(f.Caption(0)->text(), EntryCaption(f.Ctx().Program, 0));
+        QVERIFY(!f.Slot(1)->pixmap().isNull());
+        QCOMPARE(redo->toolTip(), QStringLiteral("Redo Remove Ex01"));
+        QTest::keyClick(panel, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f.ProgramIds(), (QList<qint32>{1}));
+        QTest::keyClick(panel, Qt::Key_Y, Qt::ControlModifier);
+        QTest::keyClick(panel, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(f.ProgramIds(), (QList<qint32>{2}));
+        QVERIFY(!redo->isEnabled());
+
+        // New parameters from the parameters dialog, and back by the button.
+        ProgramEntry changed = f.Ctx().Program.Entries[0];
+        changed.Reps = 25;
+        f.w->ChangeEntry(0, changed);
+        QCOMPARE(undo->toolTip(), QStringLiteral("Undo Change Ex02"));
+        QTest::mouseClick(undo, Qt::LeftButton);
+        QCOMPARE(f.Ctx().Program.Entries[0].Reps, qint16(10));
+        QCOMPARE(f.Caption(0)->text(), EntryCaption(f.Ctx().Program, 0));
+
+        QTest::mouseClick(f.Find(QStringLiteral("cmdOkCancel_1")), Qt::LeftButton);
+        QVERIFY(!undo->isEnabled() && !redo->isEnabled());
+        f.w->show();
+        f.w->InitExerciseSelection(false);
+        f.FillProgram(1);
+        QVERIFY(undo->isEnabled());
+        QTest::mouseClick(f.Find(QStringLiteral("cmdOkCancel_0")), Qt::LeftButton);
+        QVERIFY(!undo->isEnabled());
+    }
+
     void doubleClicksAskForParameters()
     {
         Fixture f(SmallLibrary);

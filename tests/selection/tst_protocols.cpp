@@ -4,6 +4,7 @@
 #include "ProtocolStore.h"
 #include "TestMain.h"
 #include "TestSupport.h"
+#include "TextHelpers.h"
 #include "WidgetSupport.h"
 #include "frmExerciseSelection.h"
 #include "frmProtocolEditor.h"
@@ -333,6 +334,12 @@ private slots:
         QVERIFY(Find<QLabel>(f.w.get(), QStringLiteral("DescLabel_0"))->text().isEmpty());
         QCOMPARE(shown, 2);
         QTRY_VERIFY(form.isNull());
+        // Undo puts the program back as it was.
+        QCOMPARE(f.w->History().UndoText(), QStringLiteral("Apply protocol (None Selected)"));
+        QVERIFY(f.w->History().Undo());
+        QVERIFY(ctx.Program == f.patientProgram);
+        QCOMPARE(Find<QLabel>(f.w.get(), QStringLiteral("DescLabel_1"))->text(),
+                 EntryCaption(ctx.Program, 1));
     }
 };
 
